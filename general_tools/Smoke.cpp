@@ -1,0 +1,1 @@
+int gbxSmoke() { return 1; }
