@@ -2,11 +2,17 @@
 # A static library of every .cpp below the calling folder; includes are rooted at the project.
 function(gbx_add_library target)
   cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  add_library(${target} STATIC ${srcs})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${target} PUBLIC Boost::headers ${ARG_LINK})
+  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(srcs)
+    add_library(${target} STATIC ${srcs})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} PUBLIC Boost::headers ${ARG_LINK})
+  else()
+    # Headers only, or nothing yet: still a target that others can link.
+    add_library(${target} INTERFACE)
+    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${target} INTERFACE Boost::headers ${ARG_LINK})
+  endif()
 endfunction()
 
 # gbx_add_test_suite(<target> [LINK <libs>...])
