@@ -1,1 +1,0 @@
-int gbxSmoke() { return 1; }
