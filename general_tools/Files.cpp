@@ -1,0 +1,175 @@
+#include "general_tools/Files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "general_tools/Paths.h"
+#include "platform/system/Process.h"
+#include "platform/system/SystemFolders.h"
+
+namespace fs = std::filesystem;
+
+namespace GT {
+
+namespace {
+
+// Where the Windows code handed the platform a backslash path, the platform here
+// takes "/": callers may still build paths with either separator.
+std::string PlatformPath(const std::string& path) { return ConvertPathSlashes(path, true); }
+
+std::string WithoutTrailingSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+bool AddMode(const std::string& path, mode_t bits) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    if ((info.st_mode & bits) == bits) return true;
+    return chmod(path.c_str(), (info.st_mode & 07777) | bits) == 0;
+}
+
+}  // namespace
+
+bool IsExistingFile(const std::string& path) {
+    struct stat info {};
+    return IsValidPathName(path) && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    if (!IsValidPathName(path)) return false;
+    struct stat info {};
+    return stat(WithoutTrailingSlash(PlatformPath(path)).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+std::string GetModuleFilePath(const void* module) { return module ? std::string() : platform::ExecutablePath(); }
+
+std::string GetModuleDirectory(const void* module) {
+    std::string drive, directory;
+    detail::SplitPathComponentsUnlimited(GetModuleFilePath(module), &drive, &directory, nullptr, nullptr);
+    std::string folder = drive + directory;
+    if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+}
+
+std::string GetApplicationDirectory() {
+    static std::string folder;
+    if (folder.empty()) folder = GetModuleDirectory(nullptr);
+    return folder;
+}
+
+std::string GetSpecialFolderPath(int csidl) { return platform::SpecialFolderPath(csidl); }
+
+std::string GetTempDirectory() {
+    const std::string folder = platform::TempDirectory();
+    return DirectoryExists(folder) ? folder : GetApplicationDirectory();
+}
+
+bool OpenWithShell(const std::string& path) {
+    if (path.empty()) return false;
+    return platform::StartProgram({"xdg-open", PlatformPath(path)});
+}
+
+std::string ResolveShortcut(const std::string& path) {
+    struct stat info {};
+    std::string link = path;
+    if (!IsShortcutPath(path) && lstat(path.c_str(), &info) != 0) link = path + ".lnk";
+    if (lstat(link.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    char target[PATH_MAX];
+    return realpath(link.c_str(), target) ? std::string(target) : path;
+}
+
+std::string ResolveDisplayName(const std::string& path) {
+    if (path.empty()) return path;
+    char target[PATH_MAX];
+    return realpath(path.c_str(), target) ? std::string(target) : path;
+}
+
+bool GetFileSize(const std::string& path, int64_t& size) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;  // a folder opens but has no size
+    CFileStream stream(path);
+    if (!stream.good()) return false;
+    stream.seekg(0, std::ios::end);
+    if (!stream.good()) return false;
+    const std::streamoff end = stream.tellg();
+    if (end < 0) return false;
+    size = static_cast<int64_t>(end);
+    return true;
+}
+
+bool ListDirectory(const std::string& folder, std::vector<std::string>& folders, std::vector<std::string>& files) {
+    const std::string base = WithoutTrailingSlash(PlatformPath(folder));
+    std::error_code ec;
+    if (base.empty() || !fs::is_directory(base, ec)) return false;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!name.empty() && name[0] != '.') names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    const std::string prefix = base == "/" ? base : base + "/";
+    for (const std::string& name : names) {
+        const std::string child = prefix + name;
+        struct stat info {};
+        if (stat(child.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) folders.push_back(child);
+        else files.push_back(child);
+    }
+    return true;
+}
+
+bool ClearReadOnly(const std::string& path) {
+    const std::string target = WithoutTrailingSlash(PlatformPath(path));
+    struct stat info {};
+    if (stat(target.c_str(), &info) != 0) return false;
+    if (!S_ISDIR(info.st_mode)) return (info.st_mode & S_IWUSR) || chmod(target.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+    std::error_code ec;
+    std::vector<std::string> children;
+    for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec))
+        children.push_back(it->path().string());
+    if (ec) return false;
+    bool all = true;
+    for (const std::string& child : children)
+        if (!ClearReadOnly(child)) all = false;  // go on with the others
+    return all;
+}
+
+bool GrantEveryoneFullAccess(const std::string& path) {
+    const std::string target = WithoutTrailingSlash(PlatformPath(path));
+    struct stat info {};
+    if (stat(target.c_str(), &info) != 0) return false;
+    const mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+    return AddMode(target, S_ISDIR(info.st_mode) ? everyone | S_IXUSR | S_IXGRP | S_IXOTH : everyone);
+}
+
+bool MakeWritable(const std::string& path) {
+    const bool cleared = ClearReadOnly(path);
+    const bool granted = GrantEveryoneFullAccess(path);
+    return cleared && granted;
+}
+
+bool CopyFile(const std::string& source, const std::string& target, bool grant) {
+    std::error_code ec;
+    if (!fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec) || ec) return false;
+    if (grant) MakeWritable(target);
+    return true;
+}
+
+bool CreateDirectoryPath(const std::string& path, bool grant) {
+    const std::string target = WithoutTrailingSlash(PlatformPath(path));
+    if (target.empty()) return false;
+    std::error_code ec;
+    fs::create_directories(target, ec);
+    if (!fs::is_directory(target, ec)) return false;
+    if (grant) MakeWritable(target);
+    return true;
+}
+
+}  // namespace GT

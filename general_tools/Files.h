@@ -1,0 +1,62 @@
+// Files and folders, the program's folders, and the shell: opening documents and
+// resolving shortcuts (symbolic links here).
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace GT {
+
+// An input file stream opened for binary reading; the caller tests its state.
+template <class CharT = char>
+class CFileStreamT : public std::basic_ifstream<CharT> {
+public:
+    explicit CFileStreamT(const std::string& path) : std::basic_ifstream<CharT>(path, std::ios::in | std::ios::binary) {}
+};
+typedef CFileStreamT<char> CFileStream;
+
+// A valid path name naming something that is not a folder.
+bool IsExistingFile(const std::string& path);
+// A valid path name naming a folder (either separator; a trailing one is ignored).
+bool DirectoryExists(const std::string& path);
+// Removes a file (not a folder).
+bool RemoveFile(const std::string& path);
+
+// The program's file ("/" form); module null for the executable, the only module known.
+std::string GetModuleFilePath(const void* module = nullptr);
+// Its folder, without a trailing "/".
+std::string GetModuleDirectory(const void* module = nullptr);
+// The executable's folder, computed once.
+std::string GetApplicationDirectory();
+// A special folder by its CSIDL number (26: per-user application data); empty when unknown.
+std::string GetSpecialFolderPath(int csidl);
+// The temporary-files folder, else the program's folder.
+std::string GetTempDirectory();
+
+// Opens the document or web address with the desktop's handler (xdg-open).
+bool OpenWithShell(const std::string& path);
+// The target of a shortcut: path itself when it is a symbolic link, else path + ".lnk"
+// when path does not exist; any other path comes back unchanged.
+std::string ResolveShortcut(const std::string& path);
+// The canonical file-system path of path; path unchanged when it cannot be had.
+std::string ResolveDisplayName(const std::string& path);
+
+// The size of a readable file.
+bool GetFileSize(const std::string& path, int64_t& size);
+// Appends the folder's entries, "/" form, to folders and files (hidden entries are
+// left out, as the shell does). False when the folder does not exist.
+bool ListDirectory(const std::string& folder, std::vector<std::string>& folders, std::vector<std::string>& files);
+// Makes the file, or every file below the folder, writable by its owner.
+bool ClearReadOnly(const std::string& path);
+// Adds read and write for everyone (and search for folders); best effort.
+bool GrantEveryoneFullAccess(const std::string& path);
+// ClearReadOnly and then GrantEveryoneFullAccess; true when both succeed.
+bool MakeWritable(const std::string& path);
+// Copies over an existing target; with grant the target is then made writable for all.
+bool CopyFile(const std::string& source, const std::string& target, bool grant);
+// Makes the folder and every missing parent; with grant the folder is made writable for all.
+bool CreateDirectoryPath(const std::string& path, bool grant);
+
+}  // namespace GT

@@ -1,0 +1,190 @@
+#include "general_tools/Files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+class FilesTest : public ::testing::Test {
+protected:
+    gbxtest::TempDir dir;
+};
+
+TEST_F(FilesTest, ExistenceTests) {
+    gbxtest::WriteText(dir.File("a.wav"), "x");
+    fs::create_directory(dir.File("sub"));
+    const struct {
+        std::string path;
+        bool file;
+        bool folder;
+    } cases[] = {
+        {dir.File("a.wav"), true, false},   {dir.File("sub"), false, true},   {dir.File("sub/"), false, true},
+        {dir.File("missing"), false, false}, {dir.Path() + "\\sub", false, true},  // either separator names the folder
+        {dir.File("a:b"), false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GT::IsExistingFile(c.path), c.file) << c.path;
+        EXPECT_EQ(GT::DirectoryExists(c.path), c.folder) << c.path;
+    }
+    EXPECT_TRUE(GT::RemoveFile(dir.File("a.wav")));
+    EXPECT_FALSE(GT::RemoveFile(dir.File("a.wav")));
+    EXPECT_FALSE(GT::RemoveFile(dir.File("sub")));  // folders are not removed
+}
+
+TEST_F(FilesTest, FileSizeIsSixtyFourBit) {
+    const std::string big = dir.File("big.wav");
+    {
+        std::ofstream out(big, std::ios::binary);
+    }
+    const int64_t size = (int64_t{5} << 30) + 3;  // past both 2 GiB and 4 GiB, sparse
+    ASSERT_EQ(truncate(big.c_str(), size), 0);
+    int64_t got = -1;
+    ASSERT_TRUE(GT::GetFileSize(big, got));
+    EXPECT_EQ(got, size);
+
+    gbxtest::WriteText(dir.File("small"), "hello");
+    EXPECT_TRUE(GT::GetFileSize(dir.File("small"), got));
+    EXPECT_EQ(got, 5);
+
+    got = 77;
+    EXPECT_FALSE(GT::GetFileSize(dir.File("missing"), got));
+    EXPECT_FALSE(GT::GetFileSize(dir.Path(), got));
+    EXPECT_EQ(got, 77);  // untouched on failure
+}
+
+TEST_F(FilesTest, ListDirectoryAppendsFoldersAndFiles) {
+    std::vector<std::string> folders{"kept"}, files;
+    fs::create_directory(dir.File("empty"));
+    EXPECT_TRUE(GT::ListDirectory(dir.File("empty"), folders, files));
+    EXPECT_EQ(folders, std::vector<std::string>{"kept"});
+    EXPECT_TRUE(files.empty());
+
+    fs::create_directory(dir.File("b folder"));
+    gbxtest::WriteText(dir.File("c.wav"), "x");
+    gbxtest::WriteText(dir.File("a.mp3"), "x");
+    gbxtest::WriteText(dir.File(".hidden"), "x");
+    fs::create_symlink(dir.File("gone"), dir.File("dangling"));
+    EXPECT_TRUE(GT::ListDirectory(dir.Path() + "/", folders, files));
+    EXPECT_EQ(folders, (std::vector<std::string>{"kept", dir.File("b folder"), dir.File("dangling"), dir.File("empty")}));
+    EXPECT_EQ(files, (std::vector<std::string>{dir.File("a.mp3"), dir.File("c.wav")}));
+
+    EXPECT_FALSE(GT::ListDirectory(dir.File("missing"), folders, files));
+}
+
+TEST_F(FilesTest, CopyWithGrantMakesTheTargetWritableForAll) {
+    const std::string source = dir.File("source.wav");
+    gbxtest::WriteText(source, "RIFF");
+    chmod(source.c_str(), 0444);
+    const std::string target = dir.File("target.wav");
+    ASSERT_TRUE(GT::CopyFile(source, target, true));
+    EXPECT_EQ(gbxtest::ReadBytes(target).size(), 4u);
+    EXPECT_EQ(ModeOf(target) & 0666, 0666u);
+
+    // Without grant the copy keeps the source's permissions and overwrites.
+    gbxtest::WriteText(source + "2", "RIFFWAVE");
+    ASSERT_TRUE(GT::CopyFile(source + "2", target, false));
+    EXPECT_EQ(gbxtest::ReadBytes(target).size(), 8u);
+
+    EXPECT_FALSE(GT::CopyFile(dir.File("missing"), dir.File("t2"), true));
+    EXPECT_FALSE(fs::exists(dir.File("t2")));
+}
+
+TEST_F(FilesTest, CreateDirectoryPathMakesEveryMissingFolder) {
+    const std::string deep = dir.File("Corvane/Gigbox Setlister");
+    EXPECT_TRUE(GT::CreateDirectoryPath(deep + "/", true));
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_EQ(ModeOf(deep) & 0777, 0777u);
+    EXPECT_TRUE(GT::CreateDirectoryPath(deep, false));  // already there
+    EXPECT_TRUE(GT::CreateDirectoryPath(dir.Path() + "\\back\\slashes", false));
+    EXPECT_TRUE(fs::is_directory(dir.File("back/slashes")));
+    gbxtest::WriteText(dir.File("file"), "x");
+    EXPECT_FALSE(GT::CreateDirectoryPath(dir.File("file"), false));
+    EXPECT_FALSE(GT::CreateDirectoryPath(dir.File("file/below"), false));
+}
+
+TEST_F(FilesTest, ClearReadOnlyWalksAFolderAndGoesOnAfterAFailure) {
+    fs::create_directories(dir.File("tree/sub"));
+    gbxtest::WriteText(dir.File("tree/a"), "x");
+    gbxtest::WriteText(dir.File("tree/sub/b"), "x");
+    chmod(dir.File("tree/a").c_str(), 0444);
+    chmod(dir.File("tree/sub/b").c_str(), 0400);
+    EXPECT_TRUE(GT::ClearReadOnly(dir.File("tree")));
+    EXPECT_TRUE(ModeOf(dir.File("tree/a")) & S_IWUSR);
+    EXPECT_TRUE(ModeOf(dir.File("tree/sub/b")) & S_IWUSR);
+    EXPECT_FALSE(GT::ClearReadOnly(dir.File("missing")));
+    EXPECT_TRUE(GT::MakeWritable(dir.File("tree/a")));
+    EXPECT_EQ(ModeOf(dir.File("tree/a")) & 0666, 0666u);
+    EXPECT_FALSE(GT::MakeWritable(dir.File("missing")));
+}
+
+TEST_F(FilesTest, ResolveShortcutFollowsSymbolicLinks) {
+    const std::string song = dir.File("song.wav");
+    gbxtest::WriteText(song, "x");
+    const std::string real = fs::canonical(song).string();
+    fs::create_symlink(song, dir.File("link"));
+    fs::create_symlink(song, dir.File("other.lnk"));
+    gbxtest::WriteText(dir.File("plain.lnk"), "not a link");
+    const struct {
+        std::string path;
+        std::string result;
+    } cases[] = {
+        {song, song},                                 // an existing file comes back unchanged
+        {dir.File("link"), real},                      // a link is followed
+        {dir.File("other"), real},                     // a missing p tries p.lnk
+        {dir.File("other.lnk"), real},
+        {dir.File("plain.lnk"), dir.File("plain.lnk")}, // not a link: unchanged
+        {dir.File("nothing"), dir.File("nothing")},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GT::ResolveShortcut(c.path), c.result) << c.path;
+    EXPECT_EQ(GT::ResolveDisplayName(dir.Path() + "/./song.wav"), real);
+    EXPECT_EQ(GT::ResolveDisplayName(dir.File("nothing")), dir.File("nothing"));
+}
+
+TEST_F(FilesTest, ProgramAndTemporaryFolders) {
+    const std::string exe = fs::canonical("/proc/self/exe").string();
+    EXPECT_EQ(GT::GetModuleFilePath(), exe);
+    EXPECT_EQ(GT::GetApplicationDirectory(), fs::path(exe).parent_path().string());
+    EXPECT_EQ(GT::GetModuleDirectory(), GT::GetApplicationDirectory());
+    {
+        gbxtest::ScopedEnvironment tmp("TMPDIR", dir.Path() + "/");
+        EXPECT_EQ(GT::GetTempDirectory(), dir.Path());
+    }
+    gbxtest::ScopedEnvironment data("XDG_DATA_HOME", dir.Path());
+    EXPECT_EQ(GT::GetSpecialFolderPath(26), dir.Path());
+}
+
+TEST_F(FilesTest, OpenWithShellStartsXdgOpen) {
+    // A stand-in xdg-open that records its argument.
+    const std::string bin = dir.File("bin");
+    fs::create_directory(bin);
+    const std::string record = dir.File("opened");
+    gbxtest::WriteText(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > " + gbxtest::Quote(record) + ".part && mv " +
+                                              gbxtest::Quote(record) + ".part " + gbxtest::Quote(record) + "\n");
+    chmod((bin + "/xdg-open").c_str(), 0755);
+    gbxtest::ScopedEnvironment path("PATH", bin + ":/usr/bin:/bin");
+    ASSERT_TRUE(GT::OpenWithShell(dir.File("manual file.pdf")));
+    for (int i = 0; i < 500 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto bytes = gbxtest::ReadBytes(record);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), dir.File("manual file.pdf"));
+
+    gbxtest::ScopedEnvironment noPath("PATH", dir.File("nowhere"));
+    EXPECT_FALSE(GT::OpenWithShell(dir.File("x.pdf")));
+}
+
+}  // namespace
