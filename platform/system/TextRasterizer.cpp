@@ -18,14 +18,14 @@ constexpr int kBaseline = 9;
 constexpr unsigned kLatinPixels = 10;
 constexpr unsigned kJapanesePixels = 11;
 
-std::string FindFontFile(const char* family) {
+std::string FindFontFile(FcConfig* config, const char* family) {
     std::string path;
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
     if (!pattern) return path;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     if (match) {
         FcChar8* file = nullptr;
         if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
@@ -46,8 +46,8 @@ struct TextRasterizer::Fonts {
     // caller, but a lock keeps a stray caller from corrupting the glyph slot.
     std::mutex lock;
 
-    FT_Face Open(const char* family, unsigned pixels) {
-        std::string file = FindFontFile(family);
+    FT_Face Open(FcConfig* config, const char* family, unsigned pixels) {
+        std::string file = FindFontFile(config, family);
         FT_Face face = nullptr;
         if (file.empty() || FT_New_Face(library, file.c_str(), 0, &face) != 0) return nullptr;
         if (FT_Set_Pixel_Sizes(face, 0, pixels) != 0) {
@@ -64,13 +64,16 @@ TextRasterizer& TextRasterizer::Instance() {
 }
 
 TextRasterizer::TextRasterizer() : m_fonts(new Fonts) {
-    FcInit();
     if (FT_Init_FreeType(&m_fonts->library) != 0) {
         m_fonts->library = nullptr;
         return;
     }
-    m_fonts->latin = m_fonts->Open("DejaVu Sans", kLatinPixels);
-    m_fonts->japanese = m_fonts->Open("IPAGothic", kJapanesePixels);
+    // A configuration of our own, released once the two font files are known, so
+    // the toolkit's fontconfig state is left alone.
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    m_fonts->latin = m_fonts->Open(config, "DejaVu Sans", kLatinPixels);
+    m_fonts->japanese = m_fonts->Open(config, "IPAGothic", kJapanesePixels);
+    if (config) FcConfigDestroy(config);
 }
 
 TextRasterizer::~TextRasterizer() {
