@@ -1,0 +1,137 @@
+// The one rule by which a sample value changes format: normalise with the source's zero and
+// maximum, scale with the destination's, round half away from zero, clamp to the destination's
+// symmetric range. Every step is IEEE double arithmetic, rounded to double.
+#pragma once
+
+#include "sound/model/SampleFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <type_traits>
+
+namespace SL {
+
+// Largest finite float; FLOAT64 values beyond it (and NaN) clamp to it when narrowed.
+constexpr double kFloat32Limit = 3.4028234663852886e38;
+
+namespace detail {
+
+// Source value as a double where 0 is silence and ±1 full scale; integer sources divide first.
+template <EBitDepth Src>
+inline double Normalise(SampleElement<Src> x) noexcept
+{
+    using Traits = CSampleFormatTraits<Src>;
+    if constexpr (Traits::IS_INTEGER) {
+        constexpr double zero = static_cast<double>(Traits::ZERO);
+        constexpr double span = static_cast<double>(int64_t{Traits::MAXIMUM} - int64_t{Traits::ZERO});
+        return (static_cast<double>(x) - zero) / span;
+    } else {
+        return static_cast<double>(x);
+    }
+}
+
+// GT::RoundAndClamp (v, 2 × zero − maximum, maximum) of the destination, without a libm call and
+// without branches on the sign (samples change sign at random): beyond ±2^31 the result is a bound
+// anyway, and inside it truncating v ± 0.5 equals floor (v + 0.5) for v ≥ 0 and ceil (v − 0.5) for
+// v < 0 (−0.0 gives 0 either way). NaN gives the maximum.
+template <EBitDepth Dst>
+inline SampleElement<Dst> RoundAndClampTo(double v) noexcept
+{
+    using Traits = CSampleFormatTraits<Dst>;
+    const double w = v + std::copysign(0.5, v);
+    if (!(w < 2147483648.0))
+        return Traits::MAXIMUM;
+    if (w <= -2147483648.0)
+        return Traits::SMALLEST;
+    const int64_t r = static_cast<int64_t>(w);
+    return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, Traits::SMALLEST), Traits::MAXIMUM));
+}
+
+// A normalised value in the destination format.
+template <EBitDepth Dst>
+inline SampleElement<Dst> FromNormalised(double n) noexcept
+{
+    using Traits = CSampleFormatTraits<Dst>;
+    if constexpr (Traits::IS_INTEGER) {
+        constexpr double span = static_cast<double>(int64_t{Traits::MAXIMUM} - int64_t{Traits::ZERO});
+        double v = n * span;
+        if constexpr (Traits::ZERO != 0)  // + 0.0 could only turn −0.0 into 0.0, which rounds alike
+            v += static_cast<double>(Traits::ZERO);
+        return RoundAndClampTo<Dst>(v);
+    } else {
+        return static_cast<SampleElement<Dst>>(n);
+    }
+}
+
+// Integer to integer without a division. Both the exact rule and v = a × (span_dst / span_src) + zero
+// stay within 2e-6 of the true quotient (|v| < 2^31), and rounding only changes at half-integers,
+// so away from them both round alike; within kTieGuard of one the exact rule decides.
+template <EBitDepth Src, EBitDepth Dst>
+inline SampleElement<Dst> IntegerToInteger(SampleElement<Src> x) noexcept
+{
+    using S = CSampleFormatTraits<Src>;
+    using D = CSampleFormatTraits<Dst>;
+    if constexpr (Src == Dst) {
+        // x / span × span rounds back to x: only the type's most negative value moves, up by one.
+        return x < D::SMALLEST ? D::SMALLEST : x;
+    } else {
+        constexpr double kTieGuard = 1e-5;
+        constexpr double scale = static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO}) /
+                                 static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
+        double v = (static_cast<double>(x) - static_cast<double>(S::ZERO)) * scale;
+        if constexpr (D::ZERO != 0)  // adding 0.0 would only cost latency here
+            v += static_cast<double>(D::ZERO);
+        const double w = v + std::copysign(0.5, v);
+        if (!(w < 2147483648.0))
+            return D::MAXIMUM;
+        if (w <= -2147483648.0)
+            return D::SMALLEST;
+        const int64_t r = static_cast<int64_t>(w);
+        // Distance of w from the integer that truncation gave: near 0 or 1 means v is near a tie.
+        const double fraction = std::fabs(w - static_cast<double>(r));
+        if (fraction < kTieGuard || fraction > 1.0 - kTieGuard)
+            return FromNormalised<Dst>(Normalise<Src>(x));
+        return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, D::SMALLEST), D::MAXIMUM));
+    }
+}
+
+}  // namespace detail
+
+// The value rule of one ordered pair of formats, as a stateless function object. Defined here for
+// the 49 pairs of file formats; the in-memory formats may add partial specialisations.
+template <EBitDepth Src, EBitDepth Dst, typename Enable = void>
+struct ConvertSample;
+
+template <EBitDepth Src, EBitDepth Dst>
+struct ConvertSample<Src, Dst, std::enable_if_t<IsFileFormat(Src) && IsFileFormat(Dst)>> {
+    using Source = SampleElement<Src>;
+    using Destination = SampleElement<Dst>;
+
+    Destination operator()(Source x) const noexcept
+    {
+        if constexpr (Src == EBitDepth::FLOAT64 && Dst == EBitDepth::FLOAT32) {
+            // GT::Clamp (x, -max, max) as a float: NaN takes the upper bound.
+            if (x < -kFloat32Limit)
+                return static_cast<float>(-kFloat32Limit);
+            if (!(x <= kFloat32Limit))
+                return static_cast<float>(kFloat32Limit);
+            return static_cast<float>(x);
+        } else if constexpr (Src == Dst && !CSampleFormatTraits<Src>::IS_INTEGER) {
+            return x;
+        } else if constexpr (CSampleFormatTraits<Src>::IS_INTEGER && CSampleFormatTraits<Dst>::IS_INTEGER) {
+            return detail::IntegerToInteger<Src, Dst>(x);
+        } else {
+            return detail::FromNormalised<Dst>(detail::Normalise<Src>(x));
+        }
+    }
+};
+
+// The rule applied to one value: ConvertSampleValue<Src, Dst> (x).
+template <EBitDepth Src, EBitDepth Dst>
+inline SampleElement<Dst> ConvertSampleValue(SampleElement<Src> x) noexcept
+{
+    return ConvertSample<Src, Dst>()(x);
+}
+
+}  // namespace SL
