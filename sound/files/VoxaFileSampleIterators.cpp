@@ -1,0 +1,177 @@
+#include "sound/files/VoxaFileSampleIterators.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace SL {
+
+namespace {
+
+// The streams must match their channel counts one to one and add up to the attribute's channels.
+template <typename Stream>
+void RequireStreams(const CSampleAttribute& attribute, const std::vector<boost::shared_ptr<Stream>>& streams,
+                    const std::vector<int>& streamChannels, int coderChannels) {
+    if (attribute.GetChannelCount() < 1) throw std::invalid_argument("Voxa stream needs at least one channel");
+    if (streams.size() != streamChannels.size()) throw std::invalid_argument("Voxa streams and channel counts differ");
+    for (const auto& stream : streams)
+        if (!stream) throw std::invalid_argument("Voxa stream missing");
+    if (coderChannels != attribute.GetChannelCount())
+        throw std::invalid_argument("Voxa stream channels do not add up to the attribute's channels");
+}
+
+}  // namespace
+
+CVoxaFileOutputSampleIterator::CVoxaFileOutputSampleIterator(int mode, const CSampleAttribute& attribute,
+                                                             const std::vector<boost::shared_ptr<std::ostream>>& streams,
+                                                             const std::vector<int>& streamChannels, CDataRange range,
+                                                             FinishCallback finish)
+    : m_attribute(attribute),
+      m_streams(streams),
+      m_streamChannels(streamChannels),
+      m_offset(range.offset),
+      m_limit(range.limit),
+      m_finish(std::move(finish)),
+      m_position(range.offset),
+      m_groupValues(0),
+      m_coder(mode, streamChannels) {
+    RequireStreams(attribute, streams, streamChannels, m_coder.GetChannelCount());
+    m_groupValues = m_coder.GetChannelCount() * CVoxaCoder::kGroupFrames;
+    for (const auto& stream : m_streams) {
+        stream->clear();
+        stream->seekp(m_offset, std::ios::beg);  // a failed seek leaves the stream failed
+    }
+}
+
+bool CVoxaFileOutputSampleIterator::HasNext() const { return m_good && !m_padded && m_position <= m_limit; }
+
+void CVoxaFileOutputSampleIterator::Set(const int16_t& value) {
+    m_coder.GetGroupBuffer()[static_cast<size_t>(m_phase)] = value;
+}
+
+void CVoxaFileOutputSampleIterator::Next() {
+    if (m_padded) {
+        // The last group went out padded: a later value has no place in the stream.
+        m_good = false;
+        return;
+    }
+    ++m_counter;
+    if (++m_phase == m_groupValues) {
+        m_phase = 0;
+        if (!WriteGroup()) m_good = false;
+    }
+}
+
+bool CVoxaFileOutputSampleIterator::WriteGroup() {
+    const std::vector<int16_t>& group = m_coder.GetGroupBuffer();
+    const int channels = m_coder.GetChannelCount();
+    for (size_t s = 0; s < m_streams.size(); ++s) {
+        std::vector<uint8_t>& blocks = m_coder.GetBlockBuffer(s);
+        m_coder.GetCoding().Encode(group, channels, m_coder.GetChannelNumbers(s), blocks, m_streamChannels[s],
+                                   m_coder.GetSlots(s));
+        std::ostream& out = *m_streams[s];
+        if (!out) return false;
+        out.write(reinterpret_cast<const char*>(blocks.data()), static_cast<std::streamsize>(blocks.size()));
+        if (!out) return false;
+        m_position += static_cast<int64_t>(blocks.size());
+    }
+    return true;
+}
+
+bool CVoxaFileOutputSampleIterator::Flush() {
+    bool ok = m_good;
+    const int pending = m_phase;
+    if (pending != 0 && !m_padded) {
+        std::vector<int16_t>& group = m_coder.GetGroupBuffer();
+        std::fill(group.begin() + pending, group.end(), int16_t(0));
+        m_padded = true;
+        if (!WriteGroup()) {
+            m_good = false;
+            ok = false;
+        }
+    }
+    for (const auto& stream : m_streams) {
+        if (*stream) stream->flush();
+        if (!*stream) ok = false;
+    }
+    return ok;
+}
+
+bool CVoxaFileOutputSampleIterator::Finish() {
+    for (size_t i = 0; i < m_streams.size(); ++i) {
+        if (!m_finish(*this)) return false;
+    }
+    return true;
+}
+
+CVoxaFileInputSampleIterator::CVoxaFileInputSampleIterator(int mode, const CSampleAttribute& attribute,
+                                                           const std::vector<int>& streamChannels,
+                                                           const std::vector<boost::shared_ptr<std::istream>>& streams,
+                                                           int64_t dataOffset)
+    : m_attribute(attribute),
+      m_streams(streams),
+      m_streamChannels(streamChannels),
+      m_offset(dataOffset),
+      m_total(0),
+      m_groupValues(0),
+      m_coder(mode, streamChannels),
+      m_group(m_coder.GetGroupBuffer().data()),
+      m_groupEnd(m_group + m_coder.GetGroupBuffer().size()),
+      m_current(m_groupEnd - 1) {
+    RequireStreams(attribute, streams, streamChannels, m_coder.GetChannelCount());
+    if (attribute.GetFrames() < 0) throw std::invalid_argument("Voxa stream with a negative frame count");
+    m_groupValues = m_coder.GetChannelCount() * CVoxaCoder::kGroupFrames;
+    m_total = static_cast<int64_t>(attribute.GetChannelCount()) * attribute.GetFrames();
+    PositionStreams();
+    Next();
+}
+
+void CVoxaFileInputSampleIterator::PositionStreams() {
+    for (const auto& stream : m_streams) {
+        stream->clear();
+        stream->seekg(m_offset, std::ios::beg);  // a failed seek leaves the stream failed
+    }
+}
+
+void CVoxaFileInputSampleIterator::Next() {
+    ++m_counter;
+    if (++m_current == m_groupEnd) {
+        m_current = m_group;
+        ReadGroup(m_counter - 1);
+    }
+}
+
+void CVoxaFileInputSampleIterator::ReadGroup(int64_t first) {
+    // A group past the last value is never read: the data may end right before it.
+    if (first >= m_total) return;
+    std::vector<int16_t>& group = m_coder.GetGroupBuffer();
+    const int channels = m_coder.GetChannelCount();
+    for (size_t s = 0; s < m_streams.size(); ++s) {
+        std::istream& in = *m_streams[s];
+        std::vector<uint8_t>& blocks = m_coder.GetBlockBuffer(s);
+        if (!in) m_good = false;
+        const auto wanted = static_cast<std::streamsize>(blocks.size());
+        in.read(reinterpret_cast<char*>(blocks.data()), wanted);
+        const std::streamsize got = in ? wanted : in.gcount();
+        if (got < wanted) {
+            // Short data: the group's values are not the file's, so the stream is no longer good.
+            m_good = false;
+            std::fill(blocks.begin() + got, blocks.end(), uint8_t(0));
+        }
+        m_coder.GetCoding().Decode(blocks, m_streamChannels[s], m_coder.GetSlots(s), group, channels,
+                                   m_coder.GetChannelNumbers(s));
+    }
+}
+
+void CVoxaFileInputSampleIterator::SetLocation(int frame) {
+    const int frames = m_attribute.GetFrames();
+    frame = std::max(0, std::min(frame, frames));
+    m_coder.Restart();
+    m_good = true;
+    PositionStreams();
+    const int64_t target = static_cast<int64_t>(frame) * m_attribute.GetChannelCount();
+    for (int64_t first = 0; first <= target; first += m_groupValues) ReadGroup(first);
+    m_counter = target + 1;
+    m_current = m_group + target % m_groupValues;
+}
+
+}  // namespace SL

@@ -1,0 +1,376 @@
+#include "sound/files/VoxaBlockCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Block = std::array<int16_t, 16>;
+using Bytes = std::vector<uint8_t>;
+constexpr int kModes[] = {4, 5, 6, 7, 8};
+
+struct Encoded {
+    Bytes bytes;
+    int32_t last;
+    std::array<int32_t, 16> reconstruction;
+    int variant;
+    int exponent;
+};
+
+Encoded Encode(const Block& samples, int32_t last, int mode) {
+    SL::Private::compressor enc;
+    Encoded r;
+    r.bytes.assign(static_cast<size_t>(2 * mode), 0xAA);
+    r.last = enc.EncodeBlock(samples.data(), r.bytes.data(), last, mode, r.reconstruction.data());
+    r.variant = enc.GetVariant();
+    r.exponent = enc.GetExponent();
+    return r;
+}
+
+struct Decoded {
+    std::vector<int16_t> samples;
+    int32_t last;
+    int variant;
+    int exponent;
+};
+
+Decoded Decode(const Bytes& bytes, int32_t last, int mode) {
+    SL::Private::expander dec;
+    Decoded r;
+    r.samples.assign(16, 0x5555);
+    r.last = dec.DecodeBlock(bytes.data(), r.samples.data(), last, mode);
+    r.variant = dec.GetVariant();
+    r.exponent = dec.GetExponent();
+    return r;
+}
+
+std::vector<int16_t> Samples(std::initializer_list<int> values) {
+    return std::vector<int16_t>(values.begin(), values.end());
+}
+
+TEST(VoxaBlockCodec, WorkedRampBlockEncodesAndDecodesToTheKnownBytes) {
+    Block ramp;
+    for (int i = 0; i < 16; ++i) ramp[i] = static_cast<int16_t>(100 * i);
+    const Encoded enc = Encode(ramp, 0, 6);
+    EXPECT_EQ(enc.bytes, (Bytes{0xE5, 0x7F, 0x0B, 0xB0, 0x00, 0x3E, 0xFF, 0xC0, 0x43, 0x9A, 0x3F, 0xF0}));
+    EXPECT_EQ(enc.last, 1500);
+    EXPECT_EQ(enc.variant, 'D');
+    EXPECT_EQ(enc.exponent, 5);
+
+    const auto expected =
+        Samples({4, 97, 201, 298, 404, 503, 597, 700, 803, 898, 997, 1104, 1197, 1298, 1403, 1500});
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(enc.reconstruction[i], expected[i]) << "sample " << i;
+
+    const Decoded dec = Decode(enc.bytes, 0, 6);
+    EXPECT_EQ(dec.samples, expected);
+    EXPECT_EQ(dec.last, 1500);
+}
+
+TEST(VoxaBlockCodec, ZeroBlockTakesTheFloorExponentInEveryMode) {
+    struct Case {
+        int mode;
+        int variant;
+        int exponent;
+    };
+    const Case cases[] = {{4, 'F', 0}, {5, 'F', 1}, {6, 'E', 2}, {7, 'E', 3}, {8, 'D', 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode));
+        const Encoded enc = Encode(Block{}, 0, c.mode);
+        EXPECT_EQ(enc.variant, c.variant);
+        EXPECT_EQ(enc.exponent, c.exponent);
+        const Decoded dec = Decode(enc.bytes, 0, c.mode);
+        EXPECT_EQ(dec.variant, c.variant);
+        EXPECT_EQ(dec.exponent, c.exponent);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(dec.samples[i], enc.reconstruction[i]);
+        EXPECT_EQ(dec.last, enc.last);
+    }
+    EXPECT_EQ(Encode(Block{}, 0, 6).bytes, Bytes(12, 0));
+}
+
+TEST(VoxaBlockCodec, AlternatingFullRangeBlockIsCodedDirectlyWithMidpoints) {
+    Block samples;
+    for (int i = 0; i < 16; ++i) samples[i] = static_cast<int16_t>((i % 2 ? -1 : 1) * 1000 * (i + 1));
+    const Encoded enc = Encode(samples, 0, 6);
+    EXPECT_EQ(enc.variant, 'A');
+    EXPECT_EQ(enc.exponent, 13);
+    EXPECT_EQ(enc.reconstruction[0], 1024);
+    EXPECT_EQ(enc.reconstruction[1], -1536);
+    EXPECT_EQ(enc.reconstruction[2], 3072);
+    EXPECT_EQ(enc.reconstruction[3], -3584);
+    EXPECT_EQ(enc.reconstruction[15], -15872);
+    for (int i = 0; i < 16; ++i) {
+        // Odd samples (s1, s3, s5, s7 of a half) keep all but their lowest 10 bits, even ones 11.
+        const int dropped = i % 2 ? 10 : 11;
+        const int32_t kept = samples[i] - (((samples[i] % (1 << dropped)) + (1 << dropped)) % (1 << dropped));
+        EXPECT_EQ(enc.reconstruction[i], kept + (1 << (dropped - 1))) << "sample " << i;
+    }
+    const Decoded dec = Decode(enc.bytes, 0, 6);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(dec.samples[i], enc.reconstruction[i]);
+    EXPECT_EQ(dec.last, -15872);
+}
+
+TEST(VoxaBlockCodec, DecoderVectorsForZeroAndAllOnesBlocks) {
+    struct Case {
+        const char* name;
+        int mode;
+        uint8_t fill;
+        int32_t last;
+        std::vector<int16_t> samples;
+        int32_t returned;
+    };
+    const Case cases[] = {
+        {"mode 6 zeros after 0", 6, 0x00, 0, std::vector<int16_t>(16, 0), 0},
+        {"mode 6 zeros after 1000", 6, 0x00, 1000,
+         Samples({875, 750, 625, 500, 375, 250, 125, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0},
+        {"mode 4 zeros after 0", 4, 0x00, 0, Samples({3, 3, 5, 3, 5, 4, 5, 2, 5, 5, 6, 4, 6, 5, 5, 2}), 2},
+        {"mode 4 ones after 0", 4, 0xFF, 0,
+         Samples({-3072, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096,
+                  -2048, -4096, -2048}),
+         -2048},
+        {"mode 6 ones after 0", 6, 0xFF, 0,
+         Samples({-2, -2, -3, -2, -4, -3, -3, -1, -3, -3, -4, -2, -4, -3, -3, -1}), -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Decoded dec = Decode(Bytes(static_cast<size_t>(2 * c.mode), c.fill), c.last, c.mode);
+        EXPECT_EQ(dec.samples, c.samples);
+        EXPECT_EQ(dec.last, c.returned);
+    }
+}
+
+// The header code table, written out by code ranges: what variant and exponent
+// each of the 256 codes of the two halves' top nibbles means in a mode.
+std::pair<int, int> ExpectedHeader(int c, int m) {
+    auto bit = [c](int i) { return (c >> i) & 1; };
+    const int top4 = bit(7) << 3 | bit(6) << 2 | bit(3) << 1 | bit(2);
+    const int hi3 = bit(7) << 2 | bit(6) << 1 | bit(5);
+    const int lo3 = bit(3) << 2 | bit(2) << 1 | bit(1);
+    if (top4 <= 5) return {'E', top4 + 2};
+    if (top4 <= 11) return {'C', top4};
+    if (m == 4) {
+        if (hi3 == 6) return lo3 == 7 ? std::make_pair(int('E'), 8) : std::make_pair(int('F'), lo3);
+        if (lo3 <= 5) return {'D', lo3 + 4};
+        switch (c) {
+        case 0xFE: return {'D', 10};
+        case 0xFF: return {'B', 12};
+        case 0xEE: return {'G', 0};
+        case 0xEF: return {'G', 1};
+        default: return {'A', 13};  // EC, ED, FC, FD
+        }
+    }
+    if (hi3 == 6) {
+        if (lo3 <= 5) return {'F', lo3 + 1};
+        return lo3 == 6 ? std::make_pair(int('E'), 8) : std::make_pair(int('D'), 4);
+    }
+    if (lo3 <= 4) return {'D', lo3 + 5};
+    switch (c) {
+    case 0xFA: return {'D', 10};
+    case 0xEF: return {'A', 13};
+    case 0xFB: return {'G', 0};
+    case 0xFC: return {'G', 1};
+    case 0xFD: return {'G', -3};
+    case 0xFE: return {'G', -2};
+    case 0xFF: return {'G', -1};
+    default: return {'B', c - 0xE2};  // EA .. EE: X + 2 in the second nibble
+    }
+}
+
+TEST(VoxaBlockCodec, HeaderCodesMapToTheirVariantAndExponentInEveryMode) {
+    for (int m : kModes) {
+        for (int c = 0; c < 256; ++c) {
+            Bytes block(static_cast<size_t>(2 * m), 0);
+            block[0] = static_cast<uint8_t>(c & 0xF0);
+            block[m == 4 ? 4 : 2] = static_cast<uint8_t>((c & 0x0F) << 4);  // half 1's first byte
+            const Decoded dec = Decode(block, 0, m);
+            const auto expected = ExpectedHeader(c, m);
+            EXPECT_EQ(dec.variant, expected.first) << "mode " << m << " code " << std::hex << c;
+            EXPECT_EQ(dec.exponent, expected.second) << "mode " << m << " code " << std::hex << c;
+        }
+    }
+}
+
+// Blocks of the kinds that stress the choice of variant: noise, ramps, tones,
+// extremes and nearly constant signals, each walked as a stream of blocks.
+std::vector<Block> MakeSignalBlocks(std::mt19937& rng) {
+    std::vector<Block> blocks;
+    std::uniform_int_distribution<int> full(-32768, 32767);
+    std::uniform_int_distribution<int> small(-3, 3);
+    std::uniform_int_distribution<int> amp(0, 15);
+    for (int b = 0; b < 400; ++b) {  // white noise of random loudness
+        Block blk;
+        const int shift = amp(rng);
+        for (auto& s : blk) s = static_cast<int16_t>(full(rng) >> shift);
+        blocks.push_back(blk);
+    }
+    for (int slope : {1, 7, 100, 1500, 4095, -2222, 30000}) {  // ramps that wrap at the ends
+        for (int b = 0; b < 8; ++b) {
+            Block blk;
+            for (int i = 0; i < 16; ++i) blk[i] = static_cast<int16_t>(static_cast<uint16_t>(slope * (16 * b + i)));
+            blocks.push_back(blk);
+        }
+    }
+    for (double freq : {50.0, 440.0, 3000.0, 11025.0, 21000.0}) {  // tones up to full scale
+        for (double level : {0.001, 0.1, 1.0}) {
+            for (int b = 0; b < 12; ++b) {
+                Block blk;
+                for (int i = 0; i < 16; ++i) {
+                    const double t = (16 * b + i) / 44100.0;
+                    blk[i] = static_cast<int16_t>(std::lround(32767.0 * level * std::sin(2 * M_PI * freq * t)));
+                }
+                blocks.push_back(blk);
+            }
+        }
+    }
+    const int16_t extremes[] = {-32768, 32767, 0, -1};
+    for (int b = 0; b < 200; ++b) {  // only extreme values
+        Block blk;
+        for (auto& s : blk) s = extremes[rng() % 4];
+        blocks.push_back(blk);
+    }
+    for (int level : {-32768, -32767, -20000, -1, 0, 1, 777, 32766, 32767}) {  // nearly constant
+        for (int b = 0; b < 10; ++b) {
+            Block blk;
+            for (auto& s : blk) s = static_cast<int16_t>(std::max(-32768, std::min(32767, level + small(rng))));
+            blocks.push_back(blk);
+        }
+    }
+    return blocks;
+}
+
+TEST(VoxaBlockCodec, DecodingReproducesTheEncodersReconstructionInEveryMode) {
+    std::mt19937 rng(20261210);
+    const std::vector<Block> blocks = MakeSignalBlocks(rng);
+    for (int m : kModes) {
+        SCOPED_TRACE("mode " + std::to_string(m));
+        int32_t encLast = 0;
+        int32_t decLast = 0;
+        int failures = 0;
+        std::string variantsSeen;
+        for (size_t b = 0; b < blocks.size() && failures < 5; ++b) {
+            const Encoded enc = Encode(blocks[b], encLast, m);
+            const Decoded dec = Decode(enc.bytes, decLast, m);
+            bool same = dec.last == enc.last && dec.variant == enc.variant && dec.exponent == enc.exponent;
+            for (int i = 0; i < 16; ++i) {
+                same = same && dec.samples[i] == enc.reconstruction[i];
+                EXPECT_GE(enc.reconstruction[i], -32768);
+                EXPECT_LE(enc.reconstruction[i], 32767);
+            }
+            EXPECT_NE(enc.variant, 'G');
+            EXPECT_GE(enc.exponent, m - 4);
+            EXPECT_LE(enc.exponent, 13);
+            if (m == 4 && enc.variant == 'B') {
+                EXPECT_EQ(enc.exponent, 12);
+            }
+            if (!same) {
+                ++failures;
+                ADD_FAILURE() << "block " << b << " variant " << char(enc.variant) << " X " << enc.exponent;
+            }
+            if (variantsSeen.find(char(enc.variant)) == std::string::npos) variantsSeen += char(enc.variant);
+            encLast = enc.last;
+            decLast = dec.last;
+        }
+        // The signals must reach every variant the encoder writes, or the property proves little.
+        std::sort(variantsSeen.begin(), variantsSeen.end());
+        EXPECT_EQ(variantsSeen, "ABCDEF");
+    }
+}
+
+TEST(VoxaBlockCodec, EncodingSameSamplesAfterAnyLastSampleStillRoundTrips) {
+    std::mt19937 rng(7);
+    const std::vector<Block> blocks = MakeSignalBlocks(rng);
+    const int32_t lasts[] = {-32768, -1, 0, 12345, 32767};
+    for (int m : kModes) {
+        for (int32_t last : lasts) {
+            for (size_t b = 0; b < blocks.size(); b += 7) {
+                const Encoded enc = Encode(blocks[b], last, m);
+                const Decoded dec = Decode(enc.bytes, last, m);
+                ASSERT_EQ(dec.last, enc.last) << "mode " << m << " last " << last << " block " << b;
+                for (int i = 0; i < 16; ++i)
+                    ASSERT_EQ(dec.samples[i], enc.reconstruction[i]) << "mode " << m << " block " << b;
+            }
+        }
+    }
+}
+
+TEST(VoxaBlockCodec, OddModesGiveTheLastByteToTheSecondHalf) {
+    // The lowest bit of a half's string is its s0 field, which nothing predicts from:
+    // flipping it moves only that half's first sample.
+    Block ramp;
+    for (int i = 0; i < 16; ++i) ramp[i] = static_cast<int16_t>(100 * i);
+    for (int m : {5, 7}) {
+        const Encoded enc = Encode(ramp, 0, m);
+        const Decoded base = Decode(enc.bytes, 0, m);
+        struct Flip {
+            int byte;
+            int sample;
+        };
+        for (const Flip flip : {Flip{2 * m - 2, 0}, Flip{2 * m - 1, 8}}) {
+            Bytes changed = enc.bytes;
+            changed[static_cast<size_t>(flip.byte)] ^= 1;
+            const Decoded dec = Decode(changed, 0, m);
+            for (int i = 0; i < 16; ++i) {
+                EXPECT_EQ(dec.samples[i] != base.samples[i], i == flip.sample)
+                    << "mode " << m << " byte " << flip.byte << " sample " << i;
+            }
+        }
+    }
+}
+
+TEST(VoxaBlockCodec, ModesOutsideFourToEightAreRefused) {
+    SL::Private::compressor enc;
+    SL::Private::expander dec;
+    int16_t samples[16] = {};
+    uint8_t bytes[32] = {};
+    for (int mode : {-1, 0, 3, 9, 16}) {
+        EXPECT_THROW(enc.EncodeBlock(samples, bytes, 0, mode), std::invalid_argument) << mode;
+        EXPECT_THROW(dec.DecodeBlock(bytes, samples, 0, mode), std::invalid_argument) << mode;
+    }
+}
+
+TEST(VoxaBlockCodec, FuzzNeverFaults) {
+    // Any byte pattern and any carried last sample must decode without a fault,
+    // and the same input must always give the same output.
+    std::mt19937 rng(0xB10C);
+    std::uniform_int_distribution<int> byte(0, 255);
+    const int32_t oddLasts[] = {INT32_MIN, INT32_MAX, -65536, 65535};
+    SL::Private::expander dec;
+    for (int m : kModes) {
+        int32_t last = 0;
+        for (int i = 0; i < 40000; ++i) {
+            uint8_t block[16];
+            for (int j = 0; j < 2 * m; ++j) block[j] = static_cast<uint8_t>(byte(rng));
+            if (i % 1000 == 0) last = oddLasts[(i / 1000) % 4];
+            int16_t out[16];
+            int16_t again[16];
+            const int32_t next = dec.DecodeBlock(block, out, last, m);
+            ASSERT_EQ(dec.DecodeBlock(block, again, last, m), next);
+            ASSERT_EQ(std::vector<int16_t>(out, out + 16), std::vector<int16_t>(again, again + 16));
+            last = next;
+        }
+    }
+    // The encoder too takes any carried last sample without a fault.
+    SL::Private::compressor enc;
+    std::uniform_int_distribution<int> sample(-32768, 32767);
+    for (int m : kModes) {
+        for (int32_t last : oddLasts) {
+            for (int i = 0; i < 500; ++i) {
+                int16_t samples[16];
+                for (auto& v : samples) v = static_cast<int16_t>(sample(rng));
+                uint8_t block[16];
+                enc.EncodeBlock(samples, block, last, m);
+                ASSERT_GE(enc.GetVariant(), 'A');
+                ASSERT_LE(enc.GetVariant(), 'F');
+            }
+        }
+    }
+}
+
+}  // namespace
