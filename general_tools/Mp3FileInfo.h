@@ -32,6 +32,12 @@ public:
     int32_t bitRate = 0;
     uint32_t frameCount = 0;
 
+    // Copies of the tag's raw texts (zero-terminated from ID3v2), empty when absent.
+    std::vector<uint8_t> GetTitle() const { return texts[kTitle]; }
+    std::vector<uint8_t> GetArtist() const { return texts[kArtist]; }
+    std::vector<uint8_t> GetAlbum() const { return texts[kAlbum]; }
+    std::vector<uint8_t> GetTrack() const { return texts[kTrack]; }
+
     // The steps of Read, in the order it takes them.
     bool FindId3v2Tag(std::istream& stream, std::vector<uint8_t>& header, bool& atStart);
     bool ReadId3v22Frames(std::istream& stream, const std::vector<uint8_t>& header, bool atStart);

@@ -12,8 +12,10 @@ std::string ReadExecutableVersionString(const std::string& name) {
     return ReadVersionString(&platform::ProgramVersionBlock(), name);
 }
 
+ModuleHandle GetInstanceModuleState() { return &platform::ProgramVersionBlock(); }
+
 std::string ReadModuleVersionString(const std::string& name) {
-    return ReadVersionString(&platform::ProgramVersionBlock(), name);
+    return ReadVersionString(GetInstanceModuleState(), name);
 }
 
 void StoreFileVersion() {

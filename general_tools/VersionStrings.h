@@ -15,6 +15,9 @@ using ModuleHandle = const platform::CVersionBlock*;
 // "" without a module, or when the block has no such string.
 std::string ReadVersionString(ModuleHandle module, const std::string& name);
 std::string ReadExecutableVersionString(const std::string& name);
+// The module that holds the program's resources: the program itself, since its
+// libraries are linked in and carry no version block of their own.
+ModuleHandle GetInstanceModuleState();
 // The block of the module that holds the program's resources (the About box reads it).
 std::string ReadModuleVersionString(const std::string& name);
 

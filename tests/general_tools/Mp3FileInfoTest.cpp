@@ -173,6 +173,27 @@ TEST(Mp3FileInfo, ReadsTags) {
     }
 }
 
+TEST(Mp3FileInfo, GettersGiveEachFieldsRawText) {
+    Bytes frames = Id3Frame(3, "TIT2", Text(0, "T"));
+    Append(frames, Id3Frame(3, "TPE1", Text(0, "Ar")));
+    Append(frames, Id3Frame(3, "TALB", Text(0, "Alb")));
+    Append(frames, Id3Frame(3, "TRCK", Text(0, "3/12")));
+    Append(frames, Id3Frame(3, "COMM", Text(0, "engxNote")));
+    Bytes file = Tag(3, frames);
+    Append(file, CbrAudio(30000));
+    CMp3FileInfo info;
+    ASSERT_TRUE(ReadFrom(info, file));
+    EXPECT_EQ(info.GetTitle(), Bytes({'T', 0}));
+    EXPECT_EQ(info.GetArtist(), Bytes({'A', 'r', 0}));
+    EXPECT_EQ(info.GetAlbum(), Bytes({'A', 'l', 'b', 0}));
+    EXPECT_EQ(info.GetTrack(), Bytes({'3', '/', '1', '2', 0}));
+    // A copy: changing it leaves the record alone.
+    Bytes title = info.GetTitle();
+    title[0] = 'X';
+    EXPECT_EQ(info.GetTitle(), Bytes({'T', 0}));
+    EXPECT_TRUE(CMp3FileInfo().GetTrack().empty());
+}
+
 TEST(Mp3FileInfo, Id3v1OnlyWhenThereIsNoId3v2) {
     Bytes v1 = CbrAudio(30000);
     Append(v1, Id3v1("  Title ", "Artist", "Album\t"));

@@ -103,6 +103,8 @@ TEST(VersionStringsTest, ReadFromTheProgramsBlockOrEmpty) {
     EXPECT_EQ(GT::ReadExecutableVersionString("FileDescription"), "Gigbox Setlister");
     EXPECT_EQ(GT::ReadModuleVersionString("FileDescription"), "Gigbox Setlister");
     EXPECT_EQ(GT::ReadModuleVersionString("ProductVersion"), GT::ReadExecutableVersionString("ProductVersion"));
+    ASSERT_NE(GT::GetInstanceModuleState(), nullptr);
+    EXPECT_EQ(GT::ReadVersionString(GT::GetInstanceModuleState(), "FileDescription"), "Gigbox Setlister");
     EXPECT_EQ(GT::ReadExecutableVersionString("NoSuchString"), "");
     EXPECT_EQ(GT::ReadVersionString(nullptr, "FileVersion"), "");
     // A module whose block lacks the string.
