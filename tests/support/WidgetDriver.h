@@ -1,0 +1,62 @@
+// Drives widgets in tests: pumps events until something happened, and answers modal windows (message
+// box, chooser, dialog) through a polling timer that hands the next one to the test's action, as a
+// user would act on it. Header only, so that the shared support library does not link the toolkit.
+#pragma once
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+
+#include "platform/window/Application.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace gbxtest {
+
+// Widget tests draw off screen unless the environment names a platform.
+inline void UseOffscreenToolkitUnlessSet() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
+
+// Handles events until the condition holds or the time is up; answers the condition.
+template <class Condition>
+bool PumpUntil(Condition condition, int timeoutMs = 1000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition() && std::chrono::steady_clock::now() < until) platform::ProcessEvents();
+    return condition();
+}
+
+// Runs action(modal) once the modal window shows, from inside its loop. A modal window that is
+// already showing when this is called is skipped (it is the one the test waits behind).
+inline void WhenModalAppears(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
+    auto* timer = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
+    QWidget* before = QApplication::activeModalWidget();
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, waited, before, action, timeoutMs] {
+        QWidget* modal = QApplication::activeModalWidget();
+        *waited += 10;
+        if (modal != nullptr && modal != before && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        } else if (*waited > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+// A key press and release sent to the widget that has the focus inside the window (or the window).
+inline void PressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = window->focusWidget() != nullptr ? window->focusWidget() : window;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+}  // namespace gbxtest
