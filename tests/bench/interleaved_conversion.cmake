@@ -1,0 +1,1 @@
+gbx_add_bench(interleaved_conversion ${CMAKE_CURRENT_LIST_DIR}/InterleavedConversionBench.cpp LINK gbx_sound_model)
