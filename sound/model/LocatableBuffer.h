@@ -5,6 +5,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <vector>
 
@@ -81,7 +82,8 @@ public:
     using Samples = std::vector<T>;
 
     CLocatableBuffer() : m_start(0) {}
-    // end - start zero samples; std::length_error when end lies before start.
+    // end - start zero samples; std::length_error when end lies before start or the extent is
+    // longer than an int counts.
     explicit CLocatableBuffer(const CExtent& range) : Samples(SizeOf(range)), m_start(range.start) {}
     // end - start samples copied from the pointer, which must address that many.
     CLocatableBuffer(const T* samples, const CExtent& range)
@@ -148,7 +150,11 @@ private:
     {
         if (range.end < range.start)
             throw std::length_error("extent ends before it starts");
-        return static_cast<typename Samples::size_type>(static_cast<std::int64_t>(range.end) - range.start);
+        // GetSize counts in int: a longer extent could not be told apart from a short one.
+        const std::int64_t size = static_cast<std::int64_t>(range.end) - range.start;
+        if (size > std::numeric_limits<int>::max())
+            throw std::length_error("extent longer than a buffer can count");
+        return static_cast<typename Samples::size_type>(size);
     }
 
     std::int32_t m_start;

@@ -31,7 +31,7 @@ public:
     {
         if (m_phase > 0)
             m_source->Next();
-        m_phase = (m_phase + 1) % 2;
+        m_phase ^= 1;  // 0 and 1 alternate
     }
     const CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
     // The source's state: a source that stopped on a read error must not pass for a finished one.

@@ -1,11 +1,14 @@
 #include "sound/model/BitDepthConvertDecorator.h"
+#include "sound/model/StereoDecorator.h"
 #include "tests/support/VectorSampleSource.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/weak_ptr.hpp>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace {
@@ -85,27 +88,24 @@ TEST(BitDepthConvertDecorator, FactoryRefusesWhatItCannotConvert)
         EXPECT_FALSE(SL::CreateBitDepthConvertDecorator(c.from, c.to, c.source)) << c.what;
 }
 
-TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair)
+const EBitDepth kFileFormats[] = {CBitDepth::INTEGER8S, CBitDepth::INTEGER8,  CBitDepth::INTEGER16, CBitDepth::INTEGER24,
+                                  CBitDepth::INTEGER32, CBitDepth::FLOAT32, CBitDepth::FLOAT64};
+
+// Calls check (from, to), each a std::integral_constant of a file format, for every pair of the
+// listed formats; returns the number of pairs checked.
+template <std::size_t N, std::size_t M, typename Check>
+int ForEachFilePair(const EBitDepth (&froms)[N], const EBitDepth (&tos)[M], Check check)
 {
-    // One value through each of the 49 instances, compared with the value rule itself.
-    const EBitDepth formats[] = {CBitDepth::INTEGER8S, CBitDepth::INTEGER8,  CBitDepth::INTEGER16, CBitDepth::INTEGER24,
-                                 CBitDepth::INTEGER32, CBitDepth::FLOAT32, CBitDepth::FLOAT64};
     int checked = 0;
-    for (EBitDepth from : formats) {
-        for (EBitDepth to : formats) {
+    for (EBitDepth from : froms) {
+        for (EBitDepth to : tos) {
             SL::DispatchFileFormat(
                 from,
                 [&](auto f) {
                     SL::DispatchFileFormat(
                         to,
                         [&](auto t) {
-                            constexpr EBitDepth F = decltype(f)::value;
-                            constexpr EBitDepth T = decltype(t)::value;
-                            const SL::SampleElement<F> value = SL::IsIntegerFormat(F) ? 100 : 0.3;
-                            auto decorator = Decorate<T>(F, MakeVectorSource<F>({value}));
-                            ASSERT_TRUE(decorator) << SL::CBitDepth(F).ToString() << " to " << SL::CBitDepth(T).ToString();
-                            EXPECT_EQ(decorator->GetSampleAttribute().GetSampleFormat().GetCode(), T);
-                            EXPECT_EQ(decorator->Get(), (SL::ConvertSampleValue<F, T>(value)));
+                            check(f, t);
                             ++checked;
                         },
                         [] {});
@@ -113,7 +113,49 @@ TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair)
                 [] {});
         }
     }
+    return checked;
+}
+
+TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair)
+{
+    // One value through each of the 49 instances, compared with the value rule itself.
+    const int checked = ForEachFilePair(kFileFormats, kFileFormats, [](auto f, auto t) {
+        constexpr EBitDepth F = decltype(f)::value;
+        constexpr EBitDepth T = decltype(t)::value;
+        const SL::SampleElement<F> value = SL::IsIntegerFormat(F) ? 100 : 0.3;
+        auto decorator = Decorate<T>(F, MakeVectorSource<F>({value}));
+        ASSERT_TRUE(decorator) << SL::CBitDepth(F).ToString() << " to " << SL::CBitDepth(T).ToString();
+        EXPECT_EQ(decorator->GetSampleAttribute().GetSampleFormat().GetCode(), T);
+        EXPECT_EQ(decorator->Get(), (SL::ConvertSampleValue<F, T>(value)));
+    });
     EXPECT_EQ(checked, 49);
+}
+
+// Every byte of both 8-bit formats into every file format, read bare and behind a stereo
+// decorator (the importer's chain), must give the value rule's result.
+TEST(BitDepthConvertDecorator, EightBitSourcesGiveTheRuleForEveryByte)
+{
+    const EBitDepth byteFormats[] = {CBitDepth::INTEGER8S, CBitDepth::INTEGER8};
+    const int checked = ForEachFilePair(byteFormats, kFileFormats, [](auto f, auto t) {
+        constexpr EBitDepth F = decltype(f)::value;
+        constexpr EBitDepth T = decltype(t)::value;
+        std::vector<SL::SampleElement<F>> bytes;
+        std::vector<SL::SampleElement<T>> expected;
+        std::vector<SL::SampleElement<T>> twice;
+        for (int b = 0; b < 256; ++b) {
+            bytes.push_back(static_cast<SL::SampleElement<F>>(static_cast<uint8_t>(b)));
+            expected.push_back(SL::ConvertSampleValue<F, T>(bytes.back()));
+            twice.insert(twice.end(), 2, expected.back());
+        }
+        const std::string what = SL::CBitDepth(F).ToString() + " to " + SL::CBitDepth(T).ToString();
+        auto bare = Decorate<T>(F, MakeVectorSource<F>(bytes));
+        ASSERT_TRUE(bare) << what;
+        EXPECT_EQ(ReadAll<SL::SampleElement<T>>(*bare), expected) << what;
+        auto stereo = Decorate<T>(F, SL::CreateStereoDecorator(F, MakeVectorSource<F>(bytes)));
+        ASSERT_TRUE(stereo) << what;
+        EXPECT_EQ(ReadAll<SL::SampleElement<T>>(*stereo), twice) << what;
+    });
+    EXPECT_EQ(checked, 14);
 }
 
 TEST(BitDepthConvertDecorator, ForwardsPositionCountsAndState)

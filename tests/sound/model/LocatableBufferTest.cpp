@@ -99,6 +99,14 @@ TEST(LocatableBufferTest, ReversedRangeThrowsAndChangesNothing)
     EXPECT_THROW(buffer.SetRange(CExtent(4, 3)), std::length_error);
     EXPECT_EQ(buffer.GetRange(), CExtent(7, 9));
     EXPECT_EQ(Values(buffer), std::vector<std::int16_t>({1, 2}));
+    // More samples than GetSize can count: refused before anything is allocated.
+    const int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
+    for (const CExtent& tooLong : {CExtent(kMin, kMax), CExtent(-1, kMax), CExtent(kMin, 0)}) {
+        EXPECT_THROW(buffer.SetRange(tooLong), std::length_error) << tooLong.start << ", " << tooLong.end;
+        EXPECT_THROW(Buffer16{tooLong}, std::length_error) << tooLong.start << ", " << tooLong.end;
+    }
+    EXPECT_EQ(buffer.GetRange(), CExtent(7, 9));
+    EXPECT_EQ(Values(buffer), std::vector<std::int16_t>({1, 2}));
 }
 
 TEST(LocatableBufferTest, SwapExchangesSamplesAndStarts)
