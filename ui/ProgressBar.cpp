@@ -61,12 +61,15 @@ void CProgressBar::PumpAndRefreshCursor() {
 }
 
 void CProgressBar::ReleaseOwner() {
-    if (m_ownerDisabled && m_owner != nullptr) m_owner->Enable(true);
+    // The dialog's window is a child of its owner's: when it went without us, the owner went too.
+    const bool ownerGone = HasWindow() && !GetWindow()->Exists();
+    if (m_ownerDisabled && m_owner != nullptr && !ownerGone) m_owner->Enable(true);
     m_ownerDisabled = false;
     m_owner = nullptr;
 }
 
 bool CProgressBar::CreateProgressWindow() {
+    ReleaseOwner();  // a window that vanished under us may have left an owner recorded
     m_owner = GetOwnerWindow();
     if (m_owner != nullptr && m_owner->IsEnabled()) {
         m_owner->Enable(false);

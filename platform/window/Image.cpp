@@ -1,7 +1,9 @@
 #include "platform/window/Image.h"
 
+#include "platform/window/GifEncoder.h"
 #include "platform/window/QtBridge.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
@@ -66,10 +68,20 @@ bool Image::Save(const std::string& path, ImageFileType type) const {
     case ImageFileType::Bmp: format = "BMP"; break;
     case ImageFileType::Jpeg: format = "JPEG"; break;
     case ImageFileType::Png: format = "PNG"; break;
-    case ImageFileType::Gif: return false;  // Qt has no GIF writer
+    case ImageFileType::Gif: break;  // Qt has no GIF writer: ours
     }
     if (IsEmpty()) {
         return false;
+    }
+    if (type == ImageFileType::Gif) {
+        const std::vector<uint8_t> gif = EncodeGif(*this);
+        QFile file(ToQString(path));
+        if (gif.empty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+        const qint64 size = qint64(gif.size());
+        const bool written = file.write(reinterpret_cast<const char*>(gif.data()), size) == size;
+        file.close();
+        if (!written) file.remove();
+        return written;
     }
     QImage view = WrapImage(*this);
     QImageWriter writer(ToQString(path), format);

@@ -40,7 +40,8 @@ public:
     // PNG, BMP or JPEG (whatever the decoder knows); colours straight (not premultiplied);
     // HasAlpha tells whether the file carried an alpha channel. False leaves the picture empty.
     bool Load(const std::string& path);
-    // Writes the picture, taking its colours as premultiplied when it has alpha. GIF is not written.
+    // Writes the picture, taking its colours as premultiplied when it has alpha. GIF holds at most 256
+    // colours (more are mapped to a colour cube) and one transparent index for alpha below 128.
     bool Save(const std::string& path, ImageFileType type) const;
 
     void Clear();

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
 // The library's dialog, counting how often it handles waiting events.
@@ -221,6 +223,40 @@ TEST_F(ProgressBarTest, DefaultsAndTitle) {
     EXPECT_FALSE(fresh.IsCancelled());
     EXPECT_EQ(fresh.GetBarRange(), -1);
     EXPECT_EQ(fresh.GetBarPos(), -1);
+}
+
+// A dialog whose owner the test picks, so that the owner can be destroyed during a run.
+class ChosenOwnerProgress : public CountingProgress {
+public:
+    platform::Window* chosen = nullptr;
+    platform::Window* GetOwnerWindow() override { return chosen; }
+};
+
+TEST_F(ProgressBarTest, AnOwnerDestroyedDuringTheRunIsNeverTouchedAgain) {
+    // Ending at once, or first showing the dialog again over the fixture's owner (disabled by
+    // someone else beforehand, so the dialog must leave it disabled).
+    for (const bool showAgain : {false, true}) {
+        SCOPED_TRACE(showAgain);
+        ChosenOwnerProgress local;
+        auto doomed = std::make_unique<platform::Window>();
+        doomed->Show();
+        local.chosen = doomed.get();
+        local.Begin();
+        ASSERT_TRUE(local.IsShown());
+        EXPECT_FALSE(doomed->IsEnabled());
+        doomed.reset();  // takes the dialog's window with it
+        EXPECT_FALSE(local.IsShown());
+        local.chosen = &owner;
+        owner.Enable(false);
+        if (showAgain) {
+            local.SetPos(1);
+            EXPECT_TRUE(local.IsShown());
+            EXPECT_EQ(local.GetDisabledOwner(), nullptr);
+        }
+        local.End();
+        EXPECT_FALSE(owner.IsEnabled());
+        owner.Enable(true);
+    }
 }
 
 TEST_F(ProgressBarTest, AWindowThatCannotBeMadeShowsNothingAndFreesTheOwner) {

@@ -87,7 +87,7 @@ TEST_F(ImageFileTest, SavesPngThatAnotherDecoderReads) {
     EXPECT_EQ(read.output, "2 2 ff0000ff 00ff00ff 0000ffff 102030ff\n");
 }
 
-TEST_F(ImageFileTest, BmpAndJpegRoundTripAndGifIsNotWritten) {
+TEST_F(ImageFileTest, BmpAndJpegRoundTrip) {
     platform::Image image(8, 8, false);
     image.Fill(0xFF204080u);
     for (auto type : {platform::ImageFileType::Bmp, platform::ImageFileType::Jpeg}) {
@@ -102,8 +102,6 @@ TEST_F(ImageFileTest, BmpAndJpegRoundTripAndGifIsNotWritten) {
         EXPECT_NEAR(int((p >> 8) & 0xFF), 0x40, 4);
         EXPECT_NEAR(int(p & 0xFF), 0x80, 4);
     }
-    EXPECT_FALSE(image.Save(dir.File("a.gif"), platform::ImageFileType::Gif));
-    EXPECT_TRUE(gbxtest::ReadBytes(dir.File("a.gif")).empty());
 }
 
 TEST_F(ImageFileTest, AFileThatIsNoPictureLeavesItEmpty) {
