@@ -20,10 +20,12 @@ public:
     // start when no part of it is inside.
     virtual int FindPeakIndex(const CExtent& range) const = 0;
     // From one step away from the position, the quieter sample of the first sign change on the
-    // walk; the first index outside the samples when there is none (n for a step of 0).
+    // walk; the first index outside the samples when there is none (n for a step of 0 that
+    // starts inside).
     virtual int FindZeroCrossing(int position, int step) const = 0;
-    // From one step away, the first sample that is the loudest of its window of half-width
-    // width / 2, moving in the direction (-1 back, else forward); clamped to the samples.
+    // From position + direction, the first sample that is the loudest of its window of
+    // half-width width / 2, moving in the direction (-1 back, else forward); clamped to the
+    // samples, unless that first candidate already lies outside them.
     virtual int FindPeak(int position, int direction, int width) const = 0;
     // The nearer of a backward and a forward search; a search that found nothing never wins
     // over one that did.
@@ -108,11 +110,11 @@ public:
     int FindZeroCrossing(int position, int step) const override
     {
         const std::int64_t n = Size();
-        if (step == 0)
-            return ToInt(n);  // a walk that does not move finds nothing (and must not spin)
         std::int64_t a = std::int64_t{position} + step;
         if (a < 0 || a >= n)
             return ToInt(a);
+        if (step == 0)
+            return ToInt(n);  // a walk that does not move finds nothing (and must not spin)
         auto previous = Measure::Sign(Sample(a));
         for (;;) {
             const std::int64_t b = a + step;
@@ -129,7 +131,9 @@ public:
     int FindPeak(int position, int direction, int width) const override
     {
         const std::int64_t n = Size();
-        std::int64_t a = std::int64_t{position} + (direction == -1 ? -1 : 1);
+        // The first candidate is one direction step away, whatever the step's size or sign;
+        // only -1 searches backwards.
+        std::int64_t a = std::int64_t{position} + direction;
         if (a < 0 || a >= n)
             return ToInt(a);
         std::int64_t h = width / 2;

@@ -97,6 +97,34 @@ TEST_F(ChannelIterator, FlagsAndFormatsNeverMatch)
     EXPECT_TRUE(Const().begin() == Const().begin());
 }
 
+// An implementation of the same interface that is not the collection's own: the run-time type
+// tests of the collection's implementation must refuse it rather than compare raw positions.
+class CForeignPosition : public SL::IRandomAccessIterator<0, SL::CChannel<EBitDepth::INTEGER16>> {
+    using Channel = SL::CChannel<EBitDepth::INTEGER16>;
+    using Interface = SL::IRandomAccessIterator<0, Channel>;
+
+public:
+    Channel* Dereference() const override { return nullptr; }
+    Channel* Arrow() const override { return nullptr; }
+    Interface& Increment() override { return *this; }
+    Interface& Decrement() override { return *this; }
+    Interface& Advance(int) override { return *this; }
+    Interface& Retreat(int) override { return *this; }
+    int Difference(const Interface&) const override { return 7; }
+    Channel* At(int) const override { return nullptr; }
+    bool Less(const Interface&) const override { return true; }
+};
+
+TEST_F(ChannelIterator, ForeignImplementationsNeverMatch)
+{
+    const CForeignPosition foreign;
+    for (const auto& position : {collection.begin(), collection.begin() + 2, collection.end()}) {
+        EXPECT_EQ(position.GetImplement()->Difference(foreign), 0);
+        EXPECT_FALSE(position.GetImplement()->Less(foreign));
+        EXPECT_FALSE(position.GetImplement()->Equals(foreign));
+    }
+}
+
 TEST_F(ChannelIterator, CopiesOwnTheirImplementation)
 {
     auto a = collection.begin();

@@ -138,6 +138,9 @@ INSTANTIATE_TEST_SUITE_P(Walks, ZeroCrossing,
         CrossingCase{{0, 0, 3}, -1, 1, 3},       // but never starts one
         CrossingCase{{1, kNaN, -1}, -1, 1, 3},   // NaN forms no crossing
         CrossingCase{{1, -1, 1}, 0, 0, 3},       // a step of 0 finds nothing
+        CrossingCase{{1, -1, 1}, 5, 0, 5},       // but a start outside is still returned as it is
+        CrossingCase{{1, -1, 1}, -1, 0, -1},
+        CrossingCase{{1, 2, -1, -3, 3}, -1, 2, 1},  // steps of 2 pass over the sign change at 2
         CrossingCase{{1, 1, -1}, 5, 1, 6}));
 
 TEST(ChannelUtility, ZeroCrossingOfUnsignedBytesIsAroundSilence)
@@ -146,6 +149,36 @@ TEST(ChannelUtility, ZeroCrossingOfUnsignedBytesIsAroundSilence)
     EXPECT_EQ(twoSamples.Utility().FindZeroCrossing(-1, 1), 1);
     CTestChannel<EBitDepth::INTEGER8> withSilence({200, 128, 60});
     EXPECT_EQ(withSilence.Utility().FindZeroCrossing(-1, 1), 1);
+}
+
+template <EBitDepth F>
+int CrossingOf(const std::vector<SL::SampleElement<F>>& samples)
+{
+    return CTestChannel<F>(samples).Utility().FindZeroCrossing(-1, 1);
+}
+
+// The sign value of each kind of format: offset from the format's zero for integers, the phase
+// for complex numbers, the angle for points; (0, 0) has the sign value 0.
+TEST(ChannelUtility, ZeroCrossingUsesTheSignValueOfEachFormat)
+{
+    const struct {
+        const char* what;
+        int found;
+        int expected;
+    } cases[] = {
+        {"int16", CrossingOf<EBitDepth::INTEGER16>({100, 60, -50}), 2},
+        {"int8 signed", CrossingOf<EBitDepth::INTEGER8S>({-3, -128, 0}), 2},
+        {"int24", CrossingOf<EBitDepth::INTEGER24>({5, -8388607}), 0},
+        {"float32", CrossingOf<EBitDepth::FLOAT32>({-0.5f, 0.25f}), 1},
+        {"complex64 phase from + to -", CrossingOf<EBitDepth::COMPLEX64>({{1.0, 1.0}, {1.0, -2.0}}), 0},
+        {"complex32 (0, 0) starts nothing",
+            CrossingOf<EBitDepth::COMPLEX32>({{0.0f, 0.0f}, {1.0f, 1.0f}, {1.0f, -1.0f}}), 2},
+        {"complex64 phase from pi to below -pi / 2",
+            CrossingOf<EBitDepth::COMPLEX64>({{-1.0, 0.0}, {-1.0, -0.5}}), 0},
+        {"point64 angle from - to +", CrossingOf<EBitDepth::POINT64>({{1.0, -1.0}, {1.0, 0.5}}), 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.found, c.expected) << c.what;
 }
 
 struct PeakSearchCase {
@@ -180,7 +213,12 @@ INSTANTIATE_TEST_SUITE_P(Searches, LocalPeak,
         PeakSearchCase{{5, 1, 0, 0}, 0, 1, 2, 3},             // runs into the last sample
         PeakSearchCase{{0, 0, 0, 0, 0}, 0, 1, 2, 4},          // silence: to the end
         PeakSearchCase{{0, 3, 0, 0, 9, 0, 0}, 0, 1, 4, 1},    // 3 is the peak of its window
-        PeakSearchCase{{0, 3, 0, 0, 9, 0, 0}, 0, 1, 8, 4}));  // a wider window sees 9
+        PeakSearchCase{{0, 3, 0, 0, 9, 0, 0}, 0, 1, 8, 4},    // a wider window sees 9
+        // The first candidate is position + direction; only -1 searches backwards.
+        PeakSearchCase{{0, 1, 5, 1, 0, 2, 7, 2, 0}, 2, 0, 2, 2},   // direction 0 starts at the position
+        PeakSearchCase{{0, 1, 5, 1, 0, 2, 7, 2, 0}, 8, -2, 2, 6},  // two back, then forwards
+        PeakSearchCase{{0, 1, 5, 1, 0, 2, 7, 2, 0}, 0, 5, 2, 6},
+        PeakSearchCase{{1, 2, 3}, 1, 2, 2, 3}));                 // starts outside: unclamped
 
 struct NearestCase {
     std::vector<double> samples;
