@@ -89,6 +89,11 @@ public:
 
     void Write32(std::ostream& out, std::uint32_t value) const;
     void Write32(std::ostream& out, const std::uint32_t* value) const { Write32(out, *value); }
+
+    // The 10-byte IEEE 754 double-extended number of AIFF sample rates, in the holder's order:
+    // read to the nearest double (a failed read leaves the value as it was); written exactly.
+    void ReadExtended80(std::istream& in, double& value) const;
+    void WriteExtended80(std::ostream& out, double value) const;
 };
 
 void ReverseBytes(void* bytes, std::size_t length);

@@ -1,7 +1,6 @@
 #include "sound/files/FormAiffFile.h"
 
 #include "sound/files/ChunkFields.h"
-#include "sound/files/Extended80.h"
 
 #include <istream>
 #include <ostream>
@@ -65,14 +64,20 @@ bool CFormAiffFileChunks::CCommonChunk::ReadData(std::istream& in)
 {
     if (GetHeader().GetSize() < 18)
         return false;
-    return ReadField(in, kOrder, channels) && ReadField(in, kOrder, sampleFrames)
-           && ReadField(in, kOrder, sampleSize) && ReadExtended80(*this, in, sampleRate);
+    if (!(ReadField(in, kOrder, channels) && ReadField(in, kOrder, sampleFrames)
+          && ReadField(in, kOrder, sampleSize)))
+        return false;
+    GT::CEndianedStreamUtilities(kOrder).ReadExtended80(in, sampleRate);
+    return !in.fail();
 }
 
 bool CFormAiffFileChunks::CCommonChunk::WriteData(std::ostream& out)
 {
-    return WriteField(out, kOrder, channels) && WriteField(out, kOrder, sampleFrames)
-           && WriteField(out, kOrder, sampleSize) && WriteExtended80(*this, out, sampleRate);
+    if (!(WriteField(out, kOrder, channels) && WriteField(out, kOrder, sampleFrames)
+          && WriteField(out, kOrder, sampleSize)))
+        return false;
+    GT::CEndianedStreamUtilities(kOrder).WriteExtended80(out, sampleRate);
+    return !out.fail();
 }
 
 // --- "SSND" ---

@@ -127,8 +127,8 @@ bool CIffChunk::CHeader::Skip(std::istream& in) const
 bool CIffChunk::CHeader::Contains(const CHeader& child) const
 {
     const std::int64_t childStart = std::int64_t(child.m_dataPosition) - kHeaderBytes;
-    // The body's end is checked when a known child is read (it may not pass this end); an
-    // unknown child that passes it is skipped and ends the walk.
+    // A child whose body passes this end is accepted: it is read or skipped, and the walk
+    // ends after it.
     return childStart >= m_dataPosition && childStart < GetEnd() && child.m_dataPosition <= GetEnd();
 }
 
@@ -386,10 +386,8 @@ bool CSubChunkIterator::CreateChild(boost::shared_ptr<CIffChunk>& child)
     std::unique_ptr<CIffChunk> created = factory->Create(m_current->GetId());
     if (!created)
         return true;
-    // A known child may not reach past its container: its body would be read from bytes that
-    // belong to something else.
-    if (m_current->GetEnd() > m_parent->GetHeader().GetEnd())
-        return false;
+    // A child that reaches past its container's end is still read, bounded by its own size and
+    // the stream: files whose container size is too small load, and the walk ends after it.
     if (!created->Read(m_stream))
         return false;
     if (GetPosition(m_stream) > m_current->GetEnd())

@@ -195,8 +195,9 @@ public:
 
     // Header and form type, then every child the factory knows, in file order (replacing any
     // held before). The walk ends without error at the container's end or at a sub-header
-    // that is incomplete or out of range; a known child that cannot be read, reads past its
-    // own end or reaches past the container's end fails the read.
+    // that is incomplete or out of range; a known child that cannot be read or reads past its
+    // own end fails the read. A child whose body reaches past the container's end is read
+    // (a container size that is too small) and ends the walk.
     bool Read(std::istream& in) override;
     // No form type: succeeds without reading; otherwise the code read must equal it.
     bool ReadFormType(std::istream& in);
@@ -245,8 +246,7 @@ public:
     // Skips the current child and positions on the next one.
     void Next();
     // Creates and reads the current child when the factory knows its id; an unknown id
-    // succeeds with no child. Fails for a child that cannot be read, reads past its own end or
-    // reaches past the parent's end.
+    // succeeds with no child. Fails for a child that cannot be read or reads past its own end.
     bool CreateChild(boost::shared_ptr<CIffChunk>& child);
 
     // 0 positioned on a child; FLAG_END the parent's end was reached; FLAG_INVALID not started,

@@ -10,6 +10,7 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -172,6 +173,30 @@ TEST(Extended80, StreamReadsInTheHoldersOrderAndKeepsTheValueOnFailure)
     auto shortStream = MemoryStream({0x40, 0x0E, 0xAC});
     double kept = 7;
     EXPECT_FALSE(SL::ReadExtended80(GT::CEndianed(0), shortStream, kept));
+    EXPECT_EQ(kept, 7);
+}
+
+TEST(Extended80, StreamUtilityMembersReadAndWriteInTheirOrder)
+{
+    const std::vector<uint8_t> bigRate = {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
+    for (int order : {0, 1}) {
+        const GT::CEndianedStreamUtilities io(order);
+        std::vector<uint8_t> bytes = bigRate;
+        if (order == 1)
+            std::reverse(bytes.begin(), bytes.end());
+        std::stringstream written;
+        io.WriteExtended80(written, 44100.0);
+        EXPECT_EQ(StreamBytes(written), bytes) << "order " << order;
+        auto in = MemoryStream(bytes);
+        double value = 0;
+        io.ReadExtended80(in, value);
+        EXPECT_FALSE(in.fail());
+        EXPECT_EQ(value, 44100.0);
+    }
+    auto shortStream = MemoryStream({0x40, 0x0E});
+    double kept = 7;
+    GT::CEndianedStreamUtilities(0).ReadExtended80(shortStream, kept);
+    EXPECT_TRUE(shortStream.fail());
     EXPECT_EQ(kept, 7);
 }
 

@@ -274,8 +274,19 @@ const WalkCase kWalkCases[] = {
     {"ChildThatReadsPastItsEnd",
      [](int o) { return Container(o, Join({Chunk(o, "FIX4", {1, 2}), Chunk(o, "abcd", kBody3)})); }, 1, false, ""},
     {"KnownChildPastTheContainerEnd",
-     [](int o) { return Join({Container(o, {}, 4 + 8 + 2), ByteBuilder().Text("abcd").U32(o, 6).Fill(6, 1)}); }, 0, false,
-     ""},
+     [](int o) { return Join({Container(o, {}, 4 + 8 + 2), ByteBuilder().Text("abcd").U32(o, 6).Fill(6, 1)}); }, 0, true,
+     "abcd"},
+    {"KnownChildPastTheContainerEndLoadedAndEndsTheWalk",
+     [](int o) {
+         return Join({Container(o, {}, 4 + 12 + 8 + 2), Chunk(o, "abcd", kBody3), Chunk(o, "data", {1, 2, 3, 4}),
+                      Chunk(o, "abcd", {5, 6})});
+     },
+     1, true, "abcd,data"},
+    {"KnownChildPastTheContainerEndAndTheFile",
+     [](int o) {
+         return Join({Container(o, {}, 4 + 8 + 2), ByteBuilder().Text("data").U32(o, 6).Fill(4, 1)});
+     },
+     1, false, ""},
     {"UnknownChildPastTheContainerEnd",
      [](int o) {
          return Join({Container(o, {}, 4 + 12 + 8 + 2), Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 6).Fill(6, 1)});

@@ -197,6 +197,59 @@ TEST(VoxaBlockCodec, HeaderCodesMapToTheirVariantAndExponentInEveryMode) {
     }
 }
 
+// The mode-6 field widths of every variant, written out as the format fixes them: raising one
+// field of half 0 by one step must move exactly the sample that the field is laid out for, by
+// that step. Header nibbles give the variant; data bits are zero.
+TEST(VoxaBlockCodec, ModeSixFieldsLieWhereTheFormatPutsThem)
+{
+    struct Row {
+        const char* name;
+        uint8_t code;  // half 0's nibble, half 1's nibble
+        int exponent;
+        int header;
+        int widths[8];     // s7, s6, ..., s0
+        bool fine[8];      // fields one bit finer (variant A)
+    };
+    const Row rows[] = {
+        {"A", 0xEF, 13, 4, {6, 5, 6, 5, 6, 5, 6, 5}, {true, false, true, false, true, false, true, false}},
+        {"B", 0xEA, 8, 4, {6, 5, 6, 5, 6, 5, 6, 5}, {}},
+        {"C", 0x48, 6, 2, {7, 5, 6, 5, 7, 5, 6, 5}, {}},
+        {"D 4..9", 0xE0, 5, 3, {9, 4, 6, 4, 8, 4, 6, 4}, {}},
+        {"D 10", 0xFA, 10, 4, {8, 4, 6, 4, 8, 4, 6, 4}, {}},
+        {"E 2..7", 0x00, 2, 2, {11, 4, 6, 4, 7, 4, 6, 4}, {}},
+        {"E 8", 0xCC, 8, 3, {10, 4, 6, 4, 7, 4, 6, 4}, {}},
+        {"F", 0xC0, 1, 3, {12, 4, 5, 4, 7, 4, 5, 4}, {}},
+        {"G", 0xFC, 1, 4, {9, 5, 5, 5, 5, 5, 5, 5}, {}},
+    };
+    const int m = 6;
+    // Where half 0's string byte j lies in a mode-6 block.
+    const int placement[6] = {0, 1, 4, 5, 8, 9};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bytes block(12, 0);
+        block[0] = static_cast<uint8_t>(row.code & 0xF0);
+        block[2] = static_cast<uint8_t>(row.code << 4);
+        const Decoded base = Decode(block, 0, m);
+        ASSERT_EQ(base.exponent, row.exponent);
+        const int q = row.exponent - m + 4;
+        int end = row.header;
+        int total = row.header;
+        for (int w : row.widths) total += w;
+        EXPECT_EQ(total, 8 * m);
+        for (int f = 0; f < 8; ++f) {
+            const int sample = 7 - f;
+            end += row.widths[f];
+            const int low = row.fine[f] ? q - 1 : q;
+            const int raise = low < 0 ? -low : 0;  // a field below bit 0 counts from bit -low
+            const int bit = end - 1 - raise;        // from the top of the half's string
+            Bytes changed = block;
+            changed[static_cast<size_t>(placement[bit / 8])] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
+            const Decoded dec = Decode(changed, 0, m);
+            EXPECT_EQ(dec.samples[sample] - base.samples[sample], 1 << (low + raise)) << "s" << sample;
+        }
+    }
+}
+
 // Blocks of the kinds that stress the choice of variant: noise, ramps, tones,
 // extremes and nearly constant signals, each walked as a stream of blocks.
 std::vector<Block> MakeSignalBlocks(std::mt19937& rng) {
@@ -281,6 +334,96 @@ TEST(VoxaBlockCodec, DecodingReproducesTheEncodersReconstructionInEveryMode) {
         std::sort(variantsSeen.begin(), variantsSeen.end());
         EXPECT_EQ(variantsSeen, "ABCDEF");
     }
+}
+
+// Every reconstruction the encoder makes, recomputed from the variant and exponent it chose:
+// direct fields keep the sample's bits down to q (fine fields one more) and set the half step;
+// residuals are quantised against the average of their already coded neighbours, saturated
+// when they do not fit, moved one step back inside the 16-bit range, and raised one step off
+// -32768 between two odd neighbours.
+TEST(VoxaBlockCodec, ReconstructionsFollowTheClosedLoopQuantiser)
+{
+    // Residual parameter k of s0..s7 per variant (0: direct field).
+    auto residualK = [](int variant, int x, int s) {
+        const bool even = s % 2 == 0;
+        switch (variant) {
+        case 'B': return even ? 3 : 0;
+        case 'C': return even ? 3 : (s == 1 || s == 5) ? 4 : 0;
+        case 'D': return even ? 2 : (s == 1 || s == 5) ? 4 : (s == 3 && x != 10) ? 6 : 0;
+        case 'E': return even ? 2 : (s == 1 || s == 5) ? 4 : s == 3 ? 5 : 0;
+        case 'F': return even ? 2 : (s == 1 || s == 5) ? 3 : s == 3 ? 5 : 0;
+        default: return 0;
+        }
+    };
+    // The two neighbours whose average predicts s_i: -1 is the last sample before the half.
+    const int left[8] = {-1, -1, 1, -1, 3, 3, 5, 0};
+    const int right[8] = {1, 3, 3, 7, 5, 7, 7, 0};
+    enum { kSaturated, kAboveRange, kBelowRange, kOddNeighbours, kRules };
+    int fired[kRules] = {};
+
+    std::mt19937 rng(31337);
+    std::vector<Block> blocks = MakeSignalBlocks(rng);
+    for (int reach : {768, 8}) {  // next to the lower limit, where the range rules act
+        std::uniform_int_distribution<int> near(-32768, -32768 + reach);
+        for (int b = 0; b < 3000; ++b) {
+            Block blk;
+            for (auto& v : blk) v = static_cast<int16_t>(rng() % 8 ? near(rng) : int(rng() % 65536) - 32768);
+            blocks.push_back(blk);
+        }
+    }
+    for (int m : kModes) {
+        int32_t last = 0;
+        for (const Block& blk : blocks) {
+            const Encoded enc = Encode(blk, last, m);
+            const int x = enc.exponent;
+            const int q = x - m + 4;
+            const int32_t mask = -(int32_t(1) << q);
+            const int32_t half = (int32_t(1) << q) >> 1;
+            for (int h = 0; h < 2; ++h) {
+                const int32_t p = h == 0 ? last : enc.reconstruction[7];
+                auto rec = [&](int s) { return s < 0 ? p : enc.reconstruction[8 * h + s]; };
+                for (int s = 0; s < 8; ++s) {
+                    const int32_t sample = blk[8 * h + s];
+                    const int k = residualK(enc.variant, x, s);
+                    int32_t expected;
+                    if (k == 0) {
+                        const bool fine = enc.variant == 'A' && (m == 4 ? (s % 2 == 0 || s == 7) : s % 2 == 1);
+                        expected = fine ? (sample & (mask >> 1)) | (half >> 1) : (sample & mask) | half;
+                    } else {
+                        const int32_t a = rec(left[s]);
+                        const int32_t c = rec(right[s]);
+                        const int32_t pred = (a + c) >> 1;
+                        const int32_t r = sample - pred;
+                        const int top = k + x - 1;
+                        if ((r >> top) != 0 && (r >> top) != -1) {
+                            ++fired[kSaturated];
+                            expected = pred + (r > 0 ? (((int32_t(1) << top) - 1) & mask) | half
+                                                     : (-(int32_t(1) << top) & mask) | half);
+                        } else {
+                            expected = pred + ((r & mask) | half);
+                            if (expected > 32767) {
+                                ++fired[kAboveRange];
+                                expected -= int32_t(1) << q;
+                            } else if (expected < -32768) {
+                                ++fired[kBelowRange];
+                                expected += int32_t(1) << q;
+                            } else if (expected == -32768 && (a & 1) && (c & 1)) {
+                                ++fired[kOddNeighbours];
+                                expected += 2 * half;
+                            }
+                        }
+                    }
+                    ASSERT_EQ(enc.reconstruction[8 * h + s], expected)
+                        << "mode " << m << " variant " << char(enc.variant) << " X " << x << " s" << s;
+                }
+            }
+            last = enc.last;
+        }
+    }
+    EXPECT_GT(fired[kSaturated], 0);
+    EXPECT_GT(fired[kAboveRange], 0);
+    EXPECT_GT(fired[kBelowRange], 0);
+    EXPECT_GT(fired[kOddNeighbours], 0);
 }
 
 TEST(VoxaBlockCodec, EncodingSameSamplesAfterAnyLastSampleStillRoundTrips) {
