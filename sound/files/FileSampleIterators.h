@@ -74,7 +74,7 @@ public:
 
     // What count rounds of HasNext, Get and Next give, in one call: up to count values into
     // values; answers how many.
-    size_t Read(Element* values, size_t count)
+    size_t Read(Element* values, size_t count) override
     {
         size_t done = 0;
         while (done < count && m_cursor < m_loaded) {
@@ -187,10 +187,10 @@ public:
     size_t Write(const Element* values, size_t count)
     {
         size_t done = 0;
-        while (done < count && HasNext()) {
-            const int64_t room = (m_range.end - m_position) / WIDTH + 1;
-            const size_t n = static_cast<size_t>(std::min<int64_t>(
-                {static_cast<int64_t>(count - done), room, m_values.data() + m_values.size() - m_cursor}));
+        while (done < count) {
+            const size_t n = std::min(count - done, Room());
+            if (n == 0)
+                break;
             std::copy(values + done, values + done + n, m_cursor);
             m_pending = values[done + n - 1];
             done += n;
@@ -200,6 +200,17 @@ public:
                 Flush();
         }
         return done;
+    }
+
+    // Values that Write takes before the limit or its next pass to the file, whichever comes
+    // first; 0 once HasNext answers false. A copy that writes no more than this per call stops
+    // where the value-by-value loop stops, also when a write to the file fails.
+    size_t Room() const
+    {
+        if (!HasNext())
+            return 0;
+        return static_cast<size_t>(std::min<int64_t>((m_range.end - m_position) / WIDTH + 1,
+                                                     m_values.data() + m_values.size() - m_cursor));
     }
 
     // Passes the values written so far to the file, then the header for them; true when the

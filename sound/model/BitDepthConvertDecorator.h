@@ -8,7 +8,9 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -33,7 +35,7 @@ const SampleElement<To>* ByteSourceConversionTable()
 
 }  // namespace detail
 
-// Keeps no buffer: every call goes to the source, every value through ConvertSample<From, To>.
+// Keeps no values: every call goes to the source, every value through ConvertSample<From, To>.
 // Frames are the same on both sides, so positioning forwards unchanged.
 // Over a stereo decorator (the importer's chain) the calls to it are direct, not virtual.
 template <EBitDepth From, EBitDepth To>
@@ -73,6 +75,31 @@ public:
             return ConvertSample<From, To>()(value);
     }
 
+    // The values that count rounds of HasNext, Get and Next give: the source is read in blocks
+    // of at most a buffer's size, each converted in a tight loop. Consumes exactly what it gives.
+    size_t Read(SampleElement<To>* values, size_t count) override
+    {
+        size_t done = 0;
+        while (done < count) {
+            const size_t wanted = std::min(count - done, m_buffer.size());
+            const size_t got =
+                m_stereo ? m_stereo->Read(m_buffer.data(), wanted) : m_source->Read(m_buffer.data(), wanted);
+            if (got == 0)
+                break;
+            SampleElement<To>* out = values + done;
+            if constexpr (BYTE_SOURCE) {
+                for (size_t i = 0; i < got; ++i)
+                    out[i] = m_table[static_cast<uint8_t>(m_buffer[i])];
+            } else {
+                const ConvertSample<From, To> convert;
+                for (size_t i = 0; i < got; ++i)
+                    out[i] = convert(m_buffer[i]);
+            }
+            done += got;
+        }
+        return done;
+    }
+
     void SetLocation(int frame) override { m_source->SetLocation(frame); }
     int GetLocation() const override { return m_source->GetLocation(); }
     int OffsetLocation(int n) const override { return m_source->OffsetLocation(n); }
@@ -86,6 +113,8 @@ private:
     // owned through m_source.
     CSampleIteratorStereoDecorator<From>* m_stereo;
     const SampleElement<To>* m_table = nullptr;
+    // Source values of one block of Read; holds nothing between calls.
+    std::array<SampleElement<From>, 2048> m_buffer{};
 };
 
 // A decorator from sourceFormat to destinationFormat over source. Empty when either format is not

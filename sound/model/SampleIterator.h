@@ -11,6 +11,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <cstddef>
 #include <cstdint>
 
 namespace GT {
@@ -66,6 +67,19 @@ class ITypedInputSampleIterator : public GT::IInputIterator<SampleElement<F>, II
 public:
     using Element = SampleElement<F>;
     static constexpr EBitDepth FORMAT = F;
+
+    // What count rounds of HasNext, Get and Next give, in one call: up to count values into
+    // values, consuming exactly those; answers how many. Fewer than count only when the stream
+    // has no further value. Iterators that hold their values in blocks read faster here.
+    virtual size_t Read(Element* values, size_t count)
+    {
+        size_t done = 0;
+        for (; done < count && this->HasNext(); ++done) {
+            values[done] = this->Get();
+            this->Next();
+        }
+        return done;
+    }
 };
 
 template <EBitDepth F>

@@ -39,6 +39,34 @@ public:
     // Two values of this stream are one of the source's; the division truncates toward zero.
     int64_t ToSourceCount(int64_t count) const override { return m_source->ToSourceCount(count / 2); }
     SampleElement<F> Get() const override { return m_source->Get(); }
+    // The values and the phase that count rounds of HasNext, Get and Next give. The source's
+    // values are read into the back half of the destination and doubled toward the front; a
+    // value is always read before its slot is overwritten.
+    size_t Read(SampleElement<F>* values, size_t count) override
+    {
+        size_t done = 0;
+        if (count > 0 && m_phase > 0 && m_source->HasNext()) {
+            values[done++] = m_source->Get();  // the right copy of the current value
+            Next();
+        }
+        if (m_phase > 0)
+            return done;  // the source has no further value
+        while (count - done >= 2) {
+            SampleElement<F>* pairs = values + done;
+            const size_t wanted = (count - done) / 2;
+            const size_t got = m_source->Read(pairs + wanted, wanted);
+            if (got == 0)
+                return done;
+            for (size_t i = 0; i < got; ++i)
+                pairs[2 * i] = pairs[2 * i + 1] = pairs[wanted + i];
+            done += 2 * got;
+        }
+        if (done < count && m_source->HasNext()) {
+            values[done++] = m_source->Get();  // the left copy; the source stays on it
+            m_phase = 1;
+        }
+        return done;
+    }
 
     // A new position starts on the left value of its frame, so left and right never swap.
     void SetLocation(int frame) override

@@ -1,10 +1,11 @@
 // The importer's file path: a WAV or AIFF file read through the file sample iterators, the
-// stereo and bit-depth decorators, and written as a 16-bit stereo WAV file.
+// stereo and bit-depth decorators, and written as a 16-bit stereo WAV file by SL::CopySamples.
 // Without arguments: Google Benchmark on a generated file. With `--convert IN OUT [REPEATS]`:
 // converts IN to OUT, REPEATS times (default 3), and prints the best time as
 // "convert_seconds S". `--convert-blocks IN OUT [REPEATS]` does the same conversion with the
-// file iterators' block calls and the conversion rule in a loop, without the decorators: what
-// the chain costs once the decorators read their source in blocks.
+// file iterators' block calls and the conversion rule in a loop, without the decorators, to
+// show what the decorators themselves cost.
+#include "sound/files/CopySamples.h"
 #include "sound/files/FileSampleIterators.h"
 #include "sound/model/BitDepthConvertDecorator.h"
 #include "sound/model/StereoDecorator.h"
@@ -44,15 +45,7 @@ int64_t ConvertToStereo16(const std::string& in, const std::string& out)
     auto sink = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<EBitDepth::INTEGER16>>(output);
     if (!source || !sink)
         return -1;
-    int64_t values = 0;
-    while (source->HasNext()) {
-        if (!sink->HasNext())
-            break;
-        sink->Set(source->Get());
-        source->Next();
-        sink->Next();
-        ++values;
-    }
+    const int64_t values = SL::CopySamples(*source, *sink);
     if (!source->IsGood() || !sink->IsGood() || !sink->Finish())
         return -1;
     return values;

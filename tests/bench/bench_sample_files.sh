@@ -4,7 +4,7 @@
 # same conversions: a 24-bit stereo AIFF file and an unsigned 8-bit mono WAV file (both made
 # with sox). Each side is timed best of three, on one core, in this run; prints the times and
 # the ratio ours / sox (goal <= 1.0). A second line times the same conversion through the file
-# iterators' block calls without the decorators, which read their source one value at a time.
+# iterators' block calls without the decorators, to show what the decorators cost.
 set -euo pipefail
 build=${GBX_BENCH_BUILD:-build/bench}
 exe="$build/tests/bench/bench_sample_files"
