@@ -21,15 +21,15 @@ bool CLogFont::operator==(const CLogFont& o) const {
 }
 
 platform::FontSpec ToFontSpec(const CLogFont& logFont) {
-    platform::FontSpec spec;
-    spec.face = logFont.faceName;
-    spec.pixelHeight = logFont.height < 0 ? -logFont.height : logFont.height;
-    spec.weight = logFont.weight > 0 ? logFont.weight : 400;
-    spec.italic = logFont.italic != 0;
-    spec.underline = logFont.underline != 0;
-    spec.strikeOut = logFont.strikeOut != 0;
-    spec.angleTenths = logFont.escapement;
-    return spec;
+    platform::FontSpec described;
+    described.face = logFont.faceName;
+    described.pixelHeight = logFont.height < 0 ? -logFont.height : logFont.height;
+    described.weight = logFont.weight > 0 ? logFont.weight : 400;
+    described.italic = logFont.italic != 0;
+    described.underline = logFont.underline != 0;
+    described.strikeOut = logFont.strikeOut != 0;
+    described.angleTenths = logFont.escapement;
+    return described;
 }
 
 CLogFont StockGuiLogFont() {
@@ -79,18 +79,18 @@ bool CFontEx::CreateFontIndirect(const CLogFont& logFont) {
 
 int CFontEx::ChooseFont(int, platform::Window* owner) {
     const CLogFont current = m_hasFont ? m_logFont : StockGuiLogFont();
-    platform::FontSpec spec = ToFontSpec(current);
+    platform::FontSpec described = ToFontSpec(current);
     platform::Colour colour = platform::Colour::FromRgbWord(m_color);
-    if (!platform::ChooseFont(owner, spec, &colour)) return 2;
+    if (!platform::ChooseFont(owner, described, &colour)) return 2;
     m_color = colour.ToRgbWord();
     CLogFont chosen = current;
-    chosen.height = -spec.pixelHeight;
+    chosen.height = -described.pixelHeight;
     chosen.width = 0;
-    chosen.weight = spec.weight;
-    chosen.italic = spec.italic ? 1 : 0;
-    chosen.underline = spec.underline ? 1 : 0;
-    chosen.strikeOut = spec.strikeOut ? 1 : 0;
-    chosen.faceName = spec.face;
+    chosen.weight = described.weight;
+    chosen.italic = described.italic ? 1 : 0;
+    chosen.underline = described.underline ? 1 : 0;
+    chosen.strikeOut = described.strikeOut ? 1 : 0;
+    chosen.faceName = described.face;
     CreateFontIndirect(chosen);
     return 1;
 }

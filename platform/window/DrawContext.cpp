@@ -47,8 +47,8 @@ void DrawContext::FillRect(const Rect& area, Colour colour) {
 
 void DrawContext::SetFont(const FontSpec& font) { m_painter->setFont(ToQFont(font)); }
 FontSpec DrawContext::Font() const {
-    FontSpec spec = FromQFont(m_painter->font());
-    return spec;
+    FontSpec described = FromQFont(m_painter->font());
+    return described;
 }
 
 FontMetrics DrawContext::Metrics() const {

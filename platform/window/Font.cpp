@@ -21,26 +21,26 @@
 
 namespace platform {
 
-QFont ToQFont(const FontSpec& spec) {
+QFont ToQFont(const FontSpec& described) {
     QFont font = QApplication::font();
-    if (!spec.face.empty()) font.setFamily(ToQString(spec.face));
-    if (spec.pixelHeight > 0) font.setPixelSize(spec.pixelHeight);
-    font.setWeight(QFont::Weight(std::clamp(spec.weight <= 0 ? 400 : spec.weight, 1, 1000)));
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    if (!described.face.empty()) font.setFamily(ToQString(described.face));
+    if (described.pixelHeight > 0) font.setPixelSize(described.pixelHeight);
+    font.setWeight(QFont::Weight(std::clamp(described.weight <= 0 ? 400 : described.weight, 1, 1000)));
+    font.setItalic(described.italic);
+    font.setUnderline(described.underline);
+    font.setStrikeOut(described.strikeOut);
     return font;
 }
 
 FontSpec FromQFont(const QFont& font) {
-    FontSpec spec;
-    spec.face = FromQString(font.family());
-    spec.pixelHeight = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-    spec.weight = int(font.weight());
-    spec.italic = font.italic();
-    spec.underline = font.underline();
-    spec.strikeOut = font.strikeOut();
-    return spec;
+    FontSpec described;
+    described.face = FromQString(font.family());
+    described.pixelHeight = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    described.weight = int(font.weight());
+    described.italic = font.italic();
+    described.underline = font.underline();
+    described.strikeOut = font.strikeOut();
+    return described;
 }
 
 FontSpec DefaultGuiFont() {

@@ -32,7 +32,7 @@ inline QImage WrapImage(Image& image) {
                   qsizetype(image.Stride()) * 4, QImage::Format_ARGB32_Premultiplied);
 }
 
-QFont ToQFont(const FontSpec& spec);
+QFont ToQFont(const FontSpec& described);
 FontSpec FromQFont(const QFont& font);
 
 }  // namespace platform

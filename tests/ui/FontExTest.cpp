@@ -54,12 +54,12 @@ TEST_F(FontExTest, RoundTripsThroughTheProfile) {
     ASSERT_TRUE(loaded.HasFont());
     EXPECT_EQ(loaded.GetLogFont(), logFont);
     EXPECT_EQ(loaded.GetColor(), 0x00FF8040u);
-    const platform::FontSpec spec = loaded.GetFontSpec();
-    EXPECT_EQ(spec.face, "DejaVu Sans");
-    EXPECT_EQ(spec.pixelHeight, 13);
-    EXPECT_EQ(spec.weight, 700);
-    EXPECT_TRUE(spec.italic);
-    EXPECT_TRUE(spec.strikeOut);
+    const platform::FontSpec described = loaded.GetFontSpec();
+    EXPECT_EQ(described.face, "DejaVu Sans");
+    EXPECT_EQ(described.pixelHeight, 13);
+    EXPECT_EQ(described.weight, 700);
+    EXPECT_TRUE(described.italic);
+    EXPECT_TRUE(described.strikeOut);
 }
 
 TEST_F(FontExTest, MissingFaceOrAttributesGiveTheStockFont) {
