@@ -7,6 +7,7 @@
 
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
+#include "tests/sound/files/WaveChunkBuilder.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -234,17 +235,8 @@ TEST_F(AudioFileInterop, OurWaveFilesReadInPythonAndSox)
     std::vector<std::string> paths;
     for (const auto& c : cases) {
         SL::CRiffWaveDto dto(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
-        auto fmt = boost::make_shared<WaveChunks::CFormatChunk>();
-        fmt->formatTag = c.tag;
-        fmt->channels = c.channels;
-        fmt->sampleRate = c.rate;
-        fmt->blockAlign = uint16_t(c.channels * c.bits / 8);
-        fmt->byteRate = c.rate * fmt->blockAlign;
-        fmt->bitsPerSample = c.bits;
-        auto data = boost::make_shared<WaveChunks::CDataChunk>(1);
-        *data->GetData() = c.tag == 3 ? FloatPattern(c.bytes) : Pattern(c.bytes);
-        dto.AppendChild(fmt);
-        dto.AppendChild(data);
+        gbxtest::AppendFormatAndData(dto, c.tag, c.channels, c.rate, c.bits,
+                                     c.tag == 3 ? FloatPattern(c.bytes) : Pattern(c.bytes));
         paths.push_back(m_dir.File(c.name));
         auto out = SL::CFileDataSource(paths.back(), false).OpenWrite();
         ASSERT_TRUE(out && dto.Write(*out));

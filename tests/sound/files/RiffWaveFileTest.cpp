@@ -5,6 +5,7 @@
 
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
+#include "tests/sound/files/WaveChunkBuilder.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -96,17 +97,9 @@ TEST(RiffWaveWrite, HeaderMatchesPythonStruct)
 
     for (const auto& c : cases) {
         SL::CRiffWaveDto dto(DefaultFactory(1));
-        auto fmt = boost::make_shared<Chunks::CFormatChunk>();
-        fmt->formatTag = c.tag;
-        fmt->channels = c.channels;
-        fmt->sampleRate = c.rate;
-        fmt->blockAlign = uint16_t(c.channels * c.bits / 8);
-        fmt->byteRate = c.rate * fmt->blockAlign;
-        fmt->bitsPerSample = c.bits;
-        auto data = boost::make_shared<Chunks::CDataChunk>(1);
-        *data->GetData() = c.samples;
-        dto.AppendChild(fmt);
-        dto.AppendChild(data);
+        const auto chunks = gbxtest::AppendFormatAndData(dto, c.tag, c.channels, c.rate, c.bits, c.samples);
+        const auto& fmt = chunks.format;
+        const auto& data = chunks.data;
         auto stream = MemoryStream();
         ASSERT_TRUE(dto.Write(stream));
 
