@@ -9,11 +9,7 @@ set -euo pipefail
 build=${GBX_BENCH_BUILD:-build/bench}
 exe="$build/tests/bench/bench_sample_files"
 seconds=${SAMPLE_FILES_BENCH_SECONDS:-600}
-work=$(mktemp -d "${TMPDIR:-/tmp}/sample-files-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-core=$(( $(nproc) - 1 ))
-pin() { if command -v taskset >/dev/null; then taskset -c "$core" "$@"; else "$@"; fi; }
-now() { date +%s.%N; }
+source "$(dirname "$0")/common.sh"
 
 sox -n -r 44100 -b 24 -c 2 -e signed-integer "$work/in24.aiff" synth "$seconds" pinknoise sine 440 vol 0.5
 sox -n -r 44100 -b 8 -c 1 -e unsigned-integer "$work/in8.wav" synth "$seconds" pinknoise vol 0.5

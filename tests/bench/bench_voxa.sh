@@ -6,11 +6,7 @@ set -euo pipefail
 build=${GBX_BENCH_BUILD:-build/bench}
 exe="$build/tests/bench/bench_voxa"
 seconds=${VOXA_BENCH_SECONDS:-600}
-work=$(mktemp -d "${TMPDIR:-/tmp}/voxa-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-core=$(( $(nproc) - 1 ))
-pin() { if command -v taskset >/dev/null; then taskset -c "$core" "$@"; else "$@"; fi; }
-now() { date +%s.%N; }
+source "$(dirname "$0")/common.sh"
 
 fmt=(-r 44100 -b 16 -c 2 -e signed-integer)
 sox -n "${fmt[@]}" "$work/pink.wav" synth "$seconds" pinknoise pinknoise vol 0.5
