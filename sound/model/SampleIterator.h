@@ -5,6 +5,7 @@
 // Values travel interleaved, channel 0 first, whatever the channel count.
 #pragma once
 
+#include "general_tools/Iterators.h"
 #include "sound/model/Locatable1D.h"
 #include "sound/model/SampleAttribute.h"
 #include "sound/model/SampleFormat.h"
@@ -13,31 +14,6 @@
 
 #include <cstddef>
 #include <cstdint>
-
-namespace GT {
-
-class IIteratorBase {
-public:
-    virtual ~IIteratorBase() = default;
-    virtual bool HasNext() const = 0;
-    virtual void Next() = 0;
-};
-
-// Adds the typed read to an iterator interface.
-template <typename T, typename TBase>
-class IInputIterator : public TBase {
-public:
-    virtual T Get() const = 0;
-};
-
-// Adds the typed write; TRef is a const reference to the element type.
-template <typename TRef, typename TBase>
-class IOutputIterator : public TBase {
-public:
-    virtual void Set(TRef value) = 0;
-};
-
-}  // namespace GT
 
 namespace SL {
 
