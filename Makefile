@@ -10,6 +10,7 @@ deps:
 	@scripts/install-deps.sh
 
 test: deps
+	scripts/check-format.sh
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGBX_SANITIZE=ON -DGBX_WERROR=ON
 	cmake --build build/test -j $(JOBS)
 	cd build/test && $(SAN_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
