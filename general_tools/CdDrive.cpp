@@ -64,9 +64,7 @@ int CDeviceHandle::Close() {
     return 1;
 }
 
-int32_t MsfToFrames(uint8_t minutes, uint8_t seconds, uint8_t frames) {
-    return minutes * 4500 + seconds * 75 + frames;
-}
+int32_t MsfToFrames(uint8_t minutes, uint8_t seconds, uint8_t frames) { return minutes * 4500 + seconds * 75 + frames; }
 
 int32_t MsfAddressToFrames(const uint8_t* field) { return MsfToFrames(field[1], field[2], field[3]); }
 

@@ -23,13 +23,20 @@ size_t InvalidUtf8Length(const char* at, size_t available) {
     unsigned char b = p[0];
     size_t need = 0;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (b >= 0xC2 && b <= 0xDF) need = 1;
-    else if (b == 0xE0) need = 2, lo = 0xA0;
-    else if (b == 0xED) need = 2, hi = 0x9F;
-    else if (b >= 0xE1 && b <= 0xEF) need = 2;
-    else if (b == 0xF0) need = 3, lo = 0x90;
-    else if (b == 0xF4) need = 3, hi = 0x8F;
-    else if (b >= 0xF1 && b <= 0xF3) need = 3;
+    if (b >= 0xC2 && b <= 0xDF)
+        need = 1;
+    else if (b == 0xE0)
+        need = 2, lo = 0xA0;
+    else if (b == 0xED)
+        need = 2, hi = 0x9F;
+    else if (b >= 0xE1 && b <= 0xEF)
+        need = 2;
+    else if (b == 0xF0)
+        need = 3, lo = 0x90;
+    else if (b == 0xF4)
+        need = 3, hi = 0x8F;
+    else if (b >= 0xF1 && b <= 0xF3)
+        need = 3;
     size_t length = 1;
     while (length <= need && length < available && p[length] >= lo && p[length] <= hi) {
         lo = 0x80, hi = 0xBF;

@@ -17,8 +17,7 @@ constexpr int kBigEndian = 0;
 constexpr int kLittleEndian = 1;
 constexpr int kNativeByteOrder = kLittleEndian;
 
-class CEndianness {
-};
+class CEndianness {};
 
 class IEndianed : public CEndianness {
 public:
@@ -38,8 +37,7 @@ public:
 
     // Signed 24-bit value from three bytes in this holder's order, sign-extended from bit 23.
     // Called once per 24-bit sample: one test of the word, then shifts only.
-    std::int32_t Read24(const void* bytes) const
-    {
+    std::int32_t Read24(const void* bytes) const {
         const auto* b = static_cast<const std::uint8_t*>(bytes);
         std::uint32_t u;
         if (m_byteOrder == kBigEndian)
@@ -54,8 +52,7 @@ public:
     void Read24(const void* bytes, std::int32_t& result) const { result = Read24(bytes); }
 
     // Low 24 bits of the value as three bytes in this holder's order; bits 24-31 are dropped.
-    void Write24(std::int32_t value, void* out) const
-    {
+    void Write24(std::int32_t value, void* out) const {
         auto* o = static_cast<std::uint8_t*>(out);
         const auto u = static_cast<std::uint32_t>(value);
         if (m_byteOrder == kBigEndian) {
@@ -98,13 +95,9 @@ public:
 
 void ReverseBytes(void* bytes, std::size_t length);
 
-constexpr std::uint16_t SwapBytes16(std::uint16_t v)
-{
-    return static_cast<std::uint16_t>((v >> 8) | (v << 8));
-}
+constexpr std::uint16_t SwapBytes16(std::uint16_t v) { return static_cast<std::uint16_t>((v >> 8) | (v << 8)); }
 
-constexpr std::uint32_t SwapBytes32(std::uint32_t v)
-{
+constexpr std::uint32_t SwapBytes32(std::uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00u) | ((v << 8) & 0xFF0000u) | (v << 24);
 }
 
@@ -116,4 +109,4 @@ int BytesToInteger(const std::vector<std::uint8_t>& bytes, bool bigEndian);
 // mark is kept as a character.
 std::u16string Utf16BytesToWide(const std::vector<std::uint8_t>& bytes, bool bigEndian);
 
-} // namespace GT
+}  // namespace GT

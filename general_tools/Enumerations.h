@@ -20,7 +20,9 @@ public:
     using Pair = std::pair<int, std::string>;
 
     CPairTable() : m_pairs{Pair(-1, std::string())} {}
-    CPairTable(std::vector<Pair> pairs, Pair defaultPair) { CPairTable::Assign(std::move(pairs), std::move(defaultPair)); }
+    CPairTable(std::vector<Pair> pairs, Pair defaultPair) {
+        CPairTable::Assign(std::move(pairs), std::move(defaultPair));
+    }
     CPairTable(const CPairTable&) = default;
     CPairTable& operator=(const CPairTable&) = default;
     virtual ~CPairTable() = default;
@@ -47,8 +49,7 @@ private:
 class CStringTable : public CPairTable {
 public:
     using CPairTable::CPairTable;
-    void Assign(std::vector<Pair> pairs, Pair defaultPair) override
-    {
+    void Assign(std::vector<Pair> pairs, Pair defaultPair) override {
         CPairTable::Assign(std::move(pairs), std::move(defaultPair));
     }
 };
@@ -132,10 +133,7 @@ public:
     std::string ToString(int value) const override;
 
 private:
-    int Scale(int v) const
-    {
-        return static_cast<int>(static_cast<std::int64_t>(v) * m_numerator / m_denominator);
-    }
+    int Scale(int v) const { return static_cast<int>(static_cast<std::int64_t>(v) * m_numerator / m_denominator); }
 
     int m_numerator = 1;
     int m_denominator = 1;
@@ -204,15 +202,12 @@ public:
     explicit CEnumeration(const char* name) : CEnumeration(std::string(name ? name : "")) {}
 
     std::unique_ptr<IRangedNumber<int>> CreateInstance(int value) const override { return Make(Checked(value)); }
-    std::unique_ptr<IRangedNumber<int>> CreateInstanceByName(const std::string& name) const override
-    {
+    std::unique_ptr<IRangedNumber<int>> CreateInstanceByName(const std::string& name) const override {
         return Make(Checked(T::GetStringTable().KeyOfValue(name)));
     }
 
-    IRangedNumber<int>& Assign(const IRangedNumber<int>& other) override
-    {
-        if (&other != this && typeid(other) == typeid(*this))
-            m_value = other.GetValue();
+    IRangedNumber<int>& Assign(const IRangedNumber<int>& other) override {
+        if (&other != this && typeid(other) == typeid(*this)) m_value = other.GetValue();
         return *this;
     }
 
@@ -224,15 +219,13 @@ public:
     friend bool operator!=(const CEnumeration& a, const CEnumeration& b) { return a.m_value != b.m_value; }
 
     // The enumeration's one description, made on first use.
-    static const CEnumerationDescription& Description()
-    {
+    static const CEnumerationDescription& Description() {
         static const CEnumerationDescription description(T::GetStringTable());
         return description;
     }
 
 private:
-    static int Checked(int value)
-    {
+    static int Checked(int value) {
         if (T::GetStringTable().ValueOfKey(value).empty()) {
             const CEnumerationDescription& d = Description();
             throw CError(d.GetMinimum(), d.GetMaximum());
@@ -241,8 +234,7 @@ private:
     }
 
     // A copy of this object's own class carrying an already checked value.
-    std::unique_ptr<IRangedNumber<int>> Make(int value) const
-    {
+    std::unique_ptr<IRangedNumber<int>> Make(int value) const {
         if constexpr (std::is_base_of_v<CEnumeration, T>) {
             auto copy = std::make_unique<T>(static_cast<const T&>(*this));
             static_cast<CEnumeration&>(*copy).m_value = value;
@@ -257,4 +249,4 @@ private:
     int m_value;
 };
 
-} // namespace GT
+}  // namespace GT

@@ -16,18 +16,16 @@ constexpr int kMaxExponent = 0x7FFF;
 
 }  // namespace
 
-double Extended80ToDouble(const std::uint8_t* bytes)
-{
+double Extended80ToDouble(const std::uint8_t* bytes) {
     std::uint64_t significand = 0;
-    for (int i = 7; i >= 0; --i)
-        significand = (significand << 8) | bytes[i];
+    for (int i = 7; i >= 0; --i) significand = (significand << 8) | bytes[i];
     const bool negative = (bytes[9] & 0x80) != 0;
     const int exponent = ((bytes[9] & 0x7F) << 8) | bytes[8];
 
     double magnitude;
     if (exponent == kMaxExponent) {
         magnitude = (significand << 1) == 0 ? std::numeric_limits<double>::infinity()
-                                             : std::numeric_limits<double>::quiet_NaN();
+                                            : std::numeric_limits<double>::quiet_NaN();
     } else if (significand == 0) {
         magnitude = 0.0;
     } else {
@@ -37,8 +35,7 @@ double Extended80ToDouble(const std::uint8_t* bytes)
         int power = exponent - kBias - shift;  // value = significand * 2^(power - 63)
         std::uint64_t top = significand >> 11;
         const std::uint64_t rest = significand & 0x7FF;
-        if (rest > 0x400 || (rest == 0x400 && (top & 1)))
-            ++top;
+        if (rest > 0x400 || (rest == 0x400 && (top & 1))) ++top;
         if (top == (std::uint64_t(1) << 53)) {
             top >>= 1;
             ++power;
@@ -48,8 +45,7 @@ double Extended80ToDouble(const std::uint8_t* bytes)
     return negative ? -magnitude : magnitude;
 }
 
-void DoubleToExtended80(double value, std::uint8_t* bytes)
-{
+void DoubleToExtended80(double value, std::uint8_t* bytes) {
     std::uint64_t significand = 0;
     int exponent = 0;
     const bool negative = std::signbit(value);
@@ -65,23 +61,19 @@ void DoubleToExtended80(double value, std::uint8_t* bytes)
         significand = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
         exponent = power - 1 + kBias;
     }
-    for (int i = 0; i < 8; ++i)
-        bytes[i] = static_cast<std::uint8_t>(significand >> (8 * i));
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(significand >> (8 * i));
     bytes[8] = static_cast<std::uint8_t>(exponent & 0xFF);
     bytes[9] = static_cast<std::uint8_t>(((exponent >> 8) & 0x7F) | (negative ? 0x80 : 0));
 }
 
-void CEndianedStreamUtilities::ReadExtended80(std::istream& in, double& value) const
-{
+void CEndianedStreamUtilities::ReadExtended80(std::istream& in, double& value) const {
     std::uint8_t bytes[10];
-    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes))
-        return;
+    if (!in.read(reinterpret_cast<char*>(bytes), sizeof bytes)) return;
     ConvertByteOrder(bytes, sizeof bytes);
     value = Extended80ToDouble(bytes);
 }
 
-void CEndianedStreamUtilities::WriteExtended80(std::ostream& out, double value) const
-{
+void CEndianedStreamUtilities::WriteExtended80(std::ostream& out, double value) const {
     std::uint8_t bytes[10];
     DoubleToExtended80(value, bytes);
     ConvertByteOrder(bytes, sizeof bytes);

@@ -119,8 +119,10 @@ bool ListDirectory(const std::string& folder, std::vector<std::string>& folders,
     for (const std::string& name : names) {
         const std::string child = prefix + name;
         struct stat info {};
-        if (stat(child.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) folders.push_back(child);
-        else files.push_back(child);
+        if (stat(child.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+            folders.push_back(child);
+        else
+            files.push_back(child);
     }
     return true;
 }
@@ -129,7 +131,8 @@ bool ClearReadOnly(const std::string& path) {
     const std::string target = WithoutTrailingSlash(PlatformPath(path));
     struct stat info {};
     if (stat(target.c_str(), &info) != 0) return false;
-    if (!S_ISDIR(info.st_mode)) return (info.st_mode & S_IWUSR) || chmod(target.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+    if (!S_ISDIR(info.st_mode))
+        return (info.st_mode & S_IWUSR) || chmod(target.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
     std::error_code ec;
     std::vector<std::string> children;
     for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec))

@@ -13,7 +13,8 @@ namespace GT {
 template <class CharT = char>
 class CFileStreamT : public std::basic_ifstream<CharT> {
 public:
-    explicit CFileStreamT(const std::string& path) : std::basic_ifstream<CharT>(path, std::ios::in | std::ios::binary) {}
+    explicit CFileStreamT(const std::string& path)
+        : std::basic_ifstream<CharT>(path, std::ios::in | std::ios::binary) {}
 };
 typedef CFileStreamT<char> CFileStream;
 

@@ -28,8 +28,8 @@ struct FrameHeader {
 };
 
 FrameHeader Parse(const uint8_t* h) {
-    return {((h[1] >> 3) & 1) != 0, (h[1] >> 1) & 3, h[2] >> 4, (h[2] >> 2) & 3, (h[2] >> 1) & 1,
-            (h[3] >> 6) == 3 ? 1 : 2};
+    return {((h[1] >> 3) & 1) != 0, (h[1] >> 1) & 3, h[2] >> 4,
+            (h[2] >> 2) & 3,        (h[2] >> 1) & 1, (h[3] >> 6) == 3 ? 1 : 2};
 }
 
 // Layer I frames hold 384 samples, MPEG-2 Layer III frames 576, all others 1152.
@@ -88,8 +88,10 @@ int32_t GetMpegBitRate(bool mpeg1, int layerBits, int index) {
     };
     if (layerBits < 1 || layerBits > 3 || index < 0 || index > 14) return -1;
     int row;
-    if (mpeg1) row = 3 - layerBits;  // bits 3 Layer I, 2 Layer II, 1 Layer III
-    else row = layerBits == 3 ? 3 : 4;
+    if (mpeg1)
+        row = 3 - layerBits;  // bits 3 Layer I, 2 Layer II, 1 Layer III
+    else
+        row = layerBits == 3 ? 3 : 4;
     return kRates[row][index] * 1000;
 }
 
@@ -157,8 +159,10 @@ bool CMp3FileInfo::Read(std::istream& stream) {
     const bool tagged = FindId3v2Tag(stream, header, atStart);
     if (tagged) {
         id3v2Version = static_cast<uint16_t>(header[3] * 256 + header[4]);
-        if (id3v2Version == 0x0100 || id3v2Version == 0x0200) ReadId3v22Frames(stream, header, atStart);
-        else ReadId3v23Frames(stream, header, atStart);
+        if (id3v2Version == 0x0100 || id3v2Version == 0x0200)
+            ReadId3v22Frames(stream, header, atStart);
+        else
+            ReadId3v23Frames(stream, header, atStart);
     } else {
         ReadId3v1(stream);
     }
@@ -263,10 +267,14 @@ bool CMp3FileInfo::ReadId3v23Frames(std::istream& stream, const std::vector<uint
 void CMp3FileInfo::StoreTextFrame(const std::vector<uint8_t>& bytes, const std::string& id) {
     int field;
     size_t textStart = 1;
-    if (id == "TIT2" || id == "TT2") field = kTitle;
-    else if (id == "TPE1" || id == "TP1") field = kArtist;
-    else if (id == "TALB" || id == "TAL") field = kAlbum;
-    else if (id == "TRCK" || id == "TRK") field = kTrack;
+    if (id == "TIT2" || id == "TT2")
+        field = kTitle;
+    else if (id == "TPE1" || id == "TP1")
+        field = kArtist;
+    else if (id == "TALB" || id == "TAL")
+        field = kAlbum;
+    else if (id == "TRCK" || id == "TRK")
+        field = kTrack;
     else if (id == "COMM" || id == "COM") {
         field = kComment;
         textStart = 5;
@@ -300,7 +308,8 @@ bool CMp3FileInfo::ReadId3v1(std::istream& stream) {
         size_t at;
     } fields[] = {{kTitle, 3}, {kArtist, 33}, {kAlbum, 63}, {kComment, 97}};
     for (const auto& f : fields) {
-        const std::string raw(tag.begin() + static_cast<ptrdiff_t>(f.at), tag.begin() + static_cast<ptrdiff_t>(f.at + 30));
+        const std::string raw(tag.begin() + static_cast<ptrdiff_t>(f.at),
+                              tag.begin() + static_cast<ptrdiff_t>(f.at + 30));
         const std::string trimmed = Trim(raw);
         texts[f.field].assign(trimmed.begin(), trimmed.end());
     }
@@ -395,7 +404,8 @@ uint32_t CMp3FileInfo::ReadVbriHeader(const std::vector<uint8_t>& buffer, int64_
 
 bool CMp3FileInfo::AnalyzeAudio(std::istream& stream, int64_t audioStart) {
     const int64_t fileSize = StreamSize(stream);
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::max<int64_t>(0, std::min(audioStart + kAudioProbe, fileSize))));
+    std::vector<uint8_t> buffer(
+        static_cast<size_t>(std::max<int64_t>(0, std::min(audioStart + kAudioProbe, fileSize))));
     if (!ReadAt(stream, 0, buffer)) return false;
     const int64_t first = FindFrameInBuffer(buffer, audioStart);
     if (first < 0) return false;
@@ -408,13 +418,18 @@ bool CMp3FileInfo::AnalyzeAudio(std::istream& stream, int64_t audioStart) {
 
     // The first VBR header that stands where it may counts, even without a frame count.
     const auto tagAt = [&buffer](int64_t at, const char* tag, int64_t minLeft) {
-        return at >= 0 && static_cast<int64_t>(buffer.size()) - at > minLeft && Matches(buffer, static_cast<size_t>(at), tag);
+        return at >= 0 && static_cast<int64_t>(buffer.size()) - at > minLeft
+               && Matches(buffer, static_cast<size_t>(at), tag);
     };
     uint32_t frames = 0;
-    if (tagAt(sideEnd, "Xing", 4)) frames = ReadXingHeader(buffer, sideEnd);
-    else if (tagAt(sideEnd + 2, "Xing", 4)) frames = ReadXingHeader(buffer, sideEnd + 2);
-    else if (tagAt(first + 36, "VBRI", 26)) frames = ReadVbriHeader(buffer, first + 36);
-    else if (tagAt(first + 38, "VBRI", 26)) frames = ReadVbriHeader(buffer, first + 38);
+    if (tagAt(sideEnd, "Xing", 4))
+        frames = ReadXingHeader(buffer, sideEnd);
+    else if (tagAt(sideEnd + 2, "Xing", 4))
+        frames = ReadXingHeader(buffer, sideEnd + 2);
+    else if (tagAt(first + 36, "VBRI", 26))
+        frames = ReadVbriHeader(buffer, first + 36);
+    else if (tagAt(first + 38, "VBRI", 26))
+        frames = ReadVbriHeader(buffer, first + 38);
     if (frames != 0) {
         frameCount = frames;
         duration = static_cast<uint32_t>(std::trunc(static_cast<double>(frames) * SamplesPerFrame(f) / sampleRate));
@@ -432,7 +447,8 @@ bool CMp3FileInfo::AnalyzeAudio(std::istream& stream, int64_t audioStart) {
     const int64_t next = FindFrameInBuffer(buffer, sideEnd);
     if (next < 0) return true;
     const int64_t length = next - first - f.padding;
-    bitRate = static_cast<int32_t>(Round(sampleRate * static_cast<double>(length) * 8 / SamplesPerFrame(f) / 1000)) * 1000;
+    bitRate =
+        static_cast<int32_t>(Round(sampleRate * static_cast<double>(length) * 8 / SamplesPerFrame(f) / 1000)) * 1000;
     if (bitRate <= 0) return false;
     duration = Seconds(fileSize - audioStart, bitRate);
     return true;

@@ -15,4 +15,4 @@ protected:
     INullable& operator=(const INullable&) = default;
 };
 
-} // namespace GT
+}  // namespace GT

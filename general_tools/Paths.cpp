@@ -77,7 +77,8 @@ bool IsValidPathName(const std::string& path) {
     for (std::size_t i = 0; i < path.size(); ++i) {
         if (trail[i]) continue;
         if (path[i] == ':' && i != 1) return false;
-        if (path[i] == '\\' && i >= 2 && path[i - 1] == '\\' && !trail[i - 1]) return false;  // a pair at 0 opens a share
+        if (path[i] == '\\' && i >= 2 && path[i - 1] == '\\' && !trail[i - 1])
+            return false;  // a pair at 0 opens a share
     }
     return true;
 }
@@ -118,8 +119,8 @@ void SplitPath(const std::string& path, std::string* root, std::string* director
     if (extension) *extension = dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
-void SplitPathComponents(const std::string& path, std::string* drive, std::string* directory,
-                         std::string* title, std::string* extension) {
+void SplitPathComponents(const std::string& path, std::string* drive, std::string* directory, std::string* title,
+                         std::string* extension) {
     std::string parts[4];
     detail::SplitPathComponentsUnlimited(path, &parts[0], &parts[1], &parts[2], &parts[3]);
     static const std::size_t kLimits[4] = {2, 255, 255, 255};

@@ -25,8 +25,8 @@ void SplitPath(const std::string& path, std::string* root, std::string* director
 // The runtime library's splitter: drive ("C:"), directory with its separators, file
 // title and extension with its "."; both separators count. Parts are cut to 2, 255,
 // 255 and 255 bytes.
-void SplitPathComponents(const std::string& path, std::string* drive, std::string* directory,
-                         std::string* title, std::string* extension);
+void SplitPathComponents(const std::string& path, std::string* drive, std::string* directory, std::string* title,
+                         std::string* extension);
 
 // A drive root (C:, C:/) or a share root (//server/share), "/" form.
 bool IsRootPath(const std::string& path);

@@ -18,4 +18,4 @@ public:
     T y;
 };
 
-} // namespace GT
+}  // namespace GT

@@ -46,8 +46,7 @@ void CIniProfile::WriteString(const std::string& key, const std::string& value) 
 
 IProfile& GetProfile() { return CIniProfile::GetInstance(); }
 
-std::string GetAppProfileString(const std::string& section, const std::string& entry,
-                                const std::string& defaultValue) {
+std::string GetAppProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue) {
     return platform::GetProfileString(section, entry, defaultValue);
 }
 

@@ -42,8 +42,7 @@ IProfile& GetProfile();
 
 // The application profile by section and entry, as the UI library calls it
 // directly. A missing value reads as the default.
-std::string GetAppProfileString(const std::string& section, const std::string& entry,
-                                const std::string& defaultValue);
+std::string GetAppProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue);
 bool WriteAppProfileString(const std::string& section, const std::string& entry, const std::string& value);
 // Stored as decimal text; read as GetInt above.
 int GetAppProfileInt(const std::string& section, const std::string& entry, int defaultValue);

@@ -24,8 +24,7 @@ public:
     // out of the caller's loop. The set must outlive its iterators.
     class CIterator : public IIterator<boost::shared_ptr<L>> {
     public:
-        explicit CIterator(const CSafeReferenceSet& set)
-            : m_set(set), m_pos(set.m_map.begin()) {
+        explicit CIterator(const CSafeReferenceSet& set) : m_set(set), m_pos(set.m_map.begin()) {
             ++m_set.m_iterators;
             SkipExpired();
         }
@@ -76,8 +75,10 @@ public:
     void Remove(const L* listener) {
         auto it = m_map.find(listener);
         if (it == m_map.end()) return;
-        if (m_iterators == 0) m_map.erase(it);
-        else it->second.reset();
+        if (m_iterators == 0)
+            m_map.erase(it);
+        else
+            it->second.reset();
     }
 
     // True when no entry is live.
@@ -101,8 +102,7 @@ private:
     // Drops expired entries when no iterator stands in the map.
     void Purge() {
         if (m_iterators != 0) return;
-        for (auto it = m_map.begin(); it != m_map.end();)
-            it = it->second.expired() ? m_map.erase(it) : std::next(it);
+        for (auto it = m_map.begin(); it != m_map.end();) it = it->second.expired() ? m_map.erase(it) : std::next(it);
     }
 
     Map m_map;

@@ -83,9 +83,9 @@ constexpr int kRadixHex = 1;        // 32-bit two's complement
 constexpr int kRadixSignedHex = 2;  // '-' before the magnitude
 
 // Flags of DoubleToString.
-constexpr int kDoubleTrimZeros = 1;       // drop trailing '0's, and the '.' they reach
+constexpr int kDoubleTrimZeros = 1;         // drop trailing '0's, and the '.' they reach
 constexpr int kDoubleIntegralNoDigits = 2;  // an integral value prints without fraction digits
-constexpr int kDoubleKeepOneDigit = 4;    // ... but one '0' stays after the '.'
+constexpr int kDoubleKeepOneDigit = 4;      // ... but one '0' stays after the '.'
 
 std::string IntToString(int value, int kind);
 std::string LongToString(std::int32_t value, int kind);
@@ -138,4 +138,4 @@ private:
     bool m_merge = false;
 };
 
-} // namespace GT
+}  // namespace GT

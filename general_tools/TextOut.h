@@ -34,4 +34,4 @@ private:
     bool m_atLineStart = true;
 };
 
-} // namespace GT
+}  // namespace GT

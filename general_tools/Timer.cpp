@@ -29,7 +29,8 @@ bool CTimer::Start(ITimerHandler* handler, uint32_t intervalMs, int periodic, in
     if (kind == KIND_THREAD) {
         uint32_t period = 0;
         if (!m_threadTimers.GetMinimumPeriod(period) || !m_threadTimers.BeginPeriod(period)) return false;
-        entry.timerId = m_threadTimers.SetEvent(intervalMs, periodic == 1, [handler] { MultimediaTimerCallback(handler); });
+        entry.timerId =
+            m_threadTimers.SetEvent(intervalMs, periodic == 1, [handler] { MultimediaTimerCallback(handler); });
         if (entry.timerId == 0) {
             m_threadTimers.EndPeriod(period);
             return false;

@@ -18,9 +18,7 @@ std::string ReadModuleVersionString(const std::string& name) {
     return ReadVersionString(GetInstanceModuleState(), name);
 }
 
-void StoreFileVersion() {
-    WriteAppProfileString("Version", "FileVersion", ReadExecutableVersionString("FileVersion"));
-}
+void StoreFileVersion() { WriteAppProfileString("Version", "FileVersion", ReadExecutableVersionString("FileVersion")); }
 
 std::string GetStoredFileVersion() { return GetAppProfileString("Version", "FileVersion", std::string()); }
 

@@ -23,12 +23,14 @@ std::string MakeVersionText(const std::string& fileVersion, const std::string& p
 
 CAboutDialog::CAboutDialog(int templateId, int iconId, int iconControl, int descriptionControl, int versionControl,
                            int legalControl)
-    : CDialogBase(templateId, nullptr), m_iconId(iconId), m_iconControl(iconControl),
-      m_descriptionControl(descriptionControl), m_versionControl(versionControl), m_legalControl(legalControl) {}
+    : CDialogBase(templateId, nullptr),
+      m_iconId(iconId),
+      m_iconControl(iconControl),
+      m_descriptionControl(descriptionControl),
+      m_versionControl(versionControl),
+      m_legalControl(legalControl) {}
 
-std::string CAboutDialog::ReadVersion(const std::string& name) const {
-    return GT::ReadModuleVersionString(name);
-}
+std::string CAboutDialog::ReadVersion(const std::string& name) const { return GT::ReadModuleVersionString(name); }
 
 bool CAboutDialog::IsDetailKeyHeld() const { return (platform::CurrentModifiers() & platform::kModCtrl) != 0; }
 

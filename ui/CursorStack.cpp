@@ -27,8 +27,10 @@ void ACursor::Pop(int serial) {
             break;
         }
     }
-    if (m_stack.empty()) Reset();
-    else SetCursor(m_stack.back().cursorId);
+    if (m_stack.empty())
+        Reset();
+    else
+        SetCursor(m_stack.back().cursorId);
 }
 
 void ACursor::Reset() {

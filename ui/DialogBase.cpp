@@ -63,8 +63,10 @@ std::string CDialogBase::GetDlgItemText(int id) const {
 }
 
 void CDialogBase::OnCommand(int id) {
-    if (id == platform::kCommandOk) OnOK();
-    else if (id == platform::kCommandCancel) OnCancel();
+    if (id == platform::kCommandOk)
+        OnOK();
+    else if (id == platform::kCommandCancel)
+        OnCancel();
 }
 
 }  // namespace UL

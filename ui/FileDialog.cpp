@@ -53,8 +53,7 @@ std::string WithoutTrailingSeparator(const std::string& path) {
 }
 
 CFileDialogA::CFileDialogA(bool open, const std::string& defaultExtension, const std::string& fileName, int flags,
-                           const std::vector<CFileFilter>& filters, const std::string& title,
-                           platform::Window* parent)
+                           const std::vector<CFileFilter>& filters, const std::string& title, platform::Window* parent)
     : m_open(open), m_fileName(fileName), m_filterText(MakeFilterText(filters)), m_title(title), m_parent(parent) {
     m_defaultExtension = defaultExtension;
     if (!m_defaultExtension.empty() && m_defaultExtension.front() == '.') m_defaultExtension.erase(0, 1);
@@ -112,8 +111,7 @@ int CFileDialogA::DoModal() {
     return result.accepted ? platform::kCommandOk : platform::kCommandCancel;
 }
 
-CDirectoryDialog::CDirectoryDialog(const std::string& initialPath, const std::string& caption,
-                                   platform::Window* owner)
+CDirectoryDialog::CDirectoryDialog(const std::string& initialPath, const std::string& caption, platform::Window* owner)
     : m_initialPath(WithoutTrailingSeparator(initialPath)), m_caption(caption), m_owner(owner) {}
 
 int CDirectoryDialog::Run() {
@@ -122,8 +120,8 @@ int CDirectoryDialog::Run() {
     if (!platform::ChooseFolder(owner, m_caption, m_initialPath, chosen)) return 2;
     m_selectedPath = WithoutTrailingSeparator(chosen);
     const size_t slash = m_selectedPath.find_last_of('/');
-    m_displayName = (slash == std::string::npos || m_selectedPath == "/") ? m_selectedPath
-                                                                          : m_selectedPath.substr(slash + 1);
+    m_displayName =
+        (slash == std::string::npos || m_selectedPath == "/") ? m_selectedPath : m_selectedPath.substr(slash + 1);
     return 1;
 }
 

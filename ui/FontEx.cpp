@@ -3,7 +3,6 @@
 #include "general_tools/Profile.h"
 #include "general_tools/StringFunctions.h"
 
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,10 +13,10 @@ constexpr size_t kMaxFaceName = 31;
 }
 
 bool CLogFont::operator==(const CLogFont& o) const {
-    return height == o.height && width == o.width && escapement == o.escapement && orientation == o.orientation &&
-           weight == o.weight && italic == o.italic && underline == o.underline && strikeOut == o.strikeOut &&
-           charSet == o.charSet && outPrecision == o.outPrecision && clipPrecision == o.clipPrecision &&
-           quality == o.quality && pitchAndFamily == o.pitchAndFamily && faceName == o.faceName;
+    return height == o.height && width == o.width && escapement == o.escapement && orientation == o.orientation
+           && weight == o.weight && italic == o.italic && underline == o.underline && strikeOut == o.strikeOut
+           && charSet == o.charSet && outPrecision == o.outPrecision && clipPrecision == o.clipPrecision
+           && quality == o.quality && pitchAndFamily == o.pitchAndFamily && faceName == o.faceName;
 }
 
 platform::FontSpec ToFontSpec(const CLogFont& logFont) {
@@ -59,13 +58,13 @@ std::string FormatFontAttributes(const CLogFont& f) {
 
 void ParseFontAttributes(const std::string& text, CLogFont& f) {
     int n[13] = {};
-    const int count = std::sscanf(text.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2],
-                                  &n[3], &n[4], &n[5], &n[6], &n[7], &n[8], &n[9], &n[10], &n[11], &n[12]);
+    const int count = std::sscanf(text.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3],
+                                  &n[4], &n[5], &n[6], &n[7], &n[8], &n[9], &n[10], &n[11], &n[12]);
     const CLogFont stock = count < 5 ? StockGuiLogFont() : CLogFont();
     const int32_t first[5] = {stock.height, stock.width, stock.escapement, stock.orientation, stock.weight};
     int32_t* fields[5] = {&f.height, &f.width, &f.escapement, &f.orientation, &f.weight};
-    uint8_t* bytes[8] = {&f.italic, &f.underline, &f.strikeOut, &f.charSet,
-                         &f.outPrecision, &f.clipPrecision, &f.quality, &f.pitchAndFamily};
+    uint8_t* bytes[8] = {&f.italic,       &f.underline,     &f.strikeOut, &f.charSet,
+                         &f.outPrecision, &f.clipPrecision, &f.quality,   &f.pitchAndFamily};
     for (int i = 0; i < 5; ++i) *fields[i] = i < count ? n[i] : first[i];
     for (int i = 5; i < count && i < 13; ++i) *bytes[i - 5] = uint8_t(n[i] & 0xFF);
 }

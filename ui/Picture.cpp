@@ -164,11 +164,16 @@ bool CPicture::Load(const std::string& path) {
 
 bool CPicture::Save(const std::string& path, int type) const {
     switch (type) {
-    case kPictureBmp: return m_image.Save(path, platform::ImageFileType::Bmp);
-    case kPictureJpeg: return m_image.Save(path, platform::ImageFileType::Jpeg);
-    case kPicturePng: return m_image.Save(path, platform::ImageFileType::Png);
-    case kPictureGif: return m_image.Save(path, platform::ImageFileType::Gif);
-    default: return false;
+        case kPictureBmp:
+            return m_image.Save(path, platform::ImageFileType::Bmp);
+        case kPictureJpeg:
+            return m_image.Save(path, platform::ImageFileType::Jpeg);
+        case kPicturePng:
+            return m_image.Save(path, platform::ImageFileType::Png);
+        case kPictureGif:
+            return m_image.Save(path, platform::ImageFileType::Gif);
+        default:
+            return false;
     }
 }
 
@@ -185,8 +190,10 @@ CPictureFactory& CPictureFactory::GetInstance() {
 }
 
 CStatePicture::CStatePicture(int states, bool horizontal, bool masked)
-    : m_picture(CPictureFactory::GetInstance().CreatePicture()), m_states(std::max(states, 1)),
-      m_horizontal(horizontal), m_masked(masked) {}
+    : m_picture(CPictureFactory::GetInstance().CreatePicture()),
+      m_states(std::max(states, 1)),
+      m_horizontal(horizontal),
+      m_masked(masked) {}
 
 CSize CStatePicture::GetStateSize() const {
     CSize size = m_picture->GetSize();

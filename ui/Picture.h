@@ -51,8 +51,7 @@ public:
     virtual bool DrawStretched(const ADrawInfo& target, CPoint dest, CSize destSize, CPoint source,
                                CSize sourceSize) const = 0;
     // The mask area ANDed onto the target, then the image area ORed onto it.
-    virtual bool DrawTransparent(const ADrawInfo& target, CPoint dest, CSize size, CPoint image,
-                                 CPoint mask) const = 0;
+    virtual bool DrawTransparent(const ADrawInfo& target, CPoint dest, CSize size, CPoint image, CPoint mask) const = 0;
     virtual bool Copy(const APicture& other) = 0;
     virtual bool Resize(CSize size, bool keepAspect) = 0;
     virtual bool Load(const std::string& path) = 0;
@@ -131,8 +130,8 @@ void PremultiplyAlpha(platform::Image& image);
 // Nearest-pixel scaling of 32-bit pixels (rows of the given lengths in pixels); bottomUp counts rows
 // from the end of both buffers; angle in degrees turns the picture about both centres. False, with
 // nothing written, when the destination is 1201 or more pixels wide or a scale factor is not positive.
-bool ScalePixels(const uint32_t* source, int sourceWidth, int sourceHeight, int sourceRowLength,
-                 uint32_t* dest, int destWidth, int destHeight, int destRowLength, bool bottomUp, double angle);
+bool ScalePixels(const uint32_t* source, int sourceWidth, int sourceHeight, int sourceRowLength, uint32_t* dest,
+                 int destWidth, int destHeight, int destRowLength, bool bottomUp, double angle);
 
 // The size a keep-aspect resize of a picture of size `current` to `requested` gives.
 CSize FitSizeKeepingAspect(CSize current, CSize requested);

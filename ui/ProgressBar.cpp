@@ -35,7 +35,9 @@ void RegisterLibraryDialogTemplates() {
 }
 
 CProgressBar::CProgressBar(int templateId, int messageControlId, int barControlId)
-    : CDialogBase(templateId, nullptr), m_title(platform::ApplicationTitle()), m_messageControlId(messageControlId),
+    : CDialogBase(templateId, nullptr),
+      m_title(platform::ApplicationTitle()),
+      m_messageControlId(messageControlId),
       m_barControlId(barControlId) {}
 
 CProgressBar::~CProgressBar() { CProgressBar::End(); }
@@ -123,8 +125,10 @@ void CProgressBar::UpdateCancelButton() {
 void CProgressBar::Begin() {
     m_pos = 0;
     m_cancelled = false;
-    if (IsShown()) UpdateBarPos();
-    else CreateProgressWindow();
+    if (IsShown())
+        UpdateBarPos();
+    else
+        CreateProgressWindow();
 }
 
 void CProgressBar::End() {

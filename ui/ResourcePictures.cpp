@@ -51,11 +51,16 @@ void RegisterIconResource(int id, const platform::Image& icon) { IconRegistry()[
 platform::Image LoadBitmapResource(int id) {
     const uint32_t black = 0xFF000000u, grey = 0xFF808080u, face = 0xFFC0C0C0u, lit = 0xFF0000FFu;
     switch (id) {
-    case 26628: return DrawSpinBitmap(7, black, black, face);
-    case 26627: return DrawSpinBitmap(7, lit, black, face);
-    case 26626: return DrawSpinBitmap(7, black, lit, face);
-    case 26625: return DrawSpinBitmap(8, grey, grey, face);
-    default: return platform::Image();
+        case 26628:
+            return DrawSpinBitmap(7, black, black, face);
+        case 26627:
+            return DrawSpinBitmap(7, lit, black, face);
+        case 26626:
+            return DrawSpinBitmap(7, black, lit, face);
+        case 26625:
+            return DrawSpinBitmap(8, grey, grey, face);
+        default:
+            return platform::Image();
     }
 }
 

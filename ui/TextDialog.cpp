@@ -10,27 +10,38 @@ namespace UL {
 
 platform::MessageButtons ButtonSetToMessageButtons(int buttonSet) {
     switch (buttonSet) {
-    case 1: return platform::MessageButtons::OkCancel;
-    case 2: return platform::MessageButtons::YesNo;
-    case 3: return platform::MessageButtons::YesNoCancel;
-    default: return platform::MessageButtons::Ok;
+        case 1:
+            return platform::MessageButtons::OkCancel;
+        case 2:
+            return platform::MessageButtons::YesNo;
+        case 3:
+            return platform::MessageButtons::YesNoCancel;
+        default:
+            return platform::MessageButtons::Ok;
     }
 }
 
 platform::MessageIcon IconKindToMessageIcon(int iconKind) {
     switch (iconKind) {
-    case 0: return platform::MessageIcon::Question;
-    case 2: return platform::MessageIcon::Error;
-    default: return platform::MessageIcon::Warning;
+        case 0:
+            return platform::MessageIcon::Question;
+        case 2:
+            return platform::MessageIcon::Error;
+        default:
+            return platform::MessageIcon::Warning;
     }
 }
 
 int MessageAnswerToCode(platform::MessageAnswer answer) {
     switch (answer) {
-    case platform::MessageAnswer::Ok: return 0;
-    case platform::MessageAnswer::Yes: return 2;
-    case platform::MessageAnswer::No: return 3;
-    case platform::MessageAnswer::Cancel: break;
+        case platform::MessageAnswer::Ok:
+            return 0;
+        case platform::MessageAnswer::Yes:
+            return 2;
+        case platform::MessageAnswer::No:
+            return 3;
+        case platform::MessageAnswer::Cancel:
+            break;
     }
     return 1;
 }

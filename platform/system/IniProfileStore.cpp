@@ -2,12 +2,12 @@
 
 #include "platform/system/SystemFolders.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -43,20 +43,29 @@ bool HasLineBreakOrNul(const std::string& text) {
 
 // Values that would not survive a plain "name=value" line are written in
 // double quotes with backslash escapes; every other value is written as is.
-bool NeedsQuoting(const std::string& value) {
-    return HasLineBreakOrNul(value) || (!value.empty() && value[0] == '"');
-}
+bool NeedsQuoting(const std::string& value) { return HasLineBreakOrNul(value) || (!value.empty() && value[0] == '"'); }
 
 std::string Quote(const std::string& value) {
     std::string out = "\"";
     for (char c : value) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\0': out += "\\0"; break;
-        default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
+            default:
+                out += c;
         }
     }
     return out + "\"";
@@ -187,8 +196,7 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
     return ok;
 }
 
-bool FindValue(const Sections& sections, const std::string& section, const std::string& entry,
-               std::string& value) {
+bool FindValue(const Sections& sections, const std::string& section, const std::string& entry, std::string& value) {
     for (const Section& s : sections) {
         if (!SameName(s.name, section)) continue;
         for (const Entry& e : s.entries) {
@@ -224,8 +232,8 @@ std::string CIniStore::GetString(const std::string& section, const std::string& 
 }
 
 bool CIniStore::WriteString(const std::string& section, const std::string& entry, const std::string& value) {
-    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(entry) || entry.find('=') != std::string::npos ||
-        (!entry.empty() && (entry[0] == '[' || entry[0] == ';' || entry[0] == '#')))
+    if (HasLineBreakOrNul(section) || HasLineBreakOrNul(entry) || entry.find('=') != std::string::npos
+        || (!entry.empty() && (entry[0] == '[' || entry[0] == ';' || entry[0] == '#')))
         return false;
     std::string text;
     if (ReadWholeFile(m_path, text) == ReadState::Failed) return false;
@@ -282,8 +290,7 @@ CIniStore& GetAppProfile() {
     return store;
 }
 
-std::string GetProfileString(const std::string& section, const std::string& entry,
-                             const std::string& defaultValue) {
+std::string GetProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue) {
     return GetAppProfile().GetString(section, entry, defaultValue);
 }
 

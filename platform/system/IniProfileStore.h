@@ -19,8 +19,7 @@ public:
     void SetPath(std::string path) { m_path = std::move(path); }
 
     // The stored text, or the default when the file, section or entry is missing.
-    std::string GetString(const std::string& section, const std::string& entry,
-                          const std::string& defaultValue) const;
+    std::string GetString(const std::string& section, const std::string& entry, const std::string& defaultValue) const;
     // False when the value cannot be stored: a name that the file format cannot
     // hold (line breaks; '=' or a leading '[' in an entry), a settings file
     // that exists but cannot be read (writing would lose its values), or a
@@ -48,8 +47,7 @@ std::string ProfilePathFor(const std::string& maker, const std::string& program)
 CIniStore& GetAppProfile();
 
 // The framework-style calls over GetAppProfile().
-std::string GetProfileString(const std::string& section, const std::string& entry,
-                             const std::string& defaultValue);
+std::string GetProfileString(const std::string& section, const std::string& entry, const std::string& defaultValue);
 bool WriteProfileString(const std::string& section, const std::string& entry, const std::string& value);
 int GetProfileInt(const std::string& section, const std::string& entry, int defaultValue);
 bool WriteProfileInt(const std::string& section, const std::string& entry, int value);

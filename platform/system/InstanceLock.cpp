@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/system/SystemFolders.h"
@@ -125,8 +125,8 @@ void InstanceLock::Dispatch() {
         const std::string line = ReadRequest(client);
         close(client);
         unsigned long id = 0;
-        if (line.compare(0, sizeof kRaiseRequest - 1, kRaiseRequest) != 0 ||
-            std::sscanf(line.c_str() + sizeof kRaiseRequest - 1, "%lu", &id) != 1 || id == 0 || id > UINT32_MAX)
+        if (line.compare(0, sizeof kRaiseRequest - 1, kRaiseRequest) != 0
+            || std::sscanf(line.c_str() + sizeof kRaiseRequest - 1, "%lu", &id) != 1 || id == 0 || id > UINT32_MAX)
             continue;
         if (m_onRaise) {
             m_onRaise(static_cast<uint32_t>(id));

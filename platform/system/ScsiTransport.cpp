@@ -38,8 +38,8 @@ public:
         io.timeout = kTimeoutMs;
         if (::ioctl(m_fd, SG_IO, &io) < 0) return result;
         result.delivered = true;
-        result.good = io.status == 0 && io.host_status == 0 && (io.driver_status & 0x0F) == 0 &&
-                      (io.info & SG_INFO_OK_MASK) == SG_INFO_OK;
+        result.good = io.status == 0 && io.host_status == 0 && (io.driver_status & 0x0F) == 0
+                      && (io.info & SG_INFO_OK_MASK) == SG_INFO_OK;
         const int resid = io.resid < 0 ? 0 : io.resid;
         result.transferred = static_cast<size_t>(resid) >= length ? 0 : length - static_cast<size_t>(resid);
         return result;

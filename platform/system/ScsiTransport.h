@@ -12,9 +12,9 @@
 namespace platform {
 
 struct ScsiResult {
-    bool delivered = false;   // the kernel took and finished the command
-    bool good = false;        // SCSI, host and driver status all good
-    size_t transferred = 0;   // bytes the device actually moved
+    bool delivered = false;  // the kernel took and finished the command
+    bool good = false;       // SCSI, host and driver status all good
+    size_t transferred = 0;  // bytes the device actually moved
 };
 
 class ScsiTransport {

@@ -59,18 +59,18 @@ std::string HomeDirectory() {
 
 std::string SpecialFolderPath(int folder) {
     switch (folder & ~0x8000) {
-    case kFolderPersonal:
-        return HomeDirectory();
-    case kFolderAppData:
-    case kFolderLocalAppData: {
-        // The XDG rule: a relative value is invalid and ignored.
-        const char* data = std::getenv("XDG_DATA_HOME");
-        if (data && data[0] == '/') return WithoutTrailingSlash(data);
-        const std::string home = HomeDirectory();
-        return home.empty() ? std::string() : home + "/.local/share";
-    }
-    default:
-        return {};
+        case kFolderPersonal:
+            return HomeDirectory();
+        case kFolderAppData:
+        case kFolderLocalAppData: {
+            // The XDG rule: a relative value is invalid and ignored.
+            const char* data = std::getenv("XDG_DATA_HOME");
+            if (data && data[0] == '/') return WithoutTrailingSlash(data);
+            const std::string home = HomeDirectory();
+            return home.empty() ? std::string() : home + "/.local/share";
+        }
+        default:
+            return {};
     }
 }
 

@@ -18,9 +18,9 @@ std::string HomeDirectory();
 
 // Special-folder numbers the program asks for (the values of the CSIDL constants).
 enum SpecialFolder {
-    kFolderPersonal = 5,      // documents: the home folder
-    kFolderAppData = 26,      // per-user data: $XDG_DATA_HOME, else ~/.local/share
-    kFolderLocalAppData = 28, // the same
+    kFolderPersonal = 5,       // documents: the home folder
+    kFolderAppData = 26,       // per-user data: $XDG_DATA_HOME, else ~/.local/share
+    kFolderLocalAppData = 28,  // the same
 };
 // The folder for a special-folder number (a create flag 0x8000 is ignored); empty
 // for a number without a folder here or when the home folder is unknown.

@@ -1,10 +1,10 @@
 #include "platform/system/TextEncoding.h"
 
+#include <iconv.h>
+#include <langinfo.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <iconv.h>
-#include <langinfo.h>
 
 namespace platform {
 namespace {
@@ -108,8 +108,8 @@ bool EncodeText(const std::string& charset, const std::u16string& text, std::str
         // One character: a surrogate pair counts as one, a lone surrogate too.
         size_t unit = static_cast<size_t>(in - begin) / 2;
         size_t units = 1;
-        if (text[unit] >= 0xD800 && text[unit] <= 0xDBFF && unit + 1 < text.size() &&
-            text[unit + 1] >= 0xDC00 && text[unit + 1] <= 0xDFFF)
+        if (text[unit] >= 0xD800 && text[unit] <= 0xDBFF && unit + 1 < text.size() && text[unit + 1] >= 0xDC00
+            && text[unit + 1] <= 0xDFFF)
             units = 2;
         out += *replacement;
         in += units * 2;

@@ -14,7 +14,7 @@ public:
     static constexpr int kRows = 12;
 
     struct Picture {
-        int width = 0;              // pixels per row
+        int width = 0;                // pixels per row
         std::vector<uint8_t> pixels;  // width * kRows bytes, 1 black, 0 white, top row first
     };
 

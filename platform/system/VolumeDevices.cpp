@@ -45,13 +45,13 @@ bool WholeDiskDeviceNumber(const std::string& path, unsigned& major, unsigned& m
 
 bool IsRemovableVolume(const Volume& volume) {
     switch (volume.kind) {
-    case VolumeKind::Folder:
-    case VolumeKind::Fuse:
-        return true;
-    case VolumeKind::CdDrive:
-        return false;
-    case VolumeKind::Disk:
-        break;
+        case VolumeKind::Folder:
+        case VolumeKind::Fuse:
+            return true;
+        case VolumeKind::CdDrive:
+            return false;
+        case VolumeKind::Disk:
+            break;
     }
     struct stat info {};
     if (stat(volume.device.c_str(), &info) != 0 || !S_ISBLK(info.st_mode)) return false;
@@ -63,14 +63,14 @@ bool EjectVolume(const std::string& path) {
     Volume volume;
     if (!FindVolumeForPath(ListVolumes(), path, volume) || !IsRemovableVolume(volume)) return false;
     switch (volume.kind) {
-    case VolumeKind::Folder:
-        return true;
-    case VolumeKind::Fuse:
-        return RunProgram({FusermountProgram(), "-u", volume.mountPoint}) == 0;
-    case VolumeKind::CdDrive:
-        return false;
-    case VolumeKind::Disk:
-        break;
+        case VolumeKind::Folder:
+            return true;
+        case VolumeKind::Fuse:
+            return RunProgram({FusermountProgram(), "-u", volume.mountPoint}) == 0;
+        case VolumeKind::CdDrive:
+            return false;
+        case VolumeKind::Disk:
+            break;
     }
     if (!HaveProgram("udisksctl")) return umount2(volume.mountPoint.c_str(), 0) == 0;
     if (RunProgram({"udisksctl", "unmount", "--no-user-interaction", "-b", volume.device}) != 0) return false;
@@ -79,7 +79,8 @@ bool EjectVolume(const std::string& path) {
     if (stat(volume.device.c_str(), &info) == 0) {
         const std::string disk = WholeDiskFolder(::major(info.st_rdev), ::minor(info.st_rdev));
         if (!disk.empty())
-            RunProgram({"udisksctl", "power-off", "--no-user-interaction", "-b", "/dev/" + fs::path(disk).filename().string()});
+            RunProgram({"udisksctl", "power-off", "--no-user-interaction", "-b",
+                        "/dev/" + fs::path(disk).filename().string()});
     }
     return true;
 }

@@ -68,8 +68,9 @@ std::string CanonicalOrSame(const std::string& path) {
 std::string UnescapeUdevName(const std::string& name) {
     std::string out;
     for (std::string::size_type i = 0; i < name.size(); ++i) {
-        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(name[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x'
+            && std::isxdigit(static_cast<unsigned char>(name[i + 2]))
+            && std::isxdigit(static_cast<unsigned char>(name[i + 3]))) {
             out += static_cast<char>(std::stoi(name.substr(i + 2, 2), nullptr, 16));
             i += 3;
         } else {
@@ -124,9 +125,8 @@ std::string ReadTextFile(const std::string& path) {
 std::string UnescapeMountField(const std::string& field) {
     std::string out;
     for (std::string::size_type i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            field[i + 1] >= '0' && field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
-            field[i + 3] >= '0' && field[i + 3] <= '7') {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3'
+            && field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
             out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
             i += 3;
         } else {
@@ -250,8 +250,8 @@ bool FindVolumeForPath(const std::vector<Volume>& volumes, const std::string& pa
     const Volume* best = nullptr;
     for (const Volume& candidate : volumes) {
         const std::string& root = candidate.mountPoint.empty() ? candidate.id : candidate.mountPoint;
-        const bool holds = absolute == candidate.id || absolute == root || root == "/" ||
-                           StartsWith(absolute, root + "/");
+        const bool holds =
+            absolute == candidate.id || absolute == root || root == "/" || StartsWith(absolute, root + "/");
         if (holds && (!best || root.size() > (best->mountPoint.empty() ? best->id : best->mountPoint).size()))
             best = &candidate;
     }

@@ -12,7 +12,7 @@ namespace platform {
 struct MountEntry {
     unsigned major = 0;
     unsigned minor = 0;
-    std::string root;        // the folder of the file system that is mounted
+    std::string root;  // the folder of the file system that is mounted
     std::string mountPoint;
     std::string fsType;
     std::string source;
@@ -26,10 +26,10 @@ std::string UnescapeMountField(const std::string& field);
 bool IsVolumeMount(const MountEntry& entry);
 
 enum class VolumeKind {
-    Disk,    // a block device's file system
-    Fuse,    // a FUSE file system
-    CdDrive, // a CD drive, with or without a disc
-    Folder,  // a folder named in GBX_VOLUMES, taken for a mounted removable volume
+    Disk,     // a block device's file system
+    Fuse,     // a FUSE file system
+    CdDrive,  // a CD drive, with or without a disc
+    Folder,   // a folder named in GBX_VOLUMES, taken for a mounted removable volume
 };
 
 struct Volume {
@@ -45,10 +45,10 @@ struct Volume {
 
 // Where the listing looks; the defaults are the running system's.
 struct VolumeSources {
-    std::string mountInfo;                 // text of /proc/self/mountinfo
-    std::string extraFolders;              // value of GBX_VOLUMES
-    std::vector<std::string> cdDevices;    // /dev/srN
-    bool readLabels = true;                // false: ids and kinds only (cheap)
+    std::string mountInfo;               // text of /proc/self/mountinfo
+    std::string extraFolders;            // value of GBX_VOLUMES
+    std::vector<std::string> cdDevices;  // /dev/srN
+    bool readLabels = true;              // false: ids and kinds only (cheap)
 };
 VolumeSources SystemVolumeSources();
 // The CD drives the kernel knows (/sys/block/srN), as /dev/srN.

@@ -39,26 +39,46 @@ MessageAnswer AskUser(Window* owner, const std::string& caption, const std::stri
     box.setText(ToQString(text));
     box.setTextFormat(Qt::PlainText);
     switch (icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     switch (buttons) {
-    case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case MessageButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MessageButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Ok: return MessageAnswer::Ok;
-    case QMessageBox::Yes: return MessageAnswer::Yes;
-    case QMessageBox::No: return MessageAnswer::No;
-    default: return MessageAnswer::Cancel;
+        case QMessageBox::Ok:
+            return MessageAnswer::Ok;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        default:
+            return MessageAnswer::Cancel;
     }
 }
 
@@ -81,8 +101,10 @@ std::string CaseInsensitivePattern(const std::string& pattern) {
     bool inClass = false;
     for (char c : pattern) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '[') inClass = true;
-        else if (c == ']') inClass = false;
+        if (c == '[')
+            inClass = true;
+        else if (c == ']')
+            inClass = false;
         if (!inClass && std::isalpha(u) && u < 0x80) {
             out += '[';
             out += char(std::tolower(u));
@@ -113,8 +135,10 @@ std::string ToNameFilter(const FileFilterEntry& entry) {
         patterns += (p == "*.*") ? std::string("*") : CaseInsensitivePattern(p);
     };
     for (char c : entry.patterns) {
-        if (c == ';' || c == ' ' || c == '\t') flush();
-        else current += c;
+        if (c == ';' || c == ' ' || c == '\t')
+            flush();
+        else
+            current += c;
     }
     flush();
     if (patterns.empty()) patterns = "*";
@@ -129,9 +153,12 @@ FileChooserResult ChooseFiles(Window* owner, const FileChooserOptions& options) 
     QFileDialog dialog(OwnerWidget(owner));
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(options.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    if (options.save) dialog.setFileMode(QFileDialog::AnyFile);
-    else if (options.multiSelect) dialog.setFileMode(QFileDialog::ExistingFiles);
-    else dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (options.save)
+        dialog.setFileMode(QFileDialog::AnyFile);
+    else if (options.multiSelect)
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+    else
+        dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
     if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(ToQString(options.defaultSuffix));
     QStringList filters;

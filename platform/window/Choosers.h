@@ -16,8 +16,8 @@ enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 // A modal message box over the owner (or the active window); closing it answers Cancel,
 // or No when the box has no Cancel button.
-MessageAnswer AskUser(Window* owner, const std::string& caption, const std::string& text,
-                      MessageButtons buttons, MessageIcon icon);
+MessageAnswer AskUser(Window* owner, const std::string& caption, const std::string& text, MessageButtons buttons,
+                      MessageIcon icon);
 
 // One entry of a file filter: what the user reads and the patterns ("*.wav; *.aif").
 struct FileFilterEntry {
@@ -36,14 +36,14 @@ std::string CaseInsensitivePattern(const std::string& pattern);
 struct FileChooserOptions {
     bool save = false;
     bool multiSelect = false;
-    bool mustExist = false;           // open: chosen files must exist
-    bool confirmOverwrite = false;    // save: ask before replacing a file
+    bool mustExist = false;         // open: chosen files must exist
+    bool confirmOverwrite = false;  // save: ask before replacing a file
     std::string title;
-    std::string folder;               // where browsing starts
-    std::string fileName;             // initial name
-    std::string defaultSuffix;        // without "."
+    std::string folder;         // where browsing starts
+    std::string fileName;       // initial name
+    std::string defaultSuffix;  // without "."
     std::vector<FileFilterEntry> filters;
-    int filterIndex = 0;              // 0-based
+    int filterIndex = 0;  // 0-based
     // Called with each folder the user enters (and the first); answers the window's caption.
     std::function<std::string(const std::string& folder)> captionForFolder;
 };
@@ -58,7 +58,6 @@ struct FileChooserResult {
 FileChooserResult ChooseFiles(Window* owner, const FileChooserOptions& options);
 
 // A folder chooser; true with the chosen folder (no trailing "/" except the root "/").
-bool ChooseFolder(Window* owner, const std::string& caption, const std::string& initialFolder,
-                  std::string& chosen);
+bool ChooseFolder(Window* owner, const std::string& caption, const std::string& initialFolder, std::string& chosen);
 
 }  // namespace platform

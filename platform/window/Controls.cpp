@@ -30,8 +30,10 @@ void Control::Attach(QWidget* widget) {
 QWidget* Control::Widget() const { return m_impl->widget.data(); }
 
 void Control::SetText(const std::string& utf8) {
-    if (auto* label = qobject_cast<QLabel*>(Widget())) label->setText(ToQString(utf8));
-    else if (auto* button = qobject_cast<QPushButton*>(Widget())) button->setText(ToQString(utf8));
+    if (auto* label = qobject_cast<QLabel*>(Widget()))
+        label->setText(ToQString(utf8));
+    else if (auto* button = qobject_cast<QPushButton*>(Widget()))
+        button->setText(ToQString(utf8));
 }
 
 std::string Control::Text() const {
@@ -40,7 +42,9 @@ std::string Control::Text() const {
     return std::string();
 }
 
-void Control::SetRect(const Rect& r) { if (Widget()) Widget()->setGeometry(ToQRect(r)); }
+void Control::SetRect(const Rect& r) {
+    if (Widget()) Widget()->setGeometry(ToQRect(r));
+}
 Rect Control::GetRect() const { return Widget() ? FromQRect(Widget()->geometry()) : Rect{}; }
 
 void Control::Show(bool visible) {
@@ -49,16 +53,24 @@ void Control::Show(bool visible) {
 }
 
 bool Control::IsVisible() const { return Widget() != nullptr && m_impl->shown; }
-void Control::Enable(bool enabled) { if (Widget()) Widget()->setEnabled(enabled); }
+void Control::Enable(bool enabled) {
+    if (Widget()) Widget()->setEnabled(enabled);
+}
 bool Control::IsEnabled() const { return Widget() != nullptr && Widget()->isEnabled(); }
-void Control::SetFont(const FontSpec& font) { if (Widget()) Widget()->setFont(ToQFont(font)); }
-void Control::SetFocus() { if (Widget()) Widget()->setFocus(Qt::OtherFocusReason); }
+void Control::SetFont(const FontSpec& font) {
+    if (Widget()) Widget()->setFont(ToQFont(font));
+}
+void Control::SetFocus() {
+    if (Widget()) Widget()->setFocus(Qt::OtherFocusReason);
+}
 
 Label::Label(Window& parent, int id, const std::string& text, int format) : Control(parent, id) {
     if (!parent.Exists()) return;
     auto* label = new QLabel(ToQString(text), parent.Widget());
     label->setTextFormat(Qt::PlainText);
-    Qt::Alignment align = (format & kTextRight) ? Qt::AlignRight : (format & kTextCentre) ? Qt::AlignHCenter : Qt::AlignLeft;
+    Qt::Alignment align = (format & kTextRight)    ? Qt::AlignRight
+                          : (format & kTextCentre) ? Qt::AlignHCenter
+                                                   : Qt::AlignLeft;
     align |= (format & kTextBottom) ? Qt::AlignBottom : (format & kTextVCentre) ? Qt::AlignVCenter : Qt::AlignTop;
     label->setAlignment(align);
     label->setWordWrap((format & kTextWordWrap) != 0 && (format & kTextSingleLine) == 0);

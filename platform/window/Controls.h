@@ -48,9 +48,15 @@ private:
 
 // Text alignment and wrapping words for DrawContext::DrawText and Label.
 enum TextFormat : int {
-    kTextLeft = 0, kTextCentre = 1, kTextRight = 2,
-    kTextTop = 0, kTextVCentre = 4, kTextBottom = 8,
-    kTextWordWrap = 0x10, kTextSingleLine = 0x20, kTextNoPrefix = 0x800,
+    kTextLeft = 0,
+    kTextCentre = 1,
+    kTextRight = 2,
+    kTextTop = 0,
+    kTextVCentre = 4,
+    kTextBottom = 8,
+    kTextWordWrap = 0x10,
+    kTextSingleLine = 0x20,
+    kTextNoPrefix = 0x800,
 };
 
 class Label : public Control {

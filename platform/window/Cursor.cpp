@@ -11,23 +11,40 @@ namespace platform {
 
 Qt::CursorShape ToQtCursorShape(CursorShape shape) {
     switch (shape) {
-    case CursorShape::Arrow: return Qt::ArrowCursor;
-    case CursorShape::Wait: return Qt::WaitCursor;
-    case CursorShape::IBeam: return Qt::IBeamCursor;
-    case CursorShape::Cross: return Qt::CrossCursor;
-    case CursorShape::SizeNwse: return Qt::SizeFDiagCursor;
-    case CursorShape::SizeNesw: return Qt::SizeBDiagCursor;
-    case CursorShape::SizeHorizontal: return Qt::SizeHorCursor;
-    case CursorShape::SizeVertical: return Qt::SizeVerCursor;
-    case CursorShape::SizeAll: return Qt::SizeAllCursor;
-    case CursorShape::PointingHand: return Qt::PointingHandCursor;
-    case CursorShape::Forbidden: return Qt::ForbiddenCursor;
-    case CursorShape::BusyArrow: return Qt::BusyCursor;
-    case CursorShape::SplitHorizontal: return Qt::SplitHCursor;
-    case CursorShape::SplitVertical: return Qt::SplitVCursor;
-    case CursorShape::DragMove: return Qt::DragMoveCursor;
-    case CursorShape::DragCopy: return Qt::DragCopyCursor;
-    case CursorShape::Custom: return Qt::BitmapCursor;
+        case CursorShape::Arrow:
+            return Qt::ArrowCursor;
+        case CursorShape::Wait:
+            return Qt::WaitCursor;
+        case CursorShape::IBeam:
+            return Qt::IBeamCursor;
+        case CursorShape::Cross:
+            return Qt::CrossCursor;
+        case CursorShape::SizeNwse:
+            return Qt::SizeFDiagCursor;
+        case CursorShape::SizeNesw:
+            return Qt::SizeBDiagCursor;
+        case CursorShape::SizeHorizontal:
+            return Qt::SizeHorCursor;
+        case CursorShape::SizeVertical:
+            return Qt::SizeVerCursor;
+        case CursorShape::SizeAll:
+            return Qt::SizeAllCursor;
+        case CursorShape::PointingHand:
+            return Qt::PointingHandCursor;
+        case CursorShape::Forbidden:
+            return Qt::ForbiddenCursor;
+        case CursorShape::BusyArrow:
+            return Qt::BusyCursor;
+        case CursorShape::SplitHorizontal:
+            return Qt::SplitHCursor;
+        case CursorShape::SplitVertical:
+            return Qt::SplitVCursor;
+        case CursorShape::DragMove:
+            return Qt::DragMoveCursor;
+        case CursorShape::DragCopy:
+            return Qt::DragCopyCursor;
+        case CursorShape::Custom:
+            return Qt::BitmapCursor;
     }
     return Qt::ArrowCursor;
 }
@@ -72,8 +89,10 @@ Cursor Cursor::FromBits(const std::array<uint32_t, 32>& shape, const std::array<
 
 void SetOverrideCursor(const Cursor& cursor) {
     if (!StartWindowSystem()) return;
-    if (QGuiApplication::overrideCursor() != nullptr) QGuiApplication::changeOverrideCursor(ToQCursor(cursor));
-    else QGuiApplication::setOverrideCursor(ToQCursor(cursor));
+    if (QGuiApplication::overrideCursor() != nullptr)
+        QGuiApplication::changeOverrideCursor(ToQCursor(cursor));
+    else
+        QGuiApplication::setOverrideCursor(ToQCursor(cursor));
     CurrentOverride() = cursor.Shape();
 }
 

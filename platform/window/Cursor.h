@@ -9,8 +9,23 @@
 namespace platform {
 
 enum class CursorShape {
-    Arrow, Wait, IBeam, Cross, SizeNwse, SizeNesw, SizeHorizontal, SizeVertical, SizeAll,
-    PointingHand, Forbidden, BusyArrow, SplitHorizontal, SplitVertical, DragMove, DragCopy, Custom
+    Arrow,
+    Wait,
+    IBeam,
+    Cross,
+    SizeNwse,
+    SizeNesw,
+    SizeHorizontal,
+    SizeVertical,
+    SizeAll,
+    PointingHand,
+    Forbidden,
+    BusyArrow,
+    SplitHorizontal,
+    SplitVertical,
+    DragMove,
+    DragCopy,
+    Custom
 };
 
 // A cursor; a custom one is 32 rows of 32 pixels given as bit masks (most significant bit leftmost):
@@ -18,8 +33,7 @@ enum class CursorShape {
 class Cursor {
 public:
     Cursor(CursorShape shape = CursorShape::Arrow);
-    static Cursor FromBits(const std::array<uint32_t, 32>& shape, const std::array<uint32_t, 32>& white,
-                           Point hotSpot);
+    static Cursor FromBits(const std::array<uint32_t, 32>& shape, const std::array<uint32_t, 32>& white, Point hotSpot);
     CursorShape Shape() const { return m_shape; }
     const std::array<uint32_t, 32>& ShapeBits() const { return m_shapeBits; }
     const std::array<uint32_t, 32>& WhiteBits() const { return m_whiteBits; }

@@ -12,7 +12,7 @@
 namespace platform {
 
 DrawContext::DrawContext(Image& target) : m_painter(nullptr), m_targetImage(&target) {
-    StartWindowSystem();  // fonts need the toolkit
+    StartWindowSystem();                                      // fonts need the toolkit
     m_wrapped = std::make_unique<QImage>(WrapImage(target));  // outlives the painter
     m_ownPainter = std::make_unique<QPainter>(m_wrapped.get());
     m_painter = m_ownPainter.get();
@@ -89,10 +89,18 @@ void DrawContext::DrawImagePart(const Image& image, Point dest, const Rect& sour
     if (image.IsEmpty()) return;
     const QImage view = WrapImage(image);
     switch (mode) {
-    case Blit::Copy: m_painter->setCompositionMode(QPainter::CompositionMode_Source); break;
-    case Blit::Blend: m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver); break;
-    case Blit::And: m_painter->setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
-    case Blit::Or: m_painter->setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
+        case Blit::Copy:
+            m_painter->setCompositionMode(QPainter::CompositionMode_Source);
+            break;
+        case Blit::Blend:
+            m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+            break;
+        case Blit::And:
+            m_painter->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            break;
+        case Blit::Or:
+            m_painter->setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+            break;
     }
     m_painter->drawImage(QPoint(dest.x, dest.y), view, ToQRect(source));
     m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -162,13 +170,20 @@ Colour GetSystemColour(SystemColour which) {
     StartWindowSystem();
     const QPalette palette = QApplication::palette();
     switch (which) {
-    case SystemColour::Window: return FromQColor(palette.color(QPalette::Base));
-    case SystemColour::WindowText: return FromQColor(palette.color(QPalette::Text));
-    case SystemColour::Highlight: return FromQColor(palette.color(QPalette::Highlight));
-    case SystemColour::HighlightText: return FromQColor(palette.color(QPalette::HighlightedText));
-    case SystemColour::ButtonFace: return FromQColor(palette.color(QPalette::Button));
-    case SystemColour::ButtonText: return FromQColor(palette.color(QPalette::ButtonText));
-    case SystemColour::GrayText: return FromQColor(palette.color(QPalette::Disabled, QPalette::Text));
+        case SystemColour::Window:
+            return FromQColor(palette.color(QPalette::Base));
+        case SystemColour::WindowText:
+            return FromQColor(palette.color(QPalette::Text));
+        case SystemColour::Highlight:
+            return FromQColor(palette.color(QPalette::Highlight));
+        case SystemColour::HighlightText:
+            return FromQColor(palette.color(QPalette::HighlightedText));
+        case SystemColour::ButtonFace:
+            return FromQColor(palette.color(QPalette::Button));
+        case SystemColour::ButtonText:
+            return FromQColor(palette.color(QPalette::ButtonText));
+        case SystemColour::GrayText:
+            return FromQColor(palette.color(QPalette::Disabled, QPalette::Text));
     }
     return Colour{};
 }

@@ -9,13 +9,13 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QFontInfo>
-#include <QFontMetrics>
 
 #include <algorithm>
 
@@ -84,8 +84,8 @@ bool ChooseFont(Window* owner, FontSpec& font, Colour* colour) {
     colourButton->setVisible(colour != nullptr);
     ShowSwatch(colourButton, chosen);
     QObject::connect(colourButton, &QPushButton::clicked, &dialog, [&] {
-        const QColor picked = QColorDialog::getColor(chosen, &dialog, QStringLiteral("Colour"),
-                                                     QColorDialog::DontUseNativeDialog);
+        const QColor picked =
+            QColorDialog::getColor(chosen, &dialog, QStringLiteral("Colour"), QColorDialog::DontUseNativeDialog);
         if (picked.isValid()) {
             chosen = picked;
             ShowSwatch(colourButton, chosen);

@@ -16,13 +16,13 @@ struct FontSpec {
     bool strikeOut = false;
     int angleTenths = 0;  // text direction, tenths of a degree counter-clockwise
     bool operator==(const FontSpec& o) const {
-        return face == o.face && pixelHeight == o.pixelHeight && weight == o.weight && italic == o.italic &&
-               underline == o.underline && strikeOut == o.strikeOut && angleTenths == o.angleTenths;
+        return face == o.face && pixelHeight == o.pixelHeight && weight == o.weight && italic == o.italic
+               && underline == o.underline && strikeOut == o.strikeOut && angleTenths == o.angleTenths;
     }
 };
 
 struct FontMetrics {
-    int height = 0;        // ascent + descent
+    int height = 0;  // ascent + descent
     int ascent = 0;
     int averageWidth = 0;  // average character width, the base of dialog units
     int maxWidth = 0;      // widest character

@@ -130,8 +130,10 @@ std::vector<uint8_t> EncodeGif(const Image& image) {
     std::vector<uint8_t> indices(count);
     for (size_t i = 0; i < count; ++i) {
         const int32_t c = colours[i];
-        if (c < 0) indices[i] = uint8_t(transparentIndex);
-        else if (!cube) indices[i] = uint8_t(indexOf[c]);
+        if (c < 0)
+            indices[i] = uint8_t(transparentIndex);
+        else if (!cube)
+            indices[i] = uint8_t(indexOf[c]);
         else {
             auto level = [&](int shift) { return (((c >> shift) & 0xFF) + 25) / 51; };
             indices[i] = uint8_t(level(16) * 36 + level(8) * 6 + level(0));

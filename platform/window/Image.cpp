@@ -14,7 +14,9 @@
 namespace platform {
 
 Image::Image(int width, int height, bool hasAlpha)
-    : m_width(std::max(width, 0)), m_height(std::max(height, 0)), m_hasAlpha(hasAlpha),
+    : m_width(std::max(width, 0)),
+      m_height(std::max(height, 0)),
+      m_hasAlpha(hasAlpha),
       m_pixels(size_t(m_width) * size_t(m_height), 0u) {
     if (m_width == 0 || m_height == 0) {
         m_width = m_height = 0;
@@ -65,10 +67,17 @@ bool Image::Load(const std::string& path) {
 bool Image::Save(const std::string& path, ImageFileType type) const {
     const char* format = nullptr;
     switch (type) {
-    case ImageFileType::Bmp: format = "BMP"; break;
-    case ImageFileType::Jpeg: format = "JPEG"; break;
-    case ImageFileType::Png: format = "PNG"; break;
-    case ImageFileType::Gif: break;  // Qt has no GIF writer: ours
+        case ImageFileType::Bmp:
+            format = "BMP";
+            break;
+        case ImageFileType::Jpeg:
+            format = "JPEG";
+            break;
+        case ImageFileType::Png:
+            format = "PNG";
+            break;
+        case ImageFileType::Gif:
+            break;  // Qt has no GIF writer: ours
     }
     if (IsEmpty()) {
         return false;

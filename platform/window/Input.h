@@ -12,13 +12,30 @@ enum Modifier : int { kModShift = 1, kModCtrl = 2, kModRightButton = 4, kModAlt 
 enum KeyCode : int {
     kKeyBackspaceAscii = 8,
     kKeySpace = 32,
-    kKeyUp = 256, kKeyDown = 257, kKeyLeft = 258, kKeyRight = 259,
-    kKeyHome = 260, kKeyEnd = 261, kKeyPageUp = 262, kKeyPageDown = 263,
-    kKeyEnter = 264, kKeyEscape = 265, kKeyBackspace = 266, kKeyDelete = 267, kKeyTab = 268,
-    kKeyF1 = 269,            // F1 to F12: 269 to 280
-    kKeyPad0 = 281,          // numeric pad 0 to 9: 281 to 290
-    kKeyPadDecimal = 291, kKeyPadAdd = 292, kKeyPadSubtract = 293, kKeyPadMultiply = 294, kKeyPadDivide = 295,
-    kKeyShift = 296, kKeyCtrl = 297, kKeyAlt = 298, kKeyInsert = 299,
+    kKeyUp = 256,
+    kKeyDown = 257,
+    kKeyLeft = 258,
+    kKeyRight = 259,
+    kKeyHome = 260,
+    kKeyEnd = 261,
+    kKeyPageUp = 262,
+    kKeyPageDown = 263,
+    kKeyEnter = 264,
+    kKeyEscape = 265,
+    kKeyBackspace = 266,
+    kKeyDelete = 267,
+    kKeyTab = 268,
+    kKeyF1 = 269,    // F1 to F12: 269 to 280
+    kKeyPad0 = 281,  // numeric pad 0 to 9: 281 to 290
+    kKeyPadDecimal = 291,
+    kKeyPadAdd = 292,
+    kKeyPadSubtract = 293,
+    kKeyPadMultiply = 294,
+    kKeyPadDivide = 295,
+    kKeyShift = 296,
+    kKeyCtrl = 297,
+    kKeyAlt = 298,
+    kKeyInsert = 299,
     kKeyUnknown = 0
 };
 
@@ -27,8 +44,8 @@ enum class MouseAction : int { ButtonDown = 0, ButtonUp = 1, DoubleClick = 2, Mo
 struct MouseInput {
     MouseAction action = MouseAction::Move;
     Point point;
-    int modifiers = 0;     // kModRightButton for a right-button message, plus Shift, Ctrl and Alt
-    bool leftHeld = false; // buttons held after the message
+    int modifiers = 0;      // kModRightButton for a right-button message, plus Shift, Ctrl and Alt
+    bool leftHeld = false;  // buttons held after the message
     bool rightHeld = false;
 };
 

@@ -13,8 +13,8 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -61,7 +61,10 @@ protected:
     void timerEvent(QTimerEvent* e) override { m_owner->DispatchTimer(e->timerId()); }
     void resizeEvent(QResizeEvent*) override { m_owner->DispatchResize(Size{width(), height()}); }
     void closeEvent(QCloseEvent* e) override {
-        if (m_owner->DispatchClose()) e->accept(); else e->ignore();
+        if (m_owner->DispatchClose())
+            e->accept();
+        else
+            e->ignore();
     }
     void focusInEvent(QFocusEvent*) override { m_owner->DispatchFocus(true); }
     void focusOutEvent(QFocusEvent*) override { m_owner->DispatchFocus(false); }
@@ -103,9 +106,10 @@ struct Window::Impl {
 Window::Window(WindowKind kind, Window* owner) : m_impl(std::make_unique<Impl>()), m_kind(kind), m_owner(owner) {
     if (!StartWindowSystem()) return;  // no display: the window never exists and every call does nothing
     QWidget* parent = (owner != nullptr && owner->Exists()) ? owner->Widget() : nullptr;
-    const Qt::WindowFlags flags = kind == WindowKind::Dialog
-        ? Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint
-        : Qt::Window;
+    const Qt::WindowFlags flags =
+        kind == WindowKind::Dialog
+            ? Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint
+            : Qt::Window;
     m_impl->widget = new WindowWidget(this, parent, flags);
     // A window over a disabled owner still takes input: only the owner is disabled.
     if (!m_impl->widget->isEnabled()) m_impl->widget->setEnabled(true);
@@ -134,10 +138,16 @@ Window* Window::FromWidget(const QWidget* widget) {
     return nullptr;
 }
 
-void Window::SetTitle(const std::string& utf8) { if (Exists()) Widget()->setWindowTitle(ToQString(utf8)); }
+void Window::SetTitle(const std::string& utf8) {
+    if (Exists()) Widget()->setWindowTitle(ToQString(utf8));
+}
 std::string Window::Title() const { return Exists() ? FromQString(Widget()->windowTitle()) : std::string(); }
-void Window::Show() { if (Exists()) Widget()->show(); }
-void Window::Hide() { if (Exists()) Widget()->hide(); }
+void Window::Show() {
+    if (Exists()) Widget()->show();
+}
+void Window::Hide() {
+    if (Exists()) Widget()->hide();
+}
 bool Window::IsVisible() const { return Exists() && Widget()->isVisible(); }
 void Window::Enable(bool enabled) {
     if (!Exists()) return;
@@ -161,9 +171,15 @@ Rect Window::ClientScreenRect() const {
 }
 
 Size Window::ClientSize() const { return Exists() ? Size{Widget()->width(), Widget()->height()} : Size{}; }
-void Window::SetClientSize(Size size) { if (Exists()) Widget()->resize(size.width, size.height); }
-void Window::SetMinimumClientSize(Size size) { if (Exists()) Widget()->setMinimumSize(size.width, size.height); }
-void Window::MoveTo(Point topLeft) { if (Exists()) Widget()->move(topLeft.x, topLeft.y); }
+void Window::SetClientSize(Size size) {
+    if (Exists()) Widget()->resize(size.width, size.height);
+}
+void Window::SetMinimumClientSize(Size size) {
+    if (Exists()) Widget()->setMinimumSize(size.width, size.height);
+}
+void Window::MoveTo(Point topLeft) {
+    if (Exists()) Widget()->move(topLeft.x, topLeft.y);
+}
 
 void Window::CentreOnOwner() {
     if (!Exists()) return;
@@ -177,22 +193,46 @@ void Window::CentreOnOwner() {
     Widget()->move(area.center().x() - size.width() / 2, area.center().y() - size.height() / 2);
 }
 
-void Window::BringToTop() { if (Exists()) Widget()->raise(); }
-void Window::Activate() { if (Exists()) Widget()->activateWindow(); }
+void Window::BringToTop() {
+    if (Exists()) Widget()->raise();
+}
+void Window::Activate() {
+    if (Exists()) Widget()->activateWindow();
+}
 bool Window::IsActive() const { return Exists() && Widget()->isActiveWindow(); }
 bool Window::IsMinimised() const { return Exists() && Widget()->isMinimized(); }
 bool Window::IsMaximised() const { return Exists() && Widget()->isMaximized(); }
-void Window::Restore() { if (Exists()) Widget()->showNormal(); }
-void Window::Maximise() { if (Exists()) Widget()->showMaximized(); }
-void Window::Invalidate() { if (Exists()) Widget()->update(); }
-void Window::Invalidate(const Rect& area) { if (Exists()) Widget()->update(ToQRect(area)); }
-void Window::UpdateNow() { if (Exists()) Widget()->repaint(); }
-void Window::SetFocus() { if (Exists()) Widget()->setFocus(Qt::OtherFocusReason); }
+void Window::Restore() {
+    if (Exists()) Widget()->showNormal();
+}
+void Window::Maximise() {
+    if (Exists()) Widget()->showMaximized();
+}
+void Window::Invalidate() {
+    if (Exists()) Widget()->update();
+}
+void Window::Invalidate(const Rect& area) {
+    if (Exists()) Widget()->update(ToQRect(area));
+}
+void Window::UpdateNow() {
+    if (Exists()) Widget()->repaint();
+}
+void Window::SetFocus() {
+    if (Exists()) Widget()->setFocus(Qt::OtherFocusReason);
+}
 bool Window::HasFocus() const { return Exists() && Widget()->hasFocus(); }
-void Window::CaptureMouse() { if (Exists()) Widget()->grabMouse(); }
-void Window::ReleaseMouse() { if (Exists()) Widget()->releaseMouse(); }
-void Window::SetCursorShape(CursorShape shape) { if (Exists()) Widget()->setCursor(ToQtCursorShape(shape)); }
-void Window::SetFont(const FontSpec& font) { if (Exists()) Widget()->setFont(ToQFont(font)); }
+void Window::CaptureMouse() {
+    if (Exists()) Widget()->grabMouse();
+}
+void Window::ReleaseMouse() {
+    if (Exists()) Widget()->releaseMouse();
+}
+void Window::SetCursorShape(CursorShape shape) {
+    if (Exists()) Widget()->setCursor(ToQtCursorShape(shape));
+}
+void Window::SetFont(const FontSpec& font) {
+    if (Exists()) Widget()->setFont(ToQFont(font));
+}
 FontSpec Window::Font() const { return Exists() ? FromQFont(Widget()->font()) : DefaultGuiFont(); }
 
 int Window::RunModal() {
@@ -285,7 +325,8 @@ void Window::AdoptControl(std::unique_ptr<Control> control) { m_controls.push_ba
 
 Rect Window::DialogUnitsToPixels(const Rect& units) const {
     const QFontMetrics metrics(Exists() ? Widget()->font() : QApplication::font());
-    const int letters = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int letters =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const int baseX = (letters / 26 + 1) / 2;
     const int baseY = metrics.height();
     auto x = [&](int v) { return int(std::lround(double(v) * baseX / 4.0)); };
@@ -298,11 +339,21 @@ void Window::BuildFromTemplate(const DialogTemplate& dialogTemplate) {
     for (const DialogItem& item : dialogTemplate.items) {
         Control* control = nullptr;
         switch (item.kind) {
-        case ControlKind::Label: control = &AddControl<Label>(item.id, item.text, item.textFormat); break;
-        case ControlKind::PushButton: control = &AddControl<PushButton>(item.id, item.text, false); break;
-        case ControlKind::DefaultPushButton: control = &AddControl<PushButton>(item.id, item.text, true); break;
-        case ControlKind::ProgressBar: control = &AddControl<ProgressBar>(item.id); break;
-        case ControlKind::Picture: control = &AddControl<PictureView>(item.id); break;
+            case ControlKind::Label:
+                control = &AddControl<Label>(item.id, item.text, item.textFormat);
+                break;
+            case ControlKind::PushButton:
+                control = &AddControl<PushButton>(item.id, item.text, false);
+                break;
+            case ControlKind::DefaultPushButton:
+                control = &AddControl<PushButton>(item.id, item.text, true);
+                break;
+            case ControlKind::ProgressBar:
+                control = &AddControl<ProgressBar>(item.id);
+                break;
+            case ControlKind::Picture:
+                control = &AddControl<PictureView>(item.id);
+                break;
         }
         control->SetRect(DialogUnitsToPixels(item.units));
     }

@@ -16,15 +16,13 @@ namespace SL {
 // next, so both end as that loop leaves them, also when the output fills up or fails. Answers
 // the number of values copied. The header is the caller's: check IsGood of both, then Finish.
 template <EBitDepth F>
-int64_t CopySamples(ITypedInputSampleIterator<F>& input, CFileOutputSampleIterator<F>& output)
-{
+int64_t CopySamples(ITypedInputSampleIterator<F>& input, CFileOutputSampleIterator<F>& output) {
     std::array<SampleElement<F>, 4096> block;
     int64_t copied = 0;
     for (;;) {
         const size_t wanted = std::min(block.size(), output.Room());
         const size_t got = wanted > 0 ? input.Read(block.data(), wanted) : 0;
-        if (got == 0)
-            return copied;
+        if (got == 0) return copied;
         copied += static_cast<int64_t>(output.Write(block.data(), got));
     }
 }

@@ -76,22 +76,17 @@ template <int N>
 class CSampleIncrementer final : public ISampleIncrementer<N> {
 public:
     // Throws std::out_of_range for an empty selection or an index outside 0 .. channels - 1.
-    CSampleIncrementer(int channels, const std::vector<int>& selection)
-    {
-        if (selection.empty())
-            throw std::out_of_range("a channel selection needs a channel");
+    CSampleIncrementer(int channels, const std::vector<int>& selection) {
+        if (selection.empty()) throw std::out_of_range("a channel selection needs a channel");
         for (int channel : selection)
-            if (channel < 0 || channel >= channels)
-                throw std::out_of_range("a selected channel is outside the stream");
+            if (channel < 0 || channel >= channels) throw std::out_of_range("a selected channel is outside the stream");
         m_firstOffset = int64_t{selection[0]} * N;
-        for (size_t i = 1; i < selection.size(); ++i)
-            m_steps.push_back(int64_t{selection[i] - selection[i - 1]} * N);
+        for (size_t i = 1; i < selection.size(); ++i) m_steps.push_back(int64_t{selection[i] - selection[i - 1]} * N);
         m_steps.push_back(int64_t{channels - selection.back()} * N + m_firstOffset);
     }
     CSampleIncrementer* Clone() const override { return new CSampleIncrementer(*this); }
     int64_t GetFirstOffset() const override { return m_firstOffset; }
-    int64_t NextStep() override
-    {
+    int64_t NextStep() override {
         const int64_t step = m_steps[m_cursor];
         m_cursor = m_cursor + 1 == m_steps.size() ? 0 : m_cursor + 1;
         return step;
@@ -111,13 +106,11 @@ public:
     static constexpr int WIDTH = BytesPerSample(F);
 
     CInputFileSampleLocator(boost::shared_ptr<std::istream> stream, int64_t position)
-        : m_stream(std::move(stream)), m_position(position)
-    {
+        : m_stream(std::move(stream)), m_position(position) {
         m_stream->clear();
     }
     CInputFileSampleLocator* Clone() const override { return new CInputFileSampleLocator(*this); }
-    std::uint8_t* GetSample() override
-    {
+    std::uint8_t* GetSample() override {
         if (!m_loaded) {
             m_stream->seekg(m_position);
             m_stream->read(reinterpret_cast<char*>(m_cache), WIDTH);
@@ -125,13 +118,11 @@ public:
         }
         return m_cache;
     }
-    void Advance(int64_t distance) override
-    {
+    void Advance(int64_t distance) override {
         m_position += distance;
         m_loaded = false;
     }
-    bool IsSamePosition(const ISampleLocator& other) const override
-    {
+    bool IsSamePosition(const ISampleLocator& other) const override {
         return dynamic_cast<const CInputFileSampleLocator&>(other).m_position == m_position;
     }
 
@@ -152,39 +143,32 @@ public:
     static constexpr int WIDTH = BytesPerSample(F);
 
     COutputFileSampleLocator(boost::shared_ptr<std::ostream> stream, int64_t position)
-        : m_stream(std::move(stream)), m_position(position)
-    {
+        : m_stream(std::move(stream)), m_position(position) {
         m_stream->clear();
     }
     ~COutputFileSampleLocator() override { WritePending(); }
     COutputFileSampleLocator* Clone() const override { return new COutputFileSampleLocator(*this); }
     // From here on the position counts the pending value.
-    std::uint8_t* GetSample() override
-    {
+    std::uint8_t* GetSample() override {
         if (!m_pending) {
             m_position += WIDTH;
             m_pending = true;
         }
         return m_cache;
     }
-    void Advance(int64_t distance) override
-    {
-        if (WritePending())
-            distance -= WIDTH;
+    void Advance(int64_t distance) override {
+        if (WritePending()) distance -= WIDTH;
         m_position += distance;
     }
-    bool IsSamePosition(const ISampleLocator& other) const override
-    {
+    bool IsSamePosition(const ISampleLocator& other) const override {
         return dynamic_cast<const COutputFileSampleLocator&>(other).m_position == m_position;
     }
 
 private:
     COutputFileSampleLocator(const COutputFileSampleLocator&) = default;
 
-    bool WritePending()
-    {
-        if (!m_pending)
-            return false;
+    bool WritePending() {
+        if (!m_pending) return false;
         m_stream->seekp(m_position - WIDTH);
         m_stream->write(reinterpret_cast<const char*>(m_cache), WIDTH);
         m_pending = false;
@@ -205,12 +189,10 @@ public:
     using Element = SampleElement<F>;
 
     CSampleBufferIteratorBase(const CSampleBufferIteratorBase& other)
-        : m_locator(other.m_locator->Clone()), m_incrementer(other.m_incrementer->Clone()),
-          m_converter(other.m_converter)
-    {
-    }
-    CSampleBufferIteratorBase& operator=(const CSampleBufferIteratorBase& other)
-    {
+        : m_locator(other.m_locator->Clone()),
+          m_incrementer(other.m_incrementer->Clone()),
+          m_converter(other.m_converter) {}
+    CSampleBufferIteratorBase& operator=(const CSampleBufferIteratorBase& other) {
         if (this != &other) {
             m_locator.reset(other.m_locator->Clone());
             m_incrementer.reset(other.m_incrementer->Clone());
@@ -219,8 +201,7 @@ public:
         return *this;
     }
     // Positions compared; throws std::bad_cast between input and output iterators.
-    bool operator==(const CSampleBufferIteratorBase& other) const
-    {
+    bool operator==(const CSampleBufferIteratorBase& other) const {
         return m_locator->IsSamePosition(*other.m_locator);
     }
     bool operator!=(const CSampleBufferIteratorBase& other) const { return !(*this == other); }
@@ -228,8 +209,7 @@ public:
 protected:
     CSampleBufferIteratorBase(boost::shared_ptr<ISampleLocator> locator,
                               boost::shared_ptr<ISampleIncrementer<WIDTH>> incrementer, int byteOrder)
-        : m_locator(std::move(locator)), m_incrementer(std::move(incrementer)), m_converter(byteOrder)
-    {
+        : m_locator(std::move(locator)), m_incrementer(std::move(incrementer)), m_converter(byteOrder) {
         m_locator->Advance(m_incrementer->GetFirstOffset());
     }
     void Step() { m_locator->Advance(m_incrementer->NextStep()); }
@@ -249,17 +229,13 @@ public:
     // Placed at position + the incrementer's first offset.
     CSampleBufferInputIterator(boost::shared_ptr<ISampleLocator> locator,
                                boost::shared_ptr<ISampleIncrementer<Base::WIDTH>> incrementer, int byteOrder)
-        : Base(std::move(locator), std::move(incrementer), byteOrder)
-    {
-    }
+        : Base(std::move(locator), std::move(incrementer), byteOrder) {}
     Element operator*() const { return this->m_converter.Decode(this->m_locator->GetSample()); }
-    CSampleBufferInputIterator& operator++()
-    {
+    CSampleBufferInputIterator& operator++() {
         this->Step();
         return *this;
     }
-    CSampleBufferInputIterator operator++(int)
-    {
+    CSampleBufferInputIterator operator++(int) {
         CSampleBufferInputIterator old(*this);
         this->Step();
         return old;
@@ -278,8 +254,7 @@ public:
     class CReference {
     public:
         explicit CReference(CSampleBufferOutputIterator& iterator) : m_iterator(iterator) {}
-        CReference& operator=(const Element& value)
-        {
+        CReference& operator=(const Element& value) {
             m_iterator.m_converter.Encode(value, m_iterator.m_locator->GetSample());
             return *this;
         }
@@ -290,17 +265,13 @@ public:
 
     CSampleBufferOutputIterator(boost::shared_ptr<ISampleLocator> locator,
                                 boost::shared_ptr<ISampleIncrementer<Base::WIDTH>> incrementer, int byteOrder)
-        : Base(std::move(locator), std::move(incrementer), byteOrder)
-    {
-    }
+        : Base(std::move(locator), std::move(incrementer), byteOrder) {}
     CReference operator*() { return CReference(*this); }
-    CSampleBufferOutputIterator& operator++()
-    {
+    CSampleBufferOutputIterator& operator++() {
         this->Step();
         return *this;
     }
-    CSampleBufferOutputIterator operator++(int)
-    {
+    CSampleBufferOutputIterator operator++(int) {
         CSampleBufferOutputIterator old(*this);
         this->Step();
         return old;
@@ -353,80 +324,65 @@ public:
 
     const CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
 
-    std::vector<double> GetPeaks() override
-    {
+    std::vector<double> GetPeaks() override {
         const int channels = m_attribute.GetChannelCount();
         std::vector<double> peaks(static_cast<size_t>(std::max(channels, 0)), 0.0);
-        if (channels < 1)
-            return peaks;
+        if (channels < 1) return peaks;
         const int64_t frames = this->GetDataSize() / (int64_t{WIDTH} * channels);
         CInputIterator it = BeginInput();
         for (int64_t frame = 0; frame < frames; ++frame) {
             for (double& peak : peaks) {
                 const double magnitude = std::fabs(static_cast<double>(*it));
-                if (magnitude > peak)
-                    peak = magnitude;
+                if (magnitude > peak) peak = magnitude;
                 ++it;
             }
         }
         return peaks;
     }
 
-    CInputIterator BeginInput(Selection selection) override
-    {
+    CInputIterator BeginInput(Selection selection) override {
         return MakeInputIterator(this->GetBeginPosition(), selection);
     }
     CInputIterator BeginInput() override { return BeginInput(nullptr); }
-    CInputIterator EndInput(Selection selection) override
-    {
+    CInputIterator EndInput(Selection selection) override {
         return MakeInputIterator(this->GetEndPosition(), selection);
     }
     CInputIterator EndInput() override { return EndInput(nullptr); }
-    CInputIterator InputAt(int32_t frame, Selection selection) override
-    {
+    CInputIterator InputAt(int32_t frame, Selection selection) override {
         return MakeInputIterator(FramePosition(frame), selection);
     }
     CInputIterator InputAt(int32_t frame) override { return InputAt(frame, nullptr); }
-    COutputIterator BeginOutput(Selection selection) override
-    {
+    COutputIterator BeginOutput(Selection selection) override {
         return MakeOutputIterator(this->GetBeginPosition(), selection);
     }
     COutputIterator BeginOutput() override { return BeginOutput(nullptr); }
-    COutputIterator EndOutput(Selection selection) override
-    {
+    COutputIterator EndOutput(Selection selection) override {
         return MakeOutputIterator(this->GetEndPosition(), selection);
     }
     COutputIterator EndOutput() override { return EndOutput(nullptr); }
-    COutputIterator OutputAt(int32_t frame, Selection selection) override
-    {
+    COutputIterator OutputAt(int32_t frame, Selection selection) override {
         return MakeOutputIterator(FramePosition(frame), selection);
     }
     COutputIterator OutputAt(int32_t frame) override { return OutputAt(frame, nullptr); }
 
     // Throws std::logic_error when the buffer has no stream.
-    CInputIterator MakeInputIterator(int64_t position, Selection selection) override
-    {
+    CInputIterator MakeInputIterator(int64_t position, Selection selection) override {
         return CInputIterator(Locator(position), MakeIncrementer(selection), m_attribute.GetByteOrder());
     }
-    COutputIterator MakeOutputIterator(int64_t position, Selection selection) override
-    {
+    COutputIterator MakeOutputIterator(int64_t position, Selection selection) override {
         return COutputIterator(Locator(position), MakeIncrementer(selection), m_attribute.GetByteOrder());
     }
 
 private:
-    int64_t FramePosition(int32_t frame) const
-    {
+    int64_t FramePosition(int32_t frame) const {
         return this->GetBeginPosition() + int64_t{WIDTH} * m_attribute.GetChannelCount() * frame;
     }
-    boost::shared_ptr<ISampleLocator> Locator(int64_t position)
-    {
+    boost::shared_ptr<ISampleLocator> Locator(int64_t position) {
         auto locator = this->CreateLocator(position);
-        if (!locator)
-            throw std::logic_error("a sample buffer without a stream has no iterators");
+        if (!locator) throw std::logic_error("a sample buffer without a stream has no iterators");
         return locator;
     }
-    boost::shared_ptr<ISampleIncrementer<WIDTH>> MakeIncrementer(Selection selection) const
-    {
+    boost::shared_ptr<ISampleIncrementer<WIDTH>> MakeIncrementer(Selection selection) const {
         if (selection && static_cast<int64_t>(selection->size()) != m_attribute.GetChannelCount())
             return boost::shared_ptr<ISampleIncrementer<WIDTH>>(
                 new CSampleIncrementer<WIDTH>(m_attribute.GetChannelCount(), *selection));
@@ -454,35 +410,31 @@ class CFileSampleBuffer final : public ASampleBuffer<F>, public IFileSampleBuffe
 public:
     // An input buffer.
     explicit CFileSampleBuffer(const IFileSampleBufferFactory::CInputSource& source)
-        : ASampleBuffer<F>(source.attribute), m_format(source.format), m_input(source.stream), m_range(source.range)
-    {
+        : ASampleBuffer<F>(source.attribute), m_format(source.format), m_input(source.stream), m_range(source.range) {
         m_input->seekg(m_range.first);
     }
     // An output buffer.
     explicit CFileSampleBuffer(const IFileSampleBufferFactory::COutputSource& sink)
-        : ASampleBuffer<F>(sink.attribute), m_format(sink.format), m_output(sink.stream), m_range(sink.range),
-          m_finish(sink.finish)
-    {
+        : ASampleBuffer<F>(sink.attribute),
+          m_format(sink.format),
+          m_output(sink.stream),
+          m_range(sink.range),
+          m_finish(sink.finish) {
         m_output->seekp(m_range.first);
     }
 
     int64_t GetBeginPosition() const override { return m_range.first; }
     int64_t GetEndPosition() const override { return m_range.end; }
     int64_t GetDataSize() const override { return m_range.end - m_range.first; }
-    boost::shared_ptr<ISampleLocator> CreateLocator(int64_t position) override
-    {
-        if (m_input)
-            return boost::shared_ptr<ISampleLocator>(new CInputFileSampleLocator<F>(m_input, position));
-        if (m_output)
-            return boost::shared_ptr<ISampleLocator>(new COutputFileSampleLocator<F>(m_output, position));
+    boost::shared_ptr<ISampleLocator> CreateLocator(int64_t position) override {
+        if (m_input) return boost::shared_ptr<ISampleLocator>(new CInputFileSampleLocator<F>(m_input, position));
+        if (m_output) return boost::shared_ptr<ISampleLocator>(new COutputFileSampleLocator<F>(m_output, position));
         return boost::shared_ptr<ISampleLocator>();
     }
 
     const CWaveFileFormat& GetFileFormat() const override { return m_format; }
-    bool Finish() override
-    {
-        if (!m_output || !m_finish)
-            return false;
+    bool Finish() override {
+        if (!m_output || !m_finish) return false;
         const int64_t end = m_output->fail() ? -1 : static_cast<int64_t>(m_output->tellp());
         const bool written = m_finish(this->GetSampleAttribute(), m_output, CSampleDataRange{m_range.first, end});
         return m_output->flush().good() && written;

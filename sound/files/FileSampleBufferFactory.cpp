@@ -26,24 +26,18 @@ typedef CFormAiffFileChunks AiffChunks;
 // Reads only the chunks that locate the samples; the sample data stays in the file.
 class CWaveSourceChunkFactory : public CIffContainerChunk::IChunkFactory {
 public:
-    std::unique_ptr<CIffChunk> Create(const CIffChunk::CFourCharacterCode& id) override
-    {
-        if (id == IffId::FMT)
-            return std::unique_ptr<CIffChunk>(new WaveChunks::CFormatChunk());
-        if (id == IffId::DATA)
-            return std::unique_ptr<CIffChunk>(new WaveChunks::CDataChunk(0));
+    std::unique_ptr<CIffChunk> Create(const CIffChunk::CFourCharacterCode& id) override {
+        if (id == IffId::FMT) return std::unique_ptr<CIffChunk>(new WaveChunks::CFormatChunk());
+        if (id == IffId::DATA) return std::unique_ptr<CIffChunk>(new WaveChunks::CDataChunk(0));
         return std::unique_ptr<CIffChunk>();
     }
 };
 
 class CAiffSourceChunkFactory : public CIffContainerChunk::IChunkFactory {
 public:
-    std::unique_ptr<CIffChunk> Create(const CIffChunk::CFourCharacterCode& id) override
-    {
-        if (id == IffId::COMM)
-            return std::unique_ptr<CIffChunk>(new AiffChunks::CCommonChunk());
-        if (id == IffId::SSND)
-            return std::unique_ptr<CIffChunk>(new AiffChunks::CSoundDataChunk(0));
+    std::unique_ptr<CIffChunk> Create(const CIffChunk::CFourCharacterCode& id) override {
+        if (id == IffId::COMM) return std::unique_ptr<CIffChunk>(new AiffChunks::CCommonChunk());
+        if (id == IffId::SSND) return std::unique_ptr<CIffChunk>(new AiffChunks::CSoundDataChunk(0));
         return std::unique_ptr<CIffChunk>();
     }
 };
@@ -52,8 +46,7 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> MakeSource(const CWave
                                                                      const CBitDepth& depth, double rate, int channels,
                                                                      int byteOrder,
                                                                      const boost::shared_ptr<std::istream>& stream,
-                                                                     int64_t first, int64_t end)
-{
+                                                                     int64_t first, int64_t end) {
     if (channels < 1 || !depth.IsFileFormat() || first < 0 || end < first)
         return boost::shared_ptr<IFileSampleBufferFactory::CInputSource>();
     auto source = boost::make_shared<IFileSampleBufferFactory::CInputSource>();
@@ -66,8 +59,7 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> MakeSource(const CWave
 }
 
 // Whether a file of the format can hold the attribute's samples and state them in its header.
-bool CanHold(const CSampleAttribute& attribute, const CWaveFileFormat& format)
-{
+bool CanHold(const CSampleAttribute& attribute, const CWaveFileFormat& format) {
     const CBitDepth& depth = attribute.GetSampleFormat();
     const EBitDepth code = depth.GetCode();
     int maxChannels = 0;
@@ -83,10 +75,8 @@ bool CanHold(const CSampleAttribute& attribute, const CWaveFileFormat& format)
 boost::shared_ptr<IFileSampleBufferFactory::COutputSource> MakeSink(
     const CWaveFileFormat& format, const CSampleAttribute& attribute, int byteOrder,
     const boost::shared_ptr<std::ostream>& stream, int64_t headerBytes,
-    const IFileSampleBufferFactory::FinishFunction& finish)
-{
-    if (!stream || !CanHold(attribute, format))
-        return boost::shared_ptr<IFileSampleBufferFactory::COutputSource>();
+    const IFileSampleBufferFactory::FinishFunction& finish) {
+    if (!stream || !CanHold(attribute, format)) return boost::shared_ptr<IFileSampleBufferFactory::COutputSource>();
     auto sink = boost::make_shared<IFileSampleBufferFactory::COutputSource>();
     sink->format = format;
     sink->attribute = attribute;
@@ -102,15 +92,13 @@ boost::shared_ptr<IFileSampleBufferFactory::COutputSource> MakeSink(
 }
 
 // Sample bytes d from the header's end, with the pad byte, within the file's limit.
-bool HeaderCanState(const CSampleDataRange& range, int64_t headerBytes)
-{
+bool HeaderCanState(const CSampleDataRange& range, int64_t headerBytes) {
     const int64_t d = range.end - range.first;
     return range.first == headerBytes && d >= 0 && range.end + (d & 1) <= kMaxSampleFileBytes;
 }
 
 template <class Dto>
-bool WriteHeader(Dto& dto, std::ostream& out)
-{
+bool WriteHeader(Dto& dto, std::ostream& out) {
     out.clear();
     out.seekp(0);
     return dto.Write(out) && out.good();
@@ -119,17 +107,13 @@ bool WriteHeader(Dto& dto, std::ostream& out)
 }  // namespace
 
 boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::CreateWaveSource(
-    const boost::shared_ptr<std::istream>& stream)
-{
-    if (!stream)
-        return boost::shared_ptr<CInputSource>();
+    const boost::shared_ptr<std::istream>& stream) {
+    if (!stream) return boost::shared_ptr<CInputSource>();
     CRiffWaveDto dto(boost::make_shared<CWaveSourceChunkFactory>());
-    if (!dto.Read(*stream))
-        return boost::shared_ptr<CInputSource>();
+    if (!dto.Read(*stream)) return boost::shared_ptr<CInputSource>();
     const auto* format = dto.FindChunkAs<WaveChunks::CFormatChunk>(IffId::FMT);
     const auto* data = dto.FindChunkAs<WaveChunks::CDataChunk>(IffId::DATA);
-    if (!format || !data)
-        return boost::shared_ptr<CInputSource>();
+    if (!format || !data) return boost::shared_ptr<CInputSource>();
     try {
         CBitDepth depth;
         if (format->formatTag == 1)
@@ -147,17 +131,13 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFacto
 }
 
 boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::CreateAiffSource(
-    const boost::shared_ptr<std::istream>& stream)
-{
-    if (!stream)
-        return boost::shared_ptr<CInputSource>();
+    const boost::shared_ptr<std::istream>& stream) {
+    if (!stream) return boost::shared_ptr<CInputSource>();
     CFormAiffDto dto(boost::make_shared<CAiffSourceChunkFactory>());
-    if (!dto.Read(*stream))
-        return boost::shared_ptr<CInputSource>();
+    if (!dto.Read(*stream)) return boost::shared_ptr<CInputSource>();
     const auto* common = dto.FindChunkAs<AiffChunks::CCommonChunk>(IffId::COMM);
     const auto* sound = dto.FindChunkAs<AiffChunks::CSoundDataChunk>(IffId::SSND);
-    if (!common || !sound)
-        return boost::shared_ptr<CInputSource>();
+    if (!common || !sound) return boost::shared_ptr<CInputSource>();
     try {
         const CBitDepth depth(common->sampleSize, false);
         // The offset and block size fields are stepped over, not applied.
@@ -170,49 +150,40 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFacto
 }
 
 boost::shared_ptr<IFileSampleBufferFactory::COutputSource> CFileSampleBufferFactory::CreateWaveSink(
-    const CSampleAttribute& attribute, const boost::shared_ptr<std::ostream>& stream)
-{
+    const CSampleAttribute& attribute, const boost::shared_ptr<std::ostream>& stream) {
     return MakeSink(CWaveFileFormat::WINWAVE, attribute, GT::kLittleEndian, stream, kWaveHeaderBytes,
                     &CFileSampleBufferFactory::WriteWaveHeader);
 }
 
 boost::shared_ptr<IFileSampleBufferFactory::COutputSource> CFileSampleBufferFactory::CreateAiffSink(
-    const CSampleAttribute& attribute, const boost::shared_ptr<std::ostream>& stream)
-{
+    const CSampleAttribute& attribute, const boost::shared_ptr<std::ostream>& stream) {
     return MakeSink(CWaveFileFormat::AIFF, attribute, GT::kBigEndian, stream, kAiffHeaderBytes,
                     &CFileSampleBufferFactory::WriteAiffHeader);
 }
 
-boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(const std::string& path)
-{
+boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(
+    const std::string& path) {
     const auto stream = CFileDataSource(path, false).OpenRead();
-    if (!stream)
-        return boost::shared_ptr<CInputSource>();
+    if (!stream) return boost::shared_ptr<CInputSource>();
     CRiffWaveDto wave(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
-    if (wave.Probe(*stream))
-        return CreateWaveSource(stream);
+    if (wave.Probe(*stream)) return CreateWaveSource(stream);
     CFormAiffDto aiff(boost::make_shared<AiffChunks::CFormAiffChunk::CDefaultChunkFactory>(1));
-    if (aiff.Probe(*stream))
-        return CreateAiffSource(stream);
+    if (aiff.Probe(*stream)) return CreateAiffSource(stream);
     return boost::shared_ptr<CInputSource>();
 }
 
 boost::shared_ptr<IFileSampleBufferFactory::COutputSource> CFileSampleBufferFactory::OpenSink(
-    const CSampleAttribute& attribute, const std::string& path, const CWaveFileFormat& format)
-{
+    const CSampleAttribute& attribute, const std::string& path, const CWaveFileFormat& format) {
     // Refused before the file is touched, so that an existing file is not truncated for nothing.
-    if (!CanHold(attribute, format))
-        return boost::shared_ptr<COutputSource>();
+    if (!CanHold(attribute, format)) return boost::shared_ptr<COutputSource>();
     const auto stream = CFileDataSource(path, false).OpenWrite();
-    if (!stream)
-        return boost::shared_ptr<COutputSource>();
+    if (!stream) return boost::shared_ptr<COutputSource>();
     return format == CWaveFileFormat::WINWAVE ? CreateWaveSink(attribute, stream) : CreateAiffSink(attribute, stream);
 }
 
 bool CFileSampleBufferFactory::WriteWaveHeader(const CSampleAttribute& attribute,
                                                const boost::shared_ptr<std::ostream>& stream,
-                                               const CSampleDataRange& range)
-{
+                                               const CSampleDataRange& range) {
     if (!stream || !HeaderCanState(range, kWaveHeaderBytes) || !CanHold(attribute, CWaveFileFormat::WINWAVE))
         return false;
     const CBitDepth& depth = attribute.GetSampleFormat();
@@ -224,8 +195,8 @@ bool CFileSampleBufferFactory::WriteWaveHeader(const CSampleAttribute& attribute
     format->formatTag = (code & 0x10000u) ? 1 : 3;
     format->channels = channels;
     format->sampleRate = GT::RoundToUnsigned(attribute.GetSampleRate());
-    format->byteRate = static_cast<uint32_t>(
-        std::min<uint64_t>(uint64_t{bytes} * channels * format->sampleRate, 0xFFFFFFFFu));
+    format->byteRate =
+        static_cast<uint32_t>(std::min<uint64_t>(uint64_t{bytes} * channels * format->sampleRate, 0xFFFFFFFFu));
     format->blockAlign = static_cast<uint16_t>(bytes * channels);
     format->bitsPerSample = static_cast<uint16_t>(code & 0xFFFFu);
     format->extraSize = 0;
@@ -240,10 +211,8 @@ bool CFileSampleBufferFactory::WriteWaveHeader(const CSampleAttribute& attribute
 
 bool CFileSampleBufferFactory::WriteAiffHeader(const CSampleAttribute& attribute,
                                                const boost::shared_ptr<std::ostream>& stream,
-                                               const CSampleDataRange& range)
-{
-    if (!stream || !HeaderCanState(range, kAiffHeaderBytes) || !CanHold(attribute, CWaveFileFormat::AIFF))
-        return false;
+                                               const CSampleDataRange& range) {
+    if (!stream || !HeaderCanState(range, kAiffHeaderBytes) || !CanHold(attribute, CWaveFileFormat::AIFF)) return false;
     const auto d = static_cast<int32_t>(range.end - range.first);
     auto common = boost::make_shared<AiffChunks::CCommonChunk>();
     common->channels = static_cast<int16_t>(attribute.GetChannelCount());

@@ -6,29 +6,23 @@ namespace SL {
 
 CFileSampleIteratorFactory::CFileSampleIteratorFactory() : m_factory(boost::make_shared<CFileSampleBufferFactory>()) {}
 
-boost::shared_ptr<IInputSampleIterator> CFileSampleIteratorFactory::CreateInputIterator(const std::string& path) const
-{
+boost::shared_ptr<IInputSampleIterator> CFileSampleIteratorFactory::CreateInputIterator(const std::string& path) const {
     const auto source = m_factory->OpenSource(path);
-    if (!source)
-        return boost::shared_ptr<IInputSampleIterator>();
+    if (!source) return boost::shared_ptr<IInputSampleIterator>();
     return CreateInputIteratorFromSource(*source);
 }
 
 boost::shared_ptr<IOutputSampleIterator> CFileSampleIteratorFactory::CreateOutputIterator(
-    const CSampleAttribute& attribute, const std::string& path, const CWaveFileFormat& format) const
-{
+    const CSampleAttribute& attribute, const std::string& path, const CWaveFileFormat& format) const {
     const auto sink = m_factory->OpenSink(attribute, path, format);
-    if (!sink)
-        return boost::shared_ptr<IOutputSampleIterator>();
+    if (!sink) return boost::shared_ptr<IOutputSampleIterator>();
     return CreateOutputIteratorFromSink(*sink);
 }
 
 boost::shared_ptr<IInputSampleIterator> CFileSampleIteratorFactory::CreateInputIteratorFromSource(
-    const IFileSampleBufferFactory::CInputSource& source)
-{
+    const IFileSampleBufferFactory::CInputSource& source) {
     using Result = boost::shared_ptr<IInputSampleIterator>;
-    if (!source.stream || source.attribute.GetChannelCount() < 1)
-        return Result();
+    if (!source.stream || source.attribute.GetChannelCount() < 1) return Result();
     return DispatchFileFormat(
         source.attribute.GetSampleFormat().GetCode(),
         [&](auto format) {
@@ -40,17 +34,15 @@ boost::shared_ptr<IInputSampleIterator> CFileSampleIteratorFactory::CreateInputI
 }
 
 boost::shared_ptr<IOutputSampleIterator> CFileSampleIteratorFactory::CreateOutputIteratorFromSink(
-    const IFileSampleBufferFactory::COutputSource& sink)
-{
+    const IFileSampleBufferFactory::COutputSource& sink) {
     using Result = boost::shared_ptr<IOutputSampleIterator>;
-    if (!sink.stream)
-        return Result();
+    if (!sink.stream) return Result();
     return DispatchFileFormat(
         sink.attribute.GetSampleFormat().GetCode(),
         [&](auto format) {
             constexpr EBitDepth F = decltype(format)::value;
-            return Result(boost::make_shared<CFileOutputSampleIterator<F>>(sink.attribute, sink.stream, sink.range,
-                                                                           sink.finish));
+            return Result(
+                boost::make_shared<CFileOutputSampleIterator<F>>(sink.attribute, sink.stream, sink.range, sink.finish));
         },
         [] { return Result(); });
 }

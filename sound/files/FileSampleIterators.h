@@ -39,8 +39,7 @@ public:
           m_converter(attribute.GetByteOrder()),
           m_bytes(static_cast<size_t>(kSampleBlockValues * WIDTH + CSampleEndianConverter<F>::DECODE_PADDING)),
           m_values(static_cast<size_t>(kSampleBlockValues)),
-          m_frameBytes(int64_t{WIDTH} * std::max(attribute.GetChannelCount(), 1))
-    {
+          m_frameBytes(int64_t{WIDTH} * std::max(attribute.GetChannelCount(), 1)) {
         m_attribute.SetByteOrder(GT::kNativeByteOrder);
         m_stream->clear();
         Load(m_range.first);
@@ -49,10 +48,8 @@ public:
     CFileInputSampleIterator& operator=(const CFileInputSampleIterator&) = delete;
 
     bool HasNext() const override { return m_cursor < m_loaded; }
-    void Next() override
-    {
-        if (++m_cursor >= m_loaded)
-            Load(Offset());
+    void Next() override {
+        if (++m_cursor >= m_loaded) Load(Offset());
     }
     const CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
     bool IsGood() const override { return m_good; }
@@ -60,8 +57,7 @@ public:
     Element Get() const override { return *m_cursor; }
 
     // A frame before the first counts as the first; one at or beyond the end leaves no value.
-    void SetLocation(int frame) override
-    {
+    void SetLocation(int frame) override {
         const int64_t target = m_range.first + m_frameBytes * std::max(frame, 0);
         const int64_t index = (target - m_blockStart) / WIDTH;
         if (target >= m_blockStart && index < m_loaded - m_values.data())
@@ -74,16 +70,14 @@ public:
 
     // What count rounds of HasNext, Get and Next give, in one call: up to count values into
     // values; answers how many.
-    size_t Read(Element* values, size_t count) override
-    {
+    size_t Read(Element* values, size_t count) override {
         size_t done = 0;
         while (done < count && m_cursor < m_loaded) {
             const size_t n = std::min(count - done, static_cast<size_t>(m_loaded - m_cursor));
             std::copy(m_cursor, m_cursor + n, values + done);
             done += n;
             m_cursor += n;
-            if (m_cursor == m_loaded)
-                Load(Offset());
+            if (m_cursor == m_loaded) Load(Offset());
         }
         return done;
     }
@@ -94,14 +88,12 @@ private:
 
     // Reads the block that starts at the given offset, never past the range's end. After a
     // failure nothing more is read. Kept out of line so that Next stays small.
-    __attribute__((noinline)) void Load(int64_t offset)
-    {
+    __attribute__((noinline)) void Load(int64_t offset) {
         m_blockStart = offset;
         m_cursor = m_values.data();
         m_loaded = m_cursor;
         const int64_t wanted = std::min<int64_t>(kSampleBlockValues * WIDTH, m_range.end - offset);
-        if (wanted < WIDTH || !m_good)
-            return;  // the range holds no further whole value, or the file failed before
+        if (wanted < WIDTH || !m_good) return;  // the range holds no further whole value, or the file failed before
         if (!m_stream->seekg(offset).read(reinterpret_cast<char*>(m_bytes.data()), wanted)) {
             // Deliver the whole values that came; the value that did not ends the stream.
             m_good = false;
@@ -145,8 +137,7 @@ public:
           m_converter(attribute.GetByteOrder()),
           m_values(static_cast<size_t>(kSampleBlockValues)),
           m_bytes(static_cast<size_t>(kSampleBlockValues * WIDTH)),
-          m_blockStart(range.first)
-    {
+          m_blockStart(range.first) {
         m_attribute.SetByteOrder(GT::kNativeByteOrder);
         m_stream->clear();
         m_stream->seekp(m_range.first);
@@ -160,16 +151,14 @@ public:
     bool HasNext() const override { return m_good && m_position <= m_range.end; }
     // Beyond the limit nothing is written and the stream is no longer good; Finish still
     // writes the header of the values written before.
-    void Next() override
-    {
+    void Next() override {
         if (m_position > m_range.end) {
             m_good = false;
             return;
         }
         *m_cursor = m_pending;
         m_position += WIDTH;
-        if (++m_cursor == m_values.data() + m_values.size())
-            Flush();
+        if (++m_cursor == m_values.data() + m_values.size()) Flush();
     }
     const CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
     bool IsGood() const override { return m_good; }
@@ -184,20 +173,17 @@ public:
 
     // What count rounds of HasNext, Set and Next do, in one call: writes values while
     // HasNext answers true; answers how many.
-    size_t Write(const Element* values, size_t count)
-    {
+    size_t Write(const Element* values, size_t count) {
         size_t done = 0;
         while (done < count) {
             const size_t n = std::min(count - done, Room());
-            if (n == 0)
-                break;
+            if (n == 0) break;
             std::copy(values + done, values + done + n, m_cursor);
             m_pending = values[done + n - 1];
             done += n;
             m_cursor += n;
             m_position += static_cast<int64_t>(n) * WIDTH;
-            if (m_cursor == m_values.data() + m_values.size())
-                Flush();
+            if (m_cursor == m_values.data() + m_values.size()) Flush();
         }
         return done;
     }
@@ -205,20 +191,16 @@ public:
     // Values that Write takes before the limit or its next pass to the file, whichever comes
     // first; 0 once HasNext answers false. A copy that writes no more than this per call stops
     // where the value-by-value loop stops, also when a write to the file fails.
-    size_t Room() const
-    {
-        if (!HasNext())
-            return 0;
-        return static_cast<size_t>(std::min<int64_t>((m_range.end - m_position) / WIDTH + 1,
-                                                     m_values.data() + m_values.size() - m_cursor));
+    size_t Room() const {
+        if (!HasNext()) return 0;
+        return static_cast<size_t>(
+            std::min<int64_t>((m_range.end - m_position) / WIDTH + 1, m_values.data() + m_values.size() - m_cursor));
     }
 
     // Passes the values written so far to the file, then the header for them; true when the
     // file took both.
-    bool Finish()
-    {
-        if (!Flush())
-            return false;
+    bool Finish() {
+        if (!Flush()) return false;
         const bool written = m_finish(m_attribute, m_stream, CSampleDataRange{m_range.first, m_position});
         return m_stream->flush().good() && written;
     }
@@ -229,8 +211,7 @@ public:
 private:
     // Writes the pending block at its own offset (the header writer moves the put position).
     // Once a write failed nothing more is written.
-    bool Flush()
-    {
+    bool Flush() {
         const auto count = static_cast<size_t>(m_cursor - m_values.data());
         if (count > 0 && !m_writeFailed) {
             m_converter.EncodeBlock(m_values.data(), m_bytes.data(), count);
@@ -240,8 +221,7 @@ private:
         }
         m_blockStart += static_cast<int64_t>(count * WIDTH);
         m_cursor = m_values.data();
-        if (m_writeFailed)
-            m_good = false;
+        if (m_writeFailed) m_good = false;
         return !m_writeFailed;
     }
 

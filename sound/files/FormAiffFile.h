@@ -69,7 +69,7 @@ public:
     class CInstrumentChunk : public CIffChunk {
     public:
         struct CLoop {
-            std::int16_t playMode = 0;  // 0 none, 1 forward, 2 forward and backward
+            std::int16_t playMode = 0;   // 0 none, 1 forward, 2 forward and backward
             std::int16_t beginLoop = 0;  // marker id
             std::int16_t endLoop = 0;    // marker id
         };

@@ -69,9 +69,7 @@ public:
     class CHeader : public GT::CEndianed, public virtual IStreamable {
     public:
         explicit CHeader(int byteOrder, const CFourCharacterCode& id = CFourCharacterCode())
-            : GT::CEndianed(byteOrder), m_id(id)
-        {
-        }
+            : GT::CEndianed(byteOrder), m_id(id) {}
         CHeader(const CHeader& other);
         // Takes id, size and data position; keeps this header's byte order.
         CHeader& operator=(const CHeader& other);
@@ -209,8 +207,7 @@ public:
     // The first child with this id, or null; the container keeps ownership.
     CIffChunk* FindChunk(const CFourCharacterCode& id) const;
     template <class T>
-    T* FindChunkAs(const CFourCharacterCode& id) const
-    {
+    T* FindChunkAs(const CFourCharacterCode& id) const {
         return dynamic_cast<T*>(FindChunk(id));
     }
 

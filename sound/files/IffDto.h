@@ -26,8 +26,7 @@ public:
     bool Read(std::istream& in) override { return T::Read(in); }
     bool Write(std::ostream& out) override { return T::Write(out); }
 
-    bool Probe(std::istream& in) override
-    {
+    bool Probe(std::istream& in) override {
         CStreamPositionGuard guard(in);
         try {
             T probe(this->GetChunkFactory());

@@ -24,18 +24,17 @@ public:
     explicit CSampleEndianConverter(int byteOrder = GT::kNativeByteOrder) : GT::CEndianed(byteOrder) {}
 
     // WIDTH file bytes to a value.
-    Element Decode(const std::uint8_t* bytes) const
-    {
+    Element Decode(const std::uint8_t* bytes) const {
         if constexpr (F == EBitDepth::INTEGER24) {
             return Read24(bytes);
         } else {
-            using Bits = std::conditional_t<WIDTH == 1, std::uint8_t,
-                         std::conditional_t<WIDTH == 2, std::uint16_t,
-                         std::conditional_t<WIDTH == 4, std::uint32_t, std::uint64_t>>>;
+            using Bits =
+                std::conditional_t<WIDTH == 1, std::uint8_t,
+                                   std::conditional_t<WIDTH == 2, std::uint16_t,
+                                                      std::conditional_t<WIDTH == 4, std::uint32_t, std::uint64_t>>>;
             Bits bits;
             std::memcpy(&bits, bytes, WIDTH);
-            if (GetByteOrder() != GT::kNativeByteOrder)
-                bits = Swap(bits);
+            if (GetByteOrder() != GT::kNativeByteOrder) bits = Swap(bits);
             Element value;
             std::memcpy(&value, &bits, WIDTH);
             return value;
@@ -43,14 +42,12 @@ public:
     }
 
     // A value to WIDTH file bytes.
-    void Encode(Element value, std::uint8_t* bytes) const
-    {
+    void Encode(Element value, std::uint8_t* bytes) const {
         if constexpr (F == EBitDepth::INTEGER24) {
             Write24(value, bytes);
         } else {
             std::memcpy(bytes, &value, WIDTH);
-            if (GetByteOrder() != GT::kNativeByteOrder)
-                Reverse(bytes);
+            if (GetByteOrder() != GT::kNativeByteOrder) Reverse(bytes);
         }
     }
 
@@ -58,8 +55,7 @@ public:
     static constexpr int DECODE_PADDING = F == EBitDepth::INTEGER24 ? 1 : 0;
 
     // count values from their file bytes; the loops leave the byte-order test outside.
-    void DecodeBlock(const std::uint8_t* bytes, Element* values, std::size_t count) const
-    {
+    void DecodeBlock(const std::uint8_t* bytes, Element* values, std::size_t count) const {
         if constexpr (F == EBitDepth::INTEGER24) {
             // One 4-byte load per value: the byte after the last value must be readable
             // (DECODE_PADDING); the arithmetic shift sign-extends.
@@ -78,28 +74,23 @@ public:
         } else if (WIDTH == 1 || GetByteOrder() == GT::kNativeByteOrder) {
             std::memcpy(values, bytes, count * WIDTH);
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                values[i] = Decode(bytes + i * WIDTH);
+            for (std::size_t i = 0; i < count; ++i) values[i] = Decode(bytes + i * WIDTH);
         }
     }
 
-    void EncodeBlock(const Element* values, std::uint8_t* bytes, std::size_t count) const
-    {
+    void EncodeBlock(const Element* values, std::uint8_t* bytes, std::size_t count) const {
         if constexpr (F == EBitDepth::INTEGER24) {
-            for (std::size_t i = 0; i < count; ++i)
-                Write24(values[i], bytes + 3 * i);
+            for (std::size_t i = 0; i < count; ++i) Write24(values[i], bytes + 3 * i);
         } else if (WIDTH == 1 || GetByteOrder() == GT::kNativeByteOrder) {
             std::memcpy(bytes, values, count * WIDTH);
         } else {
-            for (std::size_t i = 0; i < count; ++i)
-                Encode(values[i], bytes + i * WIDTH);
+            for (std::size_t i = 0; i < count; ++i) Encode(values[i], bytes + i * WIDTH);
         }
     }
 
 private:
     template <typename Bits>
-    static Bits Swap(Bits bits)
-    {
+    static Bits Swap(Bits bits) {
         if constexpr (sizeof(Bits) == 1)
             return bits;
         else if constexpr (sizeof(Bits) == 2)
@@ -110,8 +101,7 @@ private:
             return __builtin_bswap64(bits);
     }
 
-    static void Reverse(std::uint8_t* bytes)
-    {
+    static void Reverse(std::uint8_t* bytes) {
         for (int i = 0, j = WIDTH - 1; i < j; ++i, --j) {
             const std::uint8_t t = bytes[i];
             bytes[i] = bytes[j];

@@ -80,50 +80,50 @@ constexpr HalfLayout MakeLayout(int variant, int exponent, int mode) {
         for (int s : {0, 2, 4, 6}) set(s, kResidual, kEven + m - 4);
     };
     switch (variant) {
-    case 'A':
-        l.headerBits = m == 4 ? 3 : 4;
-        for (int s = 0; s < 8; ++s) {
-            const bool fine = m == 4 ? (s % 2 == 0 || s == 7) : (s % 2 == 1);
-            set(s, fine ? kFine : kDirect, fine ? m : m - 1);
-        }
-        break;
-    case 'B':
-        l.headerBits = 4;
-        for (int s : {7, 3, 1, 5}) set(s, kDirect, m);
-        for (int s : {0, 2, 4, 6}) set(s, kResidual, m - 1);
-        break;
-    case 'C':
-        l.headerBits = 2;
-        residuals(0, 4, 3);
-        set(7, kDirect, m + 1);
-        set(3, kDirect, m + 1);
-        break;
-    case 'D':
-        residuals(6, 4, 2);
-        if (exponent == 10) {
+        case 'A':
+            l.headerBits = m == 4 ? 3 : 4;
+            for (int s = 0; s < 8; ++s) {
+                const bool fine = m == 4 ? (s % 2 == 0 || s == 7) : (s % 2 == 1);
+                set(s, fine ? kFine : kDirect, fine ? m : m - 1);
+            }
+            break;
+        case 'B':
             l.headerBits = 4;
-            set(7, kDirect, m + 2);
-            set(3, kDirect, m + 2);
-        } else {
+            for (int s : {7, 3, 1, 5}) set(s, kDirect, m);
+            for (int s : {0, 2, 4, 6}) set(s, kResidual, m - 1);
+            break;
+        case 'C':
+            l.headerBits = 2;
+            residuals(0, 4, 3);
+            set(7, kDirect, m + 1);
+            set(3, kDirect, m + 1);
+            break;
+        case 'D':
+            residuals(6, 4, 2);
+            if (exponent == 10) {
+                l.headerBits = 4;
+                set(7, kDirect, m + 2);
+                set(3, kDirect, m + 2);
+            } else {
+                l.headerBits = 3;
+                set(7, kDirect, m + 3);
+            }
+            break;
+        case 'E':
+            residuals(5, 4, 2);
+            l.headerBits = exponent == 8 ? 3 : 2;
+            set(7, kDirect, exponent == 8 ? m + 4 : m + 5);
+            break;
+        case 'F':
             l.headerBits = 3;
+            residuals(5, 3, 2);
+            set(7, kDirect, m + 6);
+            break;
+        default:  // 'G'
+            l.headerBits = 4;
+            residuals(3, 3, 3);
             set(7, kDirect, m + 3);
-        }
-        break;
-    case 'E':
-        residuals(5, 4, 2);
-        l.headerBits = exponent == 8 ? 3 : 2;
-        set(7, kDirect, exponent == 8 ? m + 4 : m + 5);
-        break;
-    case 'F':
-        l.headerBits = 3;
-        residuals(5, 3, 2);
-        set(7, kDirect, m + 6);
-        break;
-    default:  // 'G'
-        l.headerBits = 4;
-        residuals(3, 3, 3);
-        set(7, kDirect, m + 3);
-        break;
+            break;
     }
     int pos = l.headerBits;
     for (int s = 7; s >= 0; --s) {

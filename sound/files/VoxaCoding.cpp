@@ -20,7 +20,8 @@ void RequireMode(int mode) {
 
 }  // namespace
 
-CVoxaCoder::CVoxaCoder(int mode, const std::vector<int>& streamChannels) : m_mode(mode), m_streamChannels(streamChannels) {
+CVoxaCoder::CVoxaCoder(int mode, const std::vector<int>& streamChannels)
+    : m_mode(mode), m_streamChannels(streamChannels) {
     RequireMode(mode);
     if (streamChannels.empty()) throw std::invalid_argument("Voxa coder needs at least one stream");
     for (int n : streamChannels) {
@@ -44,7 +45,9 @@ CVoxaCoder::CVoxaCoder(int mode, const std::vector<int>& streamChannels) : m_mod
 void CVoxaCoder::Restart() { m_coding = boost::make_shared<CVoxaCoding>(m_mode); }
 
 CVoxaCoding::CVoxaCoding(int mode)
-    : m_mode(mode), m_encoder(boost::make_shared<Private::compressor>()), m_decoder(boost::make_shared<Private::expander>()) {
+    : m_mode(mode),
+      m_encoder(boost::make_shared<Private::compressor>()),
+      m_decoder(boost::make_shared<Private::expander>()) {
     RequireMode(mode);
 }
 
@@ -55,8 +58,9 @@ CVoxaCoding* CVoxaCoding::Clone() const {
 }
 
 int32_t CVoxaCoding::GetLastSample(int channel) const {
-    return channel >= 0 && static_cast<size_t>(channel) < m_lastSamples.size() ? m_lastSamples[static_cast<size_t>(channel)]
-                                                                                : 0;
+    return channel >= 0 && static_cast<size_t>(channel) < m_lastSamples.size()
+               ? m_lastSamples[static_cast<size_t>(channel)]
+               : 0;
 }
 
 int32_t& CVoxaCoding::LastSample(int channel) {
@@ -70,7 +74,8 @@ size_t CVoxaCoding::BlockOffset(const std::vector<uint8_t>& blocks, int streamCh
     if (streamChannels < 1 || slot < 0) throw std::out_of_range("Voxa block slot out of range");
     const size_t stride = blocks.size() / static_cast<size_t>(streamChannels);
     const size_t offset = static_cast<size_t>(slot) * stride;
-    if (stride < blockBytes || offset + blockBytes > blocks.size()) throw std::out_of_range("Voxa block slot out of range");
+    if (stride < blockBytes || offset + blockBytes > blocks.size())
+        throw std::out_of_range("Voxa block slot out of range");
     return offset;
 }
 
@@ -79,7 +84,8 @@ void CVoxaCoding::CheckGroup(const std::vector<int16_t>& group, int channels, co
     if (channels < 1 || group.size() < static_cast<size_t>(channels) * 16 || channelNumbers.size() < count)
         throw std::out_of_range("Voxa group buffer too small");
     for (size_t i = 0; i < count; ++i) {
-        if (channelNumbers[i] < 0 || channelNumbers[i] >= channels) throw std::out_of_range("Voxa channel out of range");
+        if (channelNumbers[i] < 0 || channelNumbers[i] >= channels)
+            throw std::out_of_range("Voxa channel out of range");
     }
 }
 

@@ -48,26 +48,26 @@ struct HeaderBits {
 HeaderBits MakeHeader(int variant, int x, int m) {
     const bool m4 = m == 4;
     switch (variant) {
-    case 'A':
-        return m4 ? HeaderBits{{7, 6}, 3} : HeaderBits{{14, 15}, 4};
-    case 'B':
-        return m4 ? HeaderBits{{15, 15}, 4} : HeaderBits{{14, static_cast<uint32_t>(x + 2)}, 4};
-    case 'C':
-        return HeaderBits{{static_cast<uint32_t>(x >> 2), static_cast<uint32_t>(x & 3)}, 2};
-    case 'D':
-        if (x == 10) return m4 ? HeaderBits{{15, 14}, 4} : HeaderBits{{15, 10}, 4};
-        {
-            const uint32_t y = static_cast<uint32_t>(x + (m4 ? 52 : 51));
-            return HeaderBits{{y >> 3, y & 7}, 3};
-        }
-    case 'E':
-        if (x == 8) return m4 ? HeaderBits{{6, 7}, 3} : HeaderBits{{6, 6}, 3};
-        {
-            const uint32_t y = static_cast<uint32_t>(x - 2);
-            return HeaderBits{{y >> 2, y & 3}, 2};
-        }
-    default:  // 'F'
-        return HeaderBits{{6, static_cast<uint32_t>(m4 ? x : x - 1)}, 3};
+        case 'A':
+            return m4 ? HeaderBits{{7, 6}, 3} : HeaderBits{{14, 15}, 4};
+        case 'B':
+            return m4 ? HeaderBits{{15, 15}, 4} : HeaderBits{{14, static_cast<uint32_t>(x + 2)}, 4};
+        case 'C':
+            return HeaderBits{{static_cast<uint32_t>(x >> 2), static_cast<uint32_t>(x & 3)}, 2};
+        case 'D':
+            if (x == 10) return m4 ? HeaderBits{{15, 14}, 4} : HeaderBits{{15, 10}, 4};
+            {
+                const uint32_t y = static_cast<uint32_t>(x + (m4 ? 52 : 51));
+                return HeaderBits{{y >> 3, y & 7}, 3};
+            }
+        case 'E':
+            if (x == 8) return m4 ? HeaderBits{{6, 7}, 3} : HeaderBits{{6, 6}, 3};
+            {
+                const uint32_t y = static_cast<uint32_t>(x - 2);
+                return HeaderBits{{y >> 2, y & 3}, 2};
+            }
+        default:  // 'F'
+            return HeaderBits{{6, static_cast<uint32_t>(m4 ? x : x - 1)}, 3};
     }
 }
 
@@ -81,23 +81,23 @@ uint64_t EncodeHalf(const int16_t* s, const HalfLayout& layout, const Quantiser&
         int32_t v;
         int32_t field;
         switch (layout.kind[i]) {
-        case kDirect:
-            v = (x & qz.mask) | qz.halfStep;
-            field = v >> qz.q;
-            break;
-        case kFine:
-            v = (x & (qz.mask >> 1)) | (qz.halfStep >> 1);
-            field = v >> (qz.q - 1);
-            break;
-        default: {
-            const int k = layout.width[i] + qz.q - qz.exponent;  // width is k + m - 4, and q - X is 4 - m
-            const int32_t a = rec[step.left];
-            const int32_t b = rec[step.right];
-            const int32_t rq = QuantiseResidual(x, a, b, k, qz);
-            v = Add(Avg(a, b), rq);
-            field = rq >> qz.q;
-            break;
-        }
+            case kDirect:
+                v = (x & qz.mask) | qz.halfStep;
+                field = v >> qz.q;
+                break;
+            case kFine:
+                v = (x & (qz.mask >> 1)) | (qz.halfStep >> 1);
+                field = v >> (qz.q - 1);
+                break;
+            default: {
+                const int k = layout.width[i] + qz.q - qz.exponent;  // width is k + m - 4, and q - X is 4 - m
+                const int32_t a = rec[step.left];
+                const int32_t b = rec[step.right];
+                const int32_t rq = QuantiseResidual(x, a, b, k, qz);
+                v = Add(Avg(a, b), rq);
+                field = rq >> qz.q;
+                break;
+            }
         }
         rec[i + 1] = v;
         const int w = layout.width[i];
@@ -128,8 +128,8 @@ int32_t compressor::EncodeBlock(const int16_t* samples, uint8_t* out, int32_t la
         h |= Mag(Sub(s[3], Avg(p, s[7])));
         g |= Mag(s[1]) | Mag(s[5]);
         e |= Mag(Sub(s[1], Avg(p, s[3]))) | Mag(Sub(s[5], Avg(s[3], s[7])));
-        d |= Mag(Sub(s[0], Avg(p, s[1]))) | Mag(Sub(s[2], Avg(s[1], s[3]))) | Mag(Sub(s[4], Avg(s[3], s[5]))) |
-             Mag(Sub(s[6], Avg(s[5], s[7])));
+        d |= Mag(Sub(s[0], Avg(p, s[1]))) | Mag(Sub(s[2], Avg(s[1], s[3]))) | Mag(Sub(s[4], Avg(s[3], s[5])))
+             | Mag(Sub(s[6], Avg(s[5], s[7])));
     }
     const int32_t acc[8] = {c, f, g, h, e, d, 0, 0};
     std::memcpy(m_accumulators, acc, sizeof acc);

@@ -146,11 +146,16 @@ using HalfDecoder = void (*)(uint64_t, const BlockPlan&, int32_t*);
 
 HalfDecoder HalfDecoderFor(int variant, int exponent) {
     switch (variant) {
-    case 'A': return DecodeHalf;
-    case 'B': return DecodeHalfOf<true, true>;
-    case 'C': return DecodeHalfOf<true, false>;
-    case 'D': return exponent == 10 ? DecodeHalfOf<true, false> : DecodeHalfOf<false, false>;
-    default: return DecodeHalfOf<false, false>;
+        case 'A':
+            return DecodeHalf;
+        case 'B':
+            return DecodeHalfOf<true, true>;
+        case 'C':
+            return DecodeHalfOf<true, false>;
+        case 'D':
+            return exponent == 10 ? DecodeHalfOf<true, false> : DecodeHalfOf<false, false>;
+        default:
+            return DecodeHalfOf<false, false>;
     }
 }
 

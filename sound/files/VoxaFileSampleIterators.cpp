@@ -21,10 +21,9 @@ void RequireStreams(const CSampleAttribute& attribute, const std::vector<boost::
 
 }  // namespace
 
-CVoxaFileOutputSampleIterator::CVoxaFileOutputSampleIterator(int mode, const CSampleAttribute& attribute,
-                                                             const std::vector<boost::shared_ptr<std::ostream>>& streams,
-                                                             const std::vector<int>& streamChannels, CDataRange range,
-                                                             FinishCallback finish)
+CVoxaFileOutputSampleIterator::CVoxaFileOutputSampleIterator(
+    int mode, const CSampleAttribute& attribute, const std::vector<boost::shared_ptr<std::ostream>>& streams,
+    const std::vector<int>& streamChannels, CDataRange range, FinishCallback finish)
     : m_attribute(attribute),
       m_streams(streams),
       m_streamChannels(streamChannels),

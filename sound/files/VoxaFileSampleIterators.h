@@ -103,9 +103,9 @@ private:
     int64_t m_counter = 0;
     int m_groupValues;
     CVoxaCoder m_coder;
-    const int16_t* m_group;      // the coder's group buffer
+    const int16_t* m_group;  // the coder's group buffer
     const int16_t* m_groupEnd;
-    const int16_t* m_current;    // the current value in the group buffer
+    const int16_t* m_current;  // the current value in the group buffer
     bool m_good = true;
 };
 

@@ -21,20 +21,18 @@ constexpr double kFractionScale = 4294967295.0;
 
 // The samples converted into the wave's own format, or a collection of channels that only
 // know the frame count. False when the samples cannot be converted.
-bool InstallChannels(IWave& wave, const CStreamableData& data, const CBitDepth& fileFormat, int byteOrder,
-                     int channels, int64_t unloadedFrames)
-{
+bool InstallChannels(IWave& wave, const CStreamableData& data, const CBitDepth& fileFormat, int byteOrder, int channels,
+                     int64_t unloadedFrames) {
     boost::shared_ptr<CChannelCollection> collection;
     if (data.GetLoadFlag()) {
         collection = ConvertInterleavedSamples(CWaveFormat::WAVE, *data.GetData(), wave.GetNativeBitDepth(), fileFormat,
                                                byteOrder, channels);
-        if (!collection)
-            return false;
+        if (!collection) return false;
     } else {
         collection = boost::make_shared<CChannelCollection>(CWaveFormat::WAVE);
         collection->Resize(channels);
-        collection->SetRange(CExtent(0, static_cast<int32_t>(std::min<int64_t>(
-                                            unloadedFrames, std::numeric_limits<int32_t>::max()))));
+        collection->SetRange(
+            CExtent(0, static_cast<int32_t>(std::min<int64_t>(unloadedFrames, std::numeric_limits<int32_t>::max()))));
     }
     if (channels == 2) {
         (*collection)[0]->SetPan(-1.0);
@@ -44,16 +42,14 @@ bool InstallChannels(IWave& wave, const CStreamableData& data, const CBitDepth& 
     return true;
 }
 
-void SetPitch(IWave& wave, double pitch)
-{
+void SetPitch(IWave& wave, double pitch) {
     wave.SetPitch1(pitch);
     wave.SetPitch2(pitch);
     wave.SetPitch3(pitch);
 }
 
 // Lower bound and start 0, end at the last frame, played once.
-void SetWholeLoop(IWave& wave)
-{
+void SetWholeLoop(IWave& wave) {
     ILoop& loop = *wave.GetLoopPointer();
     loop.SetLowerBound(0.0);
     loop.SetStart(0.0);
@@ -61,47 +57,44 @@ void SetWholeLoop(IWave& wave)
     loop.SetMode(CLoopMode::ONESHOT);
 }
 
-CLoopMode SamplerLoopMode(uint32_t type, uint32_t playCount)
-{
-    if (type == 1 && playCount == 0)
-        return CLoopMode::ALTPP;
-    if (type == 2 && playCount == 1)
-        return CLoopMode::ONESHOTR;
-    if (type == 2 && playCount == 0)
-        return CLoopMode::FWDR;
+CLoopMode SamplerLoopMode(uint32_t type, uint32_t playCount) {
+    if (type == 1 && playCount == 0) return CLoopMode::ALTPP;
+    if (type == 2 && playCount == 1) return CLoopMode::ONESHOTR;
+    if (type == 2 && playCount == 0) return CLoopMode::FWDR;
     return CLoopMode::ONESHOT;
 }
 
-CLoopMode SustainLoopMode(int16_t playMode)
-{
-    if (playMode == 1)
-        return CLoopMode::FWD;
-    if (playMode == 2)
-        return CLoopMode::ALTPP;
+CLoopMode SustainLoopMode(int16_t playMode) {
+    if (playMode == 1) return CLoopMode::FWD;
+    if (playMode == 2) return CLoopMode::ALTPP;
     return CLoopMode::ONESHOT;
 }
 
 }  // namespace
 
-std::unique_ptr<IWave> CreateWaveForBitDepth(const CWaveFormat& format, const CBitDepth& bitDepth)
-{
+std::unique_ptr<IWave> CreateWaveForBitDepth(const CWaveFormat& format, const CBitDepth& bitDepth) {
     switch (bitDepth.GetCode()) {
-    case EBitDepth::INTEGER8S: return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER8S>(format));
-    case EBitDepth::INTEGER8: return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER8>(format));
-    case EBitDepth::INTEGER16: return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER16>(format));
-    case EBitDepth::INTEGER24: return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER24>(format));
-    case EBitDepth::INTEGER32: return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER32>(format));
-    case EBitDepth::FLOAT32: return std::unique_ptr<IWave>(new CWave<EBitDepth::FLOAT32>(format));
-    default: return std::unique_ptr<IWave>(new CWave<EBitDepth::FLOAT64>(format));
+        case EBitDepth::INTEGER8S:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER8S>(format));
+        case EBitDepth::INTEGER8:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER8>(format));
+        case EBitDepth::INTEGER16:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER16>(format));
+        case EBitDepth::INTEGER24:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER24>(format));
+        case EBitDepth::INTEGER32:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::INTEGER32>(format));
+        case EBitDepth::FLOAT32:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::FLOAT32>(format));
+        default:
+            return std::unique_ptr<IWave>(new CWave<EBitDepth::FLOAT64>(format));
     }
 }
 
-std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDepth& target)
-{
+std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDepth& target) {
     const auto* format = dto.FindChunkAs<WaveChunks::CFormatChunk>(IffId::FMT);
     const auto* data = dto.FindChunkAs<WaveChunks::CDataChunk>(IffId::DATA);
-    if (!format || !data || format->channels == 0)
-        return std::unique_ptr<IWave>();
+    if (!format || !data || format->channels == 0) return std::unique_ptr<IWave>();
     CBitDepth fileFormat;
     try {
         if (format->formatTag == 1)
@@ -149,12 +142,10 @@ std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDe
     return wave;
 }
 
-std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth& target)
-{
+std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth& target) {
     const auto* common = dto.FindChunkAs<AiffChunks::CCommonChunk>(IffId::COMM);
     const auto* sound = dto.FindChunkAs<AiffChunks::CSoundDataChunk>(IffId::SSND);
-    if (!common || !sound || common->channels <= 0)
-        return std::unique_ptr<IWave>();
+    if (!common || !sound || common->channels <= 0) return std::unique_ptr<IWave>();
     CBitDepth fileFormat;
     try {
         fileFormat = CBitDepth(common->sampleSize, false);
@@ -166,15 +157,12 @@ std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth&
     wave->SetBitDepth(fileFormat);
     const int channels = common->channels;
     const int64_t frames = int64_t{sound->GetLocatedLength()} / fileFormat.GetBytesPerSample() / channels;
-    if (!InstallChannels(*wave, *sound, fileFormat, GT::kBigEndian, channels, frames))
-        return std::unique_ptr<IWave>();
-    if (const auto* name = dto.FindChunkAs<AiffChunks::CTextChunk>(IffId::NAME))
-        wave->SetName(name->text);
+    if (!InstallChannels(*wave, *sound, fileFormat, GT::kBigEndian, channels, frames)) return std::unique_ptr<IWave>();
+    if (const auto* name = dto.FindChunkAs<AiffChunks::CTextChunk>(IffId::NAME)) wave->SetName(name->text);
     wave->SetSampleRate(common->sampleRate);
 
     const auto* instrument = dto.FindChunkAs<AiffChunks::CInstrumentChunk>(IffId::INST);
-    if (instrument)
-        SetPitch(*wave, instrument->baseNote + instrument->detune / 100.0);
+    if (instrument) SetPitch(*wave, instrument->baseNote + instrument->detune / 100.0);
     SetWholeLoop(*wave);
     ILoop& loop = *wave->GetLoopPointer();
     loop.SetLastValue(0.0);
@@ -197,12 +185,9 @@ std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth&
 CWaveFileLoader::CWaveFileLoader(std::uint8_t loadFlag)
     : m_loadFlag(loadFlag),
       m_formats{CWaveFileFormat::WINWAVE, CWaveFileFormat::AIFF},
-      m_detected(CWaveFileFormat::INVALID)
-{
-}
+      m_detected(CWaveFileFormat::INVALID) {}
 
-boost::shared_ptr<IWave> CWaveFileLoader::Load(const std::string& path, bool normalise, const CBitDepth& target)
-{
+boost::shared_ptr<IWave> CWaveFileLoader::Load(const std::string& path, bool normalise, const CBitDepth& target) {
     m_detected = CWaveFileFormat::INVALID;
     const auto stream = CFileDataSource(path, false).OpenRead();
     if (!stream) {
@@ -211,8 +196,7 @@ boost::shared_ptr<IWave> CWaveFileLoader::Load(const std::string& path, bool nor
     }
     for (const CWaveFileFormat& format : m_formats) {
         auto tried = TryLoadAs(format, target, *stream);
-        if (!tried.first)
-            continue;
+        if (!tried.first) continue;
         m_detected = format;
         if (tried.second && normalise && !tried.second->IsValid()) {
             tried.second->Activate();
@@ -227,23 +211,19 @@ namespace {
 
 // Probes with the format's default factory, then reads with the loader's load flag.
 template <class Dto, class Factory, class Convert>
-std::pair<bool, boost::shared_ptr<IWave>> TryLoadDto(std::istream& in, std::uint8_t loadFlag, Convert convert)
-{
+std::pair<bool, boost::shared_ptr<IWave>> TryLoadDto(std::istream& in, std::uint8_t loadFlag, Convert convert) {
     typedef std::pair<bool, boost::shared_ptr<IWave>> Result;
     Dto probe(boost::make_shared<Factory>(1));
-    if (!probe.Probe(in))
-        return Result(false, nullptr);
+    if (!probe.Probe(in)) return Result(false, nullptr);
     Dto dto(boost::make_shared<Factory>(loadFlag));
-    if (!dto.Read(in))
-        return Result(true, nullptr);
+    if (!dto.Read(in)) return Result(true, nullptr);
     return Result(true, boost::shared_ptr<IWave>(convert(dto)));
 }
 
 }  // namespace
 
 std::pair<bool, boost::shared_ptr<IWave>> CWaveFileLoader::TryLoadAs(const CWaveFileFormat& format,
-                                                                     const CBitDepth& target, std::istream& in)
-{
+                                                                     const CBitDepth& target, std::istream& in) {
     if (format == CWaveFileFormat::WINWAVE)
         return TryLoadDto<CRiffWaveDto, WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(
             in, m_loadFlag, [&](const CRiffWaveDto& dto) { return WaveFromRiffWaveDto(dto, target); });

@@ -4,8 +4,7 @@
 
 namespace SL {
 
-const GT::CStringTable& CBitDepth::GetStringTable()
-{
+const GT::CStringTable& CBitDepth::GetStringTable() {
     static const GT::CStringTable table(
         {
             {static_cast<int>(NONE), "NONE"},
@@ -28,23 +27,16 @@ namespace {
 
 // A header's bit count lives in the low 16 bits; anything wider must not alias another format's
 // kind bits, so it becomes -1, which no table row has.
-int CodeOf(int bits, uint32_t kind)
-{
-    if (bits < 0 || bits > 0xFFFF)
-        return -1;
+int CodeOf(int bits, uint32_t kind) {
+    if (bits < 0 || bits > 0xFFFF) return -1;
     return static_cast<int>(static_cast<uint32_t>(bits) | kind);
 }
 
 }  // namespace
 
 CBitDepth::CBitDepth(int bits, bool isUnsigned)
-    : CCodedEnumeration(CodeOf(bits, 0x10000u | (bits == 8 && isUnsigned ? 0x80000000u : 0u)))
-{
-}
+    : CCodedEnumeration(CodeOf(bits, 0x10000u | (bits == 8 && isUnsigned ? 0x80000000u : 0u))) {}
 
-CBitDepth CBitDepth::FromFloatBits(int floatBits)
-{
-    return CBitDepth(CodeOf(floatBits, 0x20000u));
-}
+CBitDepth CBitDepth::FromFloatBits(int floatBits) { return CBitDepth(CodeOf(floatBits, 0x20000u)); }
 
 }  // namespace SL

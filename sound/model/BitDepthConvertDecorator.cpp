@@ -6,8 +6,7 @@ namespace SL {
 
 boost::shared_ptr<IInputSampleIterator> CreateBitDepthConvertDecorator(
     const CBitDepth& sourceFormat, const CBitDepth& destinationFormat,
-    const boost::shared_ptr<IInputSampleIterator>& source)
-{
+    const boost::shared_ptr<IInputSampleIterator>& source) {
     using Result = boost::shared_ptr<IInputSampleIterator>;
     const auto none = [] { return Result(); };
     return DispatchFileFormat(
@@ -19,9 +18,9 @@ boost::shared_ptr<IInputSampleIterator> CreateBitDepthConvertDecorator(
                     constexpr EBitDepth From = decltype(from)::value;
                     constexpr EBitDepth To = decltype(to)::value;
                     auto typed = AsTypedSource<From>(source);
-                    if (!typed)
-                        return Result();
-                    return Result(boost::make_shared<CSampleIteratorBitDepthConvertDecorator<From, To>>(std::move(typed)));
+                    if (!typed) return Result();
+                    return Result(
+                        boost::make_shared<CSampleIteratorBitDepthConvertDecorator<From, To>>(std::move(typed)));
                 },
                 none);
         },

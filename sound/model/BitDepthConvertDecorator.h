@@ -21,8 +21,7 @@ namespace detail {
 // Every result of an 8-bit source by the source's byte, made once by the rule itself: reading
 // it costs one load instead of the arithmetic.
 template <EBitDepth From, EBitDepth To>
-const SampleElement<To>* ByteSourceConversionTable()
-{
+const SampleElement<To>* ByteSourceConversionTable() {
     static_assert(BytesPerSample(From) == 1, "only 8-bit sources have a table");
     static const std::array<SampleElement<To>, 256> table = [] {
         std::array<SampleElement<To>, 256> results{};
@@ -47,16 +46,13 @@ public:
     explicit CSampleIteratorBitDepthConvertDecorator(boost::shared_ptr<Source> source)
         : m_source(std::move(source)),
           m_attribute(m_source->GetSampleAttribute()),
-          m_stereo(dynamic_cast<CSampleIteratorStereoDecorator<From>*>(m_source.get()))
-    {
+          m_stereo(dynamic_cast<CSampleIteratorStereoDecorator<From>*>(m_source.get())) {
         m_attribute.SetSampleFormat(To);
-        if constexpr (BYTE_SOURCE)
-            m_table = detail::ByteSourceConversionTable<From, To>();
+        if constexpr (BYTE_SOURCE) m_table = detail::ByteSourceConversionTable<From, To>();
     }
 
     bool HasNext() const override { return m_stereo ? m_stereo->HasNext() : m_source->HasNext(); }
-    void Next() override
-    {
+    void Next() override {
         if (m_stereo)
             m_stereo->Next();
         else
@@ -66,8 +62,7 @@ public:
     // The source's state: a source that stopped on a read error must not pass for a finished one.
     bool IsGood() const override { return m_source->IsGood(); }
     int64_t ToSourceCount(int64_t count) const override { return m_source->ToSourceCount(count); }
-    SampleElement<To> Get() const override
-    {
+    SampleElement<To> Get() const override {
         const SampleElement<From> value = m_stereo ? m_stereo->Get() : m_source->Get();
         if constexpr (BYTE_SOURCE)
             return m_table[static_cast<uint8_t>(value)];
@@ -77,23 +72,19 @@ public:
 
     // The values that count rounds of HasNext, Get and Next give: the source is read in blocks
     // of at most a buffer's size, each converted in a tight loop. Consumes exactly what it gives.
-    size_t Read(SampleElement<To>* values, size_t count) override
-    {
+    size_t Read(SampleElement<To>* values, size_t count) override {
         size_t done = 0;
         while (done < count) {
             const size_t wanted = std::min(count - done, m_buffer.size());
             const size_t got =
                 m_stereo ? m_stereo->Read(m_buffer.data(), wanted) : m_source->Read(m_buffer.data(), wanted);
-            if (got == 0)
-                break;
+            if (got == 0) break;
             SampleElement<To>* out = values + done;
             if constexpr (BYTE_SOURCE) {
-                for (size_t i = 0; i < got; ++i)
-                    out[i] = m_table[static_cast<uint8_t>(m_buffer[i])];
+                for (size_t i = 0; i < got; ++i) out[i] = m_table[static_cast<uint8_t>(m_buffer[i])];
             } else {
                 const ConvertSample<From, To> convert;
-                for (size_t i = 0; i < got; ++i)
-                    out[i] = convert(m_buffer[i]);
+                for (size_t i = 0; i < got; ++i) out[i] = convert(m_buffer[i]);
             }
             done += got;
         }

@@ -9,8 +9,7 @@
 namespace SL {
 
 // The double whose eight bytes are those of the argument in reverse order.
-inline double ByteSwap(double value)
-{
+inline double ByteSwap(double value) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     bits = __builtin_bswap64(bits);
@@ -18,4 +17,4 @@ inline double ByteSwap(double value)
     return value;
 }
 
-} // namespace SL
+}  // namespace SL

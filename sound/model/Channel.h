@@ -70,8 +70,7 @@ protected:
     explicit AChannelBase(const CWaveFormat& format);
     AChannelBase(const AChannelBase& other);
 
-    bool RecordsEqual(const AChannelBase& other) const
-    {
+    bool RecordsEqual(const AChannelBase& other) const {
         return GetEntityRecord() == other.GetEntityRecord() && *m_channel == *other.m_channel;
     }
 
@@ -95,17 +94,14 @@ public:
     // Not described again.
     CChannel(const CChannel& other, bool copySamples)
         : Buffer(other.GetData(), copySamples ? other.GetRange() : CExtent(other.GetStart(), other.GetStart())),
-          AChannelBase(other)
-    {
-    }
+          AChannelBase(other) {}
     CChannel& operator=(const CChannel&) = delete;
 
     // A deep copy, owned by the caller.
     CChannel* Clone() const override { return new CChannel(*this, true); }
 
     // Another CChannel of this format with equal records, samples and start.
-    bool Equals(const CObject& other) const override
-    {
+    bool Equals(const CObject& other) const override {
         const auto* channel = dynamic_cast<const CChannel*>(&other);
         return channel && RecordsEqual(*channel)
                && static_cast<const Buffer&>(*this) == static_cast<const Buffer&>(*channel);
@@ -113,15 +109,12 @@ public:
 
     // The attribute copy, then the samples where both extents overlap, when the selection
     // takes them and the source has this format.
-    void CopyFrom(const IChannel& source, const CEntityCollection& selection) override
-    {
+    void CopyFrom(const IChannel& source, const CEntityCollection& selection) override {
         IChannel::CopyFrom(source, selection);
         const auto* typed = dynamic_cast<const CChannel*>(&source);
-        if (!typed || !SamplesSelected(selection))
-            return;
+        if (!typed || !SamplesSelected(selection)) return;
         const CExtent overlap = IntersectRanges(this->GetRange(), typed->GetRange());
-        if (overlap.start == overlap.end)
-            return;
+        if (overlap.start == overlap.end) return;
         std::copy(typed->GetSampleAt(overlap.start), typed->GetSampleAt(overlap.end), this->GetSampleAt(overlap.start));
     }
 
@@ -151,4 +144,4 @@ private:
 SL_FOR_EACH_SAMPLE_FORMAT(SL_DECLARE_CHANNEL)
 #undef SL_DECLARE_CHANNEL
 
-} // namespace SL
+}  // namespace SL

@@ -73,4 +73,4 @@ private:
     ChannelFactory m_factory;
 };
 
-} // namespace SL
+}  // namespace SL

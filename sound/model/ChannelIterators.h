@@ -66,8 +66,7 @@ public:
 
 // Typed access to an entry checks the channel's class: collections routinely hold null channels.
 template <typename C>
-inline C* TypedChannel(const boost::shared_ptr<IChannel>& entry)
-{
+inline C* TypedChannel(const boost::shared_ptr<IChannel>& entry) {
     return dynamic_cast<C*>(entry.get());
 }
 
@@ -79,8 +78,7 @@ public:
     explicit CTrivialIteratorImplement(Position position) : m_position(position) {}
 
     ICloneable* Clone() const override { return nullptr; }
-    bool Equals(const CObject& other) const override
-    {
+    bool Equals(const CObject& other) const override {
         const auto* same = dynamic_cast<const CTrivialIteratorImplement*>(&other);
         return same && same->m_position == m_position;
     }
@@ -97,8 +95,7 @@ template <int Flag, typename C, typename Policy, typename Interface = IRandomAcc
 class CForwardIteratorImplement : public CTrivialIteratorImplement<Flag, C, Policy, Interface> {
 public:
     using CTrivialIteratorImplement<Flag, C, Policy, Interface>::CTrivialIteratorImplement;
-    Interface& Increment() override
-    {
+    Interface& Increment() override {
         ++this->m_position;
         return *this;
     }
@@ -108,8 +105,7 @@ template <int Flag, typename C, typename Policy, typename Interface = IRandomAcc
 class CBidirectionalIteratorImplement : public CForwardIteratorImplement<Flag, C, Policy, Interface> {
 public:
     using CForwardIteratorImplement<Flag, C, Policy, Interface>::CForwardIteratorImplement;
-    Interface& Decrement() override
-    {
+    Interface& Decrement() override {
         --this->m_position;
         return *this;
     }
@@ -125,29 +121,24 @@ public:
     using Base::Base;
 
     ICloneable* Clone() const override { return new CRandomAccessIteratorImplement(*this); }
-    bool Equals(const CObject& other) const override
-    {
+    bool Equals(const CObject& other) const override {
         const auto* same = dynamic_cast<const CRandomAccessIteratorImplement*>(&other);
         return same && same->m_position == this->m_position;
     }
-    Interface& Advance(int n) override
-    {
+    Interface& Advance(int n) override {
         this->m_position += n;
         return *this;
     }
-    Interface& Retreat(int n) override
-    {
+    Interface& Retreat(int n) override {
         this->m_position -= n;
         return *this;
     }
-    int Difference(const Interface& other) const override
-    {
+    int Difference(const Interface& other) const override {
         const auto* same = dynamic_cast<const CRandomAccessIteratorImplement*>(&other);
         return same ? static_cast<int>(this->m_position - same->m_position) : 0;
     }
     C* At(int n) const override { return TypedChannel<C>(this->m_position[n]); }
-    bool Less(const Interface& other) const override
-    {
+    bool Less(const Interface& other) const override {
         const auto* same = dynamic_cast<const CRandomAccessIteratorImplement*>(&other);
         return same && this->m_position < same->m_position;
     }
@@ -167,8 +158,7 @@ public:
     // Keeps a clone; the caller's implementation stays the caller's.
     explicit CTrivialIterator(const Implement& implement) : m_implement(CloneOf(&implement)) {}
     CTrivialIterator(const CTrivialIterator& other) : m_implement(CloneOf(other.m_implement)) {}
-    CTrivialIterator& operator=(const CTrivialIterator& other)
-    {
+    CTrivialIterator& operator=(const CTrivialIterator& other) {
         if (this != &other) {
             Implement* copy = CloneOf(other.m_implement);
             delete m_implement;
@@ -183,15 +173,13 @@ public:
 
     C* operator*() const { return m_implement->Dereference(); }
     C* operator->() const { return m_implement->Arrow(); }
-    friend bool operator==(const CTrivialIterator& a, const CTrivialIterator& b)
-    {
+    friend bool operator==(const CTrivialIterator& a, const CTrivialIterator& b) {
         return a.m_implement->Equals(*b.m_implement);
     }
     friend bool operator!=(const CTrivialIterator& a, const CTrivialIterator& b) { return !(a == b); }
 
 private:
-    static Implement* CloneOf(const Implement* implement)
-    {
+    static Implement* CloneOf(const Implement* implement) {
         return implement ? static_cast<Implement*>(implement->Clone()) : nullptr;
     }
 
@@ -216,48 +204,40 @@ public:
     using Implement = IRandomAccessIterator<Flag, C>;
     using CBidirectionalIterator<Flag, C>::CBidirectionalIterator;
 
-    virtual bool Less(const CRandomAccessIterator& other) const
-    {
+    virtual bool Less(const CRandomAccessIterator& other) const {
         return this->GetImplement()->Less(*other.GetImplement());
     }
 
-    CRandomAccessIterator& operator++()
-    {
+    CRandomAccessIterator& operator++() {
         this->GetImplement()->Increment();
         return *this;
     }
-    CRandomAccessIterator operator++(int)
-    {
+    CRandomAccessIterator operator++(int) {
         CRandomAccessIterator before(*this);
         ++*this;
         return before;
     }
-    CRandomAccessIterator& operator--()
-    {
+    CRandomAccessIterator& operator--() {
         this->GetImplement()->Decrement();
         return *this;
     }
-    CRandomAccessIterator operator--(int)
-    {
+    CRandomAccessIterator operator--(int) {
         CRandomAccessIterator before(*this);
         --*this;
         return before;
     }
-    CRandomAccessIterator& operator+=(int n)
-    {
+    CRandomAccessIterator& operator+=(int n) {
         this->GetImplement()->Advance(n);
         return *this;
     }
-    CRandomAccessIterator& operator-=(int n)
-    {
+    CRandomAccessIterator& operator-=(int n) {
         this->GetImplement()->Retreat(n);
         return *this;
     }
     friend CRandomAccessIterator operator+(CRandomAccessIterator i, int n) { return i += n; }
     friend CRandomAccessIterator operator+(int n, CRandomAccessIterator i) { return i += n; }
     friend CRandomAccessIterator operator-(CRandomAccessIterator i, int n) { return i -= n; }
-    friend int operator-(const CRandomAccessIterator& a, const CRandomAccessIterator& b)
-    {
+    friend int operator-(const CRandomAccessIterator& a, const CRandomAccessIterator& b) {
         return a.GetImplement()->Difference(*b.GetImplement());
     }
     C* operator[](int n) const { return this->GetImplement()->At(n); }
@@ -268,4 +248,4 @@ public:
     friend bool operator>=(const CRandomAccessIterator& a, const CRandomAccessIterator& b) { return !a.Less(b); }
 };
 
-} // namespace SL
+}  // namespace SL

@@ -6,4 +6,4 @@ namespace SL {
 SL_FOR_EACH_SAMPLE_FORMAT(SL_INSTANTIATE_CHANNEL_UTILITY)
 #undef SL_INSTANTIATE_CHANNEL_UTILITY
 
-} // namespace SL
+}  // namespace SL

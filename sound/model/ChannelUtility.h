@@ -49,8 +49,7 @@ struct CSampleMeasure<F, std::enable_if_t<IsIntegerFormat(F)>> {
     using Magnitude = double;
     static double Sign(SampleElement<F> x) { return static_cast<double>(std::int64_t{x} - Traits::ZERO); }
     static double Measure(SampleElement<F> x) { return std::fabs(Sign(x)); }
-    static double Peak(SampleElement<F> x)
-    {
+    static double Peak(SampleElement<F> x) {
         return std::fabs(Sign(x) / static_cast<double>(std::int64_t{Traits::MAXIMUM} - Traits::ZERO));
     }
 };
@@ -66,8 +65,7 @@ struct CSampleMeasure<F, std::enable_if_t<F == EBitDepth::FLOAT32 || F == EBitDe
 template <EBitDepth F>
 struct CSampleMeasure<F, std::enable_if_t<F == EBitDepth::COMPLEX32 || F == EBitDepth::COMPLEX64>> {
     using Magnitude = typename SampleElement<F>::value_type;
-    static Magnitude Sign(const SampleElement<F>& x)
-    {
+    static Magnitude Sign(const SampleElement<F>& x) {
         return x.real() == 0 && x.imag() == 0 ? Magnitude(0) : std::atan2(x.imag(), x.real());
     }
     static Magnitude Measure(const SampleElement<F>& x) { return x.real() * x.real() + x.imag() * x.imag(); }
@@ -91,35 +89,28 @@ public:
     // The channel is not owned and must outlive the utility.
     explicit CChannelUtility(CChannel<F>* channel) : m_channel(channel) {}
 
-    void UpdatePeak() override
-    {
+    void UpdatePeak() override {
         const int n = Size();
         const SampleElement<F>* loudest = n == 0 ? nullptr : &Sample(LoudestIn(0, n));
         // Only a magnitude above 0 counts: a channel of NaN has the peak 0.0, not NaN.
         m_channel->SetPeak(loudest && Measure::Measure(*loudest) > 0 ? Measure::Peak(*loudest) : 0.0);
     }
 
-    int FindPeakIndex(const CExtent& range) const override
-    {
+    int FindPeakIndex(const CExtent& range) const override {
         const CExtent inside = IntersectRanges(range, CExtent(0, Size()));
-        if (inside.start == inside.end)
-            return range.start;
+        if (inside.start == inside.end) return range.start;
         return LoudestIn(inside.start, inside.end);
     }
 
-    int FindZeroCrossing(int position, int step) const override
-    {
+    int FindZeroCrossing(int position, int step) const override {
         const std::int64_t n = Size();
         std::int64_t a = std::int64_t{position} + step;
-        if (a < 0 || a >= n)
-            return ToInt(a);
-        if (step == 0)
-            return ToInt(n);  // a walk that does not move finds nothing (and must not spin)
+        if (a < 0 || a >= n) return ToInt(a);
+        if (step == 0) return ToInt(n);  // a walk that does not move finds nothing (and must not spin)
         auto previous = Measure::Sign(Sample(a));
         for (;;) {
             const std::int64_t b = a + step;
-            if (b < 0 || b >= n)
-                return ToInt(b);
+            if (b < 0 || b >= n) return ToInt(b);
             const auto current = Measure::Sign(Sample(b));
             if ((previous < 0 && current >= 0) || (previous > 0 && current <= 0))
                 return ToInt(Measure::Measure(Sample(b)) > Measure::Measure(Sample(a)) ? a : b);
@@ -128,17 +119,14 @@ public:
         }
     }
 
-    int FindPeak(int position, int direction, int width) const override
-    {
+    int FindPeak(int position, int direction, int width) const override {
         const std::int64_t n = Size();
         // The first candidate is one direction step away, whatever the step's size or sign;
         // only -1 searches backwards.
         std::int64_t a = std::int64_t{position} + direction;
-        if (a < 0 || a >= n)
-            return ToInt(a);
+        if (a < 0 || a >= n) return ToInt(a);
         std::int64_t h = width / 2;
-        if (h < 1)
-            h = 1;
+        if (h < 1) h = 1;
         while (0 < a && a < n - 1) {
             const std::int64_t lo = a - h < 0 ? 0 : a - h;
             const std::int64_t hi = a + h > n - 1 ? n - 1 : a + h;
@@ -146,16 +134,14 @@ public:
             Magnitude maximum = 0;
             for (std::int64_t i = lo; i <= hi; ++i) {
                 const Magnitude m = Measure::Measure(Sample(i));
-                if (m >= maximum)
-                    last = i;
+                if (m >= maximum) last = i;
                 if (m > maximum) {
                     first = i;
                     maximum = m;
                 }
             }
             if (direction == -1) {
-                if (last == a)
-                    break;
+                if (last == a) break;
                 if (first >= a)
                     a = first - h - 1;
                 else if (last > a)
@@ -163,8 +149,7 @@ public:
                 else
                     a = last;
             } else {
-                if (first == a)
-                    break;
+                if (first == a) break;
                 if (last <= a)
                     a = last + h + 1;
                 else if (first > a)
@@ -176,14 +161,12 @@ public:
         return ToInt(a < 0 ? 0 : a > n - 1 ? n - 1 : a);
     }
 
-    int FindNearestZeroCrossing(int position) const override
-    {
+    int FindNearestZeroCrossing(int position) const override {
         const std::int64_t p = position;
         return Nearer(p, FindZeroCrossing(ToInt(p + 2), -1), FindZeroCrossing(ToInt(p - 2), 1));
     }
 
-    int FindNearestPeak(int position, int width) const override
-    {
+    int FindNearestPeak(int position, int width) const override {
         const std::int64_t p = position;
         return Nearer(p, FindPeak(ToInt(p + 2), -1, width), FindPeak(ToInt(p - 2), 1, width));
     }
@@ -193,8 +176,7 @@ private:
     const SampleElement<F>& Sample(std::int64_t i) const { return m_channel->GetData()[i]; }
 
     // The first index of the largest magnitude in [begin, end), begin when all are 0.
-    int LoudestIn(int begin, int end) const
-    {
+    int LoudestIn(int begin, int end) const {
         const SampleElement<F>* samples = m_channel->GetData();
         Magnitude maximum = 0;
         int result = begin;
@@ -208,23 +190,18 @@ private:
         return result;
     }
 
-    static int ToInt(std::int64_t value)
-    {
-        if (value > std::numeric_limits<int>::max())
-            return std::numeric_limits<int>::max();
-        if (value < std::numeric_limits<int>::min())
-            return std::numeric_limits<int>::min();
+    static int ToInt(std::int64_t value) {
+        if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+        if (value < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
         return static_cast<int>(value);
     }
 
     // Backward result b against forward result f; forward wins ties. An index outside the
     // samples means "not found" and loses to one inside.
-    int Nearer(std::int64_t p, int b, int f) const
-    {
+    int Nearer(std::int64_t p, int b, int f) const {
         const bool foundBack = b >= 0 && b < Size();
         const bool foundForward = f >= 0 && f < Size();
-        if (foundBack != foundForward)
-            return foundBack ? b : f;
+        if (foundBack != foundForward) return foundBack ? b : f;
         return p - b < f - p ? b : f;
     }
 
@@ -235,4 +212,4 @@ private:
 SL_FOR_EACH_SAMPLE_FORMAT(SL_DECLARE_CHANNEL_UTILITY)
 #undef SL_DECLARE_CHANNEL_UTILITY
 
-} // namespace SL
+}  // namespace SL

@@ -9,56 +9,45 @@ struct CDomainHolder {
     boost::shared_ptr<IDomain> owner;
 };
 
-CDomainHolder& DomainHolder()
-{
+CDomainHolder& DomainHolder() {
     static CDomainHolder holder;
     return holder;
 }
 
-} // namespace
+}  // namespace
 
-IEntityDescription<IWave>& CDefaultDomain::GetWaveDescription()
-{
+IEntityDescription<IWave>& CDefaultDomain::GetWaveDescription() {
     static CDefaultDescription<IWave> description;
     return description;
 }
 
-IEntityDescription<IChannel>& CDefaultDomain::GetChannelDescription()
-{
+IEntityDescription<IChannel>& CDefaultDomain::GetChannelDescription() {
     static CDefaultDescription<IChannel> description;
     return description;
 }
 
-IEntityDescription<IEnvelope>& CDefaultDomain::GetEnvelopeDescription()
-{
+IEntityDescription<IEnvelope>& CDefaultDomain::GetEnvelopeDescription() {
     static CDefaultDescription<IEnvelope> description;
     return description;
 }
 
-IEntityDescription<ILoop>& CDefaultDomain::GetLoopDescription()
-{
+IEntityDescription<ILoop>& CDefaultDomain::GetLoopDescription() {
     static CDefaultDescription<ILoop> description;
     return description;
 }
 
-IDomain* GetDomain()
-{
+IDomain* GetDomain() {
     CDomainHolder& holder = DomainHolder();
-    if (!holder.current)
-        InstallDefaultDomain();
+    if (!holder.current) InstallDefaultDomain();
     return holder.current;
 }
 
-void SetDomain(boost::shared_ptr<IDomain> domain)
-{
+void SetDomain(boost::shared_ptr<IDomain> domain) {
     CDomainHolder& holder = DomainHolder();
     holder.current = domain.get();
     holder.owner = domain;
 }
 
-void InstallDefaultDomain()
-{
-    SetDomain(boost::shared_ptr<IDomain>(new CDefaultDomain));
-}
+void InstallDefaultDomain() { SetDomain(boost::shared_ptr<IDomain>(new CDefaultDomain)); }
 
-} // namespace SL
+}  // namespace SL

@@ -55,4 +55,4 @@ IDomain* GetDomain();
 void SetDomain(boost::shared_ptr<IDomain> domain);
 void InstallDefaultDomain();
 
-} // namespace SL
+}  // namespace SL

@@ -79,8 +79,7 @@ protected:
 // The attributes every entity has. Any value is valid.
 class AEntity {
 public:
-    friend bool operator==(const AEntity& a, const AEntity& b)
-    {
+    friend bool operator==(const AEntity& a, const AEntity& b) {
         return a.active == b.active && a.name == b.name && a.text == b.text && a.secondText == b.secondText;
     }
     friend bool operator!=(const AEntity& a, const AEntity& b) { return !(a == b); }
@@ -117,8 +116,7 @@ private:
 };
 
 // Copies the common attributes in their fixed order: active flag, name, text, second text.
-inline void CopyEntityAttributes(IEntity& target, const IEntity& source)
-{
+inline void CopyEntityAttributes(IEntity& target, const IEntity& source) {
     target.SetActive(source.IsActive());
     target.SetName(source.GetName());
     target.SetText(source.GetText());
@@ -128,8 +126,7 @@ inline void CopyEntityAttributes(IEntity& target, const IEntity& source)
 // A deep copy of an object through its Clone, as a shared pointer of the object's own interface.
 // Throws std::bad_cast when the clone is missing or of another kind, without leaking it.
 template <typename T>
-boost::shared_ptr<T> CloneShared(const T& object)
-{
+boost::shared_ptr<T> CloneShared(const T& object) {
     ICloneable* copy = object.Clone();
     T* typed = dynamic_cast<T*>(copy);
     if (!typed) {
@@ -139,4 +136,4 @@ boost::shared_ptr<T> CloneShared(const T& object)
     return boost::shared_ptr<T>(typed);
 }
 
-} // namespace SL
+}  // namespace SL

@@ -19,8 +19,7 @@ public:
     CEntityIdConstraint(std::int32_t kindValue, std::int32_t idValue) : kind(kindValue), id(idValue) {}
 
     // Equal kinds and compatible ids (equal, or either is -1).
-    bool Matches(const CEntityIdConstraint& other) const
-    {
+    bool Matches(const CEntityIdConstraint& other) const {
         return kind == other.kind && (id == other.id || id == -1 || other.id == -1);
     }
 
@@ -36,8 +35,8 @@ public:
         KIND_ENVELOPE = 2,
         ANY_ID = -1,
         MASK_ALL = 0,
-        MASK_SAMPLES = 0x10,  // a channel's samples; an envelope's points
-        MASK_RANGE = 0x20,    // a channel's range; an envelope's points' curve codes
+        MASK_SAMPLES = 0x10,                             // a channel's samples; an envelope's points
+        MASK_RANGE = 0x20,                               // a channel's range; an envelope's points' curve codes
         MASK_ATTRIBUTES = ~(MASK_SAMPLES | MASK_RANGE),  // -49: everything else
     };
 
@@ -47,21 +46,15 @@ public:
     public:
         CNode() : mask(0) {}
         CNode(std::int32_t kindValue, std::int32_t idValue, std::int32_t maskValue)
-            : CEntityIdConstraint(kindValue, idValue), mask(maskValue)
-        {
-        }
+            : CEntityIdConstraint(kindValue, idValue), mask(maskValue) {}
 
         // Kind, then id, then mask, each as a signed integer.
-        friend bool operator<(const CNode& a, const CNode& b)
-        {
-            if (a.kind != b.kind)
-                return a.kind < b.kind;
-            if (a.id != b.id)
-                return a.id < b.id;
+        friend bool operator<(const CNode& a, const CNode& b) {
+            if (a.kind != b.kind) return a.kind < b.kind;
+            if (a.id != b.id) return a.id < b.id;
             return a.mask < b.mask;
         }
-        friend bool operator==(const CNode& a, const CNode& b)
-        {
+        friend bool operator==(const CNode& a, const CNode& b) {
             return a.kind == b.kind && a.id == b.id && a.mask == b.mask;
         }
         friend bool operator!=(const CNode& a, const CNode& b) { return !(a == b); }
@@ -130,4 +123,4 @@ private:
 // The process-wide collection holding only its root. A selection equal to it selects everything.
 const CEntityCollection& GetRootOnlyCollection();
 
-} // namespace SL
+}  // namespace SL

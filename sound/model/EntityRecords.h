@@ -83,4 +83,4 @@ public:
     boost::shared_ptr<IEnvelope> envelope;
 };
 
-} // namespace SL
+}  // namespace SL

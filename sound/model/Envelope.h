@@ -50,19 +50,15 @@ public:
     using size_type = typename Items::size_type;
 
     // The position of the element and whether it was inserted.
-    std::pair<const_iterator, bool> insert(const T& value)
-    {
+    std::pair<const_iterator, bool> insert(const T& value) {
         auto at = std::lower_bound(m_items.begin(), m_items.end(), value, m_less);
-        if (at != m_items.end() && !m_less(value, *at))
-            return std::make_pair(const_iterator(at), false);
+        if (at != m_items.end() && !m_less(value, *at)) return std::make_pair(const_iterator(at), false);
         return std::make_pair(const_iterator(m_items.insert(at, value)), true);
     }
     // One by one, in range order.
     template <typename Iterator>
-    void insert(Iterator first, Iterator last)
-    {
-        for (; first != last; ++first)
-            insert(*first);
+    void insert(Iterator first, Iterator last) {
+        for (; first != last; ++first) insert(*first);
     }
     const_iterator erase(const_iterator position) { return m_items.erase(position); }
     void clear() { m_items.clear(); }
@@ -87,8 +83,7 @@ private:
 // The envelope's own attributes.
 class AEnvelope {
 public:
-    friend bool operator==(const AEnvelope& a, const AEnvelope& b)
-    {
+    friend bool operator==(const AEnvelope& a, const AEnvelope& b) {
         return a.waveFormat == b.waveFormat && a.curveType == b.curveType;
     }
     friend bool operator!=(const AEnvelope& a, const AEnvelope& b) { return !(a == b); }
@@ -157,4 +152,4 @@ private:
     boost::shared_ptr<AEnvelope> m_record;
 };
 
-} // namespace SL
+}  // namespace SL

@@ -37,9 +37,7 @@ public:
               m_lastChannel(lastChannel),
               m_frameJump(frameJump),
               m_currentChannel(firstChannel),
-              m_position(position)
-        {
-        }
+              m_position(position) {}
 
     protected:
         int m_firstChannel = 0;
@@ -61,8 +59,7 @@ public:
 
         Element dereference() const { return Decode(reinterpret_cast<const std::uint8_t*>(this->m_position)); }
 
-        void increment()
-        {
+        void increment() {
             if (this->m_currentChannel < this->m_lastChannel) {
                 ++this->m_currentChannel;
                 this->m_position += SAMPLE_SIZE;
@@ -77,44 +74,37 @@ public:
         bool Foreign() const { return this->GetByteOrder() != GT::kNativeByteOrder; }
 
         template <typename U>
-        static U Load(const std::uint8_t* bytes)
-        {
+        static U Load(const std::uint8_t* bytes) {
             U value;
             std::memcpy(&value, bytes, sizeof value);
             return value;
         }
 
-        float LoadFloat(const std::uint8_t* bytes) const
-        {
+        float LoadFloat(const std::uint8_t* bytes) const {
             std::uint32_t bits = Load<std::uint32_t>(bytes);
-            if (Foreign())
-                bits = __builtin_bswap32(bits);
+            if (Foreign()) bits = __builtin_bswap32(bits);
             float value;
             std::memcpy(&value, &bits, sizeof value);
             return value;
         }
 
-        double LoadDouble(const std::uint8_t* bytes) const
-        {
+        double LoadDouble(const std::uint8_t* bytes) const {
             const double value = Load<double>(bytes);
             return Foreign() ? ByteSwap(value) : value;
         }
 
-        Element Decode(const std::uint8_t* bytes) const
-        {
+        Element Decode(const std::uint8_t* bytes) const {
             if constexpr (F == EBitDepth::INTEGER8S || F == EBitDepth::INTEGER8) {
                 return static_cast<Element>(bytes[0]);
             } else if constexpr (F == EBitDepth::INTEGER16) {
                 std::uint16_t bits = Load<std::uint16_t>(bytes);
-                if (Foreign())
-                    bits = __builtin_bswap16(bits);
+                if (Foreign()) bits = __builtin_bswap16(bits);
                 return static_cast<Element>(bits);
             } else if constexpr (F == EBitDepth::INTEGER24) {
                 return this->Read24(bytes);
             } else if constexpr (F == EBitDepth::INTEGER32) {
                 std::uint32_t bits = Load<std::uint32_t>(bytes);
-                if (Foreign())
-                    bits = __builtin_bswap32(bits);
+                if (Foreign()) bits = __builtin_bswap32(bits);
                 return static_cast<Element>(bits);
             } else if constexpr (F == EBitDepth::FLOAT32) {
                 return LoadFloat(bytes);
@@ -130,9 +120,7 @@ public:
     };
 
     CInterleavedBuffer(int byteOrder, const std::uint8_t* begin, const std::uint8_t* end, int channelCount)
-        : GT::CEndianed(byteOrder), m_begin(begin), m_end(end), m_channelCount(channelCount)
-    {
-    }
+        : GT::CEndianed(byteOrder), m_begin(begin), m_end(end), m_channelCount(channelCount) {}
 
     CInputIterator Begin(const CChannelRange& range) const { return At(m_begin, range); }
     CInputIterator End(const CChannelRange& range) const { return At(m_end, range); }
@@ -140,11 +128,10 @@ public:
     int GetChannelCount() const { return m_channelCount; }
 
 private:
-    CInputIterator At(const std::uint8_t* origin, const CChannelRange& range) const
-    {
+    CInputIterator At(const std::uint8_t* origin, const CChannelRange& range) const {
         const int frameJump = (m_channelCount - (range.second - range.first)) * SAMPLE_SIZE + SAMPLE_SIZE;
-        const std::uintptr_t position = reinterpret_cast<std::uintptr_t>(origin)
-                                        + static_cast<std::uintptr_t>(range.first) * SAMPLE_SIZE;
+        const std::uintptr_t position =
+            reinterpret_cast<std::uintptr_t>(origin) + static_cast<std::uintptr_t>(range.first) * SAMPLE_SIZE;
         return CInputIterator(CIteratorBase(GetByteOrder(), range.first, range.second - 1, frameJump, position));
     }
 
@@ -153,4 +140,4 @@ private:
     int m_channelCount;
 };
 
-} // namespace SL
+}  // namespace SL

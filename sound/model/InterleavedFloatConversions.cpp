@@ -6,4 +6,4 @@ namespace SL {
 SL_CONVERSION_TO_INSTANCE(FLOAT32)
 SL_CONVERSION_TO_INSTANCE(FLOAT64)
 
-} // namespace SL
+}  // namespace SL

@@ -26,10 +26,8 @@ public:
 
 // The overlap of two extents; {0, 0} when they are apart. Extents that only touch give the empty
 // extent {b.start, b.start}: callers treat start == end as no overlap.
-inline CExtent IntersectRanges(const CExtent& a, const CExtent& b)
-{
-    if (a.end < b.start || b.end < a.start)
-        return CExtent();
+inline CExtent IntersectRanges(const CExtent& a, const CExtent& b) {
+    if (a.end < b.start || b.end < a.start) return CExtent();
     return CExtent(a.start > b.start ? a.start : b.start, a.end < b.end ? a.end : b.end);
 }
 
@@ -57,8 +55,7 @@ public:
     virtual const T* GetDataEnd() const { return const_cast<ILocatableBuffer*>(this)->GetDataEnd(); }
     virtual T* GetDataEnd() = 0;
     // No bounds check: the position must lie in [start, start + size].
-    virtual const T* GetSampleAt(int position) const
-    {
+    virtual const T* GetSampleAt(int position) const {
         return const_cast<ILocatableBuffer*>(this)->GetSampleAt(position);
     }
     virtual T* GetSampleAt(int position) = 0;
@@ -87,30 +84,24 @@ public:
     explicit CLocatableBuffer(const CExtent& range) : Samples(SizeOf(range)), m_start(range.start) {}
     // end - start samples copied from the pointer, which must address that many.
     CLocatableBuffer(const T* samples, const CExtent& range)
-        : Samples(samples, samples + SizeOf(range)), m_start(range.start)
-    {
-    }
+        : Samples(samples, samples + SizeOf(range)), m_start(range.start) {}
     CLocatableBuffer(const CLocatableBuffer& other) = default;
-    CLocatableBuffer& operator=(const CLocatableBuffer& other)
-    {
+    CLocatableBuffer& operator=(const CLocatableBuffer& other) {
         Samples::operator=(other);
         m_start = other.m_start;
         return *this;
     }
 
-    void SetRange(const CExtent& range) override
-    {
+    void SetRange(const CExtent& range) override {
         // Resize first: when it throws, the start stays.
         Samples::resize(SizeOf(range));
         m_start = range.start;
     }
-    CExtent GetRange() const override
-    {
+    CExtent GetRange() const override {
         return CExtent(m_start, static_cast<std::int32_t>(m_start + static_cast<std::int64_t>(Samples::size())));
     }
 
-    void Swap(ILocatableBuffer<T>& other) override
-    {
+    void Swap(ILocatableBuffer<T>& other) override {
         auto& buffer = dynamic_cast<CLocatableBuffer&>(other);
         Samples::swap(buffer);
         std::swap(m_start, buffer.m_start);
@@ -121,43 +112,34 @@ public:
     using ILocatableBuffer<T>::GetSampleAt;
     T* GetData() override { return Samples::empty() ? nullptr : Samples::data(); }
     T* GetDataEnd() override { return Samples::empty() ? nullptr : Samples::data() + Samples::size(); }
-    T* GetSampleAt(int position) override
-    {
-        return GetData() + (static_cast<std::int64_t>(position) - m_start);
-    }
+    T* GetSampleAt(int position) override { return GetData() + (static_cast<std::int64_t>(position) - m_start); }
     int GetSize() const override { return static_cast<int>(Samples::size()); }
 
-    boost::shared_ptr<ILocatableBuffer<T>> CreateFromData(const T* samples, const CExtent& range) const override
-    {
+    boost::shared_ptr<ILocatableBuffer<T>> CreateFromData(const T* samples, const CExtent& range) const override {
         return boost::shared_ptr<ILocatableBuffer<T>>(new CLocatableBuffer(samples, range));
     }
-    boost::shared_ptr<ILocatableBuffer<T>> CreateFromRange(const CExtent& range) const override
-    {
+    boost::shared_ptr<ILocatableBuffer<T>> CreateFromRange(const CExtent& range) const override {
         return boost::shared_ptr<ILocatableBuffer<T>>(new CLocatableBuffer(range));
     }
 
     std::int32_t GetStart() const { return m_start; }
 
     // Same samples pairwise (the element type's own ==) and the same start.
-    friend bool operator==(const CLocatableBuffer& a, const CLocatableBuffer& b)
-    {
+    friend bool operator==(const CLocatableBuffer& a, const CLocatableBuffer& b) {
         return a.m_start == b.m_start && static_cast<const Samples&>(a) == static_cast<const Samples&>(b);
     }
     friend bool operator!=(const CLocatableBuffer& a, const CLocatableBuffer& b) { return !(a == b); }
 
 private:
-    static typename Samples::size_type SizeOf(const CExtent& range)
-    {
-        if (range.end < range.start)
-            throw std::length_error("extent ends before it starts");
+    static typename Samples::size_type SizeOf(const CExtent& range) {
+        if (range.end < range.start) throw std::length_error("extent ends before it starts");
         // GetSize counts in int: a longer extent could not be told apart from a short one.
         const std::int64_t size = static_cast<std::int64_t>(range.end) - range.start;
-        if (size > std::numeric_limits<int>::max())
-            throw std::length_error("extent longer than a buffer can count");
+        if (size > std::numeric_limits<int>::max()) throw std::length_error("extent longer than a buffer can count");
         return static_cast<typename Samples::size_type>(size);
     }
 
     std::int32_t m_start;
 };
 
-} // namespace SL
+}  // namespace SL

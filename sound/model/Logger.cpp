@@ -7,39 +7,29 @@
 namespace SL {
 
 CGeneralStringBuffer::CGeneralStringBuffer(IPrinter* printer)
-    : std::stringbuf(std::ios_base::out), m_printer(printer)
-{
-}
+    : std::stringbuf(std::ios_base::out), m_printer(printer) {}
 
-CGeneralStringBuffer::~CGeneralStringBuffer()
-{
-    CGeneralStringBuffer::sync();
-}
+CGeneralStringBuffer::~CGeneralStringBuffer() { CGeneralStringBuffer::sync(); }
 
-int CGeneralStringBuffer::sync()
-{
+int CGeneralStringBuffer::sync() {
     char* const begin = pbase();
     char* const end = pptr();
-    if (end == nullptr || end == begin)
-        return 0;
+    if (end == nullptr || end == begin) return 0;
     const std::string text(begin, end);
     // Rewind first: a printer that throws must not make the text print twice.
     setp(begin, epptr());
-    if (m_printer)
-        m_printer->Print(text);
+    if (m_printer) m_printer->Print(text);
     return 0;
 }
 
 CLogger::CLogger(boost::shared_ptr<CGeneralStringBuffer::IPrinter> printer)
     : std::ostream(nullptr),
       m_printer(std::move(printer)),
-      m_buffer(boost::make_shared<CGeneralStringBuffer>(m_printer.get()))
-{
+      m_buffer(boost::make_shared<CGeneralStringBuffer>(m_printer.get())) {
     rdbuf(m_buffer.get());  // also clears the bad state that the null buffer set
 }
 
-CLogger::~CLogger()
-{
+CLogger::~CLogger() {
     // Print the rest while the printer is alive, and keep the stream off the dying buffer.
     m_buffer.reset();
     rdbuf(nullptr);
@@ -50,10 +40,8 @@ namespace {
 // Empties itself from the top down at exit.
 class CLoggerStack {
 public:
-    ~CLoggerStack()
-    {
-        while (!m_loggers.empty())
-            m_loggers.pop_back();
+    ~CLoggerStack() {
+        while (!m_loggers.empty()) m_loggers.pop_back();
     }
     std::deque<boost::shared_ptr<CLogger>>& Loggers() { return m_loggers; }
 
@@ -61,30 +49,23 @@ private:
     std::deque<boost::shared_ptr<CLogger>> m_loggers;
 };
 
-std::deque<boost::shared_ptr<CLogger>>& LoggerStack()
-{
+std::deque<boost::shared_ptr<CLogger>>& LoggerStack() {
     static CLoggerStack stack;
     return stack.Loggers();
 }
 
 }  // namespace
 
-void PushLogger(boost::shared_ptr<CGeneralStringBuffer::IPrinter> printer)
-{
+void PushLogger(boost::shared_ptr<CGeneralStringBuffer::IPrinter> printer) {
     LoggerStack().push_back(boost::make_shared<CLogger>(std::move(printer)));
 }
 
-std::ostream& CurrentLogger()
-{
+std::ostream& CurrentLogger() {
     auto& loggers = LoggerStack();
-    if (loggers.empty())
-        PushLogger(boost::make_shared<CLogger::CNullPrinter>());
+    if (loggers.empty()) PushLogger(boost::make_shared<CLogger::CNullPrinter>());
     return *loggers.back();
 }
 
-void LogNotice(const char* notice, const std::string& path)
-{
-    CurrentLogger() << notice << path << '\n' << std::flush;
-}
+void LogNotice(const char* notice, const std::string& path) { CurrentLogger() << notice << path << '\n' << std::flush; }
 
 }  // namespace SL

@@ -188,4 +188,4 @@ private:
     boost::shared_ptr<ALoop> m_record;
 };
 
-} // namespace SL
+}  // namespace SL

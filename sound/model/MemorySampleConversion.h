@@ -11,27 +11,24 @@ namespace SL {
 
 enum class ESampleKind { REAL, COMPLEX, POINT };
 
-constexpr ESampleKind KindOf(EBitDepth code)
-{
+constexpr ESampleKind KindOf(EBitDepth code) {
     return code == EBitDepth::COMPLEX32 || code == EBitDepth::COMPLEX64 ? ESampleKind::COMPLEX
-           : code == EBitDepth::POINT64                                ? ESampleKind::POINT
-                                                                       : ESampleKind::REAL;
+           : code == EBitDepth::POINT64                                 ? ESampleKind::POINT
+                                                                        : ESampleKind::REAL;
 }
 
 // The floating-point format of one part of a complex format.
-constexpr EBitDepth PartFormat(EBitDepth complex)
-{
+constexpr EBitDepth PartFormat(EBitDepth complex) {
     return complex == EBitDepth::COMPLEX32 ? EBitDepth::FLOAT32 : EBitDepth::FLOAT64;
 }
 
 template <EBitDepth Src, EBitDepth Dst>
 struct ConvertSample<Src, Dst,
-    std::enable_if_t<KindOf(Src) == ESampleKind::COMPLEX && KindOf(Dst) == ESampleKind::COMPLEX>> {
+                     std::enable_if_t<KindOf(Src) == ESampleKind::COMPLEX && KindOf(Dst) == ESampleKind::COMPLEX>> {
     using Source = SampleElement<Src>;
     using Destination = SampleElement<Dst>;
 
-    Destination operator()(const Source& x) const noexcept
-    {
+    Destination operator()(const Source& x) const noexcept {
         const ConvertSample<PartFormat(Src), PartFormat(Dst)> part;
         return Destination(part(x.real()), part(x.imag()));
     }
@@ -53,4 +50,4 @@ struct ConvertSample<Src, Dst, std::enable_if_t<KindOf(Src) != KindOf(Dst)>> {
     Destination operator()(const Source&) const noexcept { return Destination(); }
 };
 
-} // namespace SL
+}  // namespace SL

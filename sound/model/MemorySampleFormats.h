@@ -10,8 +10,11 @@
 
 namespace SL {
 
-template <> struct CSampleFormatTraits<EBitDepth::COMPLEX32> : CFloatSampleTraits<std::complex<float>> {};
-template <> struct CSampleFormatTraits<EBitDepth::COMPLEX64> : CFloatSampleTraits<std::complex<double>> {};
-template <> struct CSampleFormatTraits<EBitDepth::POINT64> : CFloatSampleTraits<GT::CPointT<double>> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::COMPLEX32> : CFloatSampleTraits<std::complex<float>> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::COMPLEX64> : CFloatSampleTraits<std::complex<double>> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::POINT64> : CFloatSampleTraits<GT::CPointT<double>> {};
 
-} // namespace SL
+}  // namespace SL

@@ -15,9 +15,10 @@ public:
     CSampleAttribute() : GT::CEndianed(GT::kLittleEndian) {}
     // Frame count 0.
     CSampleAttribute(const CBitDepth& sampleFormat, double sampleRate, int32_t channelCount, int byteOrder)
-        : GT::CEndianed(byteOrder), m_sampleFormat(sampleFormat), m_sampleRate(sampleRate), m_channelCount(channelCount)
-    {
-    }
+        : GT::CEndianed(byteOrder),
+          m_sampleFormat(sampleFormat),
+          m_sampleRate(sampleRate),
+          m_channelCount(channelCount) {}
 
     const CBitDepth& GetSampleFormat() const { return m_sampleFormat; }
     void SetSampleFormat(const CBitDepth& format) { m_sampleFormat = format; }

@@ -19,8 +19,7 @@ namespace detail {
 
 // Source value as a double where 0 is silence and ±1 full scale; integer sources divide first.
 template <EBitDepth Src>
-inline double Normalise(SampleElement<Src> x) noexcept
-{
+inline double Normalise(SampleElement<Src> x) noexcept {
     using Traits = CSampleFormatTraits<Src>;
     if constexpr (Traits::IS_INTEGER) {
         constexpr double zero = static_cast<double>(Traits::ZERO);
@@ -36,22 +35,18 @@ inline double Normalise(SampleElement<Src> x) noexcept
 // anyway, and inside it truncating v ± 0.5 equals floor (v + 0.5) for v ≥ 0 and ceil (v − 0.5) for
 // v < 0 (−0.0 gives 0 either way). NaN gives the maximum.
 template <EBitDepth Dst>
-inline SampleElement<Dst> RoundAndClampTo(double v) noexcept
-{
+inline SampleElement<Dst> RoundAndClampTo(double v) noexcept {
     using Traits = CSampleFormatTraits<Dst>;
     const double w = v + std::copysign(0.5, v);
-    if (!(w < 2147483648.0))
-        return Traits::MAXIMUM;
-    if (w <= -2147483648.0)
-        return Traits::SMALLEST;
+    if (!(w < 2147483648.0)) return Traits::MAXIMUM;
+    if (w <= -2147483648.0) return Traits::SMALLEST;
     const int64_t r = static_cast<int64_t>(w);
     return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, Traits::SMALLEST), Traits::MAXIMUM));
 }
 
 // A normalised value in the destination format.
 template <EBitDepth Dst>
-inline SampleElement<Dst> FromNormalised(double n) noexcept
-{
+inline SampleElement<Dst> FromNormalised(double n) noexcept {
     using Traits = CSampleFormatTraits<Dst>;
     if constexpr (Traits::IS_INTEGER) {
         constexpr double span = static_cast<double>(int64_t{Traits::MAXIMUM} - int64_t{Traits::ZERO});
@@ -68,37 +63,33 @@ inline SampleElement<Dst> FromNormalised(double n) noexcept
 // stay within 2e-6 of the true quotient (|v| < 2^31), and rounding only changes at half-integers,
 // so away from them both round alike; within kTieGuard of one the exact rule decides.
 template <EBitDepth Src, EBitDepth Dst>
-inline SampleElement<Dst> IntegerToInteger(SampleElement<Src> x) noexcept
-{
+inline SampleElement<Dst> IntegerToInteger(SampleElement<Src> x) noexcept {
     using S = CSampleFormatTraits<Src>;
     using D = CSampleFormatTraits<Dst>;
     if constexpr (Src == Dst) {
         // x / span × span rounds back to x: only the type's most negative value moves, up by one.
         return x < D::SMALLEST ? D::SMALLEST : x;
     } else {
-        constexpr double scale = static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO}) /
-                                 static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
+        constexpr double scale = static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO})
+                                 / static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
         double v = (static_cast<double>(x) - static_cast<double>(S::ZERO)) * scale;
         if constexpr (D::ZERO != 0)  // adding 0.0 would only cost latency here
             v += static_cast<double>(D::ZERO);
         const double w = v + std::copysign(0.5, v);
-        if (!(w < 2147483648.0))
-            return D::MAXIMUM;
-        if (w <= -2147483648.0)
-            return D::SMALLEST;
+        if (!(w < 2147483648.0)) return D::MAXIMUM;
+        if (w <= -2147483648.0) return D::SMALLEST;
         const int64_t r = static_cast<int64_t>(w);
         // Every span is odd, so the true quotient is never a tie and stays at least 1 / (2 × source
         // span) away from one, while both computations err by less than 6 × 2^-53 × destination
         // maximum. While source span × destination maximum stays under 2^44 that gap is far wider
         // than the error, both round alike, and the guard is not needed.
-        constexpr bool kNearTiesPossible = static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO}) *
-                                               static_cast<double>(D::MAXIMUM) >= 0x1p44;
+        constexpr bool kNearTiesPossible =
+            static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO}) * static_cast<double>(D::MAXIMUM) >= 0x1p44;
         if constexpr (kNearTiesPossible) {
             // Distance of w from the integer that truncation gave: near 0 or 1 means v is near a tie.
             constexpr double kTieGuard = 1e-5;
             const double fraction = std::fabs(w - static_cast<double>(r));
-            if (fraction < kTieGuard || fraction > 1.0 - kTieGuard)
-                return FromNormalised<Dst>(Normalise<Src>(x));
+            if (fraction < kTieGuard || fraction > 1.0 - kTieGuard) return FromNormalised<Dst>(Normalise<Src>(x));
         }
         return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, D::SMALLEST), D::MAXIMUM));
     }
@@ -116,14 +107,11 @@ struct ConvertSample<Src, Dst, std::enable_if_t<IsFileFormat(Src) && IsFileForma
     using Source = SampleElement<Src>;
     using Destination = SampleElement<Dst>;
 
-    Destination operator()(Source x) const noexcept
-    {
+    Destination operator()(Source x) const noexcept {
         if constexpr (Src == EBitDepth::FLOAT64 && Dst == EBitDepth::FLOAT32) {
             // GT::Clamp (x, -max, max) as a float: NaN takes the upper bound.
-            if (x < -kFloat32Limit)
-                return static_cast<float>(-kFloat32Limit);
-            if (!(x <= kFloat32Limit))
-                return static_cast<float>(kFloat32Limit);
+            if (x < -kFloat32Limit) return static_cast<float>(-kFloat32Limit);
+            if (!(x <= kFloat32Limit)) return static_cast<float>(kFloat32Limit);
             return static_cast<float>(x);
         } else if constexpr (Src == Dst && !CSampleFormatTraits<Src>::IS_INTEGER) {
             return x;
@@ -137,8 +125,7 @@ struct ConvertSample<Src, Dst, std::enable_if_t<IsFileFormat(Src) && IsFileForma
 
 // The rule applied to one value: ConvertSampleValue<Src, Dst> (x).
 template <EBitDepth Src, EBitDepth Dst>
-inline SampleElement<Dst> ConvertSampleValue(SampleElement<Src> x) noexcept
-{
+inline SampleElement<Dst> ConvertSampleValue(SampleElement<Src> x) noexcept {
     return ConvertSample<Src, Dst>()(x);
 }
 

@@ -30,16 +30,16 @@ constexpr int BytesPerSample(EBitDepth code) { return BytesPerSample(static_cast
 // The seven formats that occur in sound files, sample streams, waves and decorators.
 constexpr bool IsFileFormat(EBitDepth code) {
     switch (code) {
-    case EBitDepth::INTEGER8S:
-    case EBitDepth::INTEGER8:
-    case EBitDepth::INTEGER16:
-    case EBitDepth::INTEGER24:
-    case EBitDepth::INTEGER32:
-    case EBitDepth::FLOAT32:
-    case EBitDepth::FLOAT64:
-        return true;
-    default:
-        return false;
+        case EBitDepth::INTEGER8S:
+        case EBitDepth::INTEGER8:
+        case EBitDepth::INTEGER16:
+        case EBitDepth::INTEGER24:
+        case EBitDepth::INTEGER32:
+        case EBitDepth::FLOAT32:
+        case EBitDepth::FLOAT64:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -66,13 +66,20 @@ struct CFloatSampleTraits {
     static constexpr bool IS_INTEGER = false;
 };
 
-template <> struct CSampleFormatTraits<EBitDepth::INTEGER8S> : CIntegerSampleTraits<int8_t, 0, 127> {};
-template <> struct CSampleFormatTraits<EBitDepth::INTEGER8> : CIntegerSampleTraits<uint8_t, 128, 255> {};
-template <> struct CSampleFormatTraits<EBitDepth::INTEGER16> : CIntegerSampleTraits<int16_t, 0, 32767> {};
-template <> struct CSampleFormatTraits<EBitDepth::INTEGER24> : CIntegerSampleTraits<int32_t, 0, 8388607> {};
-template <> struct CSampleFormatTraits<EBitDepth::INTEGER32> : CIntegerSampleTraits<int32_t, 0, 2147483647> {};
-template <> struct CSampleFormatTraits<EBitDepth::FLOAT32> : CFloatSampleTraits<float> {};
-template <> struct CSampleFormatTraits<EBitDepth::FLOAT64> : CFloatSampleTraits<double> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::INTEGER8S> : CIntegerSampleTraits<int8_t, 0, 127> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::INTEGER8> : CIntegerSampleTraits<uint8_t, 128, 255> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::INTEGER16> : CIntegerSampleTraits<int16_t, 0, 32767> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::INTEGER24> : CIntegerSampleTraits<int32_t, 0, 8388607> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::INTEGER32> : CIntegerSampleTraits<int32_t, 0, 2147483647> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::FLOAT32> : CFloatSampleTraits<float> {};
+template <>
+struct CSampleFormatTraits<EBitDepth::FLOAT64> : CFloatSampleTraits<double> {};
 
 template <EBitDepth F>
 using SampleElement = typename CSampleFormatTraits<F>::Element;
@@ -83,14 +90,22 @@ template <typename Function, typename Fallback>
 auto DispatchFileFormat(EBitDepth code, Function&& f, Fallback&& fallback) {
     using C = EBitDepth;
     switch (code) {
-    case C::INTEGER8S: return f(std::integral_constant<C, C::INTEGER8S>{});
-    case C::INTEGER8: return f(std::integral_constant<C, C::INTEGER8>{});
-    case C::INTEGER16: return f(std::integral_constant<C, C::INTEGER16>{});
-    case C::INTEGER24: return f(std::integral_constant<C, C::INTEGER24>{});
-    case C::INTEGER32: return f(std::integral_constant<C, C::INTEGER32>{});
-    case C::FLOAT32: return f(std::integral_constant<C, C::FLOAT32>{});
-    case C::FLOAT64: return f(std::integral_constant<C, C::FLOAT64>{});
-    default: return fallback();
+        case C::INTEGER8S:
+            return f(std::integral_constant<C, C::INTEGER8S>{});
+        case C::INTEGER8:
+            return f(std::integral_constant<C, C::INTEGER8>{});
+        case C::INTEGER16:
+            return f(std::integral_constant<C, C::INTEGER16>{});
+        case C::INTEGER24:
+            return f(std::integral_constant<C, C::INTEGER24>{});
+        case C::INTEGER32:
+            return f(std::integral_constant<C, C::INTEGER32>{});
+        case C::FLOAT32:
+            return f(std::integral_constant<C, C::FLOAT32>{});
+        case C::FLOAT64:
+            return f(std::integral_constant<C, C::FLOAT64>{});
+        default:
+            return fallback();
     }
 }
 

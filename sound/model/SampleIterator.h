@@ -28,11 +28,9 @@ public:
     virtual int64_t ToSourceCount(int64_t count) const = 0;
 };
 
-class IInputSampleIterator : public ISampleIteratorBase {
-};
+class IInputSampleIterator : public ISampleIteratorBase {};
 
-class IOutputSampleIterator : public ISampleIteratorBase {
-};
+class IOutputSampleIterator : public ISampleIteratorBase {};
 
 // Typed iterators exist for the seven file formats; INTEGER24 and INTEGER32 share the element type
 // int32_t but are distinct interfaces, so a cast tells them apart.
@@ -47,8 +45,7 @@ public:
     // What count rounds of HasNext, Get and Next give, in one call: up to count values into
     // values, consuming exactly those; answers how many. Fewer than count only when the stream
     // has no further value. Iterators that hold their values in blocks read faster here.
-    virtual size_t Read(Element* values, size_t count)
-    {
+    virtual size_t Read(Element* values, size_t count) {
         size_t done = 0;
         for (; done < count && this->HasNext(); ++done) {
             values[done] = this->Get();
@@ -69,11 +66,9 @@ public:
 
 // source as the typed interface of format F when it is one and its attribute reports F; else empty.
 template <EBitDepth F>
-boost::shared_ptr<ITypedInputSampleIterator<F>> AsTypedSource(const boost::shared_ptr<IInputSampleIterator>& source)
-{
+boost::shared_ptr<ITypedInputSampleIterator<F>> AsTypedSource(const boost::shared_ptr<IInputSampleIterator>& source) {
     auto typed = boost::dynamic_pointer_cast<ITypedInputSampleIterator<F>>(source);
-    if (typed && typed->GetSampleAttribute().GetSampleFormat() != F)
-        typed.reset();
+    if (typed && typed->GetSampleAttribute().GetSampleFormat() != F) typed.reset();
     return typed;
 }
 

@@ -9,22 +9,19 @@ namespace SL {
 namespace {
 
 template <typename E>
-GT::CPairTable::Pair Row(E code, const char* name)
-{
+GT::CPairTable::Pair Row(E code, const char* name) {
     return {static_cast<int>(code), name};
 }
 
 }  // namespace
 
-const GT::CStringTable& CWaveFileFormat::GetStringTable()
-{
+const GT::CStringTable& CWaveFileFormat::GetStringTable() {
     static const GT::CStringTable table({Row(INVALID, "INVALID"), Row(AIFF, "AIFF"), Row(WINWAVE, "WINWAVE")},
                                         {-1, std::string()});
     return table;
 }
 
-const GT::CStringTable& CWaveFormat::GetStringTable()
-{
+const GT::CStringTable& CWaveFormat::GetStringTable() {
     static const GT::CStringTable table(
         {
             Row(NONE, "NONE"),
@@ -41,8 +38,7 @@ const GT::CStringTable& CWaveFormat::GetStringTable()
     return table;
 }
 
-const GT::CStringTable& CLoopMode::GetStringTable()
-{
+const GT::CStringTable& CLoopMode::GetStringTable() {
     static const GT::CStringTable table(
         {
             Row(ONESHOT, "1SHOT"),
@@ -58,8 +54,7 @@ const GT::CStringTable& CLoopMode::GetStringTable()
     return table;
 }
 
-const GT::CStringTable& CEnvelopeCurveType::GetStringTable()
-{
+const GT::CStringTable& CEnvelopeCurveType::GetStringTable() {
     static const GT::CStringTable table({Row(LIN, "LIN"), Row(LOG, "LOG"), Row(SPL, "SPL")}, {-1, std::string()});
     return table;
 }

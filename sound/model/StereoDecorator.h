@@ -21,16 +21,13 @@ public:
     // The source's attribute as it is now with two channels; the source's own channel count is not
     // looked at. source must not be empty.
     explicit CSampleIteratorStereoDecorator(boost::shared_ptr<Source> source)
-        : m_source(std::move(source)), m_attribute(m_source->GetSampleAttribute())
-    {
+        : m_source(std::move(source)), m_attribute(m_source->GetSampleAttribute()) {
         m_attribute.SetChannelCount(2);
     }
 
     bool HasNext() const override { return m_source->HasNext(); }
-    void Next() override
-    {
-        if (m_phase > 0)
-            m_source->Next();
+    void Next() override {
+        if (m_phase > 0) m_source->Next();
         m_phase ^= 1;  // 0 and 1 alternate
     }
     const CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
@@ -42,23 +39,19 @@ public:
     // The values and the phase that count rounds of HasNext, Get and Next give. The source's
     // values are read into the back half of the destination and doubled toward the front; a
     // value is always read before its slot is overwritten.
-    size_t Read(SampleElement<F>* values, size_t count) override
-    {
+    size_t Read(SampleElement<F>* values, size_t count) override {
         size_t done = 0;
         if (count > 0 && m_phase > 0 && m_source->HasNext()) {
             values[done++] = m_source->Get();  // the right copy of the current value
             Next();
         }
-        if (m_phase > 0)
-            return done;  // the source has no further value
+        if (m_phase > 0) return done;  // the source has no further value
         while (count - done >= 2) {
             SampleElement<F>* pairs = values + done;
             const size_t wanted = (count - done) / 2;
             const size_t got = m_source->Read(pairs + wanted, wanted);
-            if (got == 0)
-                return done;
-            for (size_t i = 0; i < got; ++i)
-                pairs[2 * i] = pairs[2 * i + 1] = pairs[wanted + i];
+            if (got == 0) return done;
+            for (size_t i = 0; i < got; ++i) pairs[2 * i] = pairs[2 * i + 1] = pairs[wanted + i];
             done += 2 * got;
         }
         if (done < count && m_source->HasNext()) {
@@ -69,8 +62,7 @@ public:
     }
 
     // A new position starts on the left value of its frame, so left and right never swap.
-    void SetLocation(int frame) override
-    {
+    void SetLocation(int frame) override {
         m_source->SetLocation(frame);
         m_phase = 0;
     }

@@ -85,8 +85,7 @@ public:
 
     void assign(size_type count, Pointer channel) override { GetVector().assign(count, Stored(channel)); }
     size_type size() const override { return static_cast<size_type>(GetVector().size()); }
-    size_type max_size() const override
-    {
+    size_type max_size() const override {
         const auto limit = GetVector().max_size();
         return limit > UINT32_MAX ? UINT32_MAX : static_cast<size_type>(limit);
     }
@@ -117,34 +116,26 @@ public:
     Pointer shared_at(size_type index) const override { return boost::dynamic_pointer_cast<T>(GetVector().at(index)); }
     void clear() override { GetVector().clear(); }
     void push_back(Pointer channel) override { GetVector().push_back(Stored(channel)); }
-    void pop_back() override
-    {
-        if (!GetVector().empty())
-            GetVector().pop_back();
+    void pop_back() override {
+        if (!GetVector().empty()) GetVector().pop_back();
     }
-    void insert(iterator position, size_type count, Pointer channel) override
-    {
+    void insert(iterator position, size_type count, Pointer channel) override {
         GetVector().insert(PositionOf(position), count, Stored(channel));
     }
-    iterator insert(iterator position, Pointer channel) override
-    {
+    iterator insert(iterator position, Pointer channel) override {
         Vector& vector = GetVector();
         const auto index = PositionOf(position) - vector.begin();
         vector.insert(PositionOf(position), Stored(channel));
         return MutableAt(vector.begin() + index);
     }
-    iterator erase(iterator first, iterator last) override
-    {
+    iterator erase(iterator first, iterator last) override {
         Vector& vector = GetVector();
-        if (vector.empty())
-            return begin();
+        if (vector.empty()) return begin();
         return MutableAt(vector.erase(PositionOf(first), PositionOf(last)));
     }
-    iterator erase(iterator position) override
-    {
+    iterator erase(iterator position) override {
         Vector& vector = GetVector();
-        if (vector.empty())
-            return begin();
+        if (vector.empty()) return begin();
         return MutableAt(vector.erase(PositionOf(position)));
     }
 
@@ -154,15 +145,12 @@ private:
 
     static boost::shared_ptr<S> Stored(const Pointer& channel) { return channel; }
     static iterator MutableAt(typename Vector::iterator position) { return iterator(MutableImplement(position)); }
-    static const_iterator ConstAt(typename Vector::const_iterator position)
-    {
+    static const_iterator ConstAt(typename Vector::const_iterator position) {
         return const_iterator(ConstImplement(position));
     }
-    static typename Vector::iterator PositionOf(iterator& position)
-    {
+    static typename Vector::iterator PositionOf(iterator& position) {
         const auto* implement = dynamic_cast<const MutableImplement*>(position.GetImplement());
-        if (!implement)
-            throw std::invalid_argument("not a position of a channel collection");
+        if (!implement) throw std::invalid_argument("not a position of a channel collection");
         return implement->GetPosition();
     }
 };
@@ -178,19 +166,16 @@ public:
     explicit CTypedChannelCollection(CWaveFormat format);
     // A new wrapped collection copied from the other's (channels cloned when deep is set).
     CTypedChannelCollection(const CTypedChannelCollection& other, bool deep)
-        : CStlSharedPtrVectorMixin<IChannel, Channel>(), IChannelCollection(),
-          m_channels(new CChannelCollection(*other.m_channels, deep))
-    {
-    }
+        : CStlSharedPtrVectorMixin<IChannel, Channel>(),
+          IChannelCollection(),
+          m_channels(new CChannelCollection(*other.m_channels, deep)) {}
     CTypedChannelCollection& operator=(const CTypedChannelCollection&) = delete;
 
     boost::shared_ptr<CChannelCollection> GetChannelCollection() const { return m_channels; }
     // Installs the collection as it is (its format, factory and channels); std::invalid_argument
     // for an empty pointer, which would leave nothing to forward to.
-    void SetChannelCollection(boost::shared_ptr<CChannelCollection> channels)
-    {
-        if (!channels)
-            throw std::invalid_argument("no channel collection");
+    void SetChannelCollection(boost::shared_ptr<CChannelCollection> channels) {
+        if (!channels) throw std::invalid_argument("no channel collection");
         m_channels = std::move(channels);
     }
 
@@ -199,8 +184,7 @@ public:
 
     CTypedChannelCollection* Clone() const override { return new CTypedChannelCollection(*this, true); }
     // Another typed collection of this format whose wrapped collection is equal.
-    bool Equals(const CObject& other) const override
-    {
+    bool Equals(const CObject& other) const override {
         const auto* typed = dynamic_cast<const CTypedChannelCollection*>(&other);
         return typed && m_channels->Equals(*typed->m_channels);
     }
@@ -223,39 +207,34 @@ private:
 
 // The typed factory: a new CChannel<F> of the given content kind.
 template <EBitDepth F>
-boost::shared_ptr<IChannel> CreateChannel(CWaveFormat format)
-{
+boost::shared_ptr<IChannel> CreateChannel(CWaveFormat format) {
     return boost::shared_ptr<CChannel<F>>(new CChannel<F>(format));
 }
 
 // The collection that the typed one wraps; it outlives its typed face and keeps the typed factory.
 template <EBitDepth F>
-boost::shared_ptr<CChannelCollection> ToChannelCollection(boost::shared_ptr<CTypedChannelCollection<F>> typed)
-{
+boost::shared_ptr<CChannelCollection> ToChannelCollection(boost::shared_ptr<CTypedChannelCollection<F>> typed) {
     return typed->GetChannelCollection();
 }
 
 template <EBitDepth F>
-CTypedChannelCollection<F>::CTypedChannelCollection(CWaveFormat format) : m_channels(new CChannelCollection(format))
-{
+CTypedChannelCollection<F>::CTypedChannelCollection(CWaveFormat format) : m_channels(new CChannelCollection(format)) {
     m_channels->SetChannelFactory(&CreateChannel<F>);
 }
 
 template <EBitDepth F>
-bool CTypedChannelCollection<F>::IsUniform() const
-{
-    if (!m_channels->IsUniform())
-        return false;
+bool CTypedChannelCollection<F>::IsUniform() const {
+    if (!m_channels->IsUniform()) return false;
     for (const auto& channel : static_cast<const Vector&>(*m_channels))
         if (!dynamic_cast<const Channel*>(channel.get()) && !dynamic_cast<const CNullChannel*>(channel.get()))
             return false;
     return true;
 }
 
-#define SL_DECLARE_TYPED_COLLECTION(F)                                 \
-    extern template class CTypedChannelCollection<EBitDepth::F>;       \
+#define SL_DECLARE_TYPED_COLLECTION(F)                           \
+    extern template class CTypedChannelCollection<EBitDepth::F>; \
     extern template class CStlSharedPtrVectorMixin<IChannel, CChannel<EBitDepth::F>>;
 SL_FOR_EACH_SAMPLE_FORMAT(SL_DECLARE_TYPED_COLLECTION)
 #undef SL_DECLARE_TYPED_COLLECTION
 
-} // namespace SL
+}  // namespace SL

@@ -90,9 +90,9 @@ public:
     explicit CWave(CWaveFormat format);
     // New records copied from the other's; the channels cloned when deep is set, else shared.
     CWave(const CWave& other, bool deep)
-        : AEntityBase<IWave>(other), m_wave(new AWave(*other.m_wave)), m_channels(new Channels(*other.m_channels, deep))
-    {
-    }
+        : AEntityBase<IWave>(other),
+          m_wave(new AWave(*other.m_wave)),
+          m_channels(new Channels(*other.m_channels, deep)) {}
     CWave& operator=(const CWave&) = delete;
 
     CWave* Clone() const override { return new CWave(*this, true); }
@@ -138,23 +138,19 @@ public:
     boost::shared_ptr<ILoop> GetLoop() const override { return m_wave->loop; }
     const ILoop* GetLoopPointer() const override { return m_wave->loop.get(); }
     ILoop* GetLoopPointer() override { return m_wave->loop.get(); }
-    void SetEnvelope(boost::shared_ptr<IEnvelope> envelope) override
-    {
+    void SetEnvelope(boost::shared_ptr<IEnvelope> envelope) override {
         m_wave->envelope = Present(std::move(envelope));
     }
     boost::shared_ptr<IEnvelope> GetEnvelope() const override { return m_wave->envelope; }
     const IEnvelope* GetEnvelopePointer() const override { return m_wave->envelope.get(); }
     IEnvelope* GetEnvelopePointer() override { return m_wave->envelope.get(); }
-    void SetChannelCollection(boost::shared_ptr<CChannelCollection> channels) override
-    {
+    void SetChannelCollection(boost::shared_ptr<CChannelCollection> channels) override {
         m_channels->SetChannelCollection(std::move(channels));
     }
-    boost::shared_ptr<CChannelCollection> GetChannelCollection() const override
-    {
+    boost::shared_ptr<CChannelCollection> GetChannelCollection() const override {
         return m_channels->GetChannelCollection();
     }
-    const CChannelCollection* GetChannelCollectionPointer() const override
-    {
+    const CChannelCollection* GetChannelCollectionPointer() const override {
         return m_channels->GetChannelCollection().get();
     }
     CChannelCollection* GetChannelCollectionPointer() override { return m_channels->GetChannelCollection().get(); }
@@ -170,10 +166,8 @@ public:
 
 private:
     template <typename T>
-    static boost::shared_ptr<T> Present(boost::shared_ptr<T> pointer)
-    {
-        if (!pointer)
-            throw std::invalid_argument("a wave's loop, envelope and channels are never empty");
+    static boost::shared_ptr<T> Present(boost::shared_ptr<T> pointer) {
+        if (!pointer) throw std::invalid_argument("a wave's loop, envelope and channels are never empty");
         return pointer;
     }
 
@@ -185,4 +179,4 @@ private:
 SL_FOR_EACH_FILE_FORMAT(SL_DECLARE_WAVE)
 #undef SL_DECLARE_WAVE
 
-} // namespace SL
+}  // namespace SL

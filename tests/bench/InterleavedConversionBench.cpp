@@ -13,8 +13,7 @@ constexpr int kChannels = 2;
 constexpr int kFrames = 441000;
 
 template <SL::EBitDepth Src>
-std::vector<std::uint8_t> DataChunk()
-{
+std::vector<std::uint8_t> DataChunk() {
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kFrames) * kChannels * SL::BytesPerSample(Src));
     std::uint32_t state = 12345;
     for (auto& b : bytes) {
@@ -26,8 +25,7 @@ std::vector<std::uint8_t> DataChunk()
 
 // range(0): the byte order (1 RIFF, 0 AIFF).
 template <SL::EBitDepth Src, SL::EBitDepth Dst>
-void ConvertDataChunk(benchmark::State& state)
-{
+void ConvertDataChunk(benchmark::State& state) {
     const std::vector<std::uint8_t> bytes = DataChunk<Src>();
     const int byteOrder = static_cast<int>(state.range(0));
     for (auto _ : state) {
@@ -39,11 +37,17 @@ void ConvertDataChunk(benchmark::State& state)
 }
 
 using SL::EBitDepth;
-BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER24, EBitDepth::FLOAT64)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER24, EBitDepth::INTEGER24)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER24, EBitDepth::FLOAT64)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER24, EBitDepth::INTEGER24)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER24, EBitDepth::INTEGER16)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(ConvertDataChunk, EBitDepth::INTEGER16, EBitDepth::FLOAT64)->Arg(1)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

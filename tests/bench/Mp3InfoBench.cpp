@@ -2,10 +2,10 @@
 // importing many files: the goal is under 3 ms for a 60 s file.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "general_tools/Mp3FileInfo.h"
 
@@ -20,9 +20,9 @@ struct Fixture {
         const std::string wav = dir + "/music.wav";
         cbr = dir + "/cbr.mp3";
         vbr = dir + "/vbr.mp3";
-        const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav + " synth 60 sine 220-880 pinknoise vol 0.5 && " +
-                                 "lame --quiet -b 128 --cbr " + wav + " " + cbr + " && lame --quiet -V 4 " + wav + " " +
-                                 vbr + " && id3v2 -2 -t Title -a Artist -A Album " + vbr;
+        const std::string make = "sox -n -r 44100 -c 2 -b 16 " + wav + " synth 60 sine 220-880 pinknoise vol 0.5 && "
+                                 + "lame --quiet -b 128 --cbr " + wav + " " + cbr + " && lame --quiet -V 4 " + wav + " "
+                                 + vbr + " && id3v2 -2 -t Title -a Artist -A Album " + vbr;
         if (std::system(make.c_str()) != 0) std::fprintf(stderr, "could not make the MP3 files (sox, lame, id3v2)\n");
     }
     ~Fixture() {

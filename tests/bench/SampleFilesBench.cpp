@@ -14,12 +14,12 @@
 
 #include <boost/pointer_cast.hpp>
 
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -28,44 +28,35 @@ using SL::CBitDepth;
 using SL::EBitDepth;
 
 // Answers the number of values written, or -1 when the conversion failed.
-int64_t ConvertToStereo16(const std::string& in, const std::string& out)
-{
+int64_t ConvertToStereo16(const std::string& in, const std::string& out) {
     SL::CFileSampleIteratorFactory factory;
     auto input = factory.CreateInputIterator(in);
-    if (!input)
-        return -1;
+    if (!input) return -1;
     const CBitDepth format = input->GetSampleAttribute().GetSampleFormat();
-    if (input->GetSampleAttribute().GetChannelCount() == 1)
-        input = SL::CreateStereoDecorator(format, input);
+    if (input->GetSampleAttribute().GetChannelCount() == 1) input = SL::CreateStereoDecorator(format, input);
     input = SL::CreateBitDepthConvertDecorator(format, CBitDepth::INTEGER16, input);
-    if (!input)
-        return -1;
+    if (!input) return -1;
     auto output = factory.CreateOutputIterator(input->GetSampleAttribute(), out, SL::CWaveFileFormat::WINWAVE);
     auto source = boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<EBitDepth::INTEGER16>>(input);
     auto sink = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<EBitDepth::INTEGER16>>(output);
-    if (!source || !sink)
-        return -1;
+    if (!source || !sink) return -1;
     const int64_t values = SL::CopySamples(*source, *sink);
-    if (!source->IsGood() || !sink->IsGood() || !sink->Finish())
-        return -1;
+    if (!source->IsGood() || !sink->IsGood() || !sink->Finish()) return -1;
     return values;
 }
 
 // The file iterators' block calls around the conversion rule; mono values are doubled.
 template <EBitDepth F>
-int64_t ConvertBlocks(SL::IInputSampleIterator& input, const std::string& out)
-{
+int64_t ConvertBlocks(SL::IInputSampleIterator& input, const std::string& out) {
     auto* source = dynamic_cast<SL::CFileInputSampleIterator<F>*>(&input);
-    if (!source)
-        return -1;
+    if (!source) return -1;
     const bool mono = input.GetSampleAttribute().GetChannelCount() == 1;
     SL::CSampleAttribute attribute = input.GetSampleAttribute();
     attribute.SetSampleFormat(CBitDepth::INTEGER16);
     attribute.SetChannelCount(2);
     auto sink = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<EBitDepth::INTEGER16>>(
         SL::CFileSampleIteratorFactory().CreateOutputIterator(attribute, out, SL::CWaveFileFormat::WINWAVE));
-    if (!sink)
-        return -1;
+    if (!sink) return -1;
     const SL::ConvertSample<F, EBitDepth::INTEGER16> convert;
     std::vector<SL::SampleElement<F>> in(8192);
     std::vector<int16_t> converted(2 * in.size());
@@ -75,23 +66,18 @@ int64_t ConvertBlocks(SL::IInputSampleIterator& input, const std::string& out)
         for (size_t i = 0; i < n; ++i) {
             const int16_t value = convert(in[i]);
             converted[m++] = value;
-            if (mono)
-                converted[m++] = value;
+            if (mono) converted[m++] = value;
         }
-        if (sink->Write(converted.data(), m) != m)
-            return -1;
+        if (sink->Write(converted.data(), m) != m) return -1;
         values += static_cast<int64_t>(m);
     }
-    if (!source->IsGood() || !sink->IsGood() || !sink->Finish())
-        return -1;
+    if (!source->IsGood() || !sink->IsGood() || !sink->Finish()) return -1;
     return values;
 }
 
-int64_t ConvertToStereo16InBlocks(const std::string& in, const std::string& out)
-{
+int64_t ConvertToStereo16InBlocks(const std::string& in, const std::string& out) {
     auto input = SL::CFileSampleIteratorFactory().CreateInputIterator(in);
-    if (!input)
-        return -1;
+    if (!input) return -1;
     return SL::DispatchFileFormat(
         input->GetSampleAttribute().GetSampleFormat().GetCode(),
         [&](auto format) { return ConvertBlocks<decltype(format)::value>(*input, out); }, [] { return int64_t{-1}; });
@@ -99,8 +85,7 @@ int64_t ConvertToStereo16InBlocks(const std::string& in, const std::string& out)
 
 // A file of the format with the given seconds of a 44.1 kHz ramp, written by our writer.
 template <EBitDepth F>
-std::string MakeInput(const std::string& path, int channels, SL::EWaveFileFormat container, int seconds)
-{
+std::string MakeInput(const std::string& path, int channels, SL::EWaveFileFormat container, int seconds) {
     SL::CSampleAttribute attribute(F, 44100.0, channels, 1);
     auto output = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<F>>(
         SL::CFileSampleIteratorFactory().CreateOutputIterator(attribute, path, container));
@@ -112,33 +97,27 @@ std::string MakeInput(const std::string& path, int channels, SL::EWaveFileFormat
     return path;
 }
 
-std::string TempPath(const char* name)
-{
+std::string TempPath(const char* name) {
     const char* folder = std::getenv("TMPDIR");
     return std::string(folder && *folder ? folder : "/tmp") + "/gbx-bench-" + std::to_string(getpid()) + "-" + name;
 }
 
-void Convert(benchmark::State& state, const std::string& in)
-{
+void Convert(benchmark::State& state, const std::string& in) {
     const std::string out = TempPath("out.wav");
     int64_t values = 0;
-    for (auto _ : state)
-        values += ConvertToStereo16(in, out);
+    for (auto _ : state) values += ConvertToStereo16(in, out);
     state.SetItemsProcessed(values);
     std::remove(out.c_str());
 }
 
-void Stereo24AiffToStereo16Wav(benchmark::State& state)
-{
-    const std::string in =
-        MakeInput<EBitDepth::INTEGER24>(TempPath("in24.aiff"), 2, SL::EWaveFileFormat::AIFF, 10);
+void Stereo24AiffToStereo16Wav(benchmark::State& state) {
+    const std::string in = MakeInput<EBitDepth::INTEGER24>(TempPath("in24.aiff"), 2, SL::EWaveFileFormat::AIFF, 10);
     Convert(state, in);
     std::remove(in.c_str());
 }
 BENCHMARK(Stereo24AiffToStereo16Wav)->Unit(benchmark::kMillisecond);
 
-void Unsigned8MonoWavToStereo16Wav(benchmark::State& state)
-{
+void Unsigned8MonoWavToStereo16Wav(benchmark::State& state) {
     const std::string in = MakeInput<EBitDepth::INTEGER8>(TempPath("in8.wav"), 1, SL::EWaveFileFormat::WINWAVE, 10);
     Convert(state, in);
     std::remove(in.c_str());
@@ -146,8 +125,7 @@ void Unsigned8MonoWavToStereo16Wav(benchmark::State& state)
 BENCHMARK(Unsigned8MonoWavToStereo16Wav)->Unit(benchmark::kMillisecond);
 
 int ConvertFile(int64_t (*convert)(const std::string&, const std::string&), const char* in, const char* out,
-                int repeats)
-{
+                int repeats) {
     double best = 1e300;
     int64_t values = 0;
     for (int i = 0; i < repeats; ++i) {
@@ -166,15 +144,13 @@ int ConvertFile(int64_t (*convert)(const std::string&, const std::string&), cons
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "--convert") == 0)
         return ConvertFile(&ConvertToStereo16, argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 3);
     if (argc >= 4 && std::strcmp(argv[1], "--convert-blocks") == 0)
         return ConvertFile(&ConvertToStereo16InBlocks, argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 3);
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

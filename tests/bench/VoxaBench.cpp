@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <stdexcept>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -30,7 +30,8 @@ std::vector<int16_t> MusicLikeSamples(size_t count) {
     std::vector<int16_t> samples(count);
     for (size_t i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / 44100.0;
-        const double v = 8000.0 * std::sin(2 * M_PI * 220.0 * t) + 3000.0 * std::sin(2 * M_PI * 1760.0 * t) + noise(rng);
+        const double v =
+            8000.0 * std::sin(2 * M_PI * 220.0 * t) + 3000.0 * std::sin(2 * M_PI * 1760.0 * t) + noise(rng);
         samples[i] = static_cast<int16_t>(std::lround(std::max(-32768.0, std::min(32767.0, v))));
     }
     return samples;

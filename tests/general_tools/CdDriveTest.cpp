@@ -48,7 +48,7 @@ TEST(CdDrive, TocCommandBlocksByteForByte) {
 struct TocCase {
     const char* name;
     EmulatedDisc disc;
-    std::vector<int32_t> starts;    // tracks then lead-out, as frames
+    std::vector<int32_t> starts;     // tracks then lead-out, as frames
     std::vector<uint8_t> dataFlags;  // per entry
 };
 
@@ -87,8 +87,10 @@ TEST(CdDrive, ReadsTables) {
         {"twelve audio tracks", TwelveTracks(), twelve, Bytes(12, 0)},
         {"enhanced CD keeps session 1", Enhanced(), {Frame(0), Frame(10000), Frame(20000), Frame(30000)}, {0, 0, 0}},
         {"first track 2", StartsAtTrackTwo(), {Frame(0), Frame(5000), Frame(9000)}, {0, 0}},
-        {"full TOC without points", WithoutSessionPoints(),
-         {Frame(0), Frame(10000), Frame(20000), Frame(41400), Frame(60000)}, {0, 0, 0, 1}},
+        {"full TOC without points",
+         WithoutSessionPoints(),
+         {Frame(0), Frame(10000), Frame(20000), Frame(41400), Frame(60000)},
+         {0, 0, 0, 1}},
     };
     for (const TocCase& c : cases) {
         SCOPED_TRACE(c.name);

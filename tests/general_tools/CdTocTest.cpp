@@ -21,11 +21,8 @@ TEST(CdTocTest, ThreeTrackDisc) {
         int index;
         int32_t start, offset, length;
     } rows[] = {
-        {-1, -1, -1, -1},
-        {0, 150, 0, 19850},
-        {1, 20000, 19850, 20000},
-        {2, 40000, 39850, 20000},
-        {3, 60000, 59850, -1},  // the lead-out: a start and an offset, no length
+        {-1, -1, -1, -1},         {0, 150, 0, 19850},    {1, 20000, 19850, 20000},
+        {2, 40000, 39850, 20000}, {3, 60000, 59850, -1},  // the lead-out: a start and an offset, no length
         {4, -1, -1, -1},
     };
     for (const auto& r : rows) {

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <locale.h>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,12 +59,12 @@ const GT::ICharacterCodeConverter& Converter() { return GT::GetCharacterCodeConv
 TEST(CharacterCodeConverterTest, Utf8RoundTripsAgreeWithIconv) {
     const std::string samples[] = {
         "plain ASCII",
-        "\xE3\x81\x82",                                  // U+3042
-        "caf\xC3\xA9 \xE2\x82\xAC",                      // accents, euro sign
-        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",          // Japanese
-        "\xF0\x9F\x8E\xB8 guitar",                       // outside the BMP: a surrogate pair
-        std::string("zero\0inside", 11),                 // lengths, not terminators
-        "\xEF\xBF\xBF\xF4\x8F\xBF\xBF",                  // U+FFFF, U+10FFFF
+        "\xE3\x81\x82",                          // U+3042
+        "caf\xC3\xA9 \xE2\x82\xAC",              // accents, euro sign
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",  // Japanese
+        "\xF0\x9F\x8E\xB8 guitar",               // outside the BMP: a surrogate pair
+        std::string("zero\0inside", 11),         // lengths, not terminators
+        "\xEF\xBF\xBF\xF4\x8F\xBF\xBF",          // U+FFFF, U+10FFFF
     };
     for (const std::string& utf8 : samples) {
         const std::u16string wide = Converter().FromUtf8(utf8);
@@ -79,12 +79,14 @@ TEST(CharacterCodeConverterTest, Utf8RoundTripsAgreeWithIconv) {
 
 TEST(CharacterCodeConverterTest, InvalidUtf8ReadsAsReplacementCharactersLikePython) {
     const std::string samples[] = {
-        "a\xFF" "b",          // never valid
-        "\xE3\x81",           // cut short at the end
-        "\xE3\x81" "A",       // cut short before ASCII: one replacement
-        "\xC0\xAF",           // overlong
-        "\xED\xA0\x80",       // encoded surrogate
-        "\xF4\x90\x80\x80",   // beyond U+10FFFF
+        "a\xFF"
+        "b",         // never valid
+        "\xE3\x81",  // cut short at the end
+        "\xE3\x81"
+        "A",                 // cut short before ASCII: one replacement
+        "\xC0\xAF",          // overlong
+        "\xED\xA0\x80",      // encoded surrogate
+        "\xF4\x90\x80\x80",  // beyond U+10FFFF
         "\x80\x80\xE3\x81\x82\xF0\x9F",
     };
     gbxtest::TempDir dir;
@@ -110,7 +112,10 @@ TEST(CharacterCodeConverterTest, InvalidUtf8ReadsAsReplacementCharactersLikePyth
 }
 
 TEST(CharacterCodeConverterTest, LoneSurrogatesWriteAsReplacementCharacter) {
-    EXPECT_EQ(Converter().ToUtf8(u"a\xD800" u"b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(Converter().ToUtf8(u"a\xD800"
+                                 u"b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(Converter().ToUtf8(u"\xDC00"), "\xEF\xBF\xBD");
     EXPECT_EQ(Converter().ToUtf8(std::u16string(u"x\xD83D")), "x\xEF\xBF\xBD");  // pair cut at the end
 }
@@ -151,10 +156,16 @@ TEST(CharacterCodeConverterTest, AnsiBytesInvalidInTheLocaleReadAsTheUsersLegacy
         std::u16string expected;
     } cases[] = {
         {"C.UTF-8", "en_US.UTF-8", "caf\xE9 \x80 \x9F", "CP1252", u""},
-        {"C", "de_DE", "Gr\xFC\xDF" "e \x93quoted\x94", "CP1252", u""},
+        {"C", "de_DE",
+         "Gr\xFC\xDF"
+         "e \x93quoted\x94",
+         "CP1252", u""},
         {"C.UTF-8", "ja_JP.UTF-8", "\x82\xA0\x83\x5C\x95\x5C", "CP932", u""},  // Shift-JIS kana and kanji
         // Bytes that Windows-1252 leaves undefined still come through.
-        {"C.UTF-8", "en_US.UTF-8", "a\x81\x8D\x8F\x90\x9D" "b", nullptr, u"a\u0081\u008D\u008F\u0090\u009Db"},
+        {"C.UTF-8", "en_US.UTF-8",
+         "a\x81\x8D\x8F\x90\x9D"
+         "b",
+         nullptr, u"a\u0081\u008D\u008F\u0090\u009Db"},
         // Not Shift-JIS either: what cannot be read becomes U+FFFD, nothing is dropped.
         {"C.UTF-8", "ja_JP.UTF-8", "\x82\xA0\xFF", nullptr, u"\u3042\uFFFD"},
         // Valid in the locale: no fall-back, whatever the language.

@@ -107,7 +107,7 @@ TEST(OsKindTest, VersionTable) {
     const struct {
         unsigned major, minor;
         int code;
-    } cases[] = {{3, 51, 0}, {4, 0, 2}, {4, 10, 3}, {4, 90, 4}, {5, 0, 5}, {5, 1, 6}, {5, 2, 7},
+    } cases[] = {{3, 51, 0}, {4, 0, 2}, {4, 10, 3}, {4, 90, 4}, {5, 0, 5},  {5, 1, 6},   {5, 2, 7},
                  {6, 0, 8},  {6, 1, 9}, {6, 2, -1}, {5, 3, -1}, {0, 0, -1}, {10, 0, -1}, {4, 1, -1}};
     for (const auto& c : cases) EXPECT_EQ(GT::OsKindForVersion(c.major, c.minor), c.code) << c.major << "." << c.minor;
     EXPECT_EQ(GT::GetOsKind(), -1);

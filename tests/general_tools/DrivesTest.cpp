@@ -81,7 +81,8 @@ TEST(DrivesTest, SpaceRequiredIsRoundedToClusters) {
     const struct {
         int64_t size;
         int64_t needed;
-    } cases[] = {{0, 0}, {1, cluster}, {cluster, cluster}, {cluster + 1, 2 * cluster}, {10 * cluster - 1, 10 * cluster}};
+    } cases[] = {
+        {0, 0}, {1, cluster}, {cluster, cluster}, {cluster + 1, 2 * cluster}, {10 * cluster - 1, 10 * cluster}};
     for (const auto& c : cases) {
         int64_t needed = -5;
         EXPECT_TRUE(GT::GetDiskSpaceRequired(target, c.size, needed));
@@ -117,7 +118,8 @@ TEST(DrivesTest, VolumeAndItsDiskShareADeviceNumber) {
     int checked = 0;
     for (const platform::Volume& volume : platform::ListVolumes()) {
         struct stat info {};
-        if (volume.kind != platform::VolumeKind::Disk || stat(volume.device.c_str(), &info) != 0 || !S_ISBLK(info.st_mode))
+        if (volume.kind != platform::VolumeKind::Disk || stat(volume.device.c_str(), &info) != 0
+            || !S_ISBLK(info.st_mode))
             continue;
         int fromDevice = 0, fromMount = 0;
         ASSERT_TRUE(GT::GetStorageDeviceNumber(volume.device, fromDevice)) << volume.device;
@@ -153,8 +155,7 @@ bool WaitForMountChange(int fd) {
 TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     for (const char* tool : {"fusefat", "mkfs.vfat", "fusermount"})
         if (!gbxtest::HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
-    if (access("/dev/fuse", R_OK | W_OK) != 0)
-        GTEST_SKIP() << "/dev/fuse cannot be used: " << std::strerror(errno);
+    if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "/dev/fuse cannot be used: " << std::strerror(errno);
 
     gbxtest::TempDir dir;
     const std::string image = dir.File("card.img");
@@ -169,7 +170,8 @@ TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     GT::CDeviceChangeWatcher watcher;
     ASSERT_GE(watcher.FileDescriptor(), 0);
 
-    const auto mounted = gbxtest::Run("fusefat -o rw+ " + gbxtest::Quote(image) + " " + gbxtest::Quote(mount) + " >/dev/null 2>&1");
+    const auto mounted =
+        gbxtest::Run("fusefat -o rw+ " + gbxtest::Quote(image) + " " + gbxtest::Quote(mount) + " >/dev/null 2>&1");
     if (mounted.exitCode != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted.exitCode << ")";
     struct Unmount {
         std::string mount;

@@ -13,42 +13,37 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes FromHex(const std::string& hex)
-{
+Bytes FromHex(const std::string& hex) {
     Bytes out;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         out.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
-std::string ToString(const Bytes& b)
-{
-    return std::string(b.begin(), b.end());
-}
+std::string ToString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
-const std::int32_t k24BitValues[] = {0, 1, -1, 127, 128, 255, 256, -128, -129, 0x123456, -0x123456,
-                                     8388607, -8388608, 0x7FFF00, -2};
+const std::int32_t k24BitValues[] = {0,    1,        -1,        127,     128,      255,      256, -128,
+                                     -129, 0x123456, -0x123456, 8388607, -8388608, 0x7FFF00, -2};
 const std::uint32_t k32BitValues[] = {0u, 1u, 0x12345678u, 0x80000000u, 0xFFFFFFFFu, 0x00FF00FFu, 0xDEADBEEFu};
 
 // python3 packs every value in both byte orders; the hex lines come back in value order.
-std::vector<std::string> PythonPack(const std::string& expression, const std::vector<std::string>& values)
-{
-    const std::string script = "import struct,sys\n"
-                               "for a in sys.argv[1:]:\n"
-                               "    v = int(a)\n"
-                               "    print(" + expression + ")\n";
+std::vector<std::string> PythonPack(const std::string& expression, const std::vector<std::string>& values) {
+    const std::string script =
+        "import struct,sys\n"
+        "for a in sys.argv[1:]:\n"
+        "    v = int(a)\n"
+        "    print("
+        + expression + ")\n";
     const gbxtest::CommandResult r = gbxtest::Python(script, values);
     EXPECT_EQ(r.exitCode, 0);
     std::vector<std::string> lines;
     std::istringstream in(r.output);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     EXPECT_EQ(lines.size(), values.size());
     return lines;
 }
 
-TEST(Endianed, ByteOrderWordAndTests)
-{
+TEST(Endianed, ByteOrderWordAndTests) {
     GT::CEndianed e(GT::kBigEndian);
     EXPECT_TRUE(e.IsBigEndian());
     EXPECT_FALSE(e.IsLittleEndian());
@@ -61,13 +56,11 @@ TEST(Endianed, ByteOrderWordAndTests)
     EXPECT_FALSE(i.IsLittleEndian());
 }
 
-TEST(Endianed, TwentyFourBitLayoutsMatchPython)
-{
+TEST(Endianed, TwentyFourBitLayoutsMatchPython) {
     std::vector<std::string> args;
-    for (std::int32_t v : k24BitValues)
-        args.push_back(std::to_string(v));
-    const auto lines = PythonPack("v.to_bytes(3,'big',signed=True).hex() + ' ' + v.to_bytes(3,'little',signed=True).hex()",
-                                  args);
+    for (std::int32_t v : k24BitValues) args.push_back(std::to_string(v));
+    const auto lines =
+        PythonPack("v.to_bytes(3,'big',signed=True).hex() + ' ' + v.to_bytes(3,'little',signed=True).hex()", args);
     ASSERT_EQ(lines.size(), args.size());
     const GT::CEndianed big(0), little(1);
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -87,15 +80,14 @@ TEST(Endianed, TwentyFourBitLayoutsMatchPython)
     }
 }
 
-TEST(Endianed, TwentyFourBitEdges)
-{
+TEST(Endianed, TwentyFourBitEdges) {
     struct Case {
         const char* bytes;
         int order;
         std::int32_t expected;
     };
     const Case cases[] = {
-        {"800000", 0, -8388608}, {"800000", 1, 128}, {"ffffff", 0, -1}, {"ffffff", 1, -1},
+        {"800000", 0, -8388608}, {"800000", 1, 128},      {"ffffff", 0, -1},       {"ffffff", 1, -1},
         {"7fffff", 0, 8388607},  {"000080", 1, -8388608}, {"123456", 7, 0x563412},  // any order but 0 reads LSB first
     };
     for (const Case& c : cases) {
@@ -110,8 +102,7 @@ TEST(Endianed, TwentyFourBitEdges)
     EXPECT_EQ(Bytes(out, out + 3), FromHex("785634"));
 }
 
-TEST(Endianed, ConvertByteOrderReversesOnlyForeignOrder)
-{
+TEST(Endianed, ConvertByteOrderReversesOnlyForeignOrder) {
     const Bytes data = FromHex("0102030405060708090a");
     Bytes b = data;
     GT::CEndianed(1).ConvertByteOrder(b.data(), int(b.size()));
@@ -123,18 +114,15 @@ TEST(Endianed, ConvertByteOrderReversesOnlyForeignOrder)
     EXPECT_EQ(b, FromHex("0a090807060504030201"));
 }
 
-TEST(EndianedStreamUtilities, ThirtyTwoBitLayoutsMatchPython)
-{
+TEST(EndianedStreamUtilities, ThirtyTwoBitLayoutsMatchPython) {
     std::vector<std::string> args;
-    for (std::uint32_t v : k32BitValues)
-        args.push_back(std::to_string(v));
+    for (std::uint32_t v : k32BitValues) args.push_back(std::to_string(v));
     const auto lines = PythonPack("struct.pack('>I', v).hex() + ' ' + struct.pack('<I', v).hex()", args);
     ASSERT_EQ(lines.size(), args.size());
     for (int order : {0, 1}) {
         const GT::CEndianedStreamUtilities u(order);
         std::ostringstream out;
-        for (std::uint32_t v : k32BitValues)
-            u.Write32(out, v);
+        for (std::uint32_t v : k32BitValues) u.Write32(out, v);
         ASSERT_TRUE(out.good());
         Bytes expected;
         for (const std::string& line : lines) {
@@ -154,8 +142,7 @@ TEST(EndianedStreamUtilities, ThirtyTwoBitLayoutsMatchPython)
     }
 }
 
-TEST(EndianedStreamUtilities, FailedOrShortReadLeavesTheValue)
-{
+TEST(EndianedStreamUtilities, FailedOrShortReadLeavesTheValue) {
     for (const char* contents : {"", "\x01", "\x01\x02\x03"}) {
         for (int order : {0, 1}) {
             SCOPED_TRACE(::testing::Message() << std::string(contents).size() << " bytes, order " << order);
@@ -174,8 +161,7 @@ TEST(EndianedStreamUtilities, FailedOrShortReadLeavesTheValue)
     EXPECT_EQ(v, 7u);
 }
 
-TEST(EndianedStreamUtilities, WriteTakesACopy)
-{
+TEST(EndianedStreamUtilities, WriteTakesACopy) {
     const std::uint32_t value = 0x01020304u;
     std::ostringstream out;
     GT::CEndianedStreamUtilities(0).Write32(out, &value);
@@ -183,8 +169,7 @@ TEST(EndianedStreamUtilities, WriteTakesACopy)
     EXPECT_EQ(out.str(), std::string("\x01\x02\x03\x04", 4));
 }
 
-TEST(ByteFunctions, ReverseAndSwap)
-{
+TEST(ByteFunctions, ReverseAndSwap) {
     struct Case {
         const char* in;
         const char* reversed;
@@ -202,8 +187,7 @@ TEST(ByteFunctions, ReverseAndSwap)
     EXPECT_EQ(GT::SwapBytes32(0xFF000080u), 0x800000FFu);
 }
 
-TEST(ByteFunctions, BytesToInteger)
-{
+TEST(ByteFunctions, BytesToInteger) {
     struct Case {
         const char* bytes;
         bool bigEndian;
@@ -214,7 +198,7 @@ TEST(ByteFunctions, BytesToInteger)
         {"", false, 0},
         {"0102", true, 258},
         {"0102", false, 513},
-        {"0102030405", true, 0x02030405},   // the last four folded in survive
+        {"0102030405", true, 0x02030405},  // the last four folded in survive
         {"0102030405", false, 0x04030201},
         {"ffffffff", true, -1},
         {"80000000", true, static_cast<int>(0x80000000u)},
@@ -226,8 +210,7 @@ TEST(ByteFunctions, BytesToInteger)
     }
 }
 
-TEST(ByteFunctions, Utf16BytesToWide)
-{
+TEST(ByteFunctions, Utf16BytesToWide) {
     EXPECT_EQ(GT::Utf16BytesToWide(FromHex("004100"), true), u"A");
     EXPECT_EQ(GT::Utf16BytesToWide(FromHex("4100"), false), u"A");
     EXPECT_EQ(GT::Utf16BytesToWide(FromHex("feff30423044"), true), u"\uFEFF\u3042\u3044");
@@ -236,4 +219,4 @@ TEST(ByteFunctions, Utf16BytesToWide)
     EXPECT_EQ(GT::Utf16BytesToWide(FromHex("41"), false), u"");
 }
 
-} // namespace
+}  // namespace

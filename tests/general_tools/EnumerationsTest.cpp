@@ -13,11 +13,9 @@ using Pair = GT::CPairTable::Pair;
 class CColour : public GT::CEnumeration<CColour> {
 public:
     using CEnumeration::CEnumeration;
-    static const GT::CStringTable& GetStringTable()
-    {
+    static const GT::CStringTable& GetStringTable() {
         // Key 4 is present but nameless, so it never counts as valid.
-        static const GT::CStringTable table({{3, "RED"}, {1, "GREEN"}, {7, "BLUE"}, {4, ""}, {9, "NINE"}},
-                                            {-1, ""});
+        static const GT::CStringTable table({{3, "RED"}, {1, "GREEN"}, {7, "BLUE"}, {4, ""}, {9, "NINE"}}, {-1, ""});
         return table;
     }
 };
@@ -25,8 +23,7 @@ public:
 class CShape : public GT::CEnumeration<CShape> {
 public:
     using CEnumeration::CEnumeration;
-    static const GT::CStringTable& GetStringTable()
-    {
+    static const GT::CStringTable& GetStringTable() {
         static const GT::CStringTable table({{3, "SQUARE"}, {-1, "NONE"}, {5, ""}}, {-1, ""});
         return table;
     }
@@ -37,8 +34,7 @@ protected:
     GT::CStringTable table{{{1, "A"}, {2, "B"}, {2, "B2"}}, {-1, ""}};
 };
 
-TEST_F(PairTableTest, LookupsAnswerFirstMatchOrTheDefaultPair)
-{
+TEST_F(PairTableTest, LookupsAnswerFirstMatchOrTheDefaultPair) {
     EXPECT_EQ(table.IndexOfKey(3), 3);
     EXPECT_EQ(table.ValueOfKey(3), "");
     EXPECT_EQ(table.IndexOfKey(2), 1);
@@ -46,15 +42,14 @@ TEST_F(PairTableTest, LookupsAnswerFirstMatchOrTheDefaultPair)
     EXPECT_EQ(table.KeyOfValue("C"), -1);
     EXPECT_EQ(table.IndexOfValue("b"), 3);  // case matters
     EXPECT_EQ(table.IndexOfValue("B2"), 2);
-    EXPECT_EQ(table.IndexOfValue(""), 3);    // the default pair is never searched
+    EXPECT_EQ(table.IndexOfValue(""), 3);  // the default pair is never searched
     EXPECT_EQ(table.IndexOfKey(-1), 3);
     EXPECT_EQ(table.PairOfValue("A"), Pair(1, "A"));
     EXPECT_EQ(table.GetPairCount(), 4);
     EXPECT_EQ(table.GetRealPairCount(), 3);
 }
 
-TEST_F(PairTableTest, AssignReplacesThePairsAndAppendsTheDefault)
-{
+TEST_F(PairTableTest, AssignReplacesThePairsAndAppendsTheDefault) {
     GT::CPairTable& base = table;
     base.Assign({{5, "E"}}, {0, "zero"});
     EXPECT_EQ(table.GetPairCount(), 2);
@@ -63,8 +58,7 @@ TEST_F(PairTableTest, AssignReplacesThePairsAndAppendsTheDefault)
     EXPECT_EQ(table.GetPair(1), Pair(0, "zero"));
 }
 
-TEST(PairTable, OnlyTheDefaultPairAnswersIndexZero)
-{
+TEST(PairTable, OnlyTheDefaultPairAnswersIndexZero) {
     const GT::CPairTable table({}, {-1, "none"});
     EXPECT_EQ(table.IndexOfKey(-1), 0);
     EXPECT_EQ(table.IndexOfKey(42), 0);
@@ -73,15 +67,13 @@ TEST(PairTable, OnlyTheDefaultPairAnswersIndexZero)
     EXPECT_EQ(table.KeyOfValue("x"), -1);
 }
 
-TEST(PairTable, IndexOutsideTheTableGivesTheDefaultPair)
-{
+TEST(PairTable, IndexOutsideTheTableGivesTheDefaultPair) {
     const GT::CPairTable table({{1, "A"}}, {-1, ""});
     EXPECT_EQ(table.GetPair(5), Pair(-1, ""));
     EXPECT_EQ(table.GetPair(-1), Pair(-1, ""));
 }
 
-TEST(Enumeration, BuildsFromValuesAndNamesInItsTable)
-{
+TEST(Enumeration, BuildsFromValuesAndNamesInItsTable) {
     struct Case {
         int value;
         const char* name;
@@ -96,8 +88,7 @@ TEST(Enumeration, BuildsFromValuesAndNamesInItsTable)
     EXPECT_EQ(CColour().GetValue(), 3);  // the first row, not the smallest key
 }
 
-TEST(Enumeration, OutsideTheTableThrowsWithDescriptionBounds)
-{
+TEST(Enumeration, OutsideTheTableThrowsWithDescriptionBounds) {
     // Minimum and maximum are the first and last real keys, in table order.
     const auto expectError = [](auto make) {
         try {
@@ -118,16 +109,14 @@ TEST(Enumeration, OutsideTheTableThrowsWithDescriptionBounds)
     expectError([] { CColour(1).CreateInstanceByName("PINK"); });
 }
 
-TEST(Enumeration, MinusOneAndEmptyNameWorkWhenARealPairHasThem)
-{
+TEST(Enumeration, MinusOneAndEmptyNameWorkWhenARealPairHasThem) {
     EXPECT_EQ(CShape(-1).ToString(), "NONE");
     EXPECT_EQ(CShape("NONE").GetValue(), -1);
     EXPECT_THROW(CShape(std::string()), GT::IRangedNumber<int>::CError);
     EXPECT_FALSE(CShape().IsValid(5));
 }
 
-TEST(Enumeration, IsValidTestsTheArgument)
-{
+TEST(Enumeration, IsValidTestsTheArgument) {
     const CColour red(3);
     EXPECT_TRUE(red.IsValid(7));
     EXPECT_FALSE(red.IsValid(4));  // key present, name empty
@@ -135,8 +124,7 @@ TEST(Enumeration, IsValidTestsTheArgument)
     EXPECT_FALSE(red.IsValid(-1));
 }
 
-TEST(Enumeration, CreateInstanceKeepsTheRunTimeClass)
-{
+TEST(Enumeration, CreateInstanceKeepsTheRunTimeClass) {
     const CColour red(3);
     const std::unique_ptr<GT::IRangedNumber<int>> blue = red.CreateInstance(7);
     ASSERT_TRUE(blue);
@@ -149,8 +137,7 @@ TEST(Enumeration, CreateInstanceKeepsTheRunTimeClass)
     EXPECT_EQ(red.GetValue(), 3);
 }
 
-TEST(Enumeration, AssignCopiesOnlyFromTheSameClass)
-{
+TEST(Enumeration, AssignCopiesOnlyFromTheSameClass) {
     CColour colour(3);
     const CShape shape(-1);
     EXPECT_NO_THROW(colour.Assign(shape));
@@ -161,8 +148,7 @@ TEST(Enumeration, AssignCopiesOnlyFromTheSameClass)
     EXPECT_EQ(colour.GetValue(), 9);
 }
 
-TEST(Enumeration, EqualityByValueAndCopies)
-{
+TEST(Enumeration, EqualityByValueAndCopies) {
     const CColour a(7);
     CColour b(3);
     EXPECT_NE(a, b);
@@ -172,8 +158,7 @@ TEST(Enumeration, EqualityByValueAndCopies)
     EXPECT_EQ(asInterface.ToString(), "BLUE");
 }
 
-TEST(EnumerationDescription, RangeStepIteratorAndNames)
-{
+TEST(EnumerationDescription, RangeStepIteratorAndNames) {
     const GT::IRangedNumberDescription<int>& d = CColour(1).GetDescription();
     EXPECT_EQ(&d, &CColour::Description());  // one description per enumeration
     EXPECT_EQ(d.GetMinimum(), 3);
@@ -182,13 +167,11 @@ TEST(EnumerationDescription, RangeStepIteratorAndNames)
     EXPECT_EQ(d.ToString(7), "BLUE");
     EXPECT_EQ(d.ToString(2), "");
     std::vector<int> keys;
-    for (auto it = d.CreateIterator(); it->HasNext();)
-        keys.push_back(it->Next());
+    for (auto it = d.CreateIterator(); it->HasNext();) keys.push_back(it->Next());
     EXPECT_EQ(keys, (std::vector<int>{3, 1, 7, 4, 9}));
 }
 
-TEST(EnumerationDescription, TableOfOnlyTheDefaultPair)
-{
+TEST(EnumerationDescription, TableOfOnlyTheDefaultPair) {
     const GT::CPairTable table({}, {-1, ""});
     const GT::CEnumerationDescription d(table);
     EXPECT_EQ(d.GetMinimum(), 0);
@@ -196,8 +179,7 @@ TEST(EnumerationDescription, TableOfOnlyTheDefaultPair)
     EXPECT_FALSE(d.CreateIterator()->HasNext());
 }
 
-TEST(RangedNumberDescription, TrackNumbersZeroTo65535)
-{
+TEST(RangedNumberDescription, TrackNumbersZeroTo65535) {
     const GT::CRangedNumberDescription<int> d(0, 65535, 1);
     EXPECT_EQ(d.GetMinimum(), 0);
     EXPECT_EQ(d.GetMaximum(), 65535);
@@ -206,31 +188,26 @@ TEST(RangedNumberDescription, TrackNumbersZeroTo65535)
     EXPECT_EQ(d.ToString(65535), "65535");
     int count = 0;
     int expected = 0;
-    for (auto it = d.CreateIterator(); it->HasNext(); ++count)
-        ASSERT_EQ(it->Next(), expected++);
+    for (auto it = d.CreateIterator(); it->HasNext(); ++count) ASSERT_EQ(it->Next(), expected++);
     EXPECT_EQ(count, 65536);
 }
 
-TEST(RangedNumberDescription, StepsAndTheTopOfTheIntRange)
-{
+TEST(RangedNumberDescription, StepsAndTheTopOfTheIntRange) {
     std::vector<int> values;
     const GT::CRangedNumberDescription<int> d(-3, 4, 3);
-    for (auto it = d.CreateIterator(); it->HasNext();)
-        values.push_back(it->Next());
+    for (auto it = d.CreateIterator(); it->HasNext();) values.push_back(it->Next());
     EXPECT_EQ(values, (std::vector<int>{-3, 0, 3}));
 
     const GT::CRangedNumberDescription<int> top(2147483640, 2147483646, 1);
     int count = 0;
-    for (auto it = top.CreateIterator(); it->HasNext(); ++count)
-        it->Next();
+    for (auto it = top.CreateIterator(); it->HasNext(); ++count) it->Next();
     EXPECT_EQ(count, 7);
 }
 
-TEST(RangedNumberDescription, RefusesBadArguments)
-{
+TEST(RangedNumberDescription, RefusesBadArguments) {
     EXPECT_THROW(GT::CRangedNumberDescription<int>(5, 4, 1), std::invalid_argument);
     EXPECT_THROW(GT::CRangedNumberDescription<int>(0, 10, 0), std::invalid_argument);
     EXPECT_THROW(GT::CRangedNumberDescription<int>(0, 2147483647, 1), std::invalid_argument);
 }
 
-} // namespace
+}  // namespace

@@ -34,7 +34,7 @@ TEST_F(FilesTest, ExistenceTests) {
         bool file;
         bool folder;
     } cases[] = {
-        {dir.File("a.wav"), true, false},   {dir.File("sub"), false, true},   {dir.File("sub/"), false, true},
+        {dir.File("a.wav"), true, false},    {dir.File("sub"), false, true},      {dir.File("sub/"), false, true},
         {dir.File("missing"), false, false}, {dir.Path() + "\\sub", false, true},  // either separator names the folder
         {dir.File("a:b"), false, false},
     };
@@ -49,9 +49,7 @@ TEST_F(FilesTest, ExistenceTests) {
 
 TEST_F(FilesTest, FileSizeIsSixtyFourBit) {
     const std::string big = dir.File("big.wav");
-    {
-        std::ofstream out(big, std::ios::binary);
-    }
+    { std::ofstream out(big, std::ios::binary); }
     const int64_t size = (int64_t{5} << 30) + 3;  // past both 2 GiB and 4 GiB, sparse
     ASSERT_EQ(truncate(big.c_str(), size), 0);
     int64_t got = -1;
@@ -81,7 +79,8 @@ TEST_F(FilesTest, ListDirectoryAppendsFoldersAndFiles) {
     gbxtest::WriteText(dir.File(".hidden"), "x");
     fs::create_symlink(dir.File("gone"), dir.File("dangling"));
     EXPECT_TRUE(GT::ListDirectory(dir.Path() + "/", folders, files));
-    EXPECT_EQ(folders, (std::vector<std::string>{"kept", dir.File("b folder"), dir.File("dangling"), dir.File("empty")}));
+    EXPECT_EQ(folders,
+              (std::vector<std::string>{"kept", dir.File("b folder"), dir.File("dangling"), dir.File("empty")}));
     EXPECT_EQ(files, (std::vector<std::string>{dir.File("a.mp3"), dir.File("c.wav")}));
 
     EXPECT_FALSE(GT::ListDirectory(dir.File("missing"), folders, files));
@@ -144,11 +143,11 @@ TEST_F(FilesTest, ResolveShortcutFollowsSymbolicLinks) {
         std::string path;
         std::string result;
     } cases[] = {
-        {song, song},                                 // an existing file comes back unchanged
-        {dir.File("link"), real},                      // a link is followed
-        {dir.File("other"), real},                     // a missing p tries p.lnk
+        {song, song},               // an existing file comes back unchanged
+        {dir.File("link"), real},   // a link is followed
+        {dir.File("other"), real},  // a missing p tries p.lnk
         {dir.File("other.lnk"), real},
-        {dir.File("plain.lnk"), dir.File("plain.lnk")}, // not a link: unchanged
+        {dir.File("plain.lnk"), dir.File("plain.lnk")},  // not a link: unchanged
         {dir.File("nothing"), dir.File("nothing")},
     };
     for (const auto& c : cases) EXPECT_EQ(GT::ResolveShortcut(c.path), c.result) << c.path;
@@ -174,8 +173,8 @@ TEST_F(FilesTest, OpenWithShellStartsXdgOpen) {
     const std::string bin = dir.File("bin");
     fs::create_directory(bin);
     const std::string record = dir.File("opened");
-    gbxtest::WriteText(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > " + gbxtest::Quote(record) + ".part && mv " +
-                                              gbxtest::Quote(record) + ".part " + gbxtest::Quote(record) + "\n");
+    gbxtest::WriteText(bin + "/xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > " + gbxtest::Quote(record) + ".part && mv "
+                                              + gbxtest::Quote(record) + ".part " + gbxtest::Quote(record) + "\n");
     chmod((bin + "/xdg-open").c_str(), 0755);
     gbxtest::ScopedEnvironment path("PATH", bin + ":/usr/bin:/bin");
     ASSERT_TRUE(GT::OpenWithShell(dir.File("manual file.pdf")));

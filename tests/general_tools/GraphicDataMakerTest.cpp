@@ -23,12 +23,8 @@ TEST(GraphicDataMaker, PackPixels) {
         Bytes group;
         uint8_t packed;
     } cases[] = {
-        {{1}, 0x80},
-        {{1, 0, 0, 0, 0, 0, 0, 1}, 0x81},
-        {{0, 1}, 0x40},
-        {{1, 1, 1, 1, 1, 1, 1, 1}, 0xFF},
-        {{}, 0x00},
-        {{0, 0, 0, 0, 0, 0, 0, 0}, 0x00},
+        {{1}, 0x80}, {{1, 0, 0, 0, 0, 0, 0, 1}, 0x81}, {{0, 1}, 0x40}, {{1, 1, 1, 1, 1, 1, 1, 1}, 0xFF},
+        {{}, 0x00},  {{0, 0, 0, 0, 0, 0, 0, 0}, 0x00},
     };
     for (const auto& c : cases) EXPECT_EQ(AGraphicDataMaker::PackPixels(c.group), c.packed);
 }

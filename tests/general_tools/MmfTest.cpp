@@ -135,7 +135,7 @@ TEST_F(MmfTest, CrashedFirstInstanceNeverBlocksALaterStart) {
     GT::CMmf next;
     ASSERT_TRUE(next.CreateInstanceLock("GbxTest"));
     EXPECT_TRUE(next.IsFirstInstance());
-    EXPECT_EQ(StoredWindow(), 0u);  // the crashed holder's window is forgotten
+    EXPECT_EQ(StoredWindow(), 0u);                   // the crashed holder's window is forgotten
     EXPECT_GE(next.Lock().ListenerDescriptor(), 0);  // its socket was replaced
     ASSERT_TRUE(next.StoreInstanceWindow());
     EXPECT_EQ(SecondInstance(), "made later");

@@ -113,7 +113,7 @@ TEST(Mp3FileInfo, BitRatesAndFrameLengths) {
     EXPECT_EQ(GT::GetMpegFrameLength(FrameHeader(9, false, true).data()), 418);
     EXPECT_EQ(GT::GetMpegFrameLength(FrameHeader(0).data()), 0);  // free format: the padding bit alone
     // MPEG-2 Layer III holds 576 samples a frame, Layer I counts 4-byte slots.
-    const uint8_t mpeg2[] = {0xFF, 0xF3, 0x80, 0xC4};   // 64 kbit/s, 22.05 kHz
+    const uint8_t mpeg2[] = {0xFF, 0xF3, 0x80, 0xC4};  // 64 kbit/s, 22.05 kHz
     EXPECT_EQ(GT::GetMpegFrameLength(mpeg2), 208);
     const uint8_t layer1[] = {0xFF, 0xFF, 0x90, 0xC4};  // 288 kbit/s, 44.1 kHz
     EXPECT_EQ(GT::GetMpegFrameLength(layer1), 312);
@@ -151,10 +151,12 @@ TEST(Mp3FileInfo, ReadsTags) {
         {"2.3 UTF-16 with BOM", Tag(3, Id3Frame(3, "TIT2", utf16Title)), 0x0300, CMp3FileInfo::kTitle,
          "Song\xE3\x81\x82", 2},
         {"2.3 track", Tag(3, Id3Frame(3, "TRCK", Text(0, "3/12"))), 0x0300, CMp3FileInfo::kTrack, "3/12", 1},
-        {"2.4 UTF-8", Tag(4, Id3Frame(4, "TPE1", Text(3, "Art\xC3\xA9"))), 0x0400, CMp3FileInfo::kArtist,
-         "Art\xC3\xA9", 4},
+        {"2.4 UTF-8", Tag(4, Id3Frame(4, "TPE1", Text(3, "Art\xC3\xA9"))), 0x0400, CMp3FileInfo::kArtist, "Art\xC3\xA9",
+         4},
         {"2.4 UTF-16BE", Tag(4, Id3Frame(4, "TALB", {2, 0x30, 0x42, 0, 'A'})), 0x0400, CMp3FileInfo::kAlbum,
-         "\xE3\x81\x82" "A", 3},
+         "\xE3\x81\x82"
+         "A",
+         3},
         {"comment", Tag(3, Id3Frame(3, "COMM", Text(0, "engxNice"))), 0x0300, CMp3FileInfo::kComment, "Nice", 1},
         {"extended header", Tag(3, extended, 0x40), 0x0300, CMp3FileInfo::kAlbum, "Ext Album", 1},
         {"frame flag byte", Tag(4, flagged), 0x0400, CMp3FileInfo::kArtist, "Flagged", 1},
@@ -256,7 +258,7 @@ TEST(Mp3FileInfo, HostileTagsFailCleanly) {
 }
 
 TEST(Mp3FileInfo, MutatedFilesNeverFault) {
-    Bytes seed = Tag(3, Id3Frame(3, "TIT2", Text(1, "seed")) );
+    Bytes seed = Tag(3, Id3Frame(3, "TIT2", Text(1, "seed")));
     Append(seed, Id3Frame(3, "COMM", Text(0, "engxcomment")));
     seed = Tag(3, Bytes(seed.begin() + 10, seed.end()));
     Append(seed, CbrAudio(6000));
@@ -269,7 +271,8 @@ TEST(Mp3FileInfo, MutatedFilesNeverFault) {
         if (round % 5 == 0) file.resize(rng() % file.size());
         CMp3FileInfo info;
         ReadFrom(info, file);
-        for (int f = 0; f < CMp3FileInfo::kTextFieldCount; ++f) CMp3FileInfo::DecodeText(info.texts[f], info.encodings[f]);
+        for (int f = 0; f < CMp3FileInfo::kTextFieldCount; ++f)
+            CMp3FileInfo::DecodeText(info.texts[f], info.encodings[f]);
     }
 }
 
@@ -323,8 +326,10 @@ struct ProbeResult {
 
 ProbeResult Probe(const std::string& path) {
     ProbeResult r;
-    auto out = gbxtest::Run("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,bit_rate "
-                            "-show_entries format=duration -of default=nw=1 " + gbxtest::Quote(path));
+    auto out = gbxtest::Run(
+        "ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,bit_rate "
+        "-show_entries format=duration -of default=nw=1 "
+        + gbxtest::Quote(path));
     std::istringstream lines(out.output);
     std::string line;
     while (std::getline(lines, line)) {
@@ -344,8 +349,10 @@ TEST(Mp3FileInfo, AgreesWithFfprobeOnEncodedFiles) {
         if (!gbxtest::HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
     gbxtest::TempDir dir;
     const std::string wav = dir.File("music.wav");
-    ASSERT_EQ(gbxtest::Run("sox -n -r 44100 -c 2 -b 16 " + gbxtest::Quote(wav) +
-                           " synth 12 sine 220-880 pinknoise vol 0.5 2>&1").exitCode, 0);
+    ASSERT_EQ(gbxtest::Run("sox -n -r 44100 -c 2 -b 16 " + gbxtest::Quote(wav)
+                           + " synth 12 sine 220-880 pinknoise vol 0.5 2>&1")
+                  .exitCode,
+              0);
     const struct {
         const char* name;
         const char* lame;
@@ -361,8 +368,10 @@ TEST(Mp3FileInfo, AgreesWithFfprobeOnEncodedFiles) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string mp3 = dir.File(std::string(c.name) + ".mp3");
-        ASSERT_EQ(gbxtest::Run(std::string("lame --quiet ") + c.lame + " " + gbxtest::Quote(wav) + " " +
-                               gbxtest::Quote(mp3)).exitCode, 0);
+        ASSERT_EQ(
+            gbxtest::Run(std::string("lame --quiet ") + c.lame + " " + gbxtest::Quote(wav) + " " + gbxtest::Quote(mp3))
+                .exitCode,
+            0);
         if (*c.tagger) {
             ASSERT_EQ(gbxtest::Run(std::string(c.tagger) + " " + gbxtest::Quote(mp3) + " >/dev/null").exitCode, 0);
         }

@@ -15,9 +15,8 @@ TEST(PathsTest, IsValidPathName) {
         const char* path;
         bool valid;
     } cases[] = {
-        {"C:/a", true},        {"C:a:b", false},  {"\\\\server\\share", true}, {"C:\\a\\\\b", false},
-        {":a", false},         {"", true},        {"a\\b", true},              {"\\\\\\x", false},
-        {"/home/me/x.wav", true},
+        {"C:/a", true}, {"C:a:b", false}, {"\\\\server\\share", true}, {"C:\\a\\\\b", false},    {":a", false},
+        {"", true},     {"a\\b", true},   {"\\\\\\x", false},          {"/home/me/x.wav", true},
     };
     for (const auto& c : cases) EXPECT_EQ(GT::IsValidPathName(c.path), c.valid) << c.path;
 }
@@ -28,8 +27,11 @@ TEST(PathsTest, ConvertPathSlashes) {
         bool toSlash;
         const char* result;
     } cases[] = {
-        {"C:/a/b", false, "C:\\a\\b"}, {"C:\\a\\b", true, "C:/a/b"}, {"a/b\\c", true, "a/b/c"},
-        {"a/b\\c", false, "a\\b\\c"},  {"", true, ""},
+        {"C:/a/b", false, "C:\\a\\b"},
+        {"C:\\a\\b", true, "C:/a/b"},
+        {"a/b\\c", true, "a/b/c"},
+        {"a/b\\c", false, "a\\b\\c"},
+        {"", true, ""},
     };
     for (const auto& c : cases) EXPECT_EQ(GT::ConvertPathSlashes(c.path, c.toSlash), c.result) << c.path;
 }
@@ -40,11 +42,19 @@ TEST(PathsTest, AdjustTrailingBackslash) {
         bool add;
         const char* result;
     } cases[] = {
-        {"C:\\a\\", false, "C:\\a"}, {"C:", false, "C:\\"},   {"", true, "\\"},         {"", false, ""},
-        {"C:\\a", true, "C:\\a\\"},  {"C:\\a\\", true, "C:\\a\\"}, {"C:\\", false, "C:\\"}, {"\\", false, "\\"},
-        {"a\\\\", false, "a\\"},      {"\\\\srv\\share", false, "\\\\srv\\share\\"},
+        {"C:\\a\\", false, "C:\\a"},
+        {"C:", false, "C:\\"},
+        {"", true, "\\"},
+        {"", false, ""},
+        {"C:\\a", true, "C:\\a\\"},
+        {"C:\\a\\", true, "C:\\a\\"},
+        {"C:\\", false, "C:\\"},
+        {"\\", false, "\\"},
+        {"a\\\\", false, "a\\"},
+        {"\\\\srv\\share", false, "\\\\srv\\share\\"},
     };
-    for (const auto& c : cases) EXPECT_EQ(GT::AdjustTrailingBackslash(c.path, c.add), c.result) << c.path << " " << c.add;
+    for (const auto& c : cases)
+        EXPECT_EQ(GT::AdjustTrailingBackslash(c.path, c.add), c.result) << c.path << " " << c.add;
 }
 
 TEST(PathsTest, SplitPath) {
@@ -110,9 +120,15 @@ TEST(PathsTest, RootPaths) {
         bool root;
         bool anySlash;
     } cases[] = {
-        {"C:/", true, true},   {"C:", true, true},           {"//server/share", true, true},
-        {"//server/", false, false}, {"C:/a", false, false}, {"C:\\", true, true},
-        {"\\\\srv\\share", false, true}, {"/", false, false}, {"1:/", false, false},
+        {"C:/", true, true},
+        {"C:", true, true},
+        {"//server/share", true, true},
+        {"//server/", false, false},
+        {"C:/a", false, false},
+        {"C:\\", true, true},
+        {"\\\\srv\\share", false, true},
+        {"/", false, false},
+        {"1:/", false, false},
         {"//s/share/x", false, false},
     };
     for (const auto& c : cases) {
@@ -145,7 +161,7 @@ TEST(PathsTest, PathParts) {
         {"dir/", '/', "dir/", "", ""},
         {"", '/', "", "", ""},
         {"say \"hi\"/x\\y.wav", '/', "say \"hi\"/", "x\\y", ".wav"},  // quotes and backslashes survive
-        {"q\"a/b\"c.txt", '/', "q\"a/", "b\"c", ".txt"},            // a quote does not protect a separator
+        {"q\"a/b\"c.txt", '/', "q\"a/", "b\"c", ".txt"},              // a quote does not protect a separator
         {"C:\\songs\\a.mp3", '\\', "C:\\songs\\", "a", ".mp3"},
     };
     for (const auto& c : cases) {

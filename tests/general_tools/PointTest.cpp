@@ -6,8 +6,7 @@
 
 namespace {
 
-TEST(PointTest, DefaultIsOriginAndEqualityIsMemberwise)
-{
+TEST(PointTest, DefaultIsOriginAndEqualityIsMemberwise) {
     const GT::CPointT<double> origin;
     EXPECT_EQ(origin.x, 0.0);
     EXPECT_EQ(origin.y, 0.0);
@@ -20,4 +19,4 @@ TEST(PointTest, DefaultIsOriginAndEqualityIsMemberwise)
     static_assert(sizeof(GT::CPointT<double>) == 16, "two doubles, x then y");
 }
 
-} // namespace
+}  // namespace

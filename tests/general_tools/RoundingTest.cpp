@@ -12,15 +12,13 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::uint64_t Bits(double d)
-{
+std::uint64_t Bits(double d) {
     std::uint64_t b;
     std::memcpy(&b, &d, sizeof b);
     return b;
 }
 
-TEST(Round, HalfAwayFromZeroBitForBit)
-{
+TEST(Round, HalfAwayFromZeroBitForBit) {
     struct Case {
         double x;
         double expected;
@@ -53,15 +51,14 @@ TEST(Round, HalfAwayFromZeroBitForBit)
     EXPECT_TRUE(std::isnan(GT::Round(kNaN)));
 }
 
-TEST(Clamp, SignedEightBitTruncatesAndSendsNaNHigh)
-{
+TEST(Clamp, SignedEightBitTruncatesAndSendsNaNHigh) {
     struct Case {
         double x;
         std::int8_t expected;
     };
     const Case cases[] = {
-        {200.0, 127}, {-200.0, -127}, {12.9, 12}, {-12.9, -12}, {kNaN, 127},
-        {-127.0, -127}, {127.0, 127}, {kInf, 127}, {-kInf, -127}, {-127.5, -127},
+        {200.0, 127},   {-200.0, -127}, {12.9, 12},  {-12.9, -12},  {kNaN, 127},
+        {-127.0, -127}, {127.0, 127},   {kInf, 127}, {-kInf, -127}, {-127.5, -127},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
@@ -69,8 +66,7 @@ TEST(Clamp, SignedEightBitTruncatesAndSendsNaNHigh)
     }
 }
 
-TEST(Clamp, UnsignedAndWideIntegers)
-{
+TEST(Clamp, UnsignedAndWideIntegers) {
     EXPECT_EQ(GT::Clamp<std::uint8_t>(-0.5, 0, 255), 0);
     EXPECT_EQ(GT::Clamp<std::uint8_t>(255.9, 0, 255), 255);
     EXPECT_EQ(GT::Clamp<std::uint8_t>(254.9, 0, 255), 254);
@@ -81,8 +77,7 @@ TEST(Clamp, UnsignedAndWideIntegers)
     EXPECT_EQ(GT::Clamp<std::uint32_t>(4294967295.5, 0u, 4294967295u), 4294967295u);
 }
 
-TEST(Clamp, FloatingPointBounds)
-{
+TEST(Clamp, FloatingPointBounds) {
     const float big = 3.4028235e38f;
     EXPECT_EQ(GT::Clamp<float>(1e300, -big, big), big);
     EXPECT_EQ(GT::Clamp<float>(kNaN, -big, big), big);
@@ -92,14 +87,18 @@ TEST(Clamp, FloatingPointBounds)
     EXPECT_EQ(GT::Clamp<double>(0.123456789012345, -1.0, 1.0), 0.123456789012345);
 }
 
-TEST(ClampToSpan, BoundsInEitherOrder)
-{
+TEST(ClampToSpan, BoundsInEitherOrder) {
     struct Case {
         int v, a, b, expected;
     };
     const Case cases[] = {
-        {5, 10, 0, 5}, {15, 10, 0, 10}, {-1, 10, 0, 0}, {5, 0, 10, 5}, {15, 0, 10, 10},
-        {std::numeric_limits<int>::min(), 0, 10, 0}, {std::numeric_limits<int>::max(), 10, 0, 10},
+        {5, 10, 0, 5},
+        {15, 10, 0, 10},
+        {-1, 10, 0, 0},
+        {5, 0, 10, 5},
+        {15, 0, 10, 10},
+        {std::numeric_limits<int>::min(), 0, 10, 0},
+        {std::numeric_limits<int>::max(), 10, 0, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.v << " in " << c.a << ".." << c.b);
@@ -111,15 +110,14 @@ TEST(ClampToSpan, BoundsInEitherOrder)
     EXPECT_EQ(GT::ClampToSpan<std::uint8_t>(300.0, 255, 1), 255);
 }
 
-TEST(RoundAndClamp, UnsignedEightBitEitherOrder)
-{
+TEST(RoundAndClamp, UnsignedEightBitEitherOrder) {
     struct Case {
         double x;
         std::uint8_t expected;
     };
     const Case cases[] = {
-        {0.4, 1}, {254.5, 255}, {300.0, 255}, {128.49, 128}, {128.5, 129},
-        {kNaN, 255}, {kInf, 255}, {-kInf, 1}, {-3.0, 1},
+        {0.4, 1},    {254.5, 255}, {300.0, 255}, {128.49, 128}, {128.5, 129},
+        {kNaN, 255}, {kInf, 255},  {-kInf, 1},   {-3.0, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
@@ -128,14 +126,13 @@ TEST(RoundAndClamp, UnsignedEightBitEitherOrder)
     }
 }
 
-TEST(ScaleAndClamp, SymmetricRangeNeverReachesMostNegative)
-{
+TEST(ScaleAndClamp, SymmetricRangeNeverReachesMostNegative) {
     struct Case {
         double x;
         int expected;
     };
-    const Case int8Cases[] = {{1.0, 127}, {-1.0, -127}, {-1.5, -127}, {0.5, 64}, {-0.5, -64},
-                              {0.0, 0}, {2.0, 127}, {kNaN, 127}};
+    const Case int8Cases[] = {{1.0, 127},  {-1.0, -127}, {-1.5, -127}, {0.5, 64},
+                              {-0.5, -64}, {0.0, 0},     {2.0, 127},   {kNaN, 127}};
     for (const Case& c : int8Cases) {
         SCOPED_TRACE(c.x);
         EXPECT_EQ(GT::ScaleAndClamp<std::int8_t>(c.x, 0, 127), c.expected);
@@ -153,8 +150,7 @@ TEST(ScaleAndClamp, SymmetricRangeNeverReachesMostNegative)
     EXPECT_EQ(GT::ScaleAndClamp<std::uint8_t>(0.0, 128, 255), 128);
 }
 
-TEST(RoundToInteger, RangesOfTheThreeForms)
-{
+TEST(RoundToInteger, RangesOfTheThreeForms) {
     struct Case {
         double x;
         int toInt;
@@ -162,12 +158,8 @@ TEST(RoundToInteger, RangesOfTheThreeForms)
     };
     const int min = std::numeric_limits<int>::min();
     const Case cases[] = {
-        {2147483647.6, 2147483647, 2147483647},
-        {-3e9, -2147483647, min},
-        {-2147483648.0, -2147483647, min},
-        {kNaN, 2147483647, 2147483647},
-        {-0.5, -1, -1},
-        {2.5, 3, 3},
+        {2147483647.6, 2147483647, 2147483647}, {-3e9, -2147483647, min}, {-2147483648.0, -2147483647, min},
+        {kNaN, 2147483647, 2147483647},         {-0.5, -1, -1},           {2.5, 3, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
@@ -176,16 +168,23 @@ TEST(RoundToInteger, RangesOfTheThreeForms)
     }
 }
 
-TEST(RoundToUnsigned, SampleRates)
-{
+TEST(RoundToUnsigned, SampleRates) {
     struct Case {
         double x;
         std::uint32_t expected;
     };
     const Case cases[] = {
-        {44100.0, 44100u}, {22050.5, 22051u}, {22050.4999, 22050u}, {-1.0, 0u}, {-0.4, 0u},
-        {4294967295.4, 4294967295u}, {4294967295.5, 4294967295u}, {1e20, 4294967295u},
-        {kInf, 4294967295u}, {-kInf, 0u}, {kNaN, 4294967295u},
+        {44100.0, 44100u},
+        {22050.5, 22051u},
+        {22050.4999, 22050u},
+        {-1.0, 0u},
+        {-0.4, 0u},
+        {4294967295.4, 4294967295u},
+        {4294967295.5, 4294967295u},
+        {1e20, 4294967295u},
+        {kInf, 4294967295u},
+        {-kInf, 0u},
+        {kNaN, 4294967295u},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
@@ -193,4 +192,4 @@ TEST(RoundToUnsigned, SampleRates)
     }
 }
 
-} // namespace
+}  // namespace

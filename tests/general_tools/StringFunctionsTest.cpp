@@ -10,8 +10,7 @@
 
 namespace {
 
-TEST(FormatString, CutsAt509Characters)
-{
+TEST(FormatString, CutsAt509Characters) {
     const std::string longText(600, 'x');
     struct Case {
         std::size_t width;
@@ -29,8 +28,7 @@ TEST(FormatString, CutsAt509Characters)
     EXPECT_EQ(GT::FormatString("%s=%d", "n", -7), "n=-7");
 }
 
-TEST(FormatString, NullFormatGivesEmptyText)
-{
+TEST(FormatString, NullFormatGivesEmptyText) {
     va_list none;
     const auto call = [&](const char* format, ...) {
         va_start(none, format);
@@ -42,21 +40,20 @@ TEST(FormatString, NullFormatGivesEmptyText)
     EXPECT_EQ(call("%d-%s", 5, "a"), "5-a");
 }
 
-TEST(CaseMapping, EveryByteOnItsOwn)
-{
+TEST(CaseMapping, EveryByteOnItsOwn) {
     EXPECT_EQ(GT::ToUpper("abc.wav"), "ABC.WAV");
     EXPECT_EQ(GT::ToLower("MiXeD 123"), "mixed 123");
     const std::string withHighBytes("\xe3\x81\x82z", 4);  // bytes above 0x7F pass through in the C locale
     EXPECT_EQ(GT::ToUpper(withHighBytes), std::string("\xe3\x81\x82Z", 4));
 }
 
-TEST(Trim, SpaceTabAndLineFeedOnly)
-{
+TEST(Trim, SpaceTabAndLineFeedOnly) {
     struct Case {
         const char* in;
         const char* out;
     };
-    const Case cases[] = {{"  a b\t\n", "a b"}, {"\t\n ", ""}, {"", ""}, {"\ra\r", "\ra\r"}, {"x", "x"}, {" \n x", "x"}};
+    const Case cases[] = {{"  a b\t\n", "a b"}, {"\t\n ", ""}, {"", ""},
+                          {"\ra\r", "\ra\r"},   {"x", "x"},    {" \n x", "x"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);
         EXPECT_EQ(GT::Trim(c.in), c.out);
@@ -66,15 +63,15 @@ TEST(Trim, SpaceTabAndLineFeedOnly)
     }
 }
 
-TEST(Mid, PositionsAndCountsClampToTheText)
-{
+TEST(Mid, PositionsAndCountsClampToTheText) {
     struct Case {
         int position, count;
         const char* expected;
     };
     const Case cases[] = {
-        {-2, 4, "ab"}, {3, 10, "de"}, {7, 1, ""}, {1, -1, "bcde"}, {0, 5, "abcde"}, {2, 0, ""},
-        {1, 2, "bc"}, {INT_MAX, INT_MAX, ""}, {INT_MIN, INT_MAX, ""}, {2, INT_MIN, "cde"}, {-1, 1, ""},
+        {-2, 4, "ab"},          {3, 10, "de"},       {7, 1, ""},   {1, -1, "bcde"},
+        {0, 5, "abcde"},        {2, 0, ""},          {1, 2, "bc"}, {INT_MAX, INT_MAX, ""},
+        {INT_MIN, INT_MAX, ""}, {2, INT_MIN, "cde"}, {-1, 1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.position << ", " << c.count);
@@ -89,16 +86,14 @@ TEST(Mid, PositionsAndCountsClampToTheText)
     EXPECT_EQ(GT::Right("abcde", INT_MIN), "");
 }
 
-TEST(RemoveTrailingChar, OnlyTheMatchingLastCharacter)
-{
+TEST(RemoveTrailingChar, OnlyTheMatchingLastCharacter) {
     EXPECT_EQ(GT::RemoveTrailingChar("dir/", '/'), "dir");
     EXPECT_EQ(GT::RemoveTrailingChar("dir//", '/'), "dir/");
     EXPECT_EQ(GT::RemoveTrailingChar("dir", '/'), "dir");
     EXPECT_EQ(GT::RemoveTrailingChar("", '/'), "");
 }
 
-TEST(ReplaceAll, InsertedTextIsNotSearchedAgain)
-{
+TEST(ReplaceAll, InsertedTextIsNotSearchedAgain) {
     struct Case {
         const char* text;
         const char* search;
@@ -124,14 +119,12 @@ TEST(ReplaceAll, InsertedTextIsNotSearchedAgain)
     }
 }
 
-TEST(Escaping, EscapeUnescapeAndUnquote)
-{
+TEST(Escaping, EscapeUnescapeAndUnquote) {
     EXPECT_EQ(GT::EscapeString(R"(say "hi" \o/)"), R"(say \"hi\" \\o/)");
     EXPECT_EQ(GT::UnescapeString(R"(say \"hi\" \\o/)"), R"(say "hi" \o/)");
     EXPECT_EQ(GT::UnescapeString(R"(\\\")"), R"(\")");  // three backslashes and a quote
     EXPECT_EQ(GT::UnescapeString(R"(\n\)"), R"(\n\)");  // other escapes stay as they are
-    for (const char* s : {"", "plain", R"(a"b\c)", R"(\\")"})
-        EXPECT_EQ(GT::UnescapeString(GT::EscapeString(s)), s);
+    for (const char* s : {"", "plain", R"(a"b\c)", R"(\\")"}) EXPECT_EQ(GT::UnescapeString(GT::EscapeString(s)), s);
 
     struct Case {
         const char* in;
@@ -155,8 +148,7 @@ TEST(Escaping, EscapeUnescapeAndUnquote)
     EXPECT_EQ(GT::Unquote(static_cast<const char*>(nullptr), true), "");
 }
 
-TEST(ParseInt, ScanfIntegerForms)
-{
+TEST(ParseInt, ScanfIntegerForms) {
     struct Case {
         const char* text;
         bool ok;
@@ -200,8 +192,7 @@ TEST(ParseInt, ScanfIntegerForms)
     EXPECT_EQ(GT::ParseInt(static_cast<const char*>(nullptr)), 0);
 }
 
-TEST(ParseDouble, DecimalAndHexadecimalFixedPoint)
-{
+TEST(ParseDouble, DecimalAndHexadecimalFixedPoint) {
     struct Case {
         const char* text;
         bool ok;
@@ -239,8 +230,7 @@ TEST(ParseDouble, DecimalAndHexadecimalFixedPoint)
     }
 }
 
-TEST(ParseDouble, IntegerPartLongerThanTheBufferIsRefused)
-{
+TEST(ParseDouble, IntegerPartLongerThanTheBufferIsRefused) {
     const std::string fits = "0x" + std::string(126, '0') + "1.8";
     EXPECT_EQ(GT::ParseDouble(fits), 1.5);
     const std::string tooLong = "0x" + std::string(127, '0') + "1.8";
@@ -249,17 +239,25 @@ TEST(ParseDouble, IntegerPartLongerThanTheBufferIsRefused)
     EXPECT_EQ(value, 3.0);
 }
 
-TEST(NumberText, IntAndLongKinds)
-{
+TEST(NumberText, IntAndLongKinds) {
     struct Case {
         int value;
         int kind;
         const char* expected;
     };
     const Case cases[] = {
-        {-1, 0, "-1"},          {255, 0, "255"},        {-1, 1, "0xFFFFFFFF"},   {255, 1, "0xFF"},
-        {-255, 2, "-0xFF"},     {255, 2, "0xFF"},       {0, 2, "0x0"},           {INT_MIN, 2, "-0x80000000"},
-        {INT_MIN, 1, "0x80000000"}, {INT_MIN, 0, "-2147483648"}, {5, 3, ""},    {5, -1, ""},
+        {-1, 0, "-1"},
+        {255, 0, "255"},
+        {-1, 1, "0xFFFFFFFF"},
+        {255, 1, "0xFF"},
+        {-255, 2, "-0xFF"},
+        {255, 2, "0xFF"},
+        {0, 2, "0x0"},
+        {INT_MIN, 2, "-0x80000000"},
+        {INT_MIN, 1, "0x80000000"},
+        {INT_MIN, 0, "-2147483648"},
+        {5, 3, ""},
+        {5, -1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.value << " kind " << c.kind);
@@ -268,8 +266,7 @@ TEST(NumberText, IntAndLongKinds)
     }
 }
 
-TEST(NumberText, DoubleKindsPrecisionsAndFlags)
-{
+TEST(NumberText, DoubleKindsPrecisionsAndFlags) {
     struct Case {
         double value;
         int kind, precision, flags;
@@ -310,14 +307,13 @@ TEST(NumberText, DoubleKindsPrecisionsAndFlags)
         {1.5, 3, 2, 0, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.value << " kind " << c.kind << " precision " << c.precision
-                                          << " flags " << c.flags);
+        SCOPED_TRACE(::testing::Message()
+                     << c.value << " kind " << c.kind << " precision " << c.precision << " flags " << c.flags);
         EXPECT_EQ(GT::DoubleToString(c.value, c.kind, c.precision, c.flags), c.expected);
     }
 }
 
-TEST(NumberText, HexTextsReadBack)
-{
+TEST(NumberText, HexTextsReadBack) {
     EXPECT_EQ(GT::DoubleToString(-1.0, 1, 0, 0), GT::IntToString(-1, 1));
     for (const std::string& text : {GT::DoubleToString(-1.0, 1, 0, 0), GT::IntToString(-1, 1)})
         EXPECT_EQ(GT::ParseDouble(text), -1.0);
@@ -329,18 +325,15 @@ TEST(NumberText, HexTextsReadBack)
     }
 }
 
-std::vector<std::string> Tokens(const GT::CStringTokenizer& t)
-{
+std::vector<std::string> Tokens(const GT::CStringTokenizer& t) {
     std::vector<std::string> out;
-    for (int i = 0; i < t.GetCount(); ++i)
-        out.emplace_back(t.GetToken(i));
+    for (int i = 0; i < t.GetCount(); ++i) out.emplace_back(t.GetToken(i));
     return out;
 }
 
 using Strings = std::vector<std::string>;
 
-TEST(StringTokenizer, SplitsWithAndWithoutMerging)
-{
+TEST(StringTokenizer, SplitsWithAndWithoutMerging) {
     struct Case {
         const char* text;
         char delimiter;
@@ -356,9 +349,9 @@ TEST(StringTokenizer, SplitsWithAndWithoutMerging)
         {",a", ',', true, {"", "a"}},
         {"CORVANE/QM/DB/", '/', false, {"CORVANE", "QM", "DB", ""}},
         {"song.01.wav", '.', false, {"song", "01", "wav"}},
-        {"x \"a,b\" y", ',', false, {"x \"a,b\" y"}},     // the comma is inside quotes
+        {"x \"a,b\" y", ',', false, {"x \"a,b\" y"}},         // the comma is inside quotes
         {"\"a\\\",b\",c", ',', false, {"\"a\\\",b\"", "c"}},  // an escaped quote does not close
-        {"a\\\",b", ',', false, {"a\\\"", "b"}},             // an escaped quote outside quotes
+        {"a\\\",b", ',', false, {"a\\\"", "b"}},              // an escaped quote outside quotes
         {"\"open,ended", ',', false, {"\"open,ended"}},
         {"-1,-2, 40", ',', true, {"-1", "-2", " 40"}},
     };
@@ -369,8 +362,7 @@ TEST(StringTokenizer, SplitsWithAndWithoutMerging)
     }
 }
 
-TEST(StringTokenizer, TokensAndDefaults)
-{
+TEST(StringTokenizer, TokensAndDefaults) {
     GT::CStringTokenizer t("a/b", '/', false);
     ASSERT_EQ(t.GetCount(), 2);
     EXPECT_STREQ(t.GetToken(1), "b");
@@ -387,8 +379,7 @@ TEST(StringTokenizer, TokensAndDefaults)
     EXPECT_EQ(Tokens(t), (Strings{""}));
 }
 
-TEST(StringTokenizer, ListOfDelimiterTexts)
-{
+TEST(StringTokenizer, ListOfDelimiterTexts) {
     GT::CStringTokenizer t;
     t.SetDelimiters({"", "::", ";"}, false);
     t.Split("a::b;c:d");
@@ -410,16 +401,14 @@ TEST(StringTokenizer, ListOfDelimiterTexts)
     EXPECT_EQ(t.GetCount(), 1);
 }
 
-TEST(StringTokenizer, ColumnWidthListParses)
-{
+TEST(StringTokenizer, ColumnWidthListParses) {
     const GT::CStringTokenizer t("120,,-1, -2,abc", ',', true);
     std::vector<int> widths;
     for (int i = 0; i < t.GetCount(); ++i) {
         int w = 0;
-        if (GT::TryParseInt(t.GetToken(i), w))
-            widths.push_back(w);
+        if (GT::TryParseInt(t.GetToken(i), w)) widths.push_back(w);
     }
     EXPECT_EQ(widths, (std::vector<int>{120, -1, -2}));
 }
 
-} // namespace
+}  // namespace

@@ -22,8 +22,7 @@ protected:
     GT::ITextOut& sink = out;  // callers reach it through the interface
 };
 
-TEST_F(TextOutTest, IndentRules)
-{
+TEST_F(TextOutTest, IndentRules) {
     struct Step {
         int indentDelta;
         const char* text;
@@ -61,8 +60,7 @@ TEST_F(TextOutTest, IndentRules)
     }
 }
 
-TEST_F(TextOutTest, IndentNeverGoesBelowZero)
-{
+TEST_F(TextOutTest, IndentNeverGoesBelowZero) {
     sink.ChangeIndent(4);
     sink.ChangeIndent(-10);
     sink.Write("a");
@@ -72,8 +70,7 @@ TEST_F(TextOutTest, IndentNeverGoesBelowZero)
     EXPECT_EQ(out.outputs, (std::vector<std::string>{"a", "\n  b"}));
 }
 
-TEST_F(TextOutTest, FormatWritesTheCutText)
-{
+TEST_F(TextOutTest, FormatWritesTheCutText) {
     out.ChangeIndent(1);
     sink.Format("%s=%d\n", "n", 5);
     const std::string long600(600, 'q');
@@ -84,8 +81,7 @@ TEST_F(TextOutTest, FormatWritesTheCutText)
     EXPECT_EQ(out.outputs[1], " " + std::string(509, 'q'));
 }
 
-TEST(TextOutInterface, OwnBodiesDoNothing)
-{
+TEST(TextOutInterface, OwnBodiesDoNothing) {
     GT::ITextOut plain;
     plain.ChangeIndent(3);
     plain.Write("x");
@@ -95,4 +91,4 @@ TEST(TextOutInterface, OwnBodiesDoNothing)
     SUCCEED();
 }
 
-} // namespace
+}  // namespace

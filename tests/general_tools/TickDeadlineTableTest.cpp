@@ -27,8 +27,8 @@ TEST(TickDeadlineTableTest, WaitsAcrossTheTickCountsWrap) {
         {1000, 5000, 5000, 5000, 0, true},
         {1000, 5000, 7000, 7000, -2000, true},
         {1000, 3000, 0, 0, 3000, false},
-        {0xFFFFF000u, 5000, 4095, 4095, 905, false},   // the tick count wraps during the wait
-        {0xFFFFF000u, 5000, 4096, 4096, 904, false},   // ... and has wrapped
+        {0xFFFFF000u, 5000, 4095, 4095, 905, false},  // the tick count wraps during the wait
+        {0xFFFFF000u, 5000, 4096, 4096, 904, false},  // ... and has wrapped
         {0xFFFFF000u, 5000, 5000, 5000, 0, true},
         {0xFFFFFFFFu, 0x7FFFFFFFu, 0x7FFFFFFEu, 0x7FFFFFFE, 1, false},  // the longest wait that reads right
     };

@@ -94,11 +94,9 @@ TEST_F(TimerTest, PeriodicFlagPerKind) {
         int ticksAfterFiveIntervals;
         bool threadPeriodic;
     } cases[] = {
-        {0, GT::CTimer::KIND_WINDOW, 1, false},
-        {1, GT::CTimer::KIND_WINDOW, 5, false},
+        {0, GT::CTimer::KIND_WINDOW, 1, false}, {1, GT::CTimer::KIND_WINDOW, 5, false},
         {2, GT::CTimer::KIND_WINDOW, 5, false},  // any nonzero flag repeats a window timer
-        {0, GT::CTimer::KIND_THREAD, 0, false},
-        {1, GT::CTimer::KIND_THREAD, 0, true},
+        {0, GT::CTimer::KIND_THREAD, 0, false}, {1, GT::CTimer::KIND_THREAD, 0, true},
         {2, GT::CTimer::KIND_THREAD, 0, false},  // only exactly 1 repeats a thread timer
     };
     for (const auto& c : cases) {
@@ -157,7 +155,7 @@ TEST_F(TimerTest, KillForgetsTheTimerEvenWhenTheResolutionStaysHeld) {
         ASSERT_TRUE(timer.Start(&a, 5, 1, GT::CTimer::KIND_THREAD));
         ASSERT_TRUE(timer.Start(&b, 5, 1, GT::CTimer::KIND_THREAD));
         threads.failEnd = true;
-        EXPECT_FALSE(timer.Kill(&a));  // reported ...
+        EXPECT_FALSE(timer.Kill(&a));      // reported ...
         EXPECT_FALSE(timer.IsActive(&a));  // ... but the timer is gone
         EXPECT_EQ(threads.events.size(), 1u);
     }  // the destructor finishes although b's release fails too
@@ -233,8 +231,6 @@ TEST(RealThreadTimerTest, KillWaitsForTheRunningCallback) {
     EXPECT_EQ(handler.ticks, ticks);
 }
 
-TEST(GetTimerTest, OneProcessWideService) {
-    EXPECT_EQ(&GT::GetTimer(), &GT::GetTimer());
-}
+TEST(GetTimerTest, OneProcessWideService) { EXPECT_EQ(&GT::GetTimer(), &GT::GetTimer()); }
 
 }  // namespace

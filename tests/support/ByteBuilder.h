@@ -12,23 +12,19 @@ namespace gbxtest {
 
 class ByteBuilder {
 public:
-    ByteBuilder& Text(const std::string& text)
-    {
+    ByteBuilder& Text(const std::string& text) {
         m_bytes.insert(m_bytes.end(), text.begin(), text.end());
         return *this;
     }
-    ByteBuilder& Bytes(std::initializer_list<uint8_t> bytes)
-    {
+    ByteBuilder& Bytes(std::initializer_list<uint8_t> bytes) {
         m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
         return *this;
     }
-    ByteBuilder& Bytes(const std::vector<uint8_t>& bytes)
-    {
+    ByteBuilder& Bytes(const std::vector<uint8_t>& bytes) {
         m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
         return *this;
     }
-    ByteBuilder& Fill(size_t count, uint8_t value)
-    {
+    ByteBuilder& Fill(size_t count, uint8_t value) {
         m_bytes.insert(m_bytes.end(), count, value);
         return *this;
     }
@@ -51,8 +47,7 @@ private:
 inline std::string ToString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 inline std::vector<uint8_t> ToBytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
-inline std::string ToHex(const std::vector<uint8_t>& bytes)
-{
+inline std::string ToHex(const std::vector<uint8_t>& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
     for (uint8_t b : bytes) {
@@ -62,19 +57,16 @@ inline std::string ToHex(const std::vector<uint8_t>& bytes)
     return hex;
 }
 
-inline std::vector<uint8_t> FromHex(const std::string& hex)
-{
+inline std::vector<uint8_t> FromHex(const std::string& hex) {
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(uint8_t(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
 }
 
 inline std::vector<uint8_t> StreamBytes(const std::stringstream& stream) { return ToBytes(stream.str()); }
 
 // An input and output stream holding the bytes, positioned at 0.
-inline std::stringstream MemoryStream(const std::vector<uint8_t>& bytes = {})
-{
+inline std::stringstream MemoryStream(const std::vector<uint8_t>& bytes = {}) {
     return std::stringstream(ToString(bytes), std::ios_base::in | std::ios_base::out | std::ios_base::binary);
 }
 

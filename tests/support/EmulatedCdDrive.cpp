@@ -35,8 +35,7 @@ private:
 
 EmulatedDisc EmulatedDisc::Audio(const std::vector<int>& startLbas, int leadOutLba) {
     EmulatedDisc disc;
-    for (size_t i = 0; i < startLbas.size(); ++i)
-        disc.tracks.push_back({static_cast<int>(i) + 1, 1, 0, startLbas[i]});
+    for (size_t i = 0; i < startLbas.size(); ++i) disc.tracks.push_back({static_cast<int>(i) + 1, 1, 0, startLbas[i]});
     disc.sessionLeadOutLba.push_back(leadOutLba);
     return disc;
 }
@@ -76,8 +75,7 @@ size_t EmulatedCdDrive::AnswerFullToc(std::vector<uint8_t>& out) const {
     std::vector<uint8_t> body;
     auto descriptor = [&](int session, uint8_t adrControl, uint8_t point, int pmin, int psec, int pframe) {
         body.insert(body.end(), {static_cast<uint8_t>(session), adrControl, 0, point, 0, 0, 0, 0,
-                                 static_cast<uint8_t>(pmin), static_cast<uint8_t>(psec),
-                                 static_cast<uint8_t>(pframe)});
+                                 static_cast<uint8_t>(pmin), static_cast<uint8_t>(psec), static_cast<uint8_t>(pframe)});
     };
     const int sessions = static_cast<int>(m_disc.sessionLeadOutLba.size());
     for (int s = 1; s <= sessions; ++s) {
@@ -100,7 +98,8 @@ size_t EmulatedCdDrive::AnswerFullToc(std::vector<uint8_t>& out) const {
         for (const auto& t : inSession) {
             std::vector<uint8_t> msf;
             PutMsf(msf, t.startLba);
-            descriptor(s, static_cast<uint8_t>(0x10 | t.control), static_cast<uint8_t>(t.number), msf[0], msf[1], msf[2]);
+            descriptor(s, static_cast<uint8_t>(0x10 | t.control), static_cast<uint8_t>(t.number), msf[0], msf[1],
+                       msf[2]);
         }
     }
     const size_t dataLength = body.size() + 2;
@@ -115,8 +114,10 @@ platform::ScsiResult EmulatedCdDrive::Answer(const uint8_t* cdb, size_t cdbLengt
     const uint8_t opcode = cdbLength ? cdb[0] : 0;
     Failure failure = Failure::None;
     if (m_failure != Failure::None && opcode == m_failOpcode) {
-        if (m_failSkip > 0) --m_failSkip;
-        else failure = m_failure;
+        if (m_failSkip > 0)
+            --m_failSkip;
+        else
+            failure = m_failure;
     }
     if (failure == Failure::NotDelivered) return result;
     result.delivered = true;
@@ -125,36 +126,40 @@ platform::ScsiResult EmulatedCdDrive::Answer(const uint8_t* cdb, size_t cdbLengt
     std::vector<uint8_t> answer;
     bool good = true;
     switch (opcode) {
-    case 0x43: {  // READ TOC/PMA/ATIP
-        const int format = (cdb[9] >> 6) == 2 ? 2 : (cdb[2] & 0x0F);
-        if (format == 0) AnswerToc(cdb, answer);
-        else if (format == 2) AnswerFullToc(answer);
-        else good = false;
-        const size_t allocation = (static_cast<size_t>(cdb[7]) << 8) | cdb[8];
-        if (answer.size() > allocation) answer.resize(allocation);
-        break;
-    }
-    case 0xBE: {  // READ CD
-        const int first = static_cast<int>((uint32_t(cdb[2]) << 24) | (uint32_t(cdb[3]) << 16) | (uint32_t(cdb[4]) << 8) | cdb[5]);
-        const int count = static_cast<int>((uint32_t(cdb[6]) << 16) | (uint32_t(cdb[7]) << 8) | cdb[8]);
-        if (first < 0 || first + count - 1 > m_disc.LastLba()) {
-            good = false;
+        case 0x43: {  // READ TOC/PMA/ATIP
+            const int format = (cdb[9] >> 6) == 2 ? 2 : (cdb[2] & 0x0F);
+            if (format == 0)
+                AnswerToc(cdb, answer);
+            else if (format == 2)
+                AnswerFullToc(answer);
+            else
+                good = false;
+            const size_t allocation = (static_cast<size_t>(cdb[7]) << 8) | cdb[8];
+            if (answer.size() > allocation) answer.resize(allocation);
             break;
         }
-        answer.resize(static_cast<size_t>(count) * kSector);
-        for (int s = 0; s < count; ++s)
-            for (int w = 0; w < 588; ++w) {
-                const uint32_t v = SectorWord(first + s, w);
-                std::memcpy(&answer[static_cast<size_t>(s) * kSector + static_cast<size_t>(w) * 4], &v, 4);
+        case 0xBE: {  // READ CD
+            const int first = static_cast<int>((uint32_t(cdb[2]) << 24) | (uint32_t(cdb[3]) << 16)
+                                               | (uint32_t(cdb[4]) << 8) | cdb[5]);
+            const int count = static_cast<int>((uint32_t(cdb[6]) << 16) | (uint32_t(cdb[7]) << 8) | cdb[8]);
+            if (first < 0 || first + count - 1 > m_disc.LastLba()) {
+                good = false;
+                break;
             }
-        break;
-    }
-    case 0x25:  // READ CAPACITY
-        PutBe32(answer, static_cast<uint32_t>(m_disc.LastLba()));
-        PutBe32(answer, 2048);
-        break;
-    default:
-        good = false;
+            answer.resize(static_cast<size_t>(count) * kSector);
+            for (int s = 0; s < count; ++s)
+                for (int w = 0; w < 588; ++w) {
+                    const uint32_t v = SectorWord(first + s, w);
+                    std::memcpy(&answer[static_cast<size_t>(s) * kSector + static_cast<size_t>(w) * 4], &v, 4);
+                }
+            break;
+        }
+        case 0x25:  // READ CAPACITY
+            PutBe32(answer, static_cast<uint32_t>(m_disc.LastLba()));
+            PutBe32(answer, 2048);
+            break;
+        default:
+            good = false;
     }
     if (!good) return result;
     size_t n = std::min(answer.size(), length);

@@ -6,8 +6,8 @@
 #include "general_tools/Progress.h"
 
 #include <algorithm>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gbxtest {

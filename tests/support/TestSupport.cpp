@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -7,8 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace gbxtest {
 
@@ -56,8 +56,10 @@ CommandResult Run(const std::string& commandLine) {
 std::string Quote(const std::string& text) {
     std::string q = "'";
     for (char c : text) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }

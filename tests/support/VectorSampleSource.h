@@ -24,13 +24,11 @@ public:
     using Element = SL::SampleElement<F>;
 
     explicit VectorSampleSource(std::vector<Element> values, int32_t channels = 1, double sampleRate = 44100.0)
-        : m_values(std::move(values)), m_attribute(F, sampleRate, channels, 1)
-    {
+        : m_values(std::move(values)), m_attribute(F, sampleRate, channels, 1) {
         m_attribute.SetFrames(channels > 0 ? static_cast<int32_t>(m_values.size() / channels) : 0);
     }
 
-    VectorSampleSource& FailAfter(std::size_t valuesRead)
-    {
+    VectorSampleSource& FailAfter(std::size_t valuesRead) {
         m_failAfter = valuesRead;
         return *this;
     }
@@ -40,16 +38,13 @@ public:
     int64_t LastCountAsked() const { return m_lastCountAsked; }
 
     bool HasNext() const override { return m_good && m_index < m_values.size(); }
-    void Next() override
-    {
+    void Next() override {
         ++m_index;
-        if (m_index >= m_failAfter)
-            m_good = false;
+        if (m_index >= m_failAfter) m_good = false;
     }
     const SL::CSampleAttribute& GetSampleAttribute() const override { return m_attribute; }
     bool IsGood() const override { return m_good; }
-    int64_t ToSourceCount(int64_t count) const override
-    {
+    int64_t ToSourceCount(int64_t count) const override {
         m_lastCountAsked = count;
         return count;
     }
@@ -60,8 +55,7 @@ public:
     int OffsetLocation(int n) const override { return GetLocation() + n; }
 
 private:
-    std::size_t Channels() const
-    {
+    std::size_t Channels() const {
         return m_attribute.GetChannelCount() > 0 ? static_cast<std::size_t>(m_attribute.GetChannelCount()) : 1;
     }
 
@@ -75,15 +69,13 @@ private:
 
 template <SL::EBitDepth F>
 boost::shared_ptr<VectorSampleSource<F>> MakeVectorSource(std::vector<SL::SampleElement<F>> values,
-                                                          int32_t channels = 1, double sampleRate = 44100.0)
-{
+                                                          int32_t channels = 1, double sampleRate = 44100.0) {
     return boost::make_shared<VectorSampleSource<F>>(std::move(values), channels, sampleRate);
 }
 
 // Reads a stream to its end with the system's reading loop: while HasNext, Get, then Next.
 template <typename T, typename Iterator>
-std::vector<T> ReadAll(Iterator& iterator)
-{
+std::vector<T> ReadAll(Iterator& iterator) {
     std::vector<T> values;
     while (iterator.HasNext()) {
         values.push_back(iterator.Get());

@@ -26,7 +26,8 @@ void RegisterAboutTemplate() {
 class TestAboutDialog : public UL::CAboutDialogA {
 public:
     TestAboutDialog(std::map<std::string, std::string> block, bool detail, int icon = -1)
-        : UL::CAboutDialogA(icon, kTemplate, kIcon, kDescription, kVersion, kLegal), m_block(std::move(block)),
+        : UL::CAboutDialogA(icon, kTemplate, kIcon, kDescription, kVersion, kLegal),
+          m_block(std::move(block)),
           m_detail(detail) {}
     std::string caption, description, version, legal;
     bool hasIcon = false;

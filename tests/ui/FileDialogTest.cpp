@@ -1,7 +1,7 @@
 #include "platform/system/IniProfileStore.h"
 #include "platform/window/Application.h"
-#include "tests/support/WidgetDriver.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WidgetDriver.h"
 #include "ui/FileDialog.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/window/Application.h"
-#include "tests/support/WidgetDriver.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WidgetDriver.h"
 #include "ui/Picture.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,8 @@ TEST(Scaler, DoublingRepeatsEachPixelInABlock) {
         std::vector<uint32_t> dest(8 * 8, 0);
         ASSERT_TRUE(UL::ScalePixels(source.Pixels(), 4, 4, 4, dest.data(), 8, 8, 8, bottomUp, 0.0));
         for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) ASSERT_EQ(dest[size_t(y * 8 + x)], source.PixelAt(x / 2, y / 2)) << x << "," << y;
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(dest[size_t(y * 8 + x)], source.PixelAt(x / 2, y / 2)) << x << "," << y;
     }
 }
 
@@ -200,8 +201,8 @@ TEST_F(PictureTest, SaveTypesAndLoadPremultiplies) {
         int type;
         const char* name;
         bool saved;
-    } cases[] = {{3, "t3", false}, {4, "t.bmp", true}, {5, "t.jpg", true}, {6, "t.png", true},
-                 {7, "t.gif", true}, {8, "t8", false}};
+    } cases[] = {{3, "t3", false},   {4, "t.bmp", true}, {5, "t.jpg", true},
+                 {6, "t.png", true}, {7, "t.gif", true}, {8, "t8", false}};
     for (const Case& c : cases) EXPECT_EQ(picture.Save(dir.File(c.name), c.type), c.saved) << c.type;
     UL::CPicture loaded;
     ASSERT_TRUE(loaded.Load(dir.File("t.png")));
@@ -230,7 +231,8 @@ TEST_F(PictureTest, StateStripGeometry) {
     };
     for (const Case& c : cases) {
         UL::CStatePicture strip(c.states, c.horizontal, c.masked);
-        dynamic_cast<UL::CPicture&>(strip.GetPicture()).SetImage(platform::Image(c.picture.width, c.picture.height, false));
+        dynamic_cast<UL::CPicture&>(strip.GetPicture())
+            .SetImage(platform::Image(c.picture.width, c.picture.height, false));
         EXPECT_EQ(strip.GetStateSize(), c.state);
         EXPECT_EQ(strip.GetStateOrigin(c.index).x, c.origin.x);
         EXPECT_EQ(strip.GetStateOrigin(c.index).y, c.origin.y);

@@ -92,8 +92,8 @@ TEST_F(ProgressBarTest, EndWithoutAWindowLeavesTheOwnerAlone) {
 TEST_F(ProgressBarTest, BarHasAtMostAThousandSteps) {
     struct Case {
         int range, pos, barRange, barPos;
-    } cases[] = {{50, 25, 50, 25}, {100, 33, 100, 33}, {100000, 1234, 1000, 12},
-                 {100000, 1250, 1000, 13}, {3, 1, 3, 1}, {2000, 1999, 1000, 1000}};
+    } cases[] = {{50, 25, 50, 25},         {100, 33, 100, 33}, {100000, 1234, 1000, 12},
+                 {100000, 1250, 1000, 13}, {3, 1, 3, 1},       {2000, 1999, 1000, 1000}};
     for (const Case& c : cases) {
         progress.SetRange(c.range);
         progress.Begin();

@@ -30,7 +30,9 @@ std::string ScreenshotPath(const std::string& name) {
     return std::string(dir != nullptr ? dir : ".") + "/" + name;
 }
 
-void PumpFor(int ms) { gbxtest::PumpUntil([] { return false; }, ms); }
+void PumpFor(int ms) {
+    gbxtest::PumpUntil([] { return false; }, ms);
+}
 
 // Grabs the window from the screen, saves it, reads the file back and checks what it holds.
 void ShootAndCheck(QWidget* window, const std::string& file) {

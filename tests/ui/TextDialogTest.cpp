@@ -16,12 +16,14 @@ using platform::MessageButtons;
 using platform::MessageIcon;
 
 TEST(TextDialogCodes, ButtonSetsIconsAndAnswersMap) {
-    const std::pair<int, MessageButtons> sets[] = {{0, MessageButtons::Ok},     {1, MessageButtons::OkCancel},
-                                                   {2, MessageButtons::YesNo},  {3, MessageButtons::YesNoCancel},
-                                                   {4, MessageButtons::Ok},     {-1, MessageButtons::Ok}};
+    const std::pair<int, MessageButtons> sets[] = {{0, MessageButtons::Ok},    {1, MessageButtons::OkCancel},
+                                                   {2, MessageButtons::YesNo}, {3, MessageButtons::YesNoCancel},
+                                                   {4, MessageButtons::Ok},    {-1, MessageButtons::Ok}};
     for (const auto& s : sets) EXPECT_EQ(UL::ButtonSetToMessageButtons(s.first), s.second) << s.first;
-    const std::pair<int, MessageIcon> icons[] = {{0, MessageIcon::Question}, {1, MessageIcon::Warning},
-                                                 {2, MessageIcon::Error},    {3, MessageIcon::Warning},
+    const std::pair<int, MessageIcon> icons[] = {{0, MessageIcon::Question},
+                                                 {1, MessageIcon::Warning},
+                                                 {2, MessageIcon::Error},
+                                                 {3, MessageIcon::Warning},
                                                  {-5, MessageIcon::Warning}};
     for (const auto& i : icons) EXPECT_EQ(UL::IconKindToMessageIcon(i.first), i.second) << i.first;
     EXPECT_EQ(UL::MessageAnswerToCode(MessageAnswer::Ok), 0);
@@ -53,8 +55,10 @@ protected:
                 seen.buttons << b->text().remove('&');
                 if (b->text().remove('&') == press) target = b;
             }
-            if (target != nullptr) target->click();
-            else gbxtest::PressKey(box, Qt::Key_Escape);
+            if (target != nullptr)
+                target->click();
+            else
+                gbxtest::PressKey(box, Qt::Key_Escape);
         });
     }
     Seen seen;
@@ -67,8 +71,8 @@ TEST_F(TextDialogTest, ShowAnswersInLibraryCodes) {
         QString press;
         int answer;
         int buttonCount;
-    } cases[] = {{0, "OK", 0, 1}, {0, "", 0, 1}, {1, "OK", 0, 2}, {1, "Cancel", 1, 2}, {2, "Yes", 2, 2},
-                 {2, "No", 3, 2}, {3, "", 1, 3},  {3, "Yes", 2, 3}, {3, "No", 3, 3}};
+    } cases[] = {{0, "OK", 0, 1}, {0, "", 0, 1}, {1, "OK", 0, 2},  {1, "Cancel", 1, 2}, {2, "Yes", 2, 2},
+                 {2, "No", 3, 2}, {3, "", 1, 3}, {3, "Yes", 2, 3}, {3, "No", 3, 3}};
     for (const Case& c : cases) {
         AnswerWith(c.press);
         EXPECT_EQ(dialog.Show(c.set, 1, "Question?"), c.answer) << c.set << " " << c.press.toStdString();

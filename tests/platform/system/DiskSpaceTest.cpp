@@ -18,8 +18,8 @@ TEST(DiskSpaceTest, NearestExistingFolderClimbsToAFolder) {
     } cases[] = {
         {dir.Path(), dir.Path()},
         {dir.Path() + "/", dir.Path()},
-        {dir.File("sub/file.wav"), dir.File("sub")},        // an existing file: its folder
-        {dir.File("sub/new/deeper/x.wav"), dir.File("sub")}, // nothing yet: the nearest folder
+        {dir.File("sub/file.wav"), dir.File("sub")},          // an existing file: its folder
+        {dir.File("sub/new/deeper/x.wav"), dir.File("sub")},  // nothing yet: the nearest folder
         {dir.File("sub/../sub/y"), dir.File("sub")},
         {"", ""},
     };

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <filesystem>
 
 namespace {
 
@@ -99,8 +99,8 @@ TEST_F(IniStoreTest, NamesTheFileCannotHoldAreRefusedAndNothingChanges) {
     ASSERT_TRUE(store.WriteString("Option", "SaveMemory", "1"));
     const std::string before = FileText();
     const std::pair<std::string, std::string> refused[] = {
-        {"Option", "a=b"}, {"Option", "two\nlines"}, {"Option", "[x]"}, {"Op\ntion", "x"},
-        {"Option", std::string("n\0l", 3)}, {"Option", ";x"},
+        {"Option", "a=b"}, {"Option", "two\nlines"},           {"Option", "[x]"},
+        {"Op\ntion", "x"}, {"Option", std::string("n\0l", 3)}, {"Option", ";x"},
     };
     for (const auto& [section, entry] : refused) EXPECT_FALSE(store.WriteString(section, entry, "v")) << entry;
     EXPECT_EQ(FileText(), before);
@@ -161,8 +161,8 @@ TEST_F(IniStoreTest, IntegersAreDecimalTextAndParseLeniently) {
         const char* text;
         int expected;
     } cases[] = {
-        {"12", 12}, {" 12 apples", 12}, {"-0x10", -16}, {"010", 8}, {"2147483647", 2147483647},
-        {"abc", 99}, {"", 99}, {"4294967296", 99}, {"-2147483649", 99},
+        {"12", 12},  {" 12 apples", 12}, {"-0x10", -16},     {"010", 8},          {"2147483647", 2147483647},
+        {"abc", 99}, {"", 99},           {"4294967296", 99}, {"-2147483649", 99},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(store.WriteString("Int", "v", c.text));

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <locale.h>
+#include <clocale>
 #include <string>
 #include <vector>
 

@@ -17,9 +17,7 @@ int InkCount(const TextRasterizer::Picture& p) {
     return static_cast<int>(std::count(p.pixels.begin(), p.pixels.end(), 1));
 }
 
-TEST(TextRasterizer, FindsBothFaces) {
-    EXPECT_TRUE(TextRasterizer::Instance().HasFont());
-}
+TEST(TextRasterizer, FindsBothFaces) { EXPECT_TRUE(TextRasterizer::Instance().HasFont()); }
 
 TEST(TextRasterizer, EveryPictureIsTwelveRowsOfItsWidth) {
     for (const char16_t* text : {u"A", u"Hello, world", u"gjpqy|", u"\u3042\u3044\u3046", u"Song \u66f2 1"}) {
@@ -89,8 +87,8 @@ TEST(TextRasterizer, UnpairedSurrogateBecomesReplacement) {
 // that a person can judge whether they are crisp and legible.
 TEST(TextRasterizer, WritesPicturesToLookAt) {
     int n = 0;
-    for (const char16_t* text : {u"Gigbox Setlister - My Song 01", u"\u3042\u306e\u65e5\u306e\u6b4c (Ballad)",
-                                 u"Quick brown fox jumps"}) {
+    for (const char16_t* text :
+         {u"Gigbox Setlister - My Song 01", u"\u3042\u306e\u65e5\u306e\u6b4c (Ballad)", u"Quick brown fox jumps"}) {
         TextRasterizer::Picture p = TextRasterizer::Instance().Render(U32(text));
         const int scale = 4, w = p.width * scale, h = TextRasterizer::kRows * scale;
         std::vector<uint8_t> grey(static_cast<size_t>(w) * h);

@@ -26,9 +26,12 @@ std::ostream& operator<<(std::ostream& out, const Notice& n) {
 class VolumeWatcherTest : public ::testing::Test {
 protected:
     VolumeWatcherTest()
-        : first(dir.File("QM-3")), second(dir.File("Other")),
+        : first(dir.File("QM-3")),
+          second(dir.File("Other")),
           env("GBX_VOLUMES", first + ":" + second),
-          watcher([this](bool arrived, const std::string& id) { notices.push_back({arrived, id}); }) {}
+          watcher([this](bool arrived, const std::string& id) {
+              notices.push_back({arrived, id});
+          }) {}
 
     gbxtest::TempDir dir;
     std::string first, second;

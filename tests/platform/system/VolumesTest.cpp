@@ -48,19 +48,26 @@ TEST(MountInfoTest, UnescapesOctalSequences) {
         const char* field;
         const char* text;
     } cases[] = {
-        {"a\\040b", "a b"},      {"tab\\011x", "tab\tx"}, {"nl\\012", "nl\n"},
-        {"back\\134slash", "back\\slash"}, {"\\04", "\\04"}, {"\\089", "\\089"},
-        {"trail\\", "trail\\"},  {"", ""},
+        {"a\\040b", "a b"}, {"tab\\011x", "tab\tx"}, {"nl\\012", "nl\n"},    {"back\\134slash", "back\\slash"},
+        {"\\04", "\\04"},   {"\\089", "\\089"},      {"trail\\", "trail\\"}, {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::UnescapeMountField(c.field), c.text) << c.field;
 }
 
 TEST(MountInfoTest, OnlyWholeBlockAndFuseFileSystemsAreVolumes) {
     std::map<std::string, bool> expected = {
-        {"/proc", false},      {"/dev", false},          {"/", true},
-        {"/media/me/My Card", true}, {"/mnt/QM-3", true}, {"/media/me/NTFS", true},
-        {"/media/me/AUDIO", true},   {"/srv/share", false}, {"/run/user/1000/gvfs", false},
-        {"/tmp", false},       {"/home", true},          {"/etc/hosts", false},
+        {"/proc", false},
+        {"/dev", false},
+        {"/", true},
+        {"/media/me/My Card", true},
+        {"/mnt/QM-3", true},
+        {"/media/me/NTFS", true},
+        {"/media/me/AUDIO", true},
+        {"/srv/share", false},
+        {"/run/user/1000/gvfs", false},
+        {"/tmp", false},
+        {"/home", true},
+        {"/etc/hosts", false},
     };
     for (const auto& entry : platform::ParseMountInfo(kMountInfo))
         EXPECT_EQ(platform::IsVolumeMount(entry), expected.at(entry.mountPoint)) << entry.mountPoint;

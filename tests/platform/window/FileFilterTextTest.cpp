@@ -7,8 +7,7 @@
 namespace {
 
 TEST(FileFilterText, ReadsPairsUpToTheClosingBar) {
-    const auto entries =
-        platform::ParseFilterText("Song Files (*.wav; *.mp3)|*.wav; *.mp3|All Files (*.*)|*.*||");
+    const auto entries = platform::ParseFilterText("Song Files (*.wav; *.mp3)|*.wav; *.mp3|All Files (*.*)|*.*||");
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].description, "Song Files (*.wav; *.mp3)");
     EXPECT_EQ(entries[0].patterns, "*.wav; *.mp3");
@@ -30,10 +29,9 @@ TEST(FileFilterText, PatternsMatchNamesInAnyCase) {
     struct Case {
         const char* name;
         bool matches;
-    } cases[] = {{"song.wav", true}, {"SONG.WAV", true}, {"Song.Wav", true}, {"song.mp3", false},
-                 {"song.wave", false}};
-    const QRegularExpression re(
-        QRegularExpression::wildcardToRegularExpression(QString::fromStdString(platform::CaseInsensitivePattern("*.wav"))));
+    } cases[] = {{"song.wav", true}, {"SONG.WAV", true}, {"Song.Wav", true}, {"song.mp3", false}, {"song.wave", false}};
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(
+        QString::fromStdString(platform::CaseInsensitivePattern("*.wav"))));
     for (const Case& c : cases) EXPECT_EQ(re.match(QString::fromUtf8(c.name)).hasMatch(), c.matches) << c.name;
 }
 

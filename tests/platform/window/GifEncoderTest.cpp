@@ -34,14 +34,14 @@ uint32_t Expected(uint32_t pixel, bool hasAlpha) {
 // ffmpeg's decoding of the file as 0xAARRGGBB pixels, or nothing when it cannot be asked.
 std::vector<uint32_t> DecodeWithFfmpeg(const std::string& gif, const std::string& raw) {
     if (!gbxtest::HaveCommand("ffmpeg")) return {};
-    const auto run = gbxtest::Run("ffmpeg -nostdin -v error -y -i " + gbxtest::Quote(gif) +
-                                  " -f rawvideo -pix_fmt rgba " + gbxtest::Quote(raw));
+    const auto run = gbxtest::Run("ffmpeg -nostdin -v error -y -i " + gbxtest::Quote(gif)
+                                  + " -f rawvideo -pix_fmt rgba " + gbxtest::Quote(raw));
     EXPECT_EQ(run.exitCode, 0);
     const std::vector<uint8_t> bytes = gbxtest::ReadBytes(raw);
     std::vector<uint32_t> pixels;
     for (size_t i = 0; i + 3 < bytes.size(); i += 4) {
-        pixels.push_back((uint32_t(bytes[i + 3]) << 24) | (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8) |
-                         bytes[i + 2]);
+        pixels.push_back((uint32_t(bytes[i + 3]) << 24) | (uint32_t(bytes[i]) << 16) | (uint32_t(bytes[i + 1]) << 8)
+                         | bytes[i + 2]);
     }
     return pixels;
 }
@@ -61,8 +61,7 @@ TEST_F(GifEncoderTest, DecodersReadBackWhatWasWritten) {
              return p[y * 3 + x];
          }},
         // Many codes: the table fills and is cleared more than once.
-        {"noise of 200 colours", 300, 200, false, 0,
-         [&](int, int) { return uint32_t(random() % 200) * 0x010101u; }},
+        {"noise of 200 colours", 300, 200, false, 0, [&](int, int) { return uint32_t(random() % 200) * 0x010101u; }},
         {"a gradient of more than 256 colours", 64, 64, false, 26,
          [](int x, int y) { return uint32_t((x * 4) << 16 | (y * 4) << 8 | ((x + y) * 2)); }},
     };
@@ -91,7 +90,8 @@ TEST_F(GifEncoderTest, DecodersReadBackWhatWasWritten) {
                     for (int shift = 0; shift < 24 && same && (want >> 24) != 0; shift += 8) {
                         same = std::abs(int((g >> shift) & 0xFF) - int((want >> shift) & 0xFF)) <= c.tolerance;
                     }
-                    if (!same && ++mismatches < 5) ADD_FAILURE() << x << "," << y << " " << std::hex << g << " " << want;
+                    if (!same && ++mismatches < 5)
+                        ADD_FAILURE() << x << "," << y << " " << std::hex << g << " " << want;
                 }
             }
         }

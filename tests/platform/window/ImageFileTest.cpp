@@ -1,7 +1,7 @@
 #include "platform/window/Application.h"
 #include "platform/window/Image.h"
-#include "tests/support/WidgetDriver.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/WidgetDriver.h"
 
 #include <gtest/gtest.h>
 

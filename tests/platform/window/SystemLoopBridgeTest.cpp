@@ -10,7 +10,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-
 namespace {
 
 class SystemLoopBridgeTest : public ::testing::Test {

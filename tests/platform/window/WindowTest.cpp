@@ -83,8 +83,8 @@ TEST_F(WindowTest, DialogKeysAndCloseBoxBecomeCommands) {
         modal->findChild<QPushButton*>()->click();
     });
     EXPECT_EQ(dialog.RunModal(), 7);
-    EXPECT_EQ(dialog.commands, (std::vector<int>{platform::kCommandCancel, platform::kCommandOk,
-                                                 platform::kCommandCancel, 99}));
+    EXPECT_EQ(dialog.commands,
+              (std::vector<int>{platform::kCommandCancel, platform::kCommandOk, platform::kCommandCancel, 99}));
     ASSERT_FALSE(dialog.keys.empty());
     EXPECT_EQ(dialog.keys.front().code, platform::kKeyEscape);
 }

@@ -10,8 +10,8 @@
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <iostream>
 #include <random>
@@ -27,30 +27,25 @@ constexpr int kMutantsPerFormat = 10000;
 constexpr int kOnFileEvery = 97;  // also replay some mutants through a real file stream
 
 template <class Dto, class Factory>
-std::unique_ptr<Dto> MakeDto(uint8_t loadFlag)
-{
+std::unique_ptr<Dto> MakeDto(uint8_t loadFlag) {
     return std::make_unique<Dto>(boost::make_shared<Factory>(loadFlag));
 }
 
-std::unique_ptr<SL::CRiffWaveDto> WaveDto(uint8_t loadFlag)
-{
+std::unique_ptr<SL::CRiffWaveDto> WaveDto(uint8_t loadFlag) {
     return MakeDto<SL::CRiffWaveDto, WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(loadFlag);
 }
 
-std::unique_ptr<SL::CFormAiffDto> AiffDto(uint8_t loadFlag)
-{
+std::unique_ptr<SL::CFormAiffDto> AiffDto(uint8_t loadFlag) {
     return MakeDto<SL::CFormAiffDto, AiffChunks::CFormAiffChunk::CDefaultChunkFactory>(loadFlag);
 }
 
-std::vector<uint8_t> Write(SL::IDto& dto)
-{
+std::vector<uint8_t> Write(SL::IDto& dto) {
     auto out = MemoryStream();
     EXPECT_TRUE(dto.Write(out));
     return StreamBytes(out);
 }
 
-std::vector<uint8_t> BaseWave()
-{
+std::vector<uint8_t> BaseWave() {
     auto dto = WaveDto(1);
     auto fmt = boost::make_shared<WaveChunks::CFormatChunk>();
     fmt->formatTag = 1;
@@ -67,22 +62,18 @@ std::vector<uint8_t> BaseWave()
     smpl->loops[0] = {1, 0, 3, 30, 0, 0};
     smpl->samplerData = {1, 2, 3};
     auto data = boost::make_shared<WaveChunks::CDataChunk>(1);
-    for (int i = 0; i < 33; ++i)
-        data->GetData()->push_back(uint8_t(i * 9));
-    for (const auto& c : std::vector<boost::shared_ptr<SL::CIffChunk>>{fmt, fact, smpl, data})
-        dto->AppendChild(c);
+    for (int i = 0; i < 33; ++i) data->GetData()->push_back(uint8_t(i * 9));
+    for (const auto& c : std::vector<boost::shared_ptr<SL::CIffChunk>>{fmt, fact, smpl, data}) dto->AppendChild(c);
     auto bytes = Write(*dto);
     // A chunk no factory knows, in the middle.
     const auto list = gbxtest::ByteBuilder().Text("LIST").Le32(5).Text("INFOx").U8(0xFF).Get();
     bytes.insert(bytes.begin() + 12 + 26, list.begin(), list.end());
     const auto riffSize = uint32_t(bytes.size() - 8);
-    for (int i = 0; i < 4; ++i)
-        bytes[4 + size_t(i)] = uint8_t(riffSize >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[4 + size_t(i)] = uint8_t(riffSize >> (8 * i));
     return bytes;
 }
 
-std::vector<uint8_t> BaseAiff()
-{
+std::vector<uint8_t> BaseAiff() {
     auto dto = AiffDto(1);
     auto comm = boost::make_shared<AiffChunks::CCommonChunk>();
     comm->channels = 1;
@@ -103,23 +94,21 @@ std::vector<uint8_t> BaseAiff()
     auto midi = boost::make_shared<AiffChunks::CMidiDataChunk>();
     auto aesd = boost::make_shared<AiffChunks::CAudioRecordingChunk>();
     auto ssnd = boost::make_shared<AiffChunks::CSoundDataChunk>(1);
-    for (int i = 0; i < 33; ++i)
-        ssnd->GetData()->push_back(uint8_t(i * 5));
-    for (const auto& c : std::vector<boost::shared_ptr<SL::CIffChunk>>{comm, mark, inst, comt, appl, name, midi, aesd, ssnd})
+    for (int i = 0; i < 33; ++i) ssnd->GetData()->push_back(uint8_t(i * 5));
+    for (const auto& c :
+         std::vector<boost::shared_ptr<SL::CIffChunk>>{comm, mark, inst, comt, appl, name, midi, aesd, ssnd})
         dto->AppendChild(c);
     return Write(*dto);
 }
 
 // Offsets of every chunk's size field, to aim mutations at them.
-std::vector<size_t> SizeFieldOffsets(const std::vector<uint8_t>& file, bool bigEndian)
-{
+std::vector<size_t> SizeFieldOffsets(const std::vector<uint8_t>& file, bool bigEndian) {
     std::vector<size_t> offsets = {4};
     size_t at = 12;
     while (at + 8 <= file.size()) {
         offsets.push_back(at + 4);
         uint32_t size = 0;
-        for (int i = 0; i < 4; ++i)
-            size |= uint32_t(file[at + 4 + size_t(i)]) << (bigEndian ? 8 * (3 - i) : 8 * i);
+        for (int i = 0; i < 4; ++i) size |= uint32_t(file[at + 4 + size_t(i)]) << (bigEndian ? 8 * (3 - i) : 8 * i);
         at += 8 + size + (size & 1);
     }
     return offsets;
@@ -128,53 +117,57 @@ std::vector<size_t> SizeFieldOffsets(const std::vector<uint8_t>& file, bool bigE
 class Mutator {
 public:
     Mutator(std::vector<uint8_t> base, bool bigEndian, uint32_t seed)
-        : m_base(std::move(base)), m_sizeFields(SizeFieldOffsets(m_base, bigEndian)), m_bigEndian(bigEndian), m_random(seed)
-    {
-    }
+        : m_base(std::move(base)),
+          m_sizeFields(SizeFieldOffsets(m_base, bigEndian)),
+          m_bigEndian(bigEndian),
+          m_random(seed) {}
 
-    std::vector<uint8_t> Next()
-    {
+    std::vector<uint8_t> Next() {
         std::vector<uint8_t> bytes = m_base;
         const int steps = Pick(1, 4);
         for (int s = 0; s < steps && !bytes.empty(); ++s) {
             switch (Pick(0, 6)) {
-            case 0:  // one byte anywhere
-                bytes[Index(bytes)] = uint8_t(Pick(0, 255));
-                break;
-            case 1:  // a size field, or any 32 or 16 bits, set to an edge value
-            case 2: {
-                static const uint32_t edges[] = {0, 1, 2, 3, 7, 8, 15, 16, 17, 18, 0x7FFF, 0x8000, 0xFFFF, 0x10000,
-                                                 0x7FFFFFF0u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF8u, 0xFFFFFFFFu};
-                const size_t at = Pick(0, 1) ? m_sizeFields[size_t(Pick(0, int(m_sizeFields.size()) - 1))] : Index(bytes);
-                const uint32_t value = Pick(0, 3) ? edges[Pick(0, int(std::size(edges)) - 1)]
-                                                  : uint32_t(int32_t(Peek32(bytes, at)) + Pick(-9, 9));
-                const int width = Pick(0, 3) ? 4 : 2;
-                for (int i = 0; i < width && at + size_t(i) < bytes.size(); ++i) {
-                    const int shift = m_bigEndian ? 8 * (width - 1 - i) : 8 * i;
-                    bytes[at + size_t(i)] = uint8_t(value >> shift);
+                case 0:  // one byte anywhere
+                    bytes[Index(bytes)] = uint8_t(Pick(0, 255));
+                    break;
+                case 1:  // a size field, or any 32 or 16 bits, set to an edge value
+                case 2: {
+                    static const uint32_t edges[] = {0,           1,           2,           3,          7,
+                                                     8,           15,          16,          17,         18,
+                                                     0x7FFF,      0x8000,      0xFFFF,      0x10000,    0x7FFFFFF0u,
+                                                     0x7FFFFFFFu, 0x80000000u, 0xFFFFFFF8u, 0xFFFFFFFFu};
+                    const size_t at =
+                        Pick(0, 1) ? m_sizeFields[size_t(Pick(0, int(m_sizeFields.size()) - 1))] : Index(bytes);
+                    const uint32_t value = Pick(0, 3) ? edges[Pick(0, int(std::size(edges)) - 1)]
+                                                      : uint32_t(int32_t(Peek32(bytes, at)) + Pick(-9, 9));
+                    const int width = Pick(0, 3) ? 4 : 2;
+                    for (int i = 0; i < width && at + size_t(i) < bytes.size(); ++i) {
+                        const int shift = m_bigEndian ? 8 * (width - 1 - i) : 8 * i;
+                        bytes[at + size_t(i)] = uint8_t(value >> shift);
+                    }
+                    break;
                 }
-                break;
-            }
-            case 3:  // truncate
-                bytes.resize(Index(bytes));
-                break;
-            case 4: {  // insert a few bytes
-                const size_t at = Index(bytes);
-                bytes.insert(bytes.begin() + long(at), size_t(Pick(1, 9)), uint8_t(Pick(0, 255)));
-                break;
-            }
-            case 5: {  // remove a few bytes
-                const size_t at = Index(bytes);
-                bytes.erase(bytes.begin() + long(at), bytes.begin() + long(std::min(bytes.size(), at + size_t(Pick(1, 9)))));
-                break;
-            }
-            default: {  // repeat a stretch (a chunk seen twice, or overlapping)
-                const size_t from = Index(bytes);
-                const size_t length = std::min(bytes.size() - from, size_t(Pick(1, 40)));
-                std::vector<uint8_t> copy(bytes.begin() + long(from), bytes.begin() + long(from + length));
-                bytes.insert(bytes.begin() + long(Index(bytes)), copy.begin(), copy.end());
-                break;
-            }
+                case 3:  // truncate
+                    bytes.resize(Index(bytes));
+                    break;
+                case 4: {  // insert a few bytes
+                    const size_t at = Index(bytes);
+                    bytes.insert(bytes.begin() + long(at), size_t(Pick(1, 9)), uint8_t(Pick(0, 255)));
+                    break;
+                }
+                case 5: {  // remove a few bytes
+                    const size_t at = Index(bytes);
+                    bytes.erase(bytes.begin() + long(at),
+                                bytes.begin() + long(std::min(bytes.size(), at + size_t(Pick(1, 9)))));
+                    break;
+                }
+                default: {  // repeat a stretch (a chunk seen twice, or overlapping)
+                    const size_t from = Index(bytes);
+                    const size_t length = std::min(bytes.size() - from, size_t(Pick(1, 40)));
+                    std::vector<uint8_t> copy(bytes.begin() + long(from), bytes.begin() + long(from + length));
+                    bytes.insert(bytes.begin() + long(Index(bytes)), copy.begin(), copy.end());
+                    break;
+                }
             }
         }
         return bytes;
@@ -183,8 +176,7 @@ public:
 private:
     int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
     size_t Index(const std::vector<uint8_t>& bytes) { return size_t(Pick(0, int(bytes.size()) - 1)); }
-    uint32_t Peek32(const std::vector<uint8_t>& bytes, size_t at) const
-    {
+    uint32_t Peek32(const std::vector<uint8_t>& bytes, size_t at) const {
         uint32_t v = 0;
         for (size_t i = 0; i < 4 && at + i < bytes.size(); ++i)
             v |= uint32_t(bytes[at + i]) << (m_bigEndian ? 8 * (3 - i) : 8 * i);
@@ -199,31 +191,25 @@ private:
 
 // Bytes that the chunks read hold in memory, counting each list entry at its smallest size in
 // a file (a marker 7 bytes and its name, a comment 8 and its text): never more than the file.
-size_t HeldBytes(const SL::CIffContainerChunk& dto)
-{
+size_t HeldBytes(const SL::CIffContainerChunk& dto) {
     size_t held = 0;
     for (const auto& child : dto.GetChildren()) {
-        if (auto* data = dynamic_cast<const SL::CStreamableData*>(child.get()))
-            held += data->GetData()->size();
+        if (auto* data = dynamic_cast<const SL::CStreamableData*>(child.get())) held += data->GetData()->size();
         if (auto* smpl = dynamic_cast<const WaveChunks::CSamplerChunk*>(child.get()))
             held += smpl->loops.size() * 24 + smpl->samplerData.size();
         if (auto* mark = dynamic_cast<const AiffChunks::CMarkerChunk*>(child.get())) {
-            for (const auto& m : mark->markers)
-                held += 7 + m.name.size();
+            for (const auto& m : mark->markers) held += 7 + m.name.size();
         }
         if (auto* comt = dynamic_cast<const AiffChunks::CCommentsChunk*>(child.get())) {
-            for (const auto& c : comt->comments)
-                held += 8 + c.text.size();
+            for (const auto& c : comt->comments) held += 8 + c.text.size();
         }
-        if (auto* text = dynamic_cast<const AiffChunks::CTextChunk*>(child.get()))
-            held += text->text.size();
+        if (auto* text = dynamic_cast<const AiffChunks::CTextChunk*>(child.get())) held += text->text.size();
     }
     return held;
 }
 
 template <class MakeDtoFunction>
-void Exercise(const std::vector<uint8_t>& mutant, MakeDtoFunction makeDto, int& readsDone)
-{
+void Exercise(const std::vector<uint8_t>& mutant, MakeDtoFunction makeDto, int& readsDone) {
     for (uint8_t loadFlag : {0, 1}) {
         auto stream = MemoryStream(mutant);
         auto probe = makeDto(1);
@@ -240,8 +226,7 @@ void Exercise(const std::vector<uint8_t>& mutant, MakeDtoFunction makeDto, int& 
             ASSERT_TRUE(probed) << "a file that reads also probes";
             ++readsDone;
         }
-        if (!read || loadFlag == 0)
-            continue;
+        if (!read || loadFlag == 0) continue;
 
         // What reads must write, read back and write again to the same bytes.
         const auto written = Write(*dto);
@@ -252,8 +237,7 @@ void Exercise(const std::vector<uint8_t>& mutant, MakeDtoFunction makeDto, int& 
     }
 }
 
-void ExerciseOnFile(const std::vector<uint8_t>& mutant, const std::string& path)
-{
+void ExerciseOnFile(const std::vector<uint8_t>& mutant, const std::string& path) {
     gbxtest::WriteBytes(path, mutant);
     for (uint8_t loadFlag : {0, 1}) {
         auto wave = SL::CFileDataSource(path, false).OpenRead();
@@ -276,8 +260,7 @@ struct FuzzFormat {
 
 class AudioFileFuzz : public testing::TestWithParam<FuzzFormat> {};
 
-TEST_P(AudioFileFuzz, MutantsNeverCrashOrOverreach)
-{
+TEST_P(AudioFileFuzz, MutantsNeverCrashOrOverreach) {
     const FuzzFormat& format = GetParam();
     const auto base = format.base();
     // The unmutated file reads with both readers' own format.

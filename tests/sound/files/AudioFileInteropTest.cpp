@@ -5,12 +5,12 @@
 #include "sound/files/FormAiffFile.h"
 #include "sound/files/RiffWaveFile.h"
 
+#include "tests/sound/files/WaveChunkBuilder.h"
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
-#include "tests/sound/files/WaveChunkBuilder.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <cstring>
 #include <sstream>
@@ -22,8 +22,7 @@ using WaveChunks = SL::CRiffWaveFileChunks;
 using AiffChunks = SL::CFormAiffFileChunks;
 
 // Floating-point samples in [-1, 1] that sox passes through unchanged: k / 8 for k = -7..7.
-std::vector<uint8_t> FloatPattern(size_t count)
-{
+std::vector<uint8_t> FloatPattern(size_t count) {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i < count / 4; ++i) {
         const float v = float(int(i % 15) - 7) / 8;
@@ -35,43 +34,37 @@ std::vector<uint8_t> FloatPattern(size_t count)
 }
 
 // The samples every writer is given: byte i of the sample data is (7 i + 3) mod 256.
-std::vector<uint8_t> Pattern(size_t count)
-{
+std::vector<uint8_t> Pattern(size_t count) {
     std::vector<uint8_t> bytes(count);
-    for (size_t i = 0; i < count; ++i)
-        bytes[i] = uint8_t(7 * i + 3);
+    for (size_t i = 0; i < count; ++i) bytes[i] = uint8_t(7 * i + 3);
     return bytes;
 }
 const char* const kPythonPattern = "def pattern(n): return bytes((7*i+3)&255 for i in range(n))\n";
 
-std::unique_ptr<SL::CRiffWaveDto> ReadWaveFile(const std::string& path)
-{
+std::unique_ptr<SL::CRiffWaveDto> ReadWaveFile(const std::string& path) {
     auto in = SL::CFileDataSource(path, false).OpenRead();
-    auto dto = std::make_unique<SL::CRiffWaveDto>(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
-    if (!in || !dto->Probe(*in) || !dto->Read(*in))
-        return nullptr;
+    auto dto =
+        std::make_unique<SL::CRiffWaveDto>(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
+    if (!in || !dto->Probe(*in) || !dto->Read(*in)) return nullptr;
     return dto;
 }
 
-std::unique_ptr<SL::CFormAiffDto> ReadAiffFile(const std::string& path)
-{
+std::unique_ptr<SL::CFormAiffDto> ReadAiffFile(const std::string& path) {
     auto in = SL::CFileDataSource(path, false).OpenRead();
-    auto dto = std::make_unique<SL::CFormAiffDto>(boost::make_shared<AiffChunks::CFormAiffChunk::CDefaultChunkFactory>(1));
-    if (!in || !dto->Probe(*in) || !dto->Read(*in))
-        return nullptr;
+    auto dto =
+        std::make_unique<SL::CFormAiffDto>(boost::make_shared<AiffChunks::CFormAiffChunk::CDefaultChunkFactory>(1));
+    if (!in || !dto->Probe(*in) || !dto->Read(*in)) return nullptr;
     return dto;
 }
 
 // Sample bytes as sox decodes them, in the given byte order ("-L" or "-B").
-std::vector<uint8_t> SoxRaw(const std::string& path, const std::string& order)
-{
+std::vector<uint8_t> SoxRaw(const std::string& path, const std::string& order) {
     const auto result = gbxtest::Run("sox " + Quote(path) + " -t raw " + order + " - 2>/dev/null");
     EXPECT_EQ(result.exitCode, 0) << path;
     return gbxtest::ToBytes(result.output);
 }
 
-std::string SoxInfo(const std::string& path)
-{
+std::string SoxInfo(const std::string& path) {
     // Type, rate, channels, bits, encoding and frames, a line each.
     const auto result = gbxtest::Run("for o in t r c b e s; do soxi -$o " + Quote(path) + " || exit 1; done");
     EXPECT_EQ(result.exitCode, 0) << path;
@@ -80,16 +73,14 @@ std::string SoxInfo(const std::string& path)
 
 class AudioFileInterop : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!gbxtest::HaveCommand("sox") || !gbxtest::HaveCommand("python3"))
             GTEST_SKIP() << "sox and python3 are installed by scripts/install-deps.sh";
     }
     gbxtest::TempDir m_dir;
 };
 
-TEST_F(AudioFileInterop, PythonWaveFilesRead)
-{
+TEST_F(AudioFileInterop, PythonWaveFilesRead) {
     const auto result = gbxtest::Python(std::string(kPythonPattern) +
                                         "import wave,sys\n"
                                         "for name,ch,width,rate,frames in ((sys.argv[1],2,2,44100,1000),(sys.argv[2],1,1,8000,7)):\n"
@@ -120,8 +111,7 @@ TEST_F(AudioFileInterop, PythonWaveFilesRead)
     }
 }
 
-TEST_F(AudioFileInterop, PythonAifcFilesRead)
-{
+TEST_F(AudioFileInterop, PythonAifcFilesRead) {
     const auto result = gbxtest::Python(std::string(kPythonPattern) +
                                         "import aifc,sys\n"
                                         "for name,ch,width,rate,frames in ((sys.argv[1],2,2,22050,500),(sys.argv[2],1,1,11025,5)):\n"
@@ -164,8 +154,7 @@ TEST_F(AudioFileInterop, PythonAifcFilesRead)
     }
 }
 
-TEST_F(AudioFileInterop, SoxFilesRead)
-{
+TEST_F(AudioFileInterop, SoxFilesRead) {
     const struct {
         const char* name;
         const char* options;  // sox output options
@@ -183,9 +172,10 @@ TEST_F(AudioFileInterop, SoxFilesRead)
     };
     for (const auto& c : cases) {
         const std::string path = m_dir.File(c.name);
-        ASSERT_EQ(gbxtest::Run(std::string("sox -n ") + c.options + " " + Quote(path) + " synth 0.0101 sine 440 vol 0.7")
-                      .exitCode,
-                  0)
+        ASSERT_EQ(
+            gbxtest::Run(std::string("sox -n ") + c.options + " " + Quote(path) + " synth 0.0101 sine 440 vol 0.7")
+                .exitCode,
+            0)
             << c.name;
         if (c.tag != 0) {
             auto dto = ReadWaveFile(path);
@@ -218,8 +208,7 @@ TEST_F(AudioFileInterop, SoxFilesRead)
     }
 }
 
-TEST_F(AudioFileInterop, OurWaveFilesReadInPythonAndSox)
-{
+TEST_F(AudioFileInterop, OurWaveFilesReadInPythonAndSox) {
     const struct {
         const char* name;
         uint16_t tag, channels, bits;
@@ -256,14 +245,17 @@ TEST_F(AudioFileInterop, OurWaveFilesReadInPythonAndSox)
         const auto& c = cases[i];
         EXPECT_EQ(SoxRaw(paths[i], "-L"), c.tag == 3 ? FloatPattern(c.bytes) : Pattern(c.bytes)) << c.name;
         std::ostringstream info;
-        info << "wav\n" << c.rate << "\n" << c.channels << "\n" << c.bits << "\n" << c.soxEncoding << "\n"
+        info << "wav\n"
+             << c.rate << "\n"
+             << c.channels << "\n"
+             << c.bits << "\n"
+             << c.soxEncoding << "\n"
              << c.bytes / (c.channels * c.bits / 8) << "\n";
         EXPECT_EQ(SoxInfo(paths[i]), info.str()) << c.name;
     }
 }
 
-TEST_F(AudioFileInterop, OurAiffFilesReadInPythonAndSox)
-{
+TEST_F(AudioFileInterop, OurAiffFilesReadInPythonAndSox) {
     const struct {
         const char* name;
         int16_t channels, bits;
@@ -297,7 +289,8 @@ TEST_F(AudioFileInterop, OurAiffFilesReadInPythonAndSox)
         *appl->GetData() = {1, 2, 3};
         auto ssnd = boost::make_shared<AiffChunks::CSoundDataChunk>(1);
         *ssnd->GetData() = Pattern(size_t(c.frames * c.channels * c.bits / 8));
-        for (const auto& chunk : std::vector<boost::shared_ptr<SL::CIffChunk>>{comm, name, mark, inst, comt, appl, ssnd})
+        for (const auto& chunk :
+             std::vector<boost::shared_ptr<SL::CIffChunk>>{comm, name, mark, inst, comt, appl, ssnd})
             dto.AppendChild(chunk);
         paths.push_back(m_dir.File(c.name));
         auto out = SL::CFileDataSource(paths.back(), false).OpenWrite();
@@ -311,15 +304,20 @@ TEST_F(AudioFileInterop, OurAiffFilesReadInPythonAndSox)
                                         "a.readframes(n)==pattern(n*a.getnchannels()*a.getsampwidth()),a.getmarkers())\n",
                                         paths);
     ASSERT_EQ(python.exitCode, 0);
-    EXPECT_EQ(python.output, "2 2 44100 1000 True [(1, 2, b'abcd'), (2, 1000, b'end')]\n"
-                             "1 1 22050 7 True [(1, 2, b'abcd'), (2, 7, b'end')]\n"
-                             "1 3 11025 33 True [(1, 2, b'abcd'), (2, 33, b'end')]\n");
+    EXPECT_EQ(python.output,
+              "2 2 44100 1000 True [(1, 2, b'abcd'), (2, 1000, b'end')]\n"
+              "1 1 22050 7 True [(1, 2, b'abcd'), (2, 7, b'end')]\n"
+              "1 3 11025 33 True [(1, 2, b'abcd'), (2, 33, b'end')]\n");
 
     for (size_t i = 0; i < paths.size(); ++i) {
         const auto& c = cases[i];
         EXPECT_EQ(SoxRaw(paths[i], "-B"), Pattern(size_t(c.frames * c.channels * c.bits / 8))) << c.name;
         std::ostringstream info;
-        info << "aiff\n" << c.rate << "\n" << c.channels << "\n" << c.bits << "\nSigned Integer PCM\n" << c.frames << "\n";
+        info << "aiff\n"
+             << c.rate << "\n"
+             << c.channels << "\n"
+             << c.bits << "\nSigned Integer PCM\n"
+             << c.frames << "\n";
         EXPECT_EQ(SoxInfo(paths[i]), info.str()) << c.name;
     }
 }

@@ -11,8 +11,7 @@ namespace {
 
 using gbxtest::MemoryStream;
 
-TEST(ChunkFields, NumbersInBothByteOrders)
-{
+TEST(ChunkFields, NumbersInBothByteOrders) {
     const std::vector<uint8_t> bytes = {0x81, 0x02, 0x03, 0x04, 0xF5, 0x06};
     const struct {
         int order;
@@ -43,8 +42,7 @@ TEST(ChunkFields, NumbersInBothByteOrders)
     }
 }
 
-TEST(ChunkFields, FailedReadKeepsTheField)
-{
+TEST(ChunkFields, FailedReadKeepsTheField) {
     for (int order : {0, 1}) {
         auto in = MemoryStream({1, 2, 3});
         uint32_t u32 = 77;
@@ -61,8 +59,7 @@ TEST(ChunkFields, FailedReadKeepsTheField)
     }
 }
 
-TEST(ChunkFields, HeaderAssignmentKeepsItsOwnByteOrder)
-{
+TEST(ChunkFields, HeaderAssignmentKeepsItsOwnByteOrder) {
     SL::CIffChunk::CHeader big(0, "abcd");
     big.SetSize(5);
     big.SetDataPosition(8);

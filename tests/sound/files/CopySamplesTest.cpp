@@ -27,10 +27,8 @@ public:
     explicit LimitedBuffer(std::streamsize capacity) : std::stringbuf(std::string(46, '\0')), m_capacity(capacity) {}
 
 protected:
-    std::streamsize xsputn(const char* bytes, std::streamsize count) override
-    {
-        if (m_taken + count > m_capacity)
-            return 0;
+    std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+        if (m_taken + count > m_capacity) return 0;
         m_taken += count;
         return std::stringbuf::xsputn(bytes, count);
     }
@@ -60,21 +58,18 @@ struct Copy {
 struct Case {
     const char* what;
     int monoValues;
-    size_t inputFailsAfter;         // 0: never
-    int64_t outputLimitValues;      // values the output takes before its limit
-    std::streamsize outputCapacity; // bytes the stream takes
-    int64_t copied;                 // what the value loop copies
+    size_t inputFailsAfter;          // 0: never
+    int64_t outputLimitValues;       // values the output takes before its limit
+    std::streamsize outputCapacity;  // bytes the stream takes
+    int64_t copied;                  // what the value loop copies
 };
 
 // Mono 8-bit values through the importer's chain into a 16-bit stereo WAV layout in memory.
-Copy CopyThrough(const Case& c, bool blocks)
-{
+Copy CopyThrough(const Case& c, bool blocks) {
     std::vector<uint8_t> values;
-    for (int i = 0; i < c.monoValues; ++i)
-        values.push_back(static_cast<uint8_t>(i * 37));
+    for (int i = 0; i < c.monoValues; ++i) values.push_back(static_cast<uint8_t>(i * 37));
     auto source = gbxtest::MakeVectorSource<EBitDepth::INTEGER8>(values);
-    if (c.inputFailsAfter > 0)
-        source->FailAfter(c.inputFailsAfter);
+    if (c.inputFailsAfter > 0) source->FailAfter(c.inputFailsAfter);
     const auto input = boost::dynamic_pointer_cast<Input>(SL::CreateBitDepthConvertDecorator(
         CBitDepth::INTEGER8, CBitDepth::INTEGER16, SL::CreateStereoDecorator(CBitDepth::INTEGER8, source)));
 
@@ -92,13 +87,11 @@ Copy CopyThrough(const Case& c, bool blocks)
         ++result.copied;
     };
     // A few values by value first, so that the output's blocks do not line up with the copy's.
-    for (int i = 0; i < 3 && input->HasNext() && output.HasNext(); ++i)
-        copyOne();
+    for (int i = 0; i < 3 && input->HasNext() && output.HasNext(); ++i) copyOne();
     if (blocks) {
         result.copied += SL::CopySamples(*input, output);
     } else {
-        while (input->HasNext() && output.HasNext())
-            copyOne();
+        while (input->HasNext() && output.HasNext()) copyOne();
     }
     result.inputHasNext = input->HasNext();
     result.inputGood = input->IsGood();
@@ -111,8 +104,7 @@ Copy CopyThrough(const Case& c, bool blocks)
     return result;
 }
 
-TEST(CopySamples, LeavesFileAndIteratorsAsTheValueLoopDoes)
-{
+TEST(CopySamples, LeavesFileAndIteratorsAsTheValueLoopDoes) {
     const Case cases[] = {
         {"no values", 0, 0, 1000, 1 << 20, 0},
         {"odd count within the limit", 40001, 0, 100000, 1 << 20, 80002},

@@ -10,8 +10,8 @@
 
 #include "tests/support/TestSupport.h"
 
-#include <boost/pointer_cast.hpp>
 #include <gtest/gtest.h>
+#include <boost/pointer_cast.hpp>
 
 namespace {
 
@@ -19,26 +19,20 @@ using SL::CBitDepth;
 using SL::EBitDepth;
 
 // The importer's chain and copy loop; false when any step fails.
-bool ConvertToStereo16(const std::string& in, const std::string& out)
-{
+bool ConvertToStereo16(const std::string& in, const std::string& out) {
     SL::CFileSampleIteratorFactory factory;
     auto input = factory.CreateInputIterator(in);
-    if (!input)
-        return false;
+    if (!input) return false;
     const CBitDepth format = input->GetSampleAttribute().GetSampleFormat();
-    if (input->GetSampleAttribute().GetChannelCount() == 1)
-        input = SL::CreateStereoDecorator(format, input);
+    if (input->GetSampleAttribute().GetChannelCount() == 1) input = SL::CreateStereoDecorator(format, input);
     input = SL::CreateBitDepthConvertDecorator(format, CBitDepth::INTEGER16, input);
     auto source = boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<EBitDepth::INTEGER16>>(input);
-    if (!source)
-        return false;
+    if (!source) return false;
     auto sink = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<EBitDepth::INTEGER16>>(
         factory.CreateOutputIterator(source->GetSampleAttribute(), out, SL::CWaveFileFormat::WINWAVE));
-    if (!sink)
-        return false;
+    if (!sink) return false;
     while (source->HasNext()) {
-        if (!sink->HasNext())
-            return false;
+        if (!sink->HasNext()) return false;
         sink->Set(source->Get());
         source->Next();
         sink->Next();
@@ -76,10 +70,8 @@ bad = sum(1 for a, b in zip(expected, got) if a != b) + abs(len(expected) - len(
 print('values', len(got), 'mismatches', bad)
 )";
 
-TEST(FileConversion, EightBitMonoWavAndTwentyFourBitStereoAiffToSixteenBitStereo)
-{
-    if (!gbxtest::HaveCommand("sox"))
-        GTEST_SKIP() << "sox is not installed";
+TEST(FileConversion, EightBitMonoWavAndTwentyFourBitStereoAiffToSixteenBitStereo) {
+    if (!gbxtest::HaveCommand("sox")) GTEST_SKIP() << "sox is not installed";
     struct Case {
         const char* name;
         const char* soxFormat;

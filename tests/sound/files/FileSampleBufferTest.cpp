@@ -6,8 +6,8 @@
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
 
-#include <boost/pointer_cast.hpp>
 #include <gtest/gtest.h>
+#include <boost/pointer_cast.hpp>
 
 #include <sstream>
 
@@ -19,35 +19,29 @@ using SL::EWaveFileFormat;
 template <EBitDepth F>
 using Buffer = SL::CFileSampleBuffer<F>;
 
-std::vector<uint8_t> WavFile(uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data)
-{
+std::vector<uint8_t> WavFile(uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data) {
     gbxtest::ByteBuilder b;
     b.Text("RIFF").Le32(uint32_t(36 + data.size() + (data.size() & 1))).Text("WAVE");
     b.Text("fmt ").Le32(16).Le16(1).Le16(channels).Le32(8000).Le32(8000u * channels * bits / 8);
     b.Le16(uint16_t(channels * bits / 8)).Le16(bits).Text("data").Le32(uint32_t(data.size())).Bytes(data);
-    if (data.size() & 1)
-        b.U8(0);
+    if (data.size() & 1) b.U8(0);
     return b;
 }
 
-std::vector<uint8_t> Le16Values(std::initializer_list<int16_t> values)
-{
+std::vector<uint8_t> Le16Values(std::initializer_list<int16_t> values) {
     gbxtest::ByteBuilder b;
-    for (int16_t v : values)
-        b.Le16(uint16_t(v));
+    for (int16_t v : values) b.Le16(uint16_t(v));
     return b;
 }
 
 template <EBitDepth F>
-boost::shared_ptr<Buffer<F>> OpenBuffer(const std::string& path)
-{
+boost::shared_ptr<Buffer<F>> OpenBuffer(const std::string& path) {
     return boost::dynamic_pointer_cast<Buffer<F>>(SL::CFileSampleBufferFactory().CreateInput(path));
 }
 
 class StereoBuffer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         gbxtest::WriteBytes(m_dir.File("s.wav"), WavFile(2, 16, Le16Values({10, 11, 20, 21, 30, 31})));
         m_buffer = OpenBuffer<EBitDepth::INTEGER16>(m_dir.File("s.wav"));
         ASSERT_TRUE(m_buffer);
@@ -55,11 +49,9 @@ protected:
 
     // The values from begin up to end, at most limit of them.
     template <class It>
-    static std::vector<int16_t> Walk(It it, const It& end, int limit = 20)
-    {
+    static std::vector<int16_t> Walk(It it, const It& end, int limit = 20) {
         std::vector<int16_t> values;
-        for (; it != end && limit-- > 0; ++it)
-            values.push_back(*it);
+        for (; it != end && limit-- > 0; ++it) values.push_back(*it);
         return values;
     }
 
@@ -67,8 +59,7 @@ protected:
     boost::shared_ptr<Buffer<EBitDepth::INTEGER16>> m_buffer;
 };
 
-TEST_F(StereoBuffer, WalksAllChannelsFromBeginToEnd)
-{
+TEST_F(StereoBuffer, WalksAllChannelsFromBeginToEnd) {
     EXPECT_EQ((std::vector<int16_t>{10, 11, 20, 21, 30, 31}), Walk(m_buffer->BeginInput(), m_buffer->EndInput()));
     EXPECT_EQ(44, m_buffer->GetBeginPosition());
     EXPECT_EQ(12, m_buffer->GetDataSize());
@@ -78,8 +69,7 @@ TEST_F(StereoBuffer, WalksAllChannelsFromBeginToEnd)
     EXPECT_TRUE(at == m_buffer->MakeInputIterator(44 + 8, nullptr));
 }
 
-TEST_F(StereoBuffer, SelectionsVisitTheChosenChannels)
-{
+TEST_F(StereoBuffer, SelectionsVisitTheChosenChannels) {
     const std::vector<int> right = {1};
     EXPECT_EQ((std::vector<int16_t>{11, 21, 31}), Walk(m_buffer->BeginInput(&right), m_buffer->EndInput(&right)));
     const std::vector<int> swapped = {1, 0};  // as many as the channels: all, in file order
@@ -90,8 +80,7 @@ TEST_F(StereoBuffer, SelectionsVisitTheChosenChannels)
     EXPECT_THROW(m_buffer->BeginInput(&outside), std::out_of_range);
 }
 
-TEST_F(StereoBuffer, PostfixIncrementReadsTheOldPositionAndCopiesMoveApart)
-{
+TEST_F(StereoBuffer, PostfixIncrementReadsTheOldPositionAndCopiesMoveApart) {
     auto it = m_buffer->BeginInput();
     EXPECT_EQ(10, *it++);
     EXPECT_EQ(11, *it);
@@ -102,8 +91,7 @@ TEST_F(StereoBuffer, PostfixIncrementReadsTheOldPositionAndCopiesMoveApart)
     EXPECT_TRUE(it != copy);
 }
 
-TEST(SampleIncrementer, StepsOfASelectionAddUpToAFrame)
-{
+TEST(SampleIncrementer, StepsOfASelectionAddUpToAFrame) {
     struct Case {
         int channels;
         std::vector<int> selection;
@@ -117,15 +105,13 @@ TEST(SampleIncrementer, StepsOfASelectionAddUpToAFrame)
         EXPECT_EQ(c.steps, incrementer.GetSteps());
         std::unique_ptr<SL::ISampleIncrementer<2>> clone(incrementer.Clone());
         for (int round = 0; round < 2; ++round)
-            for (int64_t step : c.steps)
-                EXPECT_EQ(step, clone->NextStep());
+            for (int64_t step : c.steps) EXPECT_EQ(step, clone->NextStep());
     }
     EXPECT_THROW(SL::CSampleIncrementer<2>(2, {}), std::out_of_range);
     EXPECT_THROW(SL::CSampleIncrementer<2>(2, {-1}), std::out_of_range);
 }
 
-TEST(FileSampleBuffer, ThreeChannelSelectionTwoThenZero)
-{
+TEST(FileSampleBuffer, ThreeChannelSelectionTwoThenZero) {
     gbxtest::TempDir dir;
     gbxtest::WriteBytes(dir.File("s.wav"), WavFile(3, 16, Le16Values({0, 1, 2, 10, 11, 12})));
     auto buffer = OpenBuffer<EBitDepth::INTEGER16>(dir.File("s.wav"));
@@ -133,14 +119,12 @@ TEST(FileSampleBuffer, ThreeChannelSelectionTwoThenZero)
     const std::vector<int> selection = {2, 0};
     auto it = buffer->BeginInput(&selection);
     std::vector<int16_t> values;
-    for (int i = 0; i < 4; ++i, ++it)
-        values.push_back(*it);
+    for (int i = 0; i < 4; ++i, ++it) values.push_back(*it);
     EXPECT_EQ((std::vector<int16_t>{2, 0, 12, 10}), values);
     EXPECT_TRUE(it == buffer->EndInput(&selection));
 }
 
-TEST(FileSampleBuffer, PeaksOfWholeFrames)
-{
+TEST(FileSampleBuffer, PeaksOfWholeFrames) {
     struct Case {
         const char* name;
         std::vector<uint8_t> file;
@@ -163,8 +147,7 @@ TEST(FileSampleBuffer, PeaksOfWholeFrames)
     }
 }
 
-TEST(FileSampleBuffer, AiffDataSizeLeavesOutOffsetAndBlockSize)
-{
+TEST(FileSampleBuffer, AiffDataSizeLeavesOutOffsetAndBlockSize) {
     gbxtest::TempDir dir;
     gbxtest::ByteBuilder b;
     b.Text("FORM").Be32(4 + 26 + 8 + 8 + 6).Text("AIFF").Text("COMM").Be32(18).Be16(1).Be32(3).Be16(16);
@@ -177,8 +160,7 @@ TEST(FileSampleBuffer, AiffDataSizeLeavesOutOffsetAndBlockSize)
     EXPECT_EQ(0, buffer->GetSampleAttribute().GetByteOrder());  // the file's order, unlike the iterators
     EXPECT_EQ(EWaveFileFormat::AIFF, buffer->GetFileFormat().GetCode());
     std::vector<int16_t> values;
-    for (auto it = buffer->BeginInput(); it != buffer->EndInput(); ++it)
-        values.push_back(*it);
+    for (auto it = buffer->BeginInput(); it != buffer->EndInput(); ++it) values.push_back(*it);
     EXPECT_EQ((std::vector<int16_t>{1, -2, 300}), values);
     EXPECT_EQ((std::vector<double>{300.0}), buffer->GetPeaks());
     EXPECT_FALSE(buffer->Finish());  // an input buffer writes no header
@@ -186,15 +168,13 @@ TEST(FileSampleBuffer, AiffDataSizeLeavesOutOffsetAndBlockSize)
 
 class OutputBuffer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SL::CSampleAttribute attribute(CBitDepth::INTEGER16, 8000.0, 2, 1);
         m_buffer = boost::dynamic_pointer_cast<Buffer<EBitDepth::INTEGER16>>(
             SL::CFileSampleBufferFactory().CreateOutput(attribute, m_dir.File("o.wav"), EWaveFileFormat::WINWAVE));
         ASSERT_TRUE(m_buffer);
     }
-    std::vector<uint8_t> Samples() const
-    {
+    std::vector<uint8_t> Samples() const {
         m_buffer->GetOutputStream()->flush();
         const auto bytes = gbxtest::ReadBytes(m_dir.File("o.wav"));
         return bytes.size() > 46 ? std::vector<uint8_t>(bytes.begin() + 46, bytes.end()) : std::vector<uint8_t>();
@@ -204,8 +184,7 @@ protected:
     boost::shared_ptr<Buffer<EBitDepth::INTEGER16>> m_buffer;
 };
 
-TEST_F(OutputBuffer, AValueReachesTheFileWhenTheIteratorMovesOn)
-{
+TEST_F(OutputBuffer, AValueReachesTheFileWhenTheIteratorMovesOn) {
     auto it = m_buffer->BeginOutput();
     *it = 0x0102;
     EXPECT_TRUE(Samples().empty());
@@ -213,12 +192,10 @@ TEST_F(OutputBuffer, AValueReachesTheFileWhenTheIteratorMovesOn)
     EXPECT_EQ((std::vector<uint8_t>{0x02, 0x01}), Samples());
 }
 
-TEST_F(OutputBuffer, PostfixAssignmentWritesEveryValue)
-{
+TEST_F(OutputBuffer, PostfixAssignmentWritesEveryValue) {
     {
         auto it = m_buffer->BeginOutput();
-        for (int16_t v : {1, -2, 3, -4})
-            *it++ = v;
+        for (int16_t v : {1, -2, 3, -4}) *it++ = v;
     }
     const std::vector<int> right = {1};
     auto rightChannel = m_buffer->OutputAt(1, &right);
@@ -233,16 +210,14 @@ TEST_F(OutputBuffer, PostfixAssignmentWritesEveryValue)
     EXPECT_EQ("2 2 2 8000 [1, 0, 254, 255, 3, 0, 40, 0]\n", result.output);
 }
 
-TEST_F(OutputBuffer, InputAndOutputIteratorsDoNotCompare)
-{
+TEST_F(OutputBuffer, InputAndOutputIteratorsDoNotCompare) {
     gbxtest::WriteBytes(m_dir.File("s.wav"), WavFile(2, 16, Le16Values({1, 2})));
     auto input = OpenBuffer<EBitDepth::INTEGER16>(m_dir.File("s.wav"));
     ASSERT_TRUE(input);
     EXPECT_THROW((void)(input->BeginInput() == m_buffer->BeginOutput()), std::bad_cast);
 }
 
-TEST(FileSampleBufferFactory, RefusesWhatTheIteratorsRefuse)
-{
+TEST(FileSampleBufferFactory, RefusesWhatTheIteratorsRefuse) {
     gbxtest::TempDir dir;
     gbxtest::WriteBytes(dir.File("x.wav"), {'R', 'I', 'F', 'F'});
     SL::CFileSampleBufferFactory factory;
@@ -252,8 +227,8 @@ TEST(FileSampleBufferFactory, RefusesWhatTheIteratorsRefuse)
                                       EWaveFileFormat::WINWAVE));
     EXPECT_FALSE(factory.CreateOutput(SL::CSampleAttribute(CBitDepth::FLOAT32, 8000.0, 1, 1), dir.File("o.aiff"),
                                       EWaveFileFormat::AIFF));
-    EXPECT_FALSE(factory.CreateOutput(SL::CSampleAttribute(CBitDepth::INTEGER16, 8000.0, 1, 1),
-                                      dir.File("none/o.wav"), EWaveFileFormat::WINWAVE));
+    EXPECT_FALSE(factory.CreateOutput(SL::CSampleAttribute(CBitDepth::INTEGER16, 8000.0, 1, 1), dir.File("none/o.wav"),
+                                      EWaveFileFormat::WINWAVE));
 }
 
 }  // namespace

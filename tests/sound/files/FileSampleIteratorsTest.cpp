@@ -8,8 +8,8 @@
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <cstring>
 #include <fstream>
@@ -26,8 +26,7 @@ using SL::CBitDepth;
 using SL::EBitDepth;
 using SL::EWaveFileFormat;
 
-uint32_t Le32At(const std::vector<uint8_t>& b, size_t i)
-{
+uint32_t Le32At(const std::vector<uint8_t>& b, size_t i) {
     return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | uint32_t(b[i + 3]) << 24;
 }
 uint16_t Le16At(const std::vector<uint8_t>& b, size_t i) { return uint16_t(b[i] | b[i + 1] << 8); }
@@ -51,32 +50,27 @@ for i in range(n):
 )";
 
 // The integers that a python3 script prints.
-std::vector<int64_t> PythonIntegers(const char* script, const std::vector<std::string>& args)
-{
+std::vector<int64_t> PythonIntegers(const char* script, const std::vector<std::string>& args) {
     const auto result = Python(script, args);
     EXPECT_EQ(0, result.exitCode);
     std::vector<int64_t> values;
     std::istringstream lines(result.output);
-    for (int64_t v; lines >> v;)
-        values.push_back(v);
+    for (int64_t v; lines >> v;) values.push_back(v);
     return values;
 }
 
-std::vector<int64_t> PythonValues(const std::string& kind, const std::string& path)
-{
+std::vector<int64_t> PythonValues(const std::string& kind, const std::string& path) {
     return PythonIntegers(kPythonDecode, {kind, path});
 }
 
 template <typename T>
-std::vector<int64_t> Widen(const std::vector<T>& values)
-{
+std::vector<int64_t> Widen(const std::vector<T>& values) {
     return std::vector<int64_t>(values.begin(), values.end());
 }
 
 // Writes n values of width bytes, interleaved for ch channels, from the pattern (37 i + 11)
 // mod 2^(8 width), as s.wav and s.aiff in the folder with python3; answers the values.
-std::vector<int64_t> PythonWrite(const std::string& folder, int width, int channels, int values)
-{
+std::vector<int64_t> PythonWrite(const std::string& folder, int width, int channels, int values) {
     return PythonIntegers(R"(
 import sys, wave, aifc, warnings
 warnings.simplefilter('ignore')
@@ -98,8 +92,7 @@ print('\n'.join(str(v) for v in vals))
 
 // --- reading ---
 
-TEST(FileInputSampleIterator, WavAndAiffWithTheSameSamplesReadAsTheSameValues)
-{
+TEST(FileInputSampleIterator, WavAndAiffWithTheSameSamplesReadAsTheSameValues) {
     struct Case {
         int width;
         int channels;
@@ -139,8 +132,7 @@ TEST(FileInputSampleIterator, WavAndAiffWithTheSameSamplesReadAsTheSameValues)
     }
 }
 
-TEST(FileInputSampleIterator, EightBitWavIsUnsignedAndEightBitAiffIsSigned)
-{
+TEST(FileInputSampleIterator, EightBitWavIsUnsignedAndEightBitAiffIsSigned) {
     TempDir dir;
     const auto written = PythonWrite(dir.Path(), 1, 1, 300);
     const auto wav = ReadSampleFile<EBitDepth::INTEGER8>(dir.File("s.wav"));
@@ -149,35 +141,30 @@ TEST(FileInputSampleIterator, EightBitWavIsUnsignedAndEightBitAiffIsSigned)
     EXPECT_EQ(CBitDepth::INTEGER8, wav.attribute.GetSampleFormat());
     EXPECT_EQ(CBitDepth::INTEGER8S, aiff.attribute.GetSampleFormat());
     std::vector<int64_t> unsignedValues;
-    for (int64_t v : written)
-        unsignedValues.push_back(v + 128);
+    for (int64_t v : written) unsignedValues.push_back(v + 128);
     EXPECT_EQ(unsignedValues, Widen(wav.values));
     EXPECT_EQ(written, Widen(aiff.values));
 }
 
 // A minimal WAV file: "fmt " then "data" with the given bytes.
-std::vector<uint8_t> WavFile(uint16_t tag, uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data)
-{
+std::vector<uint8_t> WavFile(uint16_t tag, uint16_t channels, uint16_t bits, const std::vector<uint8_t>& data) {
     gbxtest::ByteBuilder b;
     const uint32_t riff = 4 + 24 + 8 + uint32_t(data.size() + (data.size() & 1));
     b.Text("RIFF").Le32(riff).Text("WAVE").Text("fmt ").Le32(16).Le16(tag).Le16(channels).Le32(8000);
     b.Le32(8000u * channels * bits / 8).Le16(uint16_t(channels * bits / 8)).Le16(bits);
     b.Text("data").Le32(uint32_t(data.size())).Bytes(data);
-    if (data.size() & 1)
-        b.U8(0);
+    if (data.size() & 1) b.U8(0);
     return b;
 }
 
-TEST(FileInputSampleIterator, TwentyFourBitValuesAreSignExtended)
-{
+TEST(FileInputSampleIterator, TwentyFourBitValuesAreSignExtended) {
     TempDir dir;
     gbxtest::WriteBytes(dir.File("s.wav"), WavFile(1, 1, 24, {0x00, 0x00, 0x80, 0xFF, 0xFF, 0x7F, 0xFE, 0xFF, 0xFF}));
     const auto read = ReadSampleFile<EBitDepth::INTEGER24>(dir.File("s.wav"));
     EXPECT_EQ((gbxtest::Values<EBitDepth::INTEGER24>{-8388608, 8388607, -2}), read.values);
 }
 
-TEST(FileInputSampleIterator, DeliversWholeValuesOfTheDataChunkOnly)
-{
+TEST(FileInputSampleIterator, DeliversWholeValuesOfTheDataChunkOnly) {
     struct Case {
         std::vector<uint8_t> data;
         std::vector<int16_t> values;
@@ -193,8 +180,7 @@ TEST(FileInputSampleIterator, DeliversWholeValuesOfTheDataChunkOnly)
     }
 }
 
-TEST(FileInputSampleIterator, TruncatedFileEndsTheStreamAsNotGood)
-{
+TEST(FileInputSampleIterator, TruncatedFileEndsTheStreamAsNotGood) {
     TempDir dir;
     const auto written = PythonWrite(dir.Path(), 2, 2, 80000);
     auto bytes = gbxtest::ReadBytes(dir.File("s.wav"));
@@ -209,8 +195,7 @@ TEST(FileInputSampleIterator, TruncatedFileEndsTheStreamAsNotGood)
     EXPECT_EQ(std::vector<int64_t>(written.begin(), written.begin() + 50001), Widen(read.values));
 }
 
-TEST(FileInputSampleIterator, SetLocationMovesToAFrameAndRereads)
-{
+TEST(FileInputSampleIterator, SetLocationMovesToAFrameAndRereads) {
     TempDir dir;
     const int frames = 50000;  // 200,000 bytes: frames lie in different blocks
     const auto expected = PythonWrite(dir.Path(), 2, 2, 2 * frames);
@@ -218,8 +203,7 @@ TEST(FileInputSampleIterator, SetLocationMovesToAFrameAndRereads)
         SL::CFileSampleIteratorFactory().CreateInputIterator(dir.File("s.wav")));
     ASSERT_TRUE(input);
     EXPECT_EQ(0, input->GetLocation());
-    for (int i = 0; i < 33333; ++i)
-        input->Next();
+    for (int i = 0; i < 33333; ++i) input->Next();
     EXPECT_EQ(16666, input->GetLocation());
     EXPECT_EQ(16670, input->OffsetLocation(4));
 
@@ -243,8 +227,7 @@ TEST(FileInputSampleIterator, SetLocationMovesToAFrameAndRereads)
     EXPECT_TRUE(input->IsGood());
 }
 
-TEST(FileInputSampleIterator, UnreadableFilesGiveNoIterator)
-{
+TEST(FileInputSampleIterator, UnreadableFilesGiveNoIterator) {
     TempDir dir;
     const std::vector<uint8_t> two = {1, 0, 2, 0};
     gbxtest::ByteBuilder noData;
@@ -270,8 +253,7 @@ TEST(FileInputSampleIterator, UnreadableFilesGiveNoIterator)
     EXPECT_FALSE(SL::CFileSampleIteratorFactory().CreateInputIterator(dir.File("missing.wav")));
 }
 
-TEST(FileInputSampleIterator, AiffWithoutChannelsGivesNoIterator)
-{
+TEST(FileInputSampleIterator, AiffWithoutChannelsGivesNoIterator) {
     for (int16_t channels : {int16_t(0), int16_t(-2)}) {
         TempDir dir;
         gbxtest::ByteBuilder b;
@@ -285,12 +267,10 @@ TEST(FileInputSampleIterator, AiffWithoutChannelsGivesNoIterator)
 
 // --- writing ---
 
-TEST(FileOutputSampleIterator, StereoSecondOfSixteenBitGivesTheExactWavLayout)
-{
+TEST(FileOutputSampleIterator, StereoSecondOfSixteenBitGivesTheExactWavLayout) {
     TempDir dir;
     gbxtest::Values<EBitDepth::INTEGER16> values(2 * 44100);
-    for (size_t i = 0; i < values.size(); ++i)
-        values[i] = int16_t(i * 7919);
+    for (size_t i = 0; i < values.size(); ++i) values[i] = int16_t(i * 7919);
     ASSERT_TRUE(WriteSampleFile<EBitDepth::INTEGER16>(dir.File("o.wav"), values, 2, 44100.0, EWaveFileFormat::WINWAVE));
 
     const auto bytes = gbxtest::ReadBytes(dir.File("o.wav"));
@@ -311,8 +291,7 @@ TEST(FileOutputSampleIterator, StereoSecondOfSixteenBitGivesTheExactWavLayout)
     EXPECT_EQ(Widen(values), PythonValues("w", dir.File("o.wav")));
 }
 
-TEST(FileOutputSampleIterator, OddDataGetsAPadByteOfFF)
-{
+TEST(FileOutputSampleIterator, OddDataGetsAPadByteOfFF) {
     TempDir dir;
     ASSERT_TRUE(
         WriteSampleFile<EBitDepth::INTEGER8>(dir.File("o.wav"), {0, 128, 255}, 1, 8000.0, EWaveFileFormat::WINWAVE));
@@ -336,25 +315,37 @@ TEST(FileOutputSampleIterator, OddDataGetsAPadByteOfFF)
     EXPECT_EQ((std::vector<int64_t>{-128, 0, 127}), PythonValues("a", dir.File("o.aiff")));
 }
 
-TEST(FileOutputSampleIterator, AiffHeaderIsFiftyFourBytesAsLaidOut)
-{
+TEST(FileOutputSampleIterator, AiffHeaderIsFiftyFourBytesAsLaidOut) {
     TempDir dir;
     const gbxtest::Values<EBitDepth::INTEGER16> values = {1, -2, 300, -32768, 32767, 5};
     ASSERT_TRUE(WriteSampleFile<EBitDepth::INTEGER16>(dir.File("o.aiff"), values, 2, 44100.0, EWaveFileFormat::AIFF));
     const auto bytes = gbxtest::ReadBytes(dir.File("o.aiff"));
     const std::string expected =
-        "464f524d" "0000003a" "41494646"               // FORM, 46 + 12, AIFF
-        "434f4d4d" "00000012" "0002" "00000003" "0010"  // COMM, 18, channels, frames, bits
-        "400eac44000000000000"                          // 44100 as an 80-bit extended number
-        "53534e44" "00000014" "00000000" "00000000"     // SSND, 8 + 12, offset, block size
-        "0001" "fffe" "012c" "8000" "7fff" "0005";
+        "464f524d"
+        "0000003a"
+        "41494646"  // FORM, 46 + 12, AIFF
+        "434f4d4d"
+        "00000012"
+        "0002"
+        "00000003"
+        "0010"                  // COMM, 18, channels, frames, bits
+        "400eac44000000000000"  // 44100 as an 80-bit extended number
+        "53534e44"
+        "00000014"
+        "00000000"
+        "00000000"  // SSND, 8 + 12, offset, block size
+        "0001"
+        "fffe"
+        "012c"
+        "8000"
+        "7fff"
+        "0005";
     EXPECT_EQ(expected, gbxtest::ToHex(bytes));
     EXPECT_EQ(Widen(values), PythonValues("a", dir.File("o.aiff")));
 }
 
 // Every format each container can hold: written by us, read back by us and described by sox.
-TEST(FileOutputSampleIterator, EveryWritableFormatReadsBack)
-{
+TEST(FileOutputSampleIterator, EveryWritableFormatReadsBack) {
     struct Case {
         EBitDepth format;
         EWaveFileFormat container;
@@ -399,8 +390,7 @@ TEST(FileOutputSampleIterator, EveryWritableFormatReadsBack)
     }
 }
 
-TEST(FileOutputSampleIterator, KnownFrameCountAllowsOneMoreValue)
-{
+TEST(FileOutputSampleIterator, KnownFrameCountAllowsOneMoreValue) {
     TempDir dir;
     SL::CSampleAttribute attribute(CBitDepth::INTEGER16, 8000.0, 2, 1);
     attribute.SetFrames(2);
@@ -424,8 +414,7 @@ TEST(FileOutputSampleIterator, KnownFrameCountAllowsOneMoreValue)
               std::vector<uint8_t>(bytes.begin() + 46, bytes.end()));
 }
 
-TEST(FileOutputSampleIterator, ReleasedWithoutFinishLeavesNoHeader)
-{
+TEST(FileOutputSampleIterator, ReleasedWithoutFinishLeavesNoHeader) {
     TempDir dir;
     {
         auto output = SL::CFileSampleIteratorFactory().CreateOutputIterator(
@@ -443,8 +432,7 @@ TEST(FileOutputSampleIterator, ReleasedWithoutFinishLeavesNoHeader)
     EXPECT_EQ((std::vector<uint8_t>{0x34, 0x12, 0x34, 0x12}), std::vector<uint8_t>(bytes.begin() + 46, bytes.end()));
 }
 
-TEST(FileOutputSampleIterator, RefusesWhatTheFileCannotHold)
-{
+TEST(FileOutputSampleIterator, RefusesWhatTheFileCannotHold) {
     TempDir dir;
     struct Case {
         EBitDepth format;
@@ -478,8 +466,7 @@ TEST(FileOutputSampleIterator, RefusesWhatTheFileCannotHold)
 // Accepts seeks anywhere and writes nothing: a file of any size without the disk.
 class DiscardingBuffer : public std::streambuf {
 protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override
-    {
+    pos_type seekoff(off_type offset, std::ios_base::seekdir dir, std::ios_base::openmode) override {
         if (dir == std::ios_base::beg)
             m_position = offset;
         else if (dir == std::ios_base::cur)
@@ -488,18 +475,15 @@ protected:
             return pos_type(off_type(-1));
         return pos_type(m_position);
     }
-    pos_type seekpos(pos_type position, std::ios_base::openmode) override
-    {
+    pos_type seekpos(pos_type position, std::ios_base::openmode) override {
         m_position = position;
         return position;
     }
-    std::streamsize xsputn(const char*, std::streamsize count) override
-    {
+    std::streamsize xsputn(const char*, std::streamsize count) override {
         m_position += count;
         return count;
     }
-    int_type overflow(int_type c) override
-    {
+    int_type overflow(int_type c) override {
         ++m_position;
         return traits_type::not_eof(c);
     }
@@ -508,8 +492,7 @@ private:
     off_type m_position = 0;
 };
 
-TEST(FileOutputSampleIterator, StopsAtTheLargestFileInsteadOfWrapping)
-{
+TEST(FileOutputSampleIterator, StopsAtTheLargestFileInsteadOfWrapping) {
     DiscardingBuffer discard;
     auto stream = boost::make_shared<std::ostream>(&discard);
     SL::CSampleAttribute attribute(CBitDepth::INTEGER24, 48000.0, 2, 1);
@@ -540,12 +523,11 @@ TEST(FileOutputSampleIterator, StopsAtTheLargestFileInsteadOfWrapping)
     EXPECT_FALSE(SL::CFileSampleBufferFactory::WriteWaveHeader(attribute, stream, {46, int64_t{0x80000000}}));
 }
 
-TEST(FileOutputSampleIterator, FailedWriteClearsTheGoodFlag)
-{
+TEST(FileOutputSampleIterator, FailedWriteClearsTheGoodFlag) {
     TempDir dir;
     auto output = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<EBitDepth::INTEGER16>>(
         SL::CFileSampleIteratorFactory().CreateOutputIterator(SL::CSampleAttribute(CBitDepth::INTEGER16, 8000.0, 1, 1),
-                                                             "/dev/full", EWaveFileFormat::WINWAVE));
+                                                              "/dev/full", EWaveFileFormat::WINWAVE));
     ASSERT_TRUE(output);
     int written = 0;
     while (output->HasNext() && written < 200000) {
@@ -559,8 +541,7 @@ TEST(FileOutputSampleIterator, FailedWriteClearsTheGoodFlag)
 }
 
 // The block calls do what the rounds of single calls do, across blocks and at the limit.
-TEST(FileSampleIteratorBlocks, ReadAndWriteInBlocksMatchValueByValue)
-{
+TEST(FileSampleIteratorBlocks, ReadAndWriteInBlocksMatchValueByValue) {
     TempDir dir;
     const auto written = PythonWrite(dir.Path(), 3, 2, 2 * 40000);
     auto input = boost::dynamic_pointer_cast<SL::CFileInputSampleIterator<EBitDepth::INTEGER24>>(

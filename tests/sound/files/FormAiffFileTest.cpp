@@ -7,8 +7,8 @@
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <cfloat>
@@ -27,64 +27,55 @@ using gbxtest::StreamBytes;
 using Chunks = SL::CFormAiffFileChunks;
 using Factory = SL::CFormAiffFileChunks::CFormAiffChunk::CDefaultChunkFactory;
 
-std::vector<uint8_t> Chunk(const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1)
-{
+std::vector<uint8_t> Chunk(const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1) {
     ByteBuilder b;
     b.Text(id).Be32(uint32_t(size < 0 ? int64_t(body.size()) : size)).Bytes(body);
-    if (body.size() % 2)
-        b.U8(0xFF);
+    if (body.size() % 2) b.U8(0xFF);
     return b;
 }
 
-std::vector<uint8_t> AiffFile(std::initializer_list<std::vector<uint8_t>> chunks, const char* form = "AIFF")
-{
+std::vector<uint8_t> AiffFile(std::initializer_list<std::vector<uint8_t>> chunks, const char* form = "AIFF") {
     ByteBuilder body;
-    for (const auto& c : chunks)
-        body.Bytes(c);
+    for (const auto& c : chunks) body.Bytes(c);
     return ByteBuilder().Text("FORM").Be32(uint32_t(body.Size() + 4)).Text(form).Bytes(body).Get();
 }
 
-std::unique_ptr<SL::CFormAiffDto> ReadAiff(const std::vector<uint8_t>& bytes, uint8_t loadFlag, bool expectOk = true)
-{
+std::unique_ptr<SL::CFormAiffDto> ReadAiff(const std::vector<uint8_t>& bytes, uint8_t loadFlag, bool expectOk = true) {
     auto stream = MemoryStream(bytes);
     auto dto = std::make_unique<SL::CFormAiffDto>(boost::make_shared<Factory>(loadFlag));
     EXPECT_EQ(dto->Read(stream), expectOk);
     return dto;
 }
 
-std::vector<uint8_t> Written(SL::CIffChunk& chunk)
-{
+std::vector<uint8_t> Written(SL::CIffChunk& chunk) {
     auto stream = MemoryStream();
     EXPECT_TRUE(chunk.Write(stream));
     return StreamBytes(stream);
 }
 
 // The 10 bytes most significant first, as in the file.
-std::vector<uint8_t> Extended(double value)
-{
+std::vector<uint8_t> Extended(double value) {
     uint8_t native[10];
     SL::DoubleToExtended80(value, native);
     return std::vector<uint8_t>(std::rbegin(native), std::rend(native));
 }
 
-double FromExtended(std::vector<uint8_t> fileOrder)
-{
+double FromExtended(std::vector<uint8_t> fileOrder) {
     std::reverse(fileOrder.begin(), fileOrder.end());
     return SL::Extended80ToDouble(fileOrder.data());
 }
 
 // --- 80-bit extended numbers ---
 
-TEST(Extended80, CommonRatesMatchPythonAifc)
-{
+TEST(Extended80, CommonRatesMatchPythonAifc) {
     const double rates[] = {44100, 48000, 8000, 11025, 22050, 32000, 96000, 192000, 1, 0.5};
     std::vector<std::string> args;
-    for (double r : rates)
-        args.push_back(std::to_string(r));
-    const auto oracle = gbxtest::Python("import aifc,io,sys\n"
-                                        "for a in sys.argv[1:]:\n"
-                                        "  f=io.BytesIO(); aifc._write_float(f,float(a)); print(f.getvalue().hex())\n",
-                                        args);
+    for (double r : rates) args.push_back(std::to_string(r));
+    const auto oracle = gbxtest::Python(
+        "import aifc,io,sys\n"
+        "for a in sys.argv[1:]:\n"
+        "  f=io.BytesIO(); aifc._write_float(f,float(a)); print(f.getvalue().hex())\n",
+        args);
     ASSERT_EQ(oracle.exitCode, 0);
     std::istringstream lines(oracle.output);
     for (double r : rates) {
@@ -96,16 +87,14 @@ TEST(Extended80, CommonRatesMatchPythonAifc)
     EXPECT_EQ(Extended(44100), (std::vector<uint8_t>{0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(Extended80, EveryDoubleRoundTripsExactly)
-{
+TEST(Extended80, EveryDoubleRoundTripsExactly) {
     std::mt19937_64 random(20261210);
     std::vector<double> values = {0.0, -0.0, DBL_MAX, -DBL_MAX, DBL_MIN, DBL_TRUE_MIN, -DBL_TRUE_MIN, 1.0 / 3, 44100.5};
     for (int i = 0; i < 20000; ++i) {
         uint64_t bits = random();
         double v;
         std::memcpy(&v, &bits, 8);
-        if (std::isfinite(v))
-            values.push_back(v);
+        if (std::isfinite(v)) values.push_back(v);
     }
     for (double v : values) {
         const double back = FromExtended(Extended(v));
@@ -118,8 +107,7 @@ TEST(Extended80, EveryDoubleRoundTripsExactly)
 
 #if defined(__x86_64__) && LDBL_MANT_DIG == 64
 // On x86-64 a long double is the 80-bit extended format: the processor rounds for us.
-TEST(Extended80, RoundsToNearestLikeTheProcessor)
-{
+TEST(Extended80, RoundsToNearestLikeTheProcessor) {
     std::mt19937_64 random(7);
     std::uniform_int_distribution<int> exponents(16383 - 1022, 16383 + 1023);
     for (int i = 0; i < 20000; ++i) {
@@ -141,14 +129,13 @@ TEST(Extended80, RoundsToNearestLikeTheProcessor)
 }
 #endif
 
-TEST(Extended80, OddValuesGiveSomeDoubleWithoutFailing)
-{
+TEST(Extended80, OddValuesGiveSomeDoubleWithoutFailing) {
     const std::vector<std::vector<uint8_t>> cases = {
-        {0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0},  // infinity
-        {0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 0},  // NaN
-        {0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 1},  // denormal, far below a double
+        {0x7F, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 0},                       // infinity
+        {0x7F, 0xFF, 0xC0, 0, 0, 0, 0, 0, 0, 0},                       // NaN
+        {0x00, 0x00, 0x00, 0, 0, 0, 0, 0, 0, 1},                       // denormal, far below a double
         {0x7F, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},  // far above a double
-        {0x40, 0x0E, 0x2C, 0x44, 0, 0, 0, 0, 0, 0},  // integer bit clear
+        {0x40, 0x0E, 0x2C, 0x44, 0, 0, 0, 0, 0, 0},                    // integer bit clear
     };
     for (const auto& c : cases) {
         auto stream = MemoryStream(c);
@@ -160,8 +147,7 @@ TEST(Extended80, OddValuesGiveSomeDoubleWithoutFailing)
     EXPECT_EQ(FromExtended(cases[4]), double(0x2C44)) << "read as the significand says";
 }
 
-TEST(Extended80, StreamReadsInTheHoldersOrderAndKeepsTheValueOnFailure)
-{
+TEST(Extended80, StreamReadsInTheHoldersOrderAndKeepsTheValueOnFailure) {
     auto big = MemoryStream({0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});
     auto little = MemoryStream({0, 0, 0, 0, 0, 0, 0x44, 0xAC, 0x0E, 0x40});
     double a = 0, b = 0;
@@ -176,14 +162,12 @@ TEST(Extended80, StreamReadsInTheHoldersOrderAndKeepsTheValueOnFailure)
     EXPECT_EQ(kept, 7);
 }
 
-TEST(Extended80, StreamUtilityMembersReadAndWriteInTheirOrder)
-{
+TEST(Extended80, StreamUtilityMembersReadAndWriteInTheirOrder) {
     const std::vector<uint8_t> bigRate = {0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0};
     for (int order : {0, 1}) {
         const GT::CEndianedStreamUtilities io(order);
         std::vector<uint8_t> bytes = bigRate;
-        if (order == 1)
-            std::reverse(bytes.begin(), bytes.end());
+        if (order == 1) std::reverse(bytes.begin(), bytes.end());
         std::stringstream written;
         io.WriteExtended80(written, 44100.0);
         EXPECT_EQ(StreamBytes(written), bytes) << "order " << order;
@@ -202,8 +186,7 @@ TEST(Extended80, StreamUtilityMembersReadAndWriteInTheirOrder)
 
 // --- byte layouts ---
 
-TEST(AiffWrite, CommonChunkLayout)
-{
+TEST(AiffWrite, CommonChunkLayout) {
     Chunks::CCommonChunk comm;
     comm.channels = 2;
     comm.sampleFrames = 0x01020304;
@@ -219,14 +202,13 @@ TEST(AiffWrite, CommonChunkLayout)
                                  .Get());
 }
 
-TEST(AiffWrite, MarkerPadsAreZeroAndKeepCountAndNameEven)
-{
+TEST(AiffWrite, MarkerPadsAreZeroAndKeepCountAndNameEven) {
     const struct {
         std::string name;
         std::vector<uint8_t> expected;  // the marker's bytes
     } cases[] = {
-        {"abc", ByteBuilder().Be16(1).Be32(1000).U8(3).Text("abc")},           // 10 bytes, no pad
-        {"abcd", ByteBuilder().Be16(1).Be32(1000).U8(4).Text("abcd").U8(0)},   // 12 bytes with pad
+        {"abc", ByteBuilder().Be16(1).Be32(1000).U8(3).Text("abc")},          // 10 bytes, no pad
+        {"abcd", ByteBuilder().Be16(1).Be32(1000).U8(4).Text("abcd").U8(0)},  // 12 bytes with pad
         {"", ByteBuilder().Be16(1).Be32(1000).U8(0).U8(0)},
     };
     for (const auto& c : cases) {
@@ -244,15 +226,21 @@ TEST(AiffWrite, MarkerPadsAreZeroAndKeepCountAndNameEven)
     }
 }
 
-TEST(AiffWrite, CommentPadsAreZero)
-{
+TEST(AiffWrite, CommentPadsAreZero) {
     Chunks::CCommentsChunk comt;
     comt.comments.push_back({0xA0B0C0D0u, -2, "hello"});
     comt.comments.push_back({1, 3, "abcd"});
     const auto body = ByteBuilder()
                           .Be16(2)
-                          .Be32(0xA0B0C0D0u).Be16(0xFFFE).Be16(5).Text("hello").U8(0)
-                          .Be32(1).Be16(3).Be16(4).Text("abcd")
+                          .Be32(0xA0B0C0D0u)
+                          .Be16(0xFFFE)
+                          .Be16(5)
+                          .Text("hello")
+                          .U8(0)
+                          .Be32(1)
+                          .Be16(3)
+                          .Be16(4)
+                          .Text("abcd")
                           .Get();
     EXPECT_EQ(Written(comt), Chunk("COMT", body));
 
@@ -265,8 +253,7 @@ TEST(AiffWrite, CommentPadsAreZero)
     EXPECT_EQ(read->comments[1].text, "abcd");
 }
 
-TEST(AiffWrite, InstrumentLayoutAndSignedFields)
-{
+TEST(AiffWrite, InstrumentLayoutAndSignedFields) {
     Chunks::CInstrumentChunk inst;
     inst.baseNote = 60;
     inst.detune = -50;
@@ -280,8 +267,12 @@ TEST(AiffWrite, InstrumentLayoutAndSignedFields)
     const auto body = ByteBuilder()
                           .Bytes({60, 0xCE, 1, 127, 2, 200})
                           .Be16(0xFFFA)
-                          .Be16(1).Be16(3).Be16(4)
-                          .Be16(2).Be16(0xFFFF).Be16(7)
+                          .Be16(1)
+                          .Be16(3)
+                          .Be16(4)
+                          .Be16(2)
+                          .Be16(0xFFFF)
+                          .Be16(7)
                           .Get();
     ASSERT_EQ(body.size(), 20u);
     EXPECT_EQ(Written(inst), Chunk("INST", body));
@@ -296,8 +287,7 @@ TEST(AiffWrite, InstrumentLayoutAndSignedFields)
     EXPECT_EQ(read->sustainLoop.endLoop, 4);
 }
 
-TEST(AiffWrite, BodilessTextAndApplicationChunks)
-{
+TEST(AiffWrite, BodilessTextAndApplicationChunks) {
     Chunks::CMidiDataChunk midi;
     Chunks::CAudioRecordingChunk aesd;
     EXPECT_EQ(Written(midi), ByteBuilder().Text("MIDI").Be32(0).Get());
@@ -316,8 +306,7 @@ TEST(AiffWrite, BodilessTextAndApplicationChunks)
     EXPECT_EQ(Written(appl), ByteBuilder().Text("APPL").Be32(7).Text("pdos").Bytes({1, 2, 3, 0xFF}).Get());
 }
 
-TEST(AiffWrite, RefusesLengthsTheCountFieldsCannotHold)
-{
+TEST(AiffWrite, RefusesLengthsTheCountFieldsCannotHold) {
     Chunks::CMarkerChunk mark;
     mark.markers.push_back({1, 0, std::string(256, 'n')});
     auto out = MemoryStream();
@@ -331,8 +320,7 @@ TEST(AiffWrite, RefusesLengthsTheCountFieldsCannotHold)
 
 // --- reading ---
 
-TEST(AiffRead, SoundDataFieldsDataAndShortChunks)
-{
+TEST(AiffRead, SoundDataFieldsDataAndShortChunks) {
     const auto ssnd = Chunk("SSND", ByteBuilder().Be32(4).Be32(0).Fill(4, 0).Bytes({1, 2, 3}));
     for (uint8_t loadFlag : {0, 1}) {
         auto dto = ReadAiff(AiffFile({ssnd}), loadFlag);
@@ -350,15 +338,16 @@ TEST(AiffRead, SoundDataFieldsDataAndShortChunks)
     // Shorter than offset and block size (negative data length): refused before any read.
     for (int size = 0; size < 8; ++size) {
         for (uint8_t loadFlag : {0, 1})
-            ReadAiff(AiffFile({Chunk("SSND", std::vector<uint8_t>(size_t(size), 0)), Chunk("ANNO", {})}), loadFlag, false);
+            ReadAiff(AiffFile({Chunk("SSND", std::vector<uint8_t>(size_t(size), 0)), Chunk("ANNO", {})}), loadFlag,
+                     false);
     }
     for (int size = 0; size < 4; ++size)
         ReadAiff(AiffFile({Chunk("APPL", std::vector<uint8_t>(size_t(size), 'x')), Chunk("ANNO", {})}), 0, false);
-    ReadAiff(AiffFile({Chunk("COMM", std::vector<uint8_t>(16, 0)), Chunk("ANNO", std::vector<uint8_t>(8, 0))}), 1, false);
+    ReadAiff(AiffFile({Chunk("COMM", std::vector<uint8_t>(16, 0)), Chunk("ANNO", std::vector<uint8_t>(8, 0))}), 1,
+             false);
 }
 
-TEST(AiffRead, ApplicationDataIsAlwaysLoaded)
-{
+TEST(AiffRead, ApplicationDataIsAlwaysLoaded) {
     auto dto = ReadAiff(AiffFile({Chunk("APPL", ByteBuilder().Text("stoc").Bytes({9, 8, 7}))}), 0);
     auto* appl = dto->FindChunkAs<Chunks::CApplicationSpecificChunk>(SL::IffId::APPL);
     ASSERT_NE(appl, nullptr);
@@ -366,16 +355,14 @@ TEST(AiffRead, ApplicationDataIsAlwaysLoaded)
     EXPECT_EQ(*appl->GetData(), (std::vector<uint8_t>{9, 8, 7}));
 }
 
-TEST(AiffRead, LongNamesManyMarkersAndTextsKeepTheirBytes)
-{
+TEST(AiffRead, LongNamesManyMarkersAndTextsKeepTheirBytes) {
     ByteBuilder mark;
     const int count = 40000;  // negative as a signed 16-bit number
     mark.Be16(count);
     for (int i = 0; i < count; ++i) {
         const int length = i < 128 ? 128 + i : 1;  // 128 to 255 bytes, then short ones
         mark.Be16(uint16_t(i)).Be32(uint32_t(i) * 10).U8(uint8_t(length)).Fill(size_t(length), uint8_t('a' + i % 26));
-        if (length % 2 == 0)
-            mark.U8(0);
+        if (length % 2 == 0) mark.U8(0);
     }
     auto dto = ReadAiff(AiffFile({Chunk("MARK", mark), Chunk("NAME", ByteBuilder().Text("song").U8(0)),
                                   Chunk("MIDI", {1, 2, 3}), Chunk("AESD", std::vector<uint8_t>(24, 1))}),
@@ -392,8 +379,7 @@ TEST(AiffRead, LongNamesManyMarkersAndTextsKeepTheirBytes)
     EXPECT_NE(dto->FindChunkAs<Chunks::CAudioRecordingChunk>(SL::IffId::AESD), nullptr);
 }
 
-TEST(AiffRead, ListsAndTextsThatClaimMoreThanTheChunkFail)
-{
+TEST(AiffRead, ListsAndTextsThatClaimMoreThanTheChunkFail) {
     const auto tail = Chunk("ANNO", std::vector<uint8_t>(600, 'z'));  // bytes a reader could wrongly use
     const struct {
         const char* name;
@@ -411,21 +397,27 @@ TEST(AiffRead, ListsAndTextsThatClaimMoreThanTheChunkFail)
         ReadAiff(AiffFile({c.chunk, tail}), 1, false);
     }
     // A text whose size passes the end of the file (the container claims more).
-    ReadAiff(ByteBuilder().Text("FORM").Be32(0x10000).Text("AIFF").Text("NAME").Be32(0x8000).Text("abc").Get(), 1, false);
+    ReadAiff(ByteBuilder().Text("FORM").Be32(0x10000).Text("AIFF").Text("NAME").Be32(0x8000).Text("abc").Get(), 1,
+             false);
 }
 
-TEST(AiffFactory, CreatesByIdWithItsLoadFlag)
-{
+TEST(AiffFactory, CreatesByIdWithItsLoadFlag) {
     const struct {
         const char* id;
         const std::type_info& type;
     } cases[] = {
-        {"COMM", typeid(Chunks::CCommonChunk)},         {"SSND", typeid(Chunks::CSoundDataChunk)},
-        {"MARK", typeid(Chunks::CMarkerChunk)},         {"INST", typeid(Chunks::CInstrumentChunk)},
-        {"MIDI", typeid(Chunks::CMidiDataChunk)},       {"AESD", typeid(Chunks::CAudioRecordingChunk)},
-        {"APPL", typeid(Chunks::CApplicationSpecificChunk)}, {"COMT", typeid(Chunks::CCommentsChunk)},
-        {"NAME", typeid(Chunks::CTextChunk)},           {"AUTH", typeid(Chunks::CTextChunk)},
-        {"(c) ", typeid(Chunks::CTextChunk)},           {"ANNO", typeid(Chunks::CTextChunk)},
+        {"COMM", typeid(Chunks::CCommonChunk)},
+        {"SSND", typeid(Chunks::CSoundDataChunk)},
+        {"MARK", typeid(Chunks::CMarkerChunk)},
+        {"INST", typeid(Chunks::CInstrumentChunk)},
+        {"MIDI", typeid(Chunks::CMidiDataChunk)},
+        {"AESD", typeid(Chunks::CAudioRecordingChunk)},
+        {"APPL", typeid(Chunks::CApplicationSpecificChunk)},
+        {"COMT", typeid(Chunks::CCommentsChunk)},
+        {"NAME", typeid(Chunks::CTextChunk)},
+        {"AUTH", typeid(Chunks::CTextChunk)},
+        {"(c) ", typeid(Chunks::CTextChunk)},
+        {"ANNO", typeid(Chunks::CTextChunk)},
     };
     for (uint8_t loadFlag : {0, 1}) {
         Factory factory(loadFlag);
@@ -438,13 +430,11 @@ TEST(AiffFactory, CreatesByIdWithItsLoadFlag)
         }
         EXPECT_EQ(dynamic_cast<Chunks::CSoundDataChunk&>(*factory.Create("SSND")).GetLoadFlag(), loadFlag);
         EXPECT_EQ(dynamic_cast<Chunks::CApplicationSpecificChunk&>(*factory.Create("APPL")).GetLoadFlag(), 1);
-        for (const char* other : {"FVER", "FORM", "comm", "ID3 "})
-            EXPECT_EQ(factory.Create(other), nullptr) << other;
+        for (const char* other : {"FVER", "FORM", "comm", "ID3 "}) EXPECT_EQ(factory.Create(other), nullptr) << other;
     }
 }
 
-TEST(AiffDto, AifcNeitherProbesNorReads)
-{
+TEST(AiffDto, AifcNeitherProbesNorReads) {
     const auto comm = Chunk("COMM", ByteBuilder().Be16(1).Be32(0).Be16(16).Bytes(Extended(8000)));
     SL::CFormAiffDto dto(boost::make_shared<Factory>(1));
     auto aiff = MemoryStream(AiffFile({comm}));

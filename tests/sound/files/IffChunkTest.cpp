@@ -8,9 +8,9 @@
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
 
+#include <gtest/gtest.h>
 #include <boost/enable_shared_from_this.hpp>
 #include <boost/make_shared.hpp>
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
@@ -37,13 +37,11 @@ public:
 class CFixedChunk : public CIffChunk {
 public:
     explicit CFixedChunk(int order) : CIffChunk(order, "FIX4") {}
-    bool ReadData(std::istream& in) override
-    {
+    bool ReadData(std::istream& in) override {
         GT::CEndianedStreamUtilities(GetByteOrder()).Read32(in, value);
         return !in.fail();
     }
-    bool WriteData(std::ostream& out) override
-    {
+    bool WriteData(std::ostream& out) override {
         GT::CEndianedStreamUtilities(GetByteOrder()).Write32(out, value);
         return !out.fail();
     }
@@ -51,16 +49,12 @@ public:
 };
 
 // Knows "abcd" and "data" (raw), "FIX4" and the nested container "LIST"/"INFO".
-class CTestFactory : public CIffContainerChunk::IChunkFactory,
-                     public boost::enable_shared_from_this<CTestFactory> {
+class CTestFactory : public CIffContainerChunk::IChunkFactory, public boost::enable_shared_from_this<CTestFactory> {
 public:
     CTestFactory(int order, uint8_t loadFlag) : m_order(order), m_loadFlag(loadFlag) {}
-    std::unique_ptr<CIffChunk> Create(const Code& id) override
-    {
-        if (id == Code("abcd") || id == Code("data"))
-            return std::make_unique<CRawChunk>(m_order, id, m_loadFlag);
-        if (id == Code("FIX4"))
-            return std::make_unique<CFixedChunk>(m_order);
+    std::unique_ptr<CIffChunk> Create(const Code& id) override {
+        if (id == Code("abcd") || id == Code("data")) return std::make_unique<CRawChunk>(m_order, id, m_loadFlag);
+        if (id == Code("FIX4")) return std::make_unique<CFixedChunk>(m_order);
         if (id == Code("LIST"))
             return std::make_unique<CIffContainerChunk>(m_order, id, Code("INFO"), shared_from_this());
         return nullptr;
@@ -74,9 +68,7 @@ private:
 class CTestContainer : public CIffContainerChunk {
 public:
     explicit CTestContainer(boost::shared_ptr<IChunkFactory> factory, int order)
-        : CIffContainerChunk(order, "RIFF", "TEST", std::move(factory))
-    {
-    }
+        : CIffContainerChunk(order, "RIFF", "TEST", std::move(factory)) {}
 };
 
 // The DTO template needs a container constructible from a factory alone.
@@ -86,23 +78,19 @@ public:
     explicit CTestFile(boost::shared_ptr<IChunkFactory> factory) : CTestContainer(std::move(factory), Order) {}
 };
 
-boost::shared_ptr<CIffContainerChunk::IChunkFactory> Factory(int order, uint8_t loadFlag)
-{
+boost::shared_ptr<CIffContainerChunk::IChunkFactory> Factory(int order, uint8_t loadFlag) {
     return boost::shared_ptr<CTestFactory>(new CTestFactory(order, loadFlag));
 }
 
 // A chunk as written: id, size, body, 0xFF pad after an odd body; size defaults to the body's.
-std::vector<uint8_t> Chunk(int order, const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1)
-{
+std::vector<uint8_t> Chunk(int order, const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1) {
     ByteBuilder b;
     b.Text(id).U32(order, uint32_t(size < 0 ? int64_t(body.size()) : size)).Bytes(body);
-    if (body.size() % 2)
-        b.U8(0xFF);
+    if (body.size() % 2) b.U8(0xFF);
     return b;
 }
 
-std::vector<uint8_t> Container(int order, const std::vector<uint8_t>& children, int64_t size = -1)
-{
+std::vector<uint8_t> Container(int order, const std::vector<uint8_t>& children, int64_t size = -1) {
     return ByteBuilder()
         .Text("RIFF")
         .U32(order, uint32_t(size < 0 ? int64_t(children.size()) + 4 : size))
@@ -110,32 +98,27 @@ std::vector<uint8_t> Container(int order, const std::vector<uint8_t>& children, 
         .Bytes(children);
 }
 
-std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts)
-{
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
     ByteBuilder b;
-    for (const auto& p : parts)
-        b.Bytes(p);
+    for (const auto& p : parts) b.Bytes(p);
     return b;
 }
 
-std::string ChildIds(const CIffContainerChunk& container)
-{
+std::string ChildIds(const CIffContainerChunk& container) {
     std::string ids;
     for (const auto& child : container.GetChildren())
         ids += (ids.empty() ? "" : ",") + child->GetHeader().GetId().GetText();
     return ids;
 }
 
-std::vector<uint8_t> DataOf(const CIffChunk* chunk)
-{
+std::vector<uint8_t> DataOf(const CIffChunk* chunk) {
     auto* raw = dynamic_cast<const CRawChunk*>(chunk);
     return raw ? *raw->GetData() : std::vector<uint8_t>{99};
 }
 
 // --- writing ---
 
-TEST(IffChunkWrite, HeaderInBothByteOrdersWithUncountedPad)
-{
+TEST(IffChunkWrite, HeaderInBothByteOrdersWithUncountedPad) {
     const struct {
         int order;
         std::vector<uint8_t> expected;
@@ -155,8 +138,7 @@ TEST(IffChunkWrite, HeaderInBothByteOrdersWithUncountedPad)
     }
 }
 
-TEST(IffChunkWrite, ContainerSizesCountChildrenAndTheirPads)
-{
+TEST(IffChunkWrite, ContainerSizesCountChildrenAndTheirPads) {
     for (int order : kOrders) {
         CTestContainer root(Factory(order, 1), order);
         auto odd = boost::make_shared<CRawChunk>(order, "abcd", 1);
@@ -178,16 +160,14 @@ TEST(IffChunkWrite, ContainerSizesCountChildrenAndTheirPads)
     }
 }
 
-TEST(IffChunkWrite, EmptyContainerWithFormTypeHasSizeFour)
-{
+TEST(IffChunkWrite, EmptyContainerWithFormTypeHasSizeFour) {
     CTestContainer root(Factory(1, 1), 1);
     auto stream = MemoryStream();
     ASSERT_TRUE(root.Write(stream));
     EXPECT_EQ(StreamBytes(stream), ByteBuilder().Text("RIFF").Le32(4).Text("TEST").Get());
 }
 
-TEST(IffChunkWrite, ReadChunkWrittenAgainGetsItsSizePatched)
-{
+TEST(IffChunkWrite, ReadChunkWrittenAgainGetsItsSizePatched) {
     auto stream = MemoryStream(Chunk(1, "abcd", {1, 2, 3, 4}));
     CRawChunk chunk(1, "abcd", 1);
     ASSERT_TRUE(chunk.Read(stream));
@@ -197,8 +177,7 @@ TEST(IffChunkWrite, ReadChunkWrittenAgainGetsItsSizePatched)
     EXPECT_EQ(StreamBytes(out), Chunk(1, "abcd", {1}));
 }
 
-TEST(IffChunkWrite, LocatedBodyKeepsTheBytesOfAFileOpenedForUpdate)
-{
+TEST(IffChunkWrite, LocatedBodyKeepsTheBytesOfAFileOpenedForUpdate) {
     // The samples are already in place; only the header is (re)written.
     auto stream = MemoryStream(ByteBuilder().Fill(8, 0).Bytes({5, 6, 7, 8, 9}).U8(0xFF));
     CRawChunk chunk(0, "data", 0);
@@ -207,8 +186,7 @@ TEST(IffChunkWrite, LocatedBodyKeepsTheBytesOfAFileOpenedForUpdate)
     EXPECT_EQ(StreamBytes(stream), Chunk(0, "data", {5, 6, 7, 8, 9}));
 }
 
-TEST(IffChunkWrite, WriteReadRoundTripInBothByteOrders)
-{
+TEST(IffChunkWrite, WriteReadRoundTripInBothByteOrders) {
     for (int order : kOrders) {
         CTestContainer written(Factory(order, 1), order);
         auto a = boost::make_shared<CRawChunk>(order, "abcd", 1);
@@ -246,36 +224,57 @@ const std::vector<uint8_t> kBody3 = {'x', 'y', 'z'};
 
 const WalkCase kWalkCases[] = {
     {"TruncatedHeader",
-     [](int o) { return Join({Container(o, {}, 4 + 12 + 8), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U8(0)}); },
+     [](int o) {
+         return Join({Container(o, {}, 4 + 12 + 8), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U8(0)});
+     },
      1, true, "abcd"},
     {"IncompleteHeaderInsideTheContainer",
-     [](int o) { return Container(o, Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("dat")})); }, 1, true, "abcd"},
+     [](int o) {
+         return Container(o, Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("dat")}));
+     },
+     1, true, "abcd"},
     {"HeaderStraddlingTheContainerEnd",
-     [](int o) { return Join({Container(o, {}, 4 + 12 + 2), Chunk(o, "abcd", kBody3), Chunk(o, "data", {1, 2})}); },
+     [](int o) {
+         return Join({Container(o, {}, 4 + 12 + 2), Chunk(o, "abcd", kBody3), Chunk(o, "data", {1, 2})});
+     },
      1, true, "abcd"},
     {"IdWithAZeroByteIsSkipped",
-     [](int o) { return Container(o, Join({Chunk(o, std::string("ab\0d", 4), {1, 2}), Chunk(o, "abcd", kBody3)})); }, 1,
-     true, "abcd"},
+     [](int o) {
+         return Container(o, Join({Chunk(o, std::string("ab\0d", 4), {1, 2}), Chunk(o, "abcd", kBody3)}));
+     },
+     1, true, "abcd"},
     {"UnknownOddChunkSkippedWithItsPad",
-     [](int o) { return Container(o, Join({Chunk(o, "junk", kBody3), Chunk(o, "abcd", kBody3)})); }, 1, true, "abcd"},
+     [](int o) {
+         return Container(o, Join({Chunk(o, "junk", kBody3), Chunk(o, "abcd", kBody3)}));
+     },
+     1, true, "abcd"},
     {"ContainerLargerThanTheFileLocated",
      [](int o) {
-         return Join({Container(o, {}, 1000), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 100).Fill(10, 1)});
+         return Join(
+             {Container(o, {}, 1000), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 100).Fill(10, 1)});
      },
      0, true, "abcd,data"},
     {"ContainerLargerThanTheFileLoaded",
      [](int o) {
-         return Join({Container(o, {}, 1000), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 100).Fill(10, 1)});
+         return Join(
+             {Container(o, {}, 1000), Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 100).Fill(10, 1)});
      },
      1, false, ""},
     {"ContainerLargerThanTheFileWithCompleteChunks",
-     [](int o) { return Join({Container(o, {}, 1000), Chunk(o, "abcd", kBody3), Chunk(o, "data", {4, 5})}); }, 1, true,
-     "abcd,data"},
+     [](int o) {
+         return Join({Container(o, {}, 1000), Chunk(o, "abcd", kBody3), Chunk(o, "data", {4, 5})});
+     },
+     1, true, "abcd,data"},
     {"ChildThatReadsPastItsEnd",
-     [](int o) { return Container(o, Join({Chunk(o, "FIX4", {1, 2}), Chunk(o, "abcd", kBody3)})); }, 1, false, ""},
+     [](int o) {
+         return Container(o, Join({Chunk(o, "FIX4", {1, 2}), Chunk(o, "abcd", kBody3)}));
+     },
+     1, false, ""},
     {"KnownChildPastTheContainerEnd",
-     [](int o) { return Join({Container(o, {}, 4 + 8 + 2), ByteBuilder().Text("abcd").U32(o, 6).Fill(6, 1)}); }, 0, true,
-     "abcd"},
+     [](int o) {
+         return Join({Container(o, {}, 4 + 8 + 2), ByteBuilder().Text("abcd").U32(o, 6).Fill(6, 1)});
+     },
+     0, true, "abcd"},
     {"KnownChildPastTheContainerEndLoadedAndEndsTheWalk",
      [](int o) {
          return Join({Container(o, {}, 4 + 12 + 8 + 2), Chunk(o, "abcd", kBody3), Chunk(o, "data", {1, 2, 3, 4}),
@@ -289,20 +288,33 @@ const WalkCase kWalkCases[] = {
      1, false, ""},
     {"UnknownChildPastTheContainerEnd",
      [](int o) {
-         return Join({Container(o, {}, 4 + 12 + 8 + 2), Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 6).Fill(6, 1)});
+         return Join({Container(o, {}, 4 + 12 + 8 + 2), Chunk(o, "abcd", kBody3),
+                      ByteBuilder().Text("junk").U32(o, 6).Fill(6, 1)});
      },
      1, true, "abcd"},
     {"NegativeChildSize",
-     [](int o) { return Container(o, Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 0x80000000u).Fill(4, 0)})); },
+     [](int o) {
+         return Container(o,
+                          Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 0x80000000u).Fill(4, 0)}));
+     },
      1, true, "abcd"},
     {"KnownChildWhosePositionPlusSizeOverflows",
-     [](int o) { return Container(o, Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 0x7FFFFFF0u).Fill(4, 0)})); },
+     [](int o) {
+         return Container(o,
+                          Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("data").U32(o, 0x7FFFFFF0u).Fill(4, 0)}));
+     },
      0, false, ""},
     {"UnknownChildWhosePositionPlusSizeOverflows",
-     [](int o) { return Container(o, Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 0x7FFFFFF0u).Fill(4, 0)})); },
+     [](int o) {
+         return Container(o,
+                          Join({Chunk(o, "abcd", kBody3), ByteBuilder().Text("junk").U32(o, 0x7FFFFFF0u).Fill(4, 0)}));
+     },
      0, true, "abcd"},
     {"BytesAfterTheContainerAreNotWalked",
-     [](int o) { return Join({Container(o, Chunk(o, "abcd", kBody3)), Chunk(o, "data", {1})}); }, 1, true, "abcd"},
+     [](int o) {
+         return Join({Container(o, Chunk(o, "abcd", kBody3)), Chunk(o, "data", {1})});
+     },
+     1, true, "abcd"},
     {"EmptyContainer", [](int o) { return Container(o, {}); }, 1, true, ""},
     {"NestedContainer",
      [](int o) {
@@ -318,8 +330,7 @@ const WalkCase kWalkCases[] = {
 
 class IffWalk : public testing::TestWithParam<WalkCase> {};
 
-TEST_P(IffWalk, EndsAsExpectedInBothByteOrders)
-{
+TEST_P(IffWalk, EndsAsExpectedInBothByteOrders) {
     const WalkCase& c = GetParam();
     for (int order : kOrders) {
         auto stream = MemoryStream(c.file(order));
@@ -336,8 +347,7 @@ TEST_P(IffWalk, EndsAsExpectedInBothByteOrders)
 INSTANTIATE_TEST_SUITE_P(Endings, IffWalk, testing::ValuesIn(kWalkCases),
                          [](const testing::TestParamInfo<WalkCase>& info) { return std::string(info.param.name); });
 
-TEST(IffWalkDetail, SkippedPadAndLocatedLengths)
-{
+TEST(IffWalkDetail, SkippedPadAndLocatedLengths) {
     auto stream = MemoryStream(Join({Container(1, {}, 1000), Chunk(1, "junk", kBody3), Chunk(1, "abcd", kBody3),
                                      ByteBuilder().Text("data").Le32(100).Fill(10, 1)}));
     CTestContainer container(Factory(1, 0), 1);
@@ -352,9 +362,9 @@ TEST(IffWalkDetail, SkippedPadAndLocatedLengths)
     EXPECT_EQ(abcd->GetHeader().GetDataPosition(), 32) << "the unknown chunk's pad byte was skipped";
 }
 
-TEST(IffWalkDetail, FindChunkGivesTheFirstOfEachId)
-{
-    auto stream = MemoryStream(Container(0, Join({Chunk(0, "abcd", {1}), Chunk(0, "abcd", {2}), Chunk(0, "data", {3})})));
+TEST(IffWalkDetail, FindChunkGivesTheFirstOfEachId) {
+    auto stream =
+        MemoryStream(Container(0, Join({Chunk(0, "abcd", {1}), Chunk(0, "abcd", {2}), Chunk(0, "data", {3})})));
     CTestContainer container(Factory(0, 1), 0);
     ASSERT_TRUE(container.Read(stream));
     EXPECT_EQ(DataOf(container.FindChunk("abcd")), std::vector<uint8_t>{1});
@@ -362,8 +372,7 @@ TEST(IffWalkDetail, FindChunkGivesTheFirstOfEachId)
     EXPECT_EQ(container.FindChunkAs<CFixedChunk>("abcd"), nullptr);
 }
 
-TEST(IffWalkDetail, ReadingAgainReplacesTheChildren)
-{
+TEST(IffWalkDetail, ReadingAgainReplacesTheChildren) {
     const auto bytes = Container(1, Chunk(1, "abcd", {1}));
     CTestContainer container(Factory(1, 1), 1);
     for (int i = 0; i < 2; ++i) {
@@ -373,8 +382,7 @@ TEST(IffWalkDetail, ReadingAgainReplacesTheChildren)
     EXPECT_EQ(ChildIds(container), "abcd");
 }
 
-TEST(IffWalkDetail, StreamThatThrowsEndsTheReadWithFalse)
-{
+TEST(IffWalkDetail, StreamThatThrowsEndsTheReadWithFalse) {
     auto stream = MemoryStream(Join({Container(1, {}, 100), Chunk(1, "abcd", kBody3), ByteBuilder().Text("da")}));
     stream.exceptions(std::ios_base::failbit | std::ios_base::badbit | std::ios_base::eofbit);
     CTestContainer container(Factory(1, 1), 1);
@@ -383,8 +391,7 @@ TEST(IffWalkDetail, StreamThatThrowsEndsTheReadWithFalse)
     EXPECT_FALSE(ok);
 }
 
-TEST(IffWalkDetail, WalkerFlags)
-{
+TEST(IffWalkDetail, WalkerFlags) {
     const auto bytes = Container(1, Chunk(1, "abcd", kBody3));
     auto stream = MemoryStream(bytes);
     CTestContainer container(Factory(1, 1), 1);
@@ -430,8 +437,7 @@ void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
 
 class IffProbe : public testing::TestWithParam<ProbeCase> {};
 
-TEST_P(IffProbe, AnswersAndRestoresPositionAndState)
-{
+TEST_P(IffProbe, AnswersAndRestoresPositionAndState) {
     const ProbeCase& c = GetParam();
     // Probing starts at the stream's position, here after three bytes of something else.
     auto stream = MemoryStream(ByteBuilder().Text("xyz").Bytes(c.bytes));
@@ -446,8 +452,7 @@ TEST_P(IffProbe, AnswersAndRestoresPositionAndState)
 INSTANTIATE_TEST_SUITE_P(Streams, IffProbe, testing::ValuesIn(kProbeCases),
                          [](const testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
 
-TEST(IffProbeState, FailedStreamStaysFailedAndDoesNotProbe)
-{
+TEST(IffProbeState, FailedStreamStaysFailedAndDoesNotProbe) {
     auto stream = MemoryStream(ByteBuilder().Text("RIFF").Le32(4).Text("TEST"));
     stream.setstate(std::ios_base::eofbit);
     SL::CIffDto<CTestFile<1>> dto(Factory(1, 1));
@@ -457,8 +462,7 @@ TEST(IffProbeState, FailedStreamStaysFailedAndDoesNotProbe)
 
 // --- raw data bodies ---
 
-TEST(IffDataChunk, LoadedLengthBeyondTheStreamFailsWithoutReading)
-{
+TEST(IffDataChunk, LoadedLengthBeyondTheStreamFailsWithoutReading) {
     auto stream = MemoryStream(ByteBuilder().Text("abcd").Le32(0x7FFFFFF0u).Fill(16, 1));
     CRawChunk chunk(1, "abcd", 1);
     EXPECT_FALSE(chunk.Read(stream));
@@ -467,8 +471,7 @@ TEST(IffDataChunk, LoadedLengthBeyondTheStreamFailsWithoutReading)
 
 // --- file data source ---
 
-TEST(FileDataSource, OpensReadsWritesAndUpdates)
-{
+TEST(FileDataSource, OpensReadsWritesAndUpdates) {
     gbxtest::TempDir dir;
     const std::string path = dir.File("a.bin");
     EXPECT_FALSE(SL::CFileDataSource(path, false).OpenRead());
@@ -505,8 +508,7 @@ TEST(FileDataSource, OpensReadsWritesAndUpdates)
     EXPECT_EQ(DataOf(read.FindChunk("data")), (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
-TEST(FileDataSource, LocatedBodyPastTheEndOfAFileReadsLikeInMemory)
-{
+TEST(FileDataSource, LocatedBodyPastTheEndOfAFileReadsLikeInMemory) {
     gbxtest::TempDir dir;
     const std::string path = dir.File("short.bin");
     gbxtest::WriteBytes(path, Join({Container(0, {}, 1000), Chunk(0, "abcd", kBody3),

@@ -3,12 +3,12 @@
 
 #include "sound/files/RiffWaveFile.h"
 
+#include "tests/sound/files/WaveChunkBuilder.h"
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
-#include "tests/sound/files/WaveChunkBuilder.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <sstream>
 #include <typeinfo>
@@ -22,25 +22,20 @@ using gbxtest::StreamBytes;
 using Chunks = SL::CRiffWaveFileChunks;
 using Factory = SL::CRiffWaveFileChunks::CRiffWaveChunk::CDefaultChunkFactory;
 
-boost::shared_ptr<SL::CIffContainerChunk::IChunkFactory> DefaultFactory(uint8_t loadFlag)
-{
+boost::shared_ptr<SL::CIffContainerChunk::IChunkFactory> DefaultFactory(uint8_t loadFlag) {
     return boost::make_shared<Factory>(loadFlag);
 }
 
-std::vector<uint8_t> Chunk(const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1)
-{
+std::vector<uint8_t> Chunk(const std::string& id, const std::vector<uint8_t>& body, int64_t size = -1) {
     ByteBuilder b;
     b.Text(id).Le32(uint32_t(size < 0 ? int64_t(body.size()) : size)).Bytes(body);
-    if (body.size() % 2)
-        b.U8(0xFF);
+    if (body.size() % 2) b.U8(0xFF);
     return b;
 }
 
-std::vector<uint8_t> RiffFile(std::initializer_list<std::vector<uint8_t>> chunks, int64_t size = -1)
-{
+std::vector<uint8_t> RiffFile(std::initializer_list<std::vector<uint8_t>> chunks, int64_t size = -1) {
     ByteBuilder body;
-    for (const auto& c : chunks)
-        body.Bytes(c);
+    for (const auto& c : chunks) body.Bytes(c);
     return ByteBuilder()
         .Text("RIFF")
         .Le32(uint32_t(size < 0 ? int64_t(body.Size()) + 4 : size))
@@ -49,33 +44,34 @@ std::vector<uint8_t> RiffFile(std::initializer_list<std::vector<uint8_t>> chunks
         .Get();
 }
 
-std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extraBytes)
-{
+std::vector<uint8_t> FmtBody(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int extraBytes) {
     ByteBuilder b;
-    b.Le16(tag).Le16(channels).Le32(rate).Le32(rate * channels * bits / 8).Le16(uint16_t(channels * bits / 8)).Le16(bits);
-    if (extraBytes >= 2)
-        b.Le16(uint16_t(extraBytes - 2)).Fill(size_t(extraBytes - 2), 0xEE);
+    b.Le16(tag)
+        .Le16(channels)
+        .Le32(rate)
+        .Le32(rate * channels * bits / 8)
+        .Le16(uint16_t(channels * bits / 8))
+        .Le16(bits);
+    if (extraBytes >= 2) b.Le16(uint16_t(extraBytes - 2)).Fill(size_t(extraBytes - 2), 0xEE);
     return b;
 }
 
-std::unique_ptr<SL::CRiffWaveDto> ReadWave(const std::vector<uint8_t>& bytes, uint8_t loadFlag, bool expectOk = true)
-{
+std::unique_ptr<SL::CRiffWaveDto> ReadWave(const std::vector<uint8_t>& bytes, uint8_t loadFlag, bool expectOk = true) {
     auto stream = MemoryStream(bytes);
     auto dto = std::make_unique<SL::CRiffWaveDto>(DefaultFactory(loadFlag));
     EXPECT_EQ(dto->Read(stream), expectOk);
     return dto;
 }
 
-TEST(RiffWaveWrite, HeaderMatchesPythonStruct)
-{
+TEST(RiffWaveWrite, HeaderMatchesPythonStruct) {
     const struct {
         uint16_t tag, channels;
         uint32_t rate;
         uint16_t bits;
         std::vector<uint8_t> samples;
     } cases[] = {
-        {1, 2, 44100, 16, {}},                  // the 46-byte header alone
-        {1, 1, 8000, 8, {0x80, 0x81, 0x7F}},    // odd data: pad 0xFF at offset 49
+        {1, 2, 44100, 16, {}},                // the 46-byte header alone
+        {1, 1, 8000, 8, {0x80, 0x81, 0x7F}},  // odd data: pad 0xFF at offset 49
         {3, 2, 48000, 32, std::vector<uint8_t>(16, 0x3F)},
     };
     // One oracle run for all cases: a line of hex per "tag,channels,rate,bits,samples".
@@ -112,8 +108,7 @@ TEST(RiffWaveWrite, HeaderMatchesPythonStruct)
     }
 }
 
-TEST(RiffWaveWrite, EmptySamplerChunkHasSize36AndRoundTrips)
-{
+TEST(RiffWaveWrite, EmptySamplerChunkHasSize36AndRoundTrips) {
     Chunks::CSamplerChunk empty;
     auto stream = MemoryStream();
     ASSERT_TRUE(empty.Write(stream));
@@ -149,8 +144,7 @@ TEST(RiffWaveWrite, EmptySamplerChunkHasSize36AndRoundTrips)
     EXPECT_EQ(read.samplerData, full.samplerData);
 }
 
-TEST(RiffWaveRead, FormatChunkSizes)
-{
+TEST(RiffWaveRead, FormatChunkSizes) {
     const struct {
         const char* name;
         int extraBytes;  // bytes after bits per sample: 0 for a 16-byte chunk
@@ -158,10 +152,8 @@ TEST(RiffWaveRead, FormatChunkSizes)
         bool ok;
         uint16_t extraSize;
     } cases[] = {
-        {"16 bytes keeps the extra size", 0, 16, true, 5},
-        {"18 bytes", 2, 18, true, 0},
-        {"40 bytes: 18 read, the rest skipped", 24, 40, true, 22},
-        {"14 bytes reads past its end", -2, 14, false, 5},
+        {"16 bytes keeps the extra size", 0, 16, true, 5},         {"18 bytes", 2, 18, true, 0},
+        {"40 bytes: 18 read, the rest skipped", 24, 40, true, 22}, {"14 bytes reads past its end", -2, 14, false, 5},
         {"17 bytes reads past its end", 1, 17, false, 5},
     };
     for (const auto& c : cases) {
@@ -191,8 +183,7 @@ TEST(RiffWaveRead, FormatChunkSizes)
     }
 }
 
-TEST(RiffWaveRead, AnyChunkOrderAndForeignChunksReadTheSame)
-{
+TEST(RiffWaveRead, AnyChunkOrderAndForeignChunksReadTheSame) {
     const auto fmt = Chunk("fmt ", FmtBody(1, 1, 22050, 8, 2));
     const auto data = Chunk("data", {10, 20, 30});
     const auto list = Chunk("LIST", ByteBuilder().Text("INFO").Text("ISFT").Le32(3).Text("ab").U8(0).U8(0));
@@ -214,10 +205,12 @@ TEST(RiffWaveRead, AnyChunkOrderAndForeignChunksReadTheSame)
     }
 }
 
-TEST(RiffWaveRead, DataPastTheEndIsLocatedWithFlag0AndFailsWithFlag1)
-{
-    const auto bytes =
-        ByteBuilder().Bytes(RiffFile({Chunk("fmt ", FmtBody(1, 2, 44100, 16, 2))}, 4 + 26 + 8 + 1000)).Text("data").Le32(1000).Fill(10, 0);
+TEST(RiffWaveRead, DataPastTheEndIsLocatedWithFlag0AndFailsWithFlag1) {
+    const auto bytes = ByteBuilder()
+                           .Bytes(RiffFile({Chunk("fmt ", FmtBody(1, 2, 44100, 16, 2))}, 4 + 26 + 8 + 1000))
+                           .Text("data")
+                           .Le32(1000)
+                           .Fill(10, 0);
     auto located = ReadWave(bytes, 0);
     auto* data = located->FindChunkAs<Chunks::CDataChunk>(SL::IffId::DATA);
     ASSERT_NE(data, nullptr);
@@ -226,8 +219,7 @@ TEST(RiffWaveRead, DataPastTheEndIsLocatedWithFlag0AndFailsWithFlag1)
     ReadWave(bytes, 1, false);
 }
 
-TEST(RiffWaveRead, FactAndTruncatedBodies)
-{
+TEST(RiffWaveRead, FactAndTruncatedBodies) {
     auto dto = ReadWave(RiffFile({Chunk("fact", ByteBuilder().Le32(123456)), Chunk("data", {})}), 1);
     auto* fact = dto->FindChunkAs<Chunks::CFactChunk>(SL::IffId::FACT);
     ASSERT_NE(fact, nullptr);
@@ -238,8 +230,7 @@ TEST(RiffWaveRead, FactAndTruncatedBodies)
     ReadWave(ByteBuilder().Bytes(RiffFile({}, 100)).Text("smpl").Le32(36).Fill(20, 0), 1, false);
 }
 
-TEST(RiffWaveRead, SamplerCountsBeyondTheChunkAreRefusedBeforeAllocating)
-{
+TEST(RiffWaveRead, SamplerCountsBeyondTheChunkAreRefusedBeforeAllocating) {
     const struct {
         const char* name;
         uint32_t loopCount;
@@ -258,8 +249,7 @@ TEST(RiffWaveRead, SamplerCountsBeyondTheChunkAreRefusedBeforeAllocating)
     for (const auto& c : cases) {
         ByteBuilder body;
         body.Fill(28, 0).Le32(c.loopCount).Le32(c.dataSize);
-        for (int i = 0; i < c.loopsPresent; ++i)
-            body.Le32(1).Le32(0).Le32(10).Le32(20).Le32(0).Le32(0);
+        for (int i = 0; i < c.loopsPresent; ++i) body.Le32(1).Le32(0).Le32(10).Le32(20).Le32(0).Le32(0);
         body.Fill(size_t(c.dataPresent), 7);
         // More file after the chunk, so that only the chunk's own size can bound the counts.
         auto dto = ReadWave(RiffFile({Chunk("smpl", body), Chunk("data", std::vector<uint8_t>(64, 0))}), 1, c.ok);
@@ -272,8 +262,7 @@ TEST(RiffWaveRead, SamplerCountsBeyondTheChunkAreRefusedBeforeAllocating)
     }
 }
 
-TEST(RiffWaveFactory, CreatesByIdWithItsLoadFlag)
-{
+TEST(RiffWaveFactory, CreatesByIdWithItsLoadFlag) {
     for (uint8_t loadFlag : {0, 1}) {
         Factory factory(loadFlag);
         EXPECT_EQ(typeid(*factory.Create("fmt ")), typeid(Chunks::CFormatChunk));
@@ -288,8 +277,7 @@ TEST(RiffWaveFactory, CreatesByIdWithItsLoadFlag)
     }
 }
 
-TEST(RiffWaveDto, ProbesOnlyRiffWave)
-{
+TEST(RiffWaveDto, ProbesOnlyRiffWave) {
     SL::CRiffWaveDto dto(DefaultFactory(1));
     const struct {
         std::vector<uint8_t> bytes;

@@ -24,13 +24,11 @@ struct ReadResult {
 };
 
 template <SL::EBitDepth F>
-ReadResult<F> ReadSampleFile(const std::string& path)
-{
+ReadResult<F> ReadSampleFile(const std::string& path) {
     ReadResult<F> result;
     auto input = boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<F>>(
         SL::CFileSampleIteratorFactory().CreateInputIterator(path));
-    if (!input)
-        return result;
+    if (!input) return result;
     result.opened = true;
     result.attribute = input->GetSampleAttribute();
     while (input->HasNext()) {
@@ -45,18 +43,14 @@ ReadResult<F> ReadSampleFile(const std::string& path)
 // knownFrames: whether the attribute announces the frame count.
 template <SL::EBitDepth F>
 bool WriteSampleFile(const std::string& path, const Values<F>& values, int channels, double rate,
-                     SL::EWaveFileFormat format, bool knownFrames = true)
-{
+                     SL::EWaveFileFormat format, bool knownFrames = true) {
     SL::CSampleAttribute attribute(F, rate, channels, 1);
-    if (knownFrames)
-        attribute.SetFrames(static_cast<int32_t>(values.size() / channels));
+    if (knownFrames) attribute.SetFrames(static_cast<int32_t>(values.size() / channels));
     auto output = SL::CFileSampleIteratorFactory().CreateOutputIterator(attribute, path, format);
     auto typed = boost::dynamic_pointer_cast<SL::CFileOutputSampleIterator<F>>(output);
-    if (!typed)
-        return false;
+    if (!typed) return false;
     for (auto value : values) {
-        if (!typed->HasNext())
-            return false;
+        if (!typed->HasNext()) return false;
         typed->Set(value);
         typed->Next();
     }

@@ -17,8 +17,7 @@ namespace {
 
 using SL::EBitDepth;
 
-std::vector<uint8_t> SmallWav()
-{
+std::vector<uint8_t> SmallWav() {
     gbxtest::ByteBuilder b;
     b.Text("RIFF").Le32(4 + 24 + 8 + 12 + 8 + 36 + 24).Text("WAVE").Text("fmt ").Le32(16).Le16(1).Le16(2);
     b.Le32(8000).Le32(32000).Le16(4).Le16(16).Text("data").Le32(12).Le32(0x00020001).Le32(0x00040003).Le32(0x00060005);
@@ -26,8 +25,7 @@ std::vector<uint8_t> SmallWav()
     return b;
 }
 
-std::vector<uint8_t> SmallAiff()
-{
+std::vector<uint8_t> SmallAiff() {
     gbxtest::ByteBuilder b;
     b.Text("FORM").Be32(4 + 26 + 8 + 8 + 12 + 8 + 20 + 8 + 12).Text("AIFF").Text("COMM").Be32(18).Be16(2).Be32(3);
     b.Be16(16).Bytes({0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});
@@ -38,15 +36,13 @@ std::vector<uint8_t> SmallAiff()
 }
 
 // Runs every reader over the file; answers how many of them accepted it.
-int ReadEveryWay(const std::string& path)
-{
+int ReadEveryWay(const std::string& path) {
     int accepted = 0;
     SL::CFileSampleIteratorFactory factory;
     if (auto input = factory.CreateInputIterator(path)) {
         ++accepted;
         int64_t values = 0;
-        for (; input->HasNext() && values < 1000; ++values)
-            input->Next();
+        for (; input->HasNext() && values < 1000; ++values) input->Next();
         EXPECT_LT(values, 1000);
         input->SetLocation(1);
         input->SetLocation(1 << 30);
@@ -65,8 +61,7 @@ int ReadEveryWay(const std::string& path)
     return accepted;
 }
 
-TEST(SampleFileRobustness, CutAtEveryLength)
-{
+TEST(SampleFileRobustness, CutAtEveryLength) {
     gbxtest::TempDir dir;
     for (const auto& file : {SmallWav(), SmallAiff()}) {
         gbxtest::WriteBytes(dir.File("whole"), file);
@@ -79,8 +74,7 @@ TEST(SampleFileRobustness, CutAtEveryLength)
     }
 }
 
-TEST(SampleFileRobustness, HeaderBytesOverwritten)
-{
+TEST(SampleFileRobustness, HeaderBytesOverwritten) {
     gbxtest::TempDir dir;
     std::mt19937 random(11);
     for (const auto& original : {SmallWav(), SmallAiff()}) {

@@ -65,8 +65,7 @@ TEST(VoxaBlockCodec, WorkedRampBlockEncodesAndDecodesToTheKnownBytes) {
     EXPECT_EQ(enc.variant, 'D');
     EXPECT_EQ(enc.exponent, 5);
 
-    const auto expected =
-        Samples({4, 97, 201, 298, 404, 503, 597, 700, 803, 898, 997, 1104, 1197, 1298, 1403, 1500});
+    const auto expected = Samples({4, 97, 201, 298, 404, 503, 597, 700, 803, 898, 997, 1104, 1197, 1298, 1403, 1500});
     for (int i = 0; i < 16; ++i) EXPECT_EQ(enc.reconstruction[i], expected[i]) << "sample " << i;
 
     const Decoded dec = Decode(enc.bytes, 0, 6);
@@ -132,11 +131,11 @@ TEST(VoxaBlockCodec, DecoderVectorsForZeroAndAllOnesBlocks) {
          Samples({875, 750, 625, 500, 375, 250, 125, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0},
         {"mode 4 zeros after 0", 4, 0x00, 0, Samples({3, 3, 5, 3, 5, 4, 5, 2, 5, 5, 6, 4, 6, 5, 5, 2}), 2},
         {"mode 4 ones after 0", 4, 0xFF, 0,
-         Samples({-3072, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096,
-                  -2048, -4096, -2048}),
+         Samples({-3072, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048, -4096, -2048,
+                  -4096, -2048}),
          -2048},
-        {"mode 6 ones after 0", 6, 0xFF, 0,
-         Samples({-2, -2, -3, -2, -4, -3, -3, -1, -3, -3, -4, -2, -4, -3, -3, -1}), -1},
+        {"mode 6 ones after 0", 6, 0xFF, 0, Samples({-2, -2, -3, -2, -4, -3, -3, -1, -3, -3, -4, -2, -4, -3, -3, -1}),
+         -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,11 +158,16 @@ std::pair<int, int> ExpectedHeader(int c, int m) {
         if (hi3 == 6) return lo3 == 7 ? std::make_pair(int('E'), 8) : std::make_pair(int('F'), lo3);
         if (lo3 <= 5) return {'D', lo3 + 4};
         switch (c) {
-        case 0xFE: return {'D', 10};
-        case 0xFF: return {'B', 12};
-        case 0xEE: return {'G', 0};
-        case 0xEF: return {'G', 1};
-        default: return {'A', 13};  // EC, ED, FC, FD
+            case 0xFE:
+                return {'D', 10};
+            case 0xFF:
+                return {'B', 12};
+            case 0xEE:
+                return {'G', 0};
+            case 0xEF:
+                return {'G', 1};
+            default:
+                return {'A', 13};  // EC, ED, FC, FD
         }
     }
     if (hi3 == 6) {
@@ -172,14 +176,22 @@ std::pair<int, int> ExpectedHeader(int c, int m) {
     }
     if (lo3 <= 4) return {'D', lo3 + 5};
     switch (c) {
-    case 0xFA: return {'D', 10};
-    case 0xEF: return {'A', 13};
-    case 0xFB: return {'G', 0};
-    case 0xFC: return {'G', 1};
-    case 0xFD: return {'G', -3};
-    case 0xFE: return {'G', -2};
-    case 0xFF: return {'G', -1};
-    default: return {'B', c - 0xE2};  // EA .. EE: X + 2 in the second nibble
+        case 0xFA:
+            return {'D', 10};
+        case 0xEF:
+            return {'A', 13};
+        case 0xFB:
+            return {'G', 0};
+        case 0xFC:
+            return {'G', 1};
+        case 0xFD:
+            return {'G', -3};
+        case 0xFE:
+            return {'G', -2};
+        case 0xFF:
+            return {'G', -1};
+        default:
+            return {'B', c - 0xE2};  // EA .. EE: X + 2 in the second nibble
     }
 }
 
@@ -200,15 +212,14 @@ TEST(VoxaBlockCodec, HeaderCodesMapToTheirVariantAndExponentInEveryMode) {
 // The mode-6 field widths of every variant, written out as the format fixes them: raising one
 // field of half 0 by one step must move exactly the sample that the field is laid out for, by
 // that step. Header nibbles give the variant; data bits are zero.
-TEST(VoxaBlockCodec, ModeSixFieldsLieWhereTheFormatPutsThem)
-{
+TEST(VoxaBlockCodec, ModeSixFieldsLieWhereTheFormatPutsThem) {
     struct Row {
         const char* name;
         uint8_t code;  // half 0's nibble, half 1's nibble
         int exponent;
         int header;
-        int widths[8];     // s7, s6, ..., s0
-        bool fine[8];      // fields one bit finer (variant A)
+        int widths[8];  // s7, s6, ..., s0
+        bool fine[8];   // fields one bit finer (variant A)
     };
     const Row rows[] = {
         {"A", 0xEF, 13, 4, {6, 5, 6, 5, 6, 5, 6, 5}, {true, false, true, false, true, false, true, false}},
@@ -241,7 +252,7 @@ TEST(VoxaBlockCodec, ModeSixFieldsLieWhereTheFormatPutsThem)
             end += row.widths[f];
             const int low = row.fine[f] ? q - 1 : q;
             const int raise = low < 0 ? -low : 0;  // a field below bit 0 counts from bit -low
-            const int bit = end - 1 - raise;        // from the top of the half's string
+            const int bit = end - 1 - raise;       // from the top of the half's string
             Bytes changed = block;
             changed[static_cast<size_t>(placement[bit / 8])] ^= static_cast<uint8_t>(0x80 >> (bit % 8));
             const Decoded dec = Decode(changed, 0, m);
@@ -341,18 +352,23 @@ TEST(VoxaBlockCodec, DecodingReproducesTheEncodersReconstructionInEveryMode) {
 // residuals are quantised against the average of their already coded neighbours, saturated
 // when they do not fit, moved one step back inside the 16-bit range, and raised one step off
 // -32768 between two odd neighbours.
-TEST(VoxaBlockCodec, ReconstructionsFollowTheClosedLoopQuantiser)
-{
+TEST(VoxaBlockCodec, ReconstructionsFollowTheClosedLoopQuantiser) {
     // Residual parameter k of s0..s7 per variant (0: direct field).
     auto residualK = [](int variant, int x, int s) {
         const bool even = s % 2 == 0;
         switch (variant) {
-        case 'B': return even ? 3 : 0;
-        case 'C': return even ? 3 : (s == 1 || s == 5) ? 4 : 0;
-        case 'D': return even ? 2 : (s == 1 || s == 5) ? 4 : (s == 3 && x != 10) ? 6 : 0;
-        case 'E': return even ? 2 : (s == 1 || s == 5) ? 4 : s == 3 ? 5 : 0;
-        case 'F': return even ? 2 : (s == 1 || s == 5) ? 3 : s == 3 ? 5 : 0;
-        default: return 0;
+            case 'B':
+                return even ? 3 : 0;
+            case 'C':
+                return even ? 3 : (s == 1 || s == 5) ? 4 : 0;
+            case 'D':
+                return even ? 2 : (s == 1 || s == 5) ? 4 : (s == 3 && x != 10) ? 6 : 0;
+            case 'E':
+                return even ? 2 : (s == 1 || s == 5) ? 4 : s == 3 ? 5 : 0;
+            case 'F':
+                return even ? 2 : (s == 1 || s == 5) ? 3 : s == 3 ? 5 : 0;
+            default:
+                return 0;
         }
     };
     // The two neighbours whose average predicts s_i: -1 is the last sample before the half.
@@ -397,8 +413,9 @@ TEST(VoxaBlockCodec, ReconstructionsFollowTheClosedLoopQuantiser)
                         const int top = k + x - 1;
                         if ((r >> top) != 0 && (r >> top) != -1) {
                             ++fired[kSaturated];
-                            expected = pred + (r > 0 ? (((int32_t(1) << top) - 1) & mask) | half
-                                                     : (-(int32_t(1) << top) & mask) | half);
+                            expected = pred
+                                       + (r > 0 ? (((int32_t(1) << top) - 1) & mask) | half
+                                                : (-(int32_t(1) << top) & mask) | half);
                         } else {
                             expected = pred + ((r & mask) | half);
                             if (expected > 32767) {

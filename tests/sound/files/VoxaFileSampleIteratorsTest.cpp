@@ -110,7 +110,8 @@ TEST(VoxaFileSampleIterators, SeventeenStereoFramesGiveTwoPaddedGroupsOfSeparate
         const ChannelCode code = CodeChannel(channel, 6);
         for (int g = 0; g < 2; ++g) {
             const auto first = bytes.begin() + 6 + 24 * g + 12 * c;
-            EXPECT_EQ(Bytes(first, first + 12), code.blocks[static_cast<size_t>(g)]) << "channel " << c << " group " << g;
+            EXPECT_EQ(Bytes(first, first + 12), code.blocks[static_cast<size_t>(g)])
+                << "channel " << c << " group " << g;
         }
     }
 }
@@ -241,7 +242,8 @@ TEST(VoxaFileSampleIterators, SeveralStreamsNumberTheirChannelsInStreamOrder) {
     const std::vector<int16_t> values = ReadAll(in);
     ASSERT_EQ(values.size(), 3u * frames);
     EXPECT_TRUE(in.IsGood());
-    for (int f = 0; f < frames; ++f) EXPECT_EQ(values[static_cast<size_t>(3 * f)], code0.decoded[static_cast<size_t>(f)]);
+    for (int f = 0; f < frames; ++f)
+        EXPECT_EQ(values[static_cast<size_t>(3 * f)], code0.decoded[static_cast<size_t>(f)]);
 }
 
 TEST(VoxaFileSampleIterators, SetLocationResumesReadingAtTheFrame) {
@@ -341,9 +343,9 @@ TEST(VoxaFileSampleIterators, RefuseBadModesAndChannelCounts) {
         SCOPED_TRACE(c.name);
         std::vector<boost::shared_ptr<std::ostream>> outs(c.streamChannels.size(), out);
         std::vector<boost::shared_ptr<std::istream>> ins(c.streamChannels.size(), in);
-        EXPECT_THROW(CVoxaFileOutputSampleIterator(c.mode, Attribute(c.attributeChannels), outs, c.streamChannels,
-                                                   {0, 100}, {}),
-                     std::invalid_argument);
+        EXPECT_THROW(
+            CVoxaFileOutputSampleIterator(c.mode, Attribute(c.attributeChannels), outs, c.streamChannels, {0, 100}, {}),
+            std::invalid_argument);
         EXPECT_THROW(CVoxaFileInputSampleIterator(c.mode, Attribute(c.attributeChannels, 16), c.streamChannels, ins, 0),
                      std::invalid_argument);
     }

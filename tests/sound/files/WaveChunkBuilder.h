@@ -17,7 +17,7 @@ struct WaveChunkPair {
 };
 
 inline WaveChunkPair AppendFormatAndData(SL::CRiffWaveDto& dto, uint16_t tag, uint16_t channels, uint32_t rate,
-                                uint16_t bits, const std::vector<uint8_t>& samples) {
+                                         uint16_t bits, const std::vector<uint8_t>& samples) {
     auto fmt = boost::make_shared<SL::CRiffWaveFileChunks::CFormatChunk>();
     fmt->formatTag = tag;
     fmt->channels = channels;

@@ -9,8 +9,8 @@
 
 #include "sound/model/Logger.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 namespace {
 
@@ -42,42 +42,39 @@ struct FileCase {
     EWaveFileFormat detected;
 };
 
-std::string Sox(const std::string& format, double seconds)
-{
+std::string Sox(const std::string& format, double seconds) {
     return "sox -D -n " + format + " \"$F\" synth " + std::to_string(seconds) + " sine 440 sine 660";
 }
 
-std::string PythonFile(const char* kind, int width, int channels, int rate, int frames)
-{
+std::string PythonFile(const char* kind, int width, int channels, int rate, int frames) {
     return "python3 -c " + Quote(kPythonWriter) + " " + kind + " \"$F\" " + std::to_string(width) + " "
            + std::to_string(channels) + " " + std::to_string(rate) + " " + std::to_string(frames);
 }
 
 const FileCase kFiles[] = {
-    {"sox-u8-mono.wav", Sox("-r 8000 -b 8 -c 1 -e unsigned-integer", 0.5), EBitDepth::INTEGER8,
-     EBitDepth::INTEGER8, 1, 8000.0, 4000, EWaveFileFormat::WINWAVE},
+    {"sox-u8-mono.wav", Sox("-r 8000 -b 8 -c 1 -e unsigned-integer", 0.5), EBitDepth::INTEGER8, EBitDepth::INTEGER8, 1,
+     8000.0, 4000, EWaveFileFormat::WINWAVE},
     {"sox-16-stereo.wav", Sox("-r 44100 -b 16 -c 2 -e signed-integer", 0.25), EBitDepth::INTEGER16,
      EBitDepth::INTEGER16, 2, 44100.0, 11025, EWaveFileFormat::WINWAVE},
     {"py-24-stereo.wav", PythonFile("w", 3, 2, 22050, 1000), EBitDepth::INTEGER24, EBitDepth::INTEGER24, 2, 22050.0,
      1000, EWaveFileFormat::WINWAVE},
-    {"py-16-mono.wav", PythonFile("w", 2, 1, 11025, 777), EBitDepth::INTEGER16, EBitDepth::INTEGER16, 1, 11025.0,
-     777, EWaveFileFormat::WINWAVE},
-    {"sox-f32-mono.wav", Sox("-r 16000 -b 32 -c 1 -e floating-point", 0.1), EBitDepth::FLOAT32, EBitDepth::FLOAT32,
-     1, 16000.0, 1600, EWaveFileFormat::WINWAVE},
-    {"sox-f64-stereo.wav", Sox("-r 16000 -b 64 -c 2 -e floating-point", 0.1), EBitDepth::FLOAT64,
-     EBitDepth::FLOAT64, 2, 16000.0, 1600, EWaveFileFormat::WINWAVE},
+    {"py-16-mono.wav", PythonFile("w", 2, 1, 11025, 777), EBitDepth::INTEGER16, EBitDepth::INTEGER16, 1, 11025.0, 777,
+     EWaveFileFormat::WINWAVE},
+    {"sox-f32-mono.wav", Sox("-r 16000 -b 32 -c 1 -e floating-point", 0.1), EBitDepth::FLOAT32, EBitDepth::FLOAT32, 1,
+     16000.0, 1600, EWaveFileFormat::WINWAVE},
+    {"sox-f64-stereo.wav", Sox("-r 16000 -b 64 -c 2 -e floating-point", 0.1), EBitDepth::FLOAT64, EBitDepth::FLOAT64, 2,
+     16000.0, 1600, EWaveFileFormat::WINWAVE},
     {"sox-24-stereo.aiff", Sox("-r 48000 -b 24 -c 2 -e signed-integer", 0.1), EBitDepth::INTEGER24,
      EBitDepth::INTEGER24, 2, 48000.0, 4800, EWaveFileFormat::AIFF},
-    {"sox-8-mono.aiff", Sox("-r 8000 -b 8 -c 1 -e signed-integer", 0.1), EBitDepth::INTEGER8S, EBitDepth::INTEGER8S,
-     1, 8000.0, 800, EWaveFileFormat::AIFF},
+    {"sox-8-mono.aiff", Sox("-r 8000 -b 8 -c 1 -e signed-integer", 0.1), EBitDepth::INTEGER8S, EBitDepth::INTEGER8S, 1,
+     8000.0, 800, EWaveFileFormat::AIFF},
     {"py-32-stereo.aiff", PythonFile("a", 4, 2, 96000, 300), EBitDepth::INTEGER32, EBitDepth::INTEGER32, 2, 96000.0,
      300, EWaveFileFormat::AIFF},
-    {"py-16-mono.aiff", PythonFile("a", 2, 1, 44100, 501), EBitDepth::INTEGER16, EBitDepth::INTEGER16, 1, 44100.0,
-     501, EWaveFileFormat::AIFF},
+    {"py-16-mono.aiff", PythonFile("a", 2, 1, 44100, 501), EBitDepth::INTEGER16, EBitDepth::INTEGER16, 1, 44100.0, 501,
+     EWaveFileFormat::AIFF},
 };
 
-std::string Make(const TempDir& dir, const FileCase& c)
-{
+std::string Make(const TempDir& dir, const FileCase& c) {
     const std::string path = dir.File(c.name);
     EXPECT_EQ(0, gbxtest::Run("F=" + Quote(path) + "; " + c.command).exitCode) << c.command;
     return path;
@@ -85,17 +82,14 @@ std::string Make(const TempDir& dir, const FileCase& c)
 
 // The values of channel i of a loaded wave of format F.
 template <EBitDepth F>
-std::vector<SL::SampleElement<F>> ChannelValues(SL::IWave& wave, size_t i)
-{
+std::vector<SL::SampleElement<F>> ChannelValues(SL::IWave& wave, size_t i) {
     auto* channel = dynamic_cast<SL::CChannel<F>*>((*wave.GetChannelCollectionPointer())[i].get());
-    if (!channel)
-        return {};
+    if (!channel) return {};
     const auto range = channel->GetRange();
     return std::vector<SL::SampleElement<F>>(channel->GetData(), channel->GetData() + (range.end - range.start));
 }
 
-TEST(WaveFileLoader, TakesFormatChannelsRateAndFramesFromTheFile)
-{
+TEST(WaveFileLoader, TakesFormatChannelsRateAndFramesFromTheFile) {
     TempDir dir;
     for (const FileCase& c : kFiles) {
         SCOPED_TRACE(c.name);
@@ -126,8 +120,7 @@ TEST(WaveFileLoader, TakesFormatChannelsRateAndFramesFromTheFile)
 }
 
 // Loaded samples are the values the file sample iterator reads, de-interleaved.
-TEST(WaveFileLoader, LoadedSamplesAreTheFilesValues)
-{
+TEST(WaveFileLoader, LoadedSamplesAreTheFilesValues) {
     TempDir dir;
     for (const FileCase& c : kFiles) {
         SCOPED_TRACE(c.name);
@@ -142,8 +135,7 @@ TEST(WaveFileLoader, LoadedSamplesAreTheFilesValues)
                 ASSERT_EQ(size_t(c.frames * c.channels), read.values.size());
                 for (int ch = 0; ch < c.channels; ++ch) {
                     std::vector<SL::SampleElement<F>> expected;
-                    for (size_t i = ch; i < read.values.size(); i += c.channels)
-                        expected.push_back(read.values[i]);
+                    for (size_t i = ch; i < read.values.size(); i += c.channels) expected.push_back(read.values[i]);
                     EXPECT_EQ(expected, ChannelValues<F>(*wave, ch)) << "channel " << ch;
                 }
             },
@@ -151,8 +143,7 @@ TEST(WaveFileLoader, LoadedSamplesAreTheFilesValues)
     }
 }
 
-TEST(WaveFileLoader, TargetFormatConvertsTheSamplesAndKeepsTheFilesFormat)
-{
+TEST(WaveFileLoader, TargetFormatConvertsTheSamplesAndKeepsTheFilesFormat) {
     TempDir dir;
     const std::string path = Make(dir, kFiles[1]);  // 16-bit stereo
     const auto wave = SL::CWaveFileLoader(1).Load(path, false, CBitDepth::FLOAT64);
@@ -162,8 +153,7 @@ TEST(WaveFileLoader, TargetFormatConvertsTheSamplesAndKeepsTheFilesFormat)
     const auto read = gbxtest::ReadSampleFile<EBitDepth::INTEGER16>(path);
     const auto left = ChannelValues<EBitDepth::FLOAT64>(*wave, 0);
     ASSERT_EQ(size_t(11025), left.size());
-    for (size_t i = 0; i < left.size(); i += 97)
-        EXPECT_EQ(read.values[2 * i] / 32767.0, left[i]);
+    for (size_t i = 0; i < left.size(); i += 97) EXPECT_EQ(read.values[2 * i] / 32767.0, left[i]);
 }
 
 // Sampler and instrument chunks added to python3's files.
@@ -188,8 +178,7 @@ struct.pack_into('>I' if kind == 'a' else '<I', data, 4, len(data) - 8)
 open(path, 'wb').write(data)
 )";
 
-TEST(WaveFileLoader, SamplerLoopsGivePitchAndLoop)
-{
+TEST(WaveFileLoader, SamplerLoopsGivePitchAndLoop) {
     struct Case {
         int type;
         int playCount;
@@ -201,8 +190,8 @@ TEST(WaveFileLoader, SamplerLoopsGivePitchAndLoop)
                           Case{2, 1, SL::ELoopMode::ONESHOTR, 100.0}}) {
         SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.playCount));
         TempDir dir;
-        ASSERT_EQ(0, gbxtest::Python(kPythonLoops, {"w", dir.File("l.wav"), std::to_string(c.type),
-                                                    std::to_string(c.playCount)})
+        ASSERT_EQ(0, gbxtest::Python(kPythonLoops,
+                                     {"w", dir.File("l.wav"), std::to_string(c.type), std::to_string(c.playCount)})
                          .exitCode);
         const auto wave = SL::CWaveFileLoader(0).Load(dir.File("l.wav"), false, CBitDepth::NONE);
         ASSERT_TRUE(wave);
@@ -216,8 +205,7 @@ TEST(WaveFileLoader, SamplerLoopsGivePitchAndLoop)
     }
 }
 
-TEST(WaveFileLoader, InstrumentAndMarkersGivePitchAndSustainLoop)
-{
+TEST(WaveFileLoader, InstrumentAndMarkersGivePitchAndSustainLoop) {
     struct Case {
         int playMode;
         SL::ELoopMode mode;
@@ -241,8 +229,7 @@ TEST(WaveFileLoader, InstrumentAndMarkersGivePitchAndSustainLoop)
     }
 }
 
-TEST(WaveFileLoader, FilesThatAreNoWave)
-{
+TEST(WaveFileLoader, FilesThatAreNoWave) {
     TempDir dir;
     // A file that no format recognises.
     if (gbxtest::HaveCommand("ffmpeg")) {
@@ -261,8 +248,7 @@ TEST(WaveFileLoader, FilesThatAreNoWave)
         gbxtest::ByteBuilder b;
         b.Text("RIFF").Le32(withData ? 48 : 28).Text("WAVE").Text("fmt ").Le32(16).Le16(tag).Le16(channels);
         b.Le32(8000).Le32(16000).Le16(2).Le16(bits);
-        if (withData)
-            b.Text("data").Le32(4).Le32(0x00020001);
+        if (withData) b.Text("data").Le32(4).Le32(0x00020001);
         b.Text("fact").Le32(4).Le32(2);
         return std::vector<uint8_t>(b.Get());
     };
@@ -270,8 +256,7 @@ TEST(WaveFileLoader, FilesThatAreNoWave)
         gbxtest::ByteBuilder b;
         b.Text("FORM").Be32(withSound ? 4 + 26 + 16 : 4 + 26).Text("AIFF").Text("COMM").Be32(18);
         b.Be16(uint16_t(channels)).Be32(2).Be16(uint16_t(bits)).Bytes({0x40, 0x0E, 0xAC, 0x44, 0, 0, 0, 0, 0, 0});
-        if (withSound)
-            b.Text("SSND").Be32(8).Be32(0).Be32(0);
+        if (withSound) b.Text("SSND").Be32(8).Be32(0).Be32(0);
         return std::vector<uint8_t>(b.Get());
     };
     struct Case {
@@ -304,8 +289,7 @@ TEST(WaveFileLoader, FilesThatAreNoWave)
 
 // A coding other than integer and float: with the samples only located, the wave has the
 // frame count of "fact" and no stored format.
-TEST(WaveFileLoader, OtherCodingsGiveTheFactFrameCount)
-{
+TEST(WaveFileLoader, OtherCodingsGiveTheFactFrameCount) {
     TempDir dir;
     gbxtest::ByteBuilder b;
     b.Text("RIFF").Le32(4 + 24 + 12 + 12).Text("WAVE").Text("fmt ").Le32(16).Le16(2).Le16(2).Le32(8000);
@@ -326,8 +310,7 @@ public:
     std::string m_text;
 };
 
-TEST(WaveFileLoader, LogsTheFileThatCannotOpenAndTheWaveItNormalised)
-{
+TEST(WaveFileLoader, LogsTheFileThatCannotOpenAndTheWaveItNormalised) {
     auto recorder = boost::make_shared<LogRecorder>();
     SL::PushLogger(recorder);
     TempDir dir;
@@ -343,8 +326,8 @@ TEST(WaveFileLoader, LogsTheFileThatCannotOpenAndTheWaveItNormalised)
     const auto wave = SL::CWaveFileLoader(0).Load(dir.File("low.wav"), true, CBitDepth::NONE);
     ASSERT_TRUE(wave);
     EXPECT_TRUE(wave->IsValid());
-    EXPECT_EQ("Cannot open the file.: " + dir.File("none.wav") + "\nInvalid parameter has normalized.: "
-                  + dir.File("low.wav") + "\n",
+    EXPECT_EQ("Cannot open the file.: " + dir.File("none.wav")
+                  + "\nInvalid parameter has normalized.: " + dir.File("low.wav") + "\n",
               recorder->m_text);
 }
 

@@ -14,41 +14,37 @@
 
 namespace {
 
-using SL::CBitDepth;
-using SL::EBitDepth;
 using gbxtest::MakeVectorSource;
 using gbxtest::ReadAll;
+using SL::CBitDepth;
+using SL::EBitDepth;
 
 template <EBitDepth To>
-boost::shared_ptr<SL::ITypedInputSampleIterator<To>> Decorate(EBitDepth from,
-                                                              const boost::shared_ptr<SL::IInputSampleIterator>& source)
-{
+boost::shared_ptr<SL::ITypedInputSampleIterator<To>> Decorate(
+    EBitDepth from, const boost::shared_ptr<SL::IInputSampleIterator>& source) {
     return boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<To>>(
         SL::CreateBitDepthConvertDecorator(from, To, source));
 }
 
-TEST(BitDepthConvertDecorator, ConvertsEachValueAsItIsRead)
-{
-    auto u8 = Decorate<CBitDepth::INTEGER16>(CBitDepth::INTEGER8,
-                                             MakeVectorSource<CBitDepth::INTEGER8>({0, 128, 255}));
+TEST(BitDepthConvertDecorator, ConvertsEachValueAsItIsRead) {
+    auto u8 = Decorate<CBitDepth::INTEGER16>(CBitDepth::INTEGER8, MakeVectorSource<CBitDepth::INTEGER8>({0, 128, 255}));
     ASSERT_TRUE(u8);
     EXPECT_EQ(ReadAll<int16_t>(*u8), (std::vector<int16_t>{-32767, 0, 32767}));
     EXPECT_FALSE(u8->HasNext());
 
-    auto f32 = Decorate<CBitDepth::INTEGER16>(CBitDepth::FLOAT32,
-                                              MakeVectorSource<CBitDepth::FLOAT32>({0.5f, -1.0f, 1.5f}));
+    auto f32 =
+        Decorate<CBitDepth::INTEGER16>(CBitDepth::FLOAT32, MakeVectorSource<CBitDepth::FLOAT32>({0.5f, -1.0f, 1.5f}));
     ASSERT_TRUE(f32);
     EXPECT_EQ(ReadAll<int16_t>(*f32), (std::vector<int16_t>{16384, -32767, 32767}));
 
     // 16 to 16 is not a copy: only -32768 changes.
-    auto same = Decorate<CBitDepth::INTEGER16>(CBitDepth::INTEGER16,
-                                               MakeVectorSource<CBitDepth::INTEGER16>({-32768, -32767, -1, 0, 1, 32767}));
+    auto same = Decorate<CBitDepth::INTEGER16>(
+        CBitDepth::INTEGER16, MakeVectorSource<CBitDepth::INTEGER16>({-32768, -32767, -1, 0, 1, 32767}));
     ASSERT_TRUE(same);
     EXPECT_EQ(ReadAll<int16_t>(*same), (std::vector<int16_t>{-32767, -32767, -1, 0, 1, 32767}));
 }
 
-TEST(BitDepthConvertDecorator, ReportsTheSourceAttributeWithItsOwnFormat)
-{
+TEST(BitDepthConvertDecorator, ReportsTheSourceAttributeWithItsOwnFormat) {
     auto source = MakeVectorSource<CBitDepth::INTEGER24>(std::vector<int32_t>(1000, 5), 1, 44100.0);
     source->Attribute().SetByteOrder(0);
     auto decorator = SL::CreateBitDepthConvertDecorator(CBitDepth::INTEGER24, CBitDepth::INTEGER16, source);
@@ -63,8 +59,7 @@ TEST(BitDepthConvertDecorator, ReportsTheSourceAttributeWithItsOwnFormat)
     EXPECT_EQ(source->GetSampleAttribute().GetSampleFormat().GetCode(), CBitDepth::INTEGER24);
 }
 
-TEST(BitDepthConvertDecorator, FactoryRefusesWhatItCannotConvert)
-{
+TEST(BitDepthConvertDecorator, FactoryRefusesWhatItCannotConvert) {
     const boost::shared_ptr<SL::IInputSampleIterator> i16 = MakeVectorSource<CBitDepth::INTEGER16>({1, 2});
     const boost::shared_ptr<SL::IInputSampleIterator> i24 = MakeVectorSource<CBitDepth::INTEGER24>({1, 2});
     auto mislabelled = MakeVectorSource<CBitDepth::INTEGER16>({1, 2});
@@ -85,8 +80,7 @@ TEST(BitDepthConvertDecorator, FactoryRefusesWhatItCannotConvert)
         {"same element type, other format", CBitDepth::INTEGER32, CBitDepth::INTEGER16, i24},
         {"attribute disagrees with the typed interface", CBitDepth::INTEGER16, CBitDepth::INTEGER16, mislabelled},
     };
-    for (const auto& c : cases)
-        EXPECT_FALSE(SL::CreateBitDepthConvertDecorator(c.from, c.to, c.source)) << c.what;
+    for (const auto& c : cases) EXPECT_FALSE(SL::CreateBitDepthConvertDecorator(c.from, c.to, c.source)) << c.what;
 }
 
 using FileFormats = SL::FileSampleFormats;
@@ -96,16 +90,14 @@ using ByteFormats = SL::CFormatList<CBitDepth::INTEGER8S, CBitDepth::INTEGER8>;
 // listed formats, from-major; returns the number of pairs checked. Only the listed pairs are
 // instantiated, which keeps this file quick to compile.
 template <EBitDepth... From, EBitDepth... To, typename Check>
-int ForEachFilePair(SL::CFormatList<From...>, SL::CFormatList<To...>, Check check)
-{
+int ForEachFilePair(SL::CFormatList<From...>, SL::CFormatList<To...>, Check check) {
     int checked = 0;
     const auto row = [&](auto f) { ((check(f, SL::FormatConstant<To>{}), ++checked), ...); };
     (row(SL::FormatConstant<From>{}), ...);
     return checked;
 }
 
-TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair)
-{
+TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair) {
     // One value through each of the 49 instances, compared with the value rule itself.
     const int checked = ForEachFilePair(FileFormats(), FileFormats(), [](auto f, auto t) {
         constexpr EBitDepth F = decltype(f)::value;
@@ -121,8 +113,7 @@ TEST(BitDepthConvertDecorator, FactoryPicksTheInstanceOfEveryFilePair)
 
 // Every byte of both 8-bit formats into every file format, read bare and behind a stereo
 // decorator (the importer's chain), must give the value rule's result.
-TEST(BitDepthConvertDecorator, EightBitSourcesGiveTheRuleForEveryByte)
-{
+TEST(BitDepthConvertDecorator, EightBitSourcesGiveTheRuleForEveryByte) {
     const int checked = ForEachFilePair(ByteFormats(), FileFormats(), [](auto f, auto t) {
         constexpr EBitDepth F = decltype(f)::value;
         constexpr EBitDepth T = decltype(t)::value;
@@ -145,8 +136,7 @@ TEST(BitDepthConvertDecorator, EightBitSourcesGiveTheRuleForEveryByte)
     EXPECT_EQ(checked, 14);
 }
 
-TEST(BitDepthConvertDecorator, ForwardsPositionCountsAndState)
-{
+TEST(BitDepthConvertDecorator, ForwardsPositionCountsAndState) {
     auto source = MakeVectorSource<CBitDepth::INTEGER16>({10, 20, 30, 40, 50, 60}, 2);
     auto decorator = Decorate<CBitDepth::INTEGER32>(CBitDepth::INTEGER16, source);
     ASSERT_TRUE(decorator);
@@ -165,8 +155,7 @@ TEST(BitDepthConvertDecorator, ForwardsPositionCountsAndState)
     EXPECT_TRUE(decorator->IsGood());
 }
 
-TEST(BitDepthConvertDecorator, ReportsASourceThatFailedMidStream)
-{
+TEST(BitDepthConvertDecorator, ReportsASourceThatFailedMidStream) {
     auto source = MakeVectorSource<CBitDepth::INTEGER24>({1, 2, 3, 4, 5});
     source->FailAfter(2);
     auto decorator = Decorate<CBitDepth::INTEGER16>(CBitDepth::INTEGER24, source);
@@ -175,8 +164,7 @@ TEST(BitDepthConvertDecorator, ReportsASourceThatFailedMidStream)
     EXPECT_FALSE(decorator->IsGood());
 }
 
-TEST(BitDepthConvertDecorator, KeepsItsSourceAlive)
-{
+TEST(BitDepthConvertDecorator, KeepsItsSourceAlive) {
     boost::weak_ptr<SL::IInputSampleIterator> watch;
     boost::shared_ptr<SL::IInputSampleIterator> decorator;
     {

@@ -35,8 +35,7 @@ const Row kRows[] = {
     {CBitDepth::POINT64, 0x80080, "POINT64", 16, false},
 };
 
-TEST(BitDepth, EveryRowByCodeNameConstantAndSize)
-{
+TEST(BitDepth, EveryRowByCodeNameConstantAndSize) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
         const int code = static_cast<int>(row.code);
@@ -60,8 +59,7 @@ TEST(BitDepth, EveryRowByCodeNameConstantAndSize)
     EXPECT_EQ(CBitDepth(CBitDepth::INTEGER8).GetValue(), -2147418104);
 }
 
-TEST(BitDepth, DescriptionIteratesInTableOrderWithItsBounds)
-{
+TEST(BitDepth, DescriptionIteratesInTableOrderWithItsBounds) {
     const auto& description = CBitDepth().GetDescription();
     EXPECT_EQ(description.GetMinimum(), 0);
     EXPECT_EQ(description.GetMaximum(), 0x80080);
@@ -73,13 +71,9 @@ TEST(BitDepth, DescriptionIteratesInTableOrderWithItsBounds)
     EXPECT_FALSE(it->HasNext());
 }
 
-TEST(BitDepth, DefaultIsNone)
-{
-    EXPECT_EQ(CBitDepth().GetCode(), CBitDepth::NONE);
-}
+TEST(BitDepth, DefaultIsNone) { EXPECT_EQ(CBitDepth().GetCode(), CBitDepth::NONE); }
 
-TEST(BitDepth, HeaderBitCountsMakeTheirFormats)
-{
+TEST(BitDepth, HeaderBitCountsMakeTheirFormats) {
     struct {
         int bits;
         bool isUnsigned;
@@ -95,8 +89,7 @@ TEST(BitDepth, HeaderBitCountsMakeTheirFormats)
     EXPECT_EQ(CBitDepth::FromFloatBits(64).GetCode(), CBitDepth::FLOAT64);
 }
 
-TEST(BitDepth, ValuesOutsideTheTableThrowWithTheBounds)
-{
+TEST(BitDepth, ValuesOutsideTheTableThrowWithTheBounds) {
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"integer 12 bits", [] { CBitDepth(12, false); }},
         {"integer 20 bits", [] { CBitDepth(20, true); }},
@@ -128,8 +121,7 @@ TEST(BitDepth, ValuesOutsideTheTableThrowWithTheBounds)
     }
 }
 
-TEST(BitDepth, ConstantsAreCompileTimeCodes)
-{
+TEST(BitDepth, ConstantsAreCompileTimeCodes) {
     static_assert(static_cast<uint32_t>(CBitDepth::INTEGER8) == 0x80010008u);
     static_assert(SL::BytesPerSample(CBitDepth::INTEGER24) == 3);
     static_assert(SL::IsFileFormat(CBitDepth::FLOAT64) && !SL::IsFileFormat(CBitDepth::COMPLEX32));

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace {
@@ -20,13 +20,11 @@ using SL::EBitDepth;
 using Typed16 = SL::CTypedChannelCollection<EBitDepth::INTEGER16>;
 using Channel16 = SL::CChannel<EBitDepth::INTEGER16>;
 
-boost::shared_ptr<Channel16> NewChannel16(SL::CWaveFormat format = SL::CWaveFormat::WAVE)
-{
+boost::shared_ptr<Channel16> NewChannel16(SL::CWaveFormat format = SL::CWaveFormat::WAVE) {
     return boost::make_shared<Channel16>(format);
 }
 
-TEST(ChannelCollection, NewCollectionIsEmptyValidUniform)
-{
+TEST(ChannelCollection, NewCollectionIsEmptyValidUniform) {
     const SL::CChannelCollection bare(SL::CWaveFormat::FFT);
     EXPECT_TRUE(bare.empty());
     EXPECT_TRUE(bare.IsValid());
@@ -36,8 +34,7 @@ TEST(ChannelCollection, NewCollectionIsEmptyValidUniform)
     EXPECT_EQ(bare.GetWaveFormat(), SL::CWaveFormat::FFT);
 }
 
-TEST(ChannelCollection, ResizeRebuildsThroughTheFactory)
-{
+TEST(ChannelCollection, ResizeRebuildsThroughTheFactory) {
     SL::CChannelCollection bare(SL::CWaveFormat::WAVE);
     bare.Resize(2);
     ASSERT_EQ(bare.size(), 2u);
@@ -71,15 +68,11 @@ struct ResizeCase {
     uint32_t distinctChannels;
 };
 
-void PrintTo(const ResizeCase& c, std::ostream* os)
-{
-    *os << c.what;
-}
+void PrintTo(const ResizeCase& c, std::ostream* os) { *os << c.what; }
 
 class TypedChannelCollectionResize : public ::testing::TestWithParam<ResizeCase> {};
 
-TEST_P(TypedChannelCollectionResize, GivesTheEntries)
-{
+TEST_P(TypedChannelCollectionResize, GivesTheEntries) {
     const ResizeCase& c = GetParam();
     Typed16 collection(SL::CWaveFormat::WAVE);
     collection.Resize(3);
@@ -103,20 +96,20 @@ TEST_P(TypedChannelCollectionResize, GivesTheEntries)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, TypedChannelCollectionResize,
+INSTANTIATE_TEST_SUITE_P(
+    Counts, TypedChannelCollectionResize,
     ::testing::Values(ResizeCase{"Resize same count", [](Typed16& c) { c.Resize(3); }, 3, 3, 0, 3},
-        ResizeCase{"Resize to more", [](Typed16& c) { c.Resize(5); }, 5, 5, 0, 5},
-        ResizeCase{"Resize to zero", [](Typed16& c) { c.Resize(0); }, 0, 0, 0, 0},
-        ResizeCase{"Resize negative", [](Typed16& c) { c.Resize(-2); }, 0, 0, 0, 0},
-        ResizeCase{"resize grows with empty entries", [](Typed16& c) { c.resize(5); }, 5, 3, 2, 3},
-        ResizeCase{"resize shrinks from the end", [](Typed16& c) { c.resize(1); }, 1, 1, 0, 1},
-        ResizeCase{"resize with one shared channel",
-            [](Typed16& c) { c.resize(6, NewChannel16()); }, 6, 6, 0, 4},
-        ResizeCase{"resize to zero", [](Typed16& c) { c.resize(0); }, 0, 0, 0, 0}));
+                      ResizeCase{"Resize to more", [](Typed16& c) { c.Resize(5); }, 5, 5, 0, 5},
+                      ResizeCase{"Resize to zero", [](Typed16& c) { c.Resize(0); }, 0, 0, 0, 0},
+                      ResizeCase{"Resize negative", [](Typed16& c) { c.Resize(-2); }, 0, 0, 0, 0},
+                      ResizeCase{"resize grows with empty entries", [](Typed16& c) { c.resize(5); }, 5, 3, 2, 3},
+                      ResizeCase{"resize shrinks from the end", [](Typed16& c) { c.resize(1); }, 1, 1, 0, 1},
+                      ResizeCase{"resize with one shared channel", [](Typed16& c) { c.resize(6, NewChannel16()); }, 6,
+                                 6, 0, 4},
+                      ResizeCase{"resize to zero", [](Typed16& c) { c.resize(0); }, 0, 0, 0, 0}));
 
 // A bare collection of null channels, as the file readers build it without samples.
-TEST(ChannelCollection, NullChannelsTakeTheExtent)
-{
+TEST(ChannelCollection, NullChannelsTakeTheExtent) {
     SL::CChannelCollection bare(SL::CWaveFormat::WAVE);
     bare.Resize(2);
     bare.SetRange(CExtent(0, 1000));
@@ -130,28 +123,24 @@ struct StereoCase {
     bool stereo;
 };
 
-void PrintTo(const StereoCase& c, std::ostream* os)
-{
+void PrintTo(const StereoCase& c, std::ostream* os) {
     *os << "pans";
-    for (double pan : c.pans)
-        *os << ' ' << pan;
+    for (double pan : c.pans) *os << ' ' << pan;
 }
 
 class ChannelCollectionStereo : public ::testing::TestWithParam<StereoCase> {};
 
-TEST_P(ChannelCollectionStereo, NeedsLeftThenRight)
-{
+TEST_P(ChannelCollectionStereo, NeedsLeftThenRight) {
     SL::CChannelCollection bare(SL::CWaveFormat::WAVE);
     bare.Resize(static_cast<int>(GetParam().pans.size()));
-    for (std::size_t i = 0; i < bare.size(); ++i)
-        bare[i]->SetPan(GetParam().pans[i]);
+    for (std::size_t i = 0; i < bare.size(); ++i) bare[i]->SetPan(GetParam().pans[i]);
     EXPECT_EQ(bare.IsStereo(), GetParam().stereo);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pans, ChannelCollectionStereo,
-    ::testing::Values(StereoCase{{-1.0, 1.0}, true}, StereoCase{{1.0, -1.0}, false},
-        StereoCase{{-1.0, 0.99}, false}, StereoCase{{-1.0}, false}, StereoCase{{-1.0, 1.0, 1.0}, false},
-        StereoCase{{}, false}));
+                         ::testing::Values(StereoCase{{-1.0, 1.0}, true}, StereoCase{{1.0, -1.0}, false},
+                                           StereoCase{{-1.0, 0.99}, false}, StereoCase{{-1.0}, false},
+                                           StereoCase{{-1.0, 1.0, 1.0}, false}, StereoCase{{}, false}));
 
 // How a uniform collection of two INTEGER16 channels is spoiled.
 struct UniformCase {
@@ -161,15 +150,11 @@ struct UniformCase {
     bool typedUniform;
 };
 
-void PrintTo(const UniformCase& c, std::ostream* os)
-{
-    *os << c.what;
-}
+void PrintTo(const UniformCase& c, std::ostream* os) { *os << c.what; }
 
 class ChannelCollectionUniform : public ::testing::TestWithParam<UniformCase> {};
 
-TEST_P(ChannelCollectionUniform, ComparesEveryChannelWithTheFirst)
-{
+TEST_P(ChannelCollectionUniform, ComparesEveryChannelWithTheFirst) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     collection.Resize(2);
     collection.SetRange(CExtent(0, 10));
@@ -178,29 +163,30 @@ TEST_P(ChannelCollectionUniform, ComparesEveryChannelWithTheFirst)
     EXPECT_EQ(collection.IsUniform(), GetParam().typedUniform) << GetParam().what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Spoilers, ChannelCollectionUniform,
+INSTANTIATE_TEST_SUITE_P(
+    Spoilers, ChannelCollectionUniform,
     ::testing::Values(UniformCase{"untouched", [](Typed16&) {}, true, true},
-        UniformCase{"other format", [](Typed16& c) { c.set_at(1, NewChannel16(SL::CWaveFormat::FFT)); }, false, false},
-        UniformCase{"other start", [](Typed16& c) { c[1]->SetRange(CExtent(1, 10)); }, false, false},
-        UniformCase{"other end", [](Typed16& c) { c[1]->SetRange(CExtent(0, 9)); }, false, false},
-        UniformCase{"empty entry", [](Typed16& c) { c.resize(3); }, false, false},
-        UniformCase{"null channel",
-            [](Typed16& c) {
-                auto null = SL::CreateNullChannel(SL::CWaveFormat::WAVE);
-                null->SetRange(CExtent(0, 10));
-                c.GetVector()[1] = null;
-            },
-            true, true},
-        UniformCase{"channel of another sample format",
-            [](Typed16& c) {
-                auto other = SL::CreateChannel<EBitDepth::FLOAT32>(SL::CWaveFormat::WAVE);
-                other->SetRange(CExtent(0, 10));
-                c.GetVector()[1] = other;
-            },
-            true, false}));
+                      UniformCase{"other format", [](Typed16& c) { c.set_at(1, NewChannel16(SL::CWaveFormat::FFT)); },
+                                  false, false},
+                      UniformCase{"other start", [](Typed16& c) { c[1]->SetRange(CExtent(1, 10)); }, false, false},
+                      UniformCase{"other end", [](Typed16& c) { c[1]->SetRange(CExtent(0, 9)); }, false, false},
+                      UniformCase{"empty entry", [](Typed16& c) { c.resize(3); }, false, false},
+                      UniformCase{"null channel",
+                                  [](Typed16& c) {
+                                      auto null = SL::CreateNullChannel(SL::CWaveFormat::WAVE);
+                                      null->SetRange(CExtent(0, 10));
+                                      c.GetVector()[1] = null;
+                                  },
+                                  true, true},
+                      UniformCase{"channel of another sample format",
+                                  [](Typed16& c) {
+                                      auto other = SL::CreateChannel<EBitDepth::FLOAT32>(SL::CWaveFormat::WAVE);
+                                      other->SetRange(CExtent(0, 10));
+                                      c.GetVector()[1] = other;
+                                  },
+                                  true, false}));
 
-TEST(ChannelCollection, EqualityAndCopies)
-{
+TEST(ChannelCollection, EqualityAndCopies) {
     SL::CChannelCollection source(SL::CWaveFormat::WAVE);
     source.SetChannelFactory(&SL::CreateChannel<EBitDepth::INTEGER16>);
     source.Resize(2);
@@ -226,8 +212,7 @@ TEST(ChannelCollection, EqualityAndCopies)
     EXPECT_FALSE(source.Equals(*source[0]));
 }
 
-TEST(ChannelCollection, EmptyEntriesAreSkippedSafely)
-{
+TEST(ChannelCollection, EmptyEntriesAreSkippedSafely) {
     SL::CChannelCollection bare(SL::CWaveFormat::WAVE);
     bare.Resize(1);
     bare.insert(bare.begin(), boost::shared_ptr<SL::IChannel>());
@@ -242,8 +227,7 @@ TEST(ChannelCollection, EmptyEntriesAreSkippedSafely)
     EXPECT_TRUE(clone->Equals(bare));
 }
 
-TEST(TypedChannelCollection, NewAndResized)
-{
+TEST(TypedChannelCollection, NewAndResized) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     EXPECT_EQ(collection.size(), 0u);
     EXPECT_TRUE(collection.empty());
@@ -272,8 +256,7 @@ TEST(TypedChannelCollection, NewAndResized)
     EXPECT_EQ(collection.shared_at(1).get(), collection.back());
 }
 
-TEST(TypedChannelCollection, AssignSetAndPop)
-{
+TEST(TypedChannelCollection, AssignSetAndPop) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     const auto c = NewChannel16();
     const auto d = NewChannel16();
@@ -300,8 +283,7 @@ TEST(TypedChannelCollection, AssignSetAndPop)
     EXPECT_GE(collection.max_size(), 10u);
 }
 
-TEST(TypedChannelCollection, InsertAndErase)
-{
+TEST(TypedChannelCollection, InsertAndErase) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     const auto a = NewChannel16(), b = NewChannel16(), c = NewChannel16();
     EXPECT_TRUE(collection.erase(collection.begin()) == collection.begin());
@@ -329,8 +311,7 @@ TEST(TypedChannelCollection, InsertAndErase)
     EXPECT_THROW(collection.insert(Typed16::iterator(), a), std::invalid_argument);
 }
 
-TEST(TypedChannelCollection, TypedAccessChecksTheClass)
-{
+TEST(TypedChannelCollection, TypedAccessChecksTheClass) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     auto bare = boost::make_shared<SL::CChannelCollection>(SL::CWaveFormat::WAVE);
     bare->Resize(2);
@@ -348,16 +329,14 @@ TEST(TypedChannelCollection, TypedAccessChecksTheClass)
     EXPECT_TRUE(dynamic_cast<SL::CNullChannel*>(bare->back().get()));
 }
 
-TEST(TypedChannelCollection, RefusesAnEmptyCollection)
-{
+TEST(TypedChannelCollection, RefusesAnEmptyCollection) {
     Typed16 collection(SL::CWaveFormat::WAVE);
     const auto wrapped = collection.GetChannelCollection();
     EXPECT_THROW(collection.SetChannelCollection(boost::shared_ptr<SL::CChannelCollection>()), std::invalid_argument);
     EXPECT_EQ(collection.GetChannelCollection(), wrapped);
 }
 
-TEST(TypedChannelCollection, EqualityCopiesAndTheWrappedCollection)
-{
+TEST(TypedChannelCollection, EqualityCopiesAndTheWrappedCollection) {
     auto typed = boost::make_shared<Typed16>(SL::CWaveFormat::WAVE);
     typed->Resize(2);
     typed->SetRange(CExtent(0, 4));
@@ -387,4 +366,4 @@ TEST(TypedChannelCollection, EqualityCopiesAndTheWrappedCollection)
     EXPECT_TRUE(dynamic_cast<Channel16*>(wrapped->front().get()));
 }
 
-} // namespace
+}  // namespace

@@ -9,8 +9,7 @@ using Typed16 = SL::CTypedChannelCollection<EBitDepth::INTEGER16>;
 
 class ChannelIterator : public ::testing::Test {
 protected:
-    ChannelIterator() : collection(SL::CWaveFormat::WAVE)
-    {
+    ChannelIterator() : collection(SL::CWaveFormat::WAVE) {
         collection.Resize(4);
         collection.resize(5);  // the last entry is empty
     }
@@ -19,8 +18,7 @@ protected:
     Typed16 collection;
 };
 
-TEST_F(ChannelIterator, EmptyCollection)
-{
+TEST_F(ChannelIterator, EmptyCollection) {
     Typed16 empty(SL::CWaveFormat::WAVE);
     EXPECT_TRUE(empty.begin() == empty.end());
     EXPECT_EQ(empty.end() - empty.begin(), 0);
@@ -29,8 +27,7 @@ TEST_F(ChannelIterator, EmptyCollection)
 }
 
 // Arithmetic from begin, each checked against the element it should reach.
-TEST_F(ChannelIterator, Arithmetic)
-{
+TEST_F(ChannelIterator, Arithmetic) {
     const struct {
         const char* what;
         Typed16::iterator (*move)(Typed16::iterator);
@@ -44,7 +41,12 @@ TEST_F(ChannelIterator, Arithmetic)
         {"-= 2 after +3", [](Typed16::iterator i) { return (i + 3) -= 2; }, 1},
         {"-= -2", [](Typed16::iterator i) { return i -= -2; }, 2},
         {"n + i", [](Typed16::iterator i) { return 2 + i; }, 2},
-        {"post ++", [](Typed16::iterator i) { i++; return i; }, 1},
+        {"post ++",
+         [](Typed16::iterator i) {
+             i++;
+             return i;
+         },
+         1},
     };
     for (const auto& c : cases) {
         const Typed16::iterator moved = c.move(collection.begin());
@@ -63,8 +65,7 @@ TEST_F(ChannelIterator, Arithmetic)
     EXPECT_EQ(*(collection.end() - 1), nullptr);
 }
 
-TEST_F(ChannelIterator, Comparisons)
-{
+TEST_F(ChannelIterator, Comparisons) {
     const auto first = collection.begin();
     const auto second = collection.begin() + 1;
     const struct {
@@ -86,8 +87,7 @@ TEST_F(ChannelIterator, Comparisons)
     }
 }
 
-TEST_F(ChannelIterator, FlagsAndFormatsNeverMatch)
-{
+TEST_F(ChannelIterator, FlagsAndFormatsNeverMatch) {
     const auto mutableBegin = collection.begin();
     const auto constBegin = Const().begin();
     EXPECT_FALSE(mutableBegin.GetImplement()->Equals(*constBegin.GetImplement()));
@@ -115,8 +115,7 @@ public:
     bool Less(const Interface&) const override { return true; }
 };
 
-TEST_F(ChannelIterator, ForeignImplementationsNeverMatch)
-{
+TEST_F(ChannelIterator, ForeignImplementationsNeverMatch) {
     const CForeignPosition foreign;
     for (const auto& position : {collection.begin(), collection.begin() + 2, collection.end()}) {
         EXPECT_EQ(position.GetImplement()->Difference(foreign), 0);
@@ -125,8 +124,7 @@ TEST_F(ChannelIterator, ForeignImplementationsNeverMatch)
     }
 }
 
-TEST_F(ChannelIterator, CopiesOwnTheirImplementation)
-{
+TEST_F(ChannelIterator, CopiesOwnTheirImplementation) {
     auto a = collection.begin();
     auto b = a;
     EXPECT_NE(a.GetImplement(), b.GetImplement());
@@ -146,4 +144,4 @@ TEST_F(ChannelIterator, CopiesOwnTheirImplementation)
     EXPECT_EQ(assigned.GetImplement(), nullptr);
 }
 
-} // namespace
+}  // namespace

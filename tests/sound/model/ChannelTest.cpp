@@ -15,24 +15,16 @@ using SL::EBitDepth;
 using Channel16 = SL::CChannel<EBitDepth::INTEGER16>;
 
 template <EBitDepth F>
-void Fill(SL::CChannel<F>& channel, const CExtent& range, const std::vector<SL::SampleElement<F>>& samples)
-{
+void Fill(SL::CChannel<F>& channel, const CExtent& range, const std::vector<SL::SampleElement<F>>& samples) {
     channel.SetRange(range);
     std::copy(samples.begin(), samples.end(), channel.GetData());
 }
 
-std::vector<int16_t> Samples(const Channel16& channel)
-{
-    return std::vector<int16_t>(channel.begin(), channel.end());
-}
+std::vector<int16_t> Samples(const Channel16& channel) { return std::vector<int16_t>(channel.begin(), channel.end()); }
 
-SL::CEnvelope& EnvelopeOf(SL::IChannel& channel)
-{
-    return dynamic_cast<SL::CEnvelope&>(*channel.GetEnvelopePointer());
-}
+SL::CEnvelope& EnvelopeOf(SL::IChannel& channel) { return dynamic_cast<SL::CEnvelope&>(*channel.GetEnvelopePointer()); }
 
-TEST(Channel, NewChannelHasDefaultsAndFormat)
-{
+TEST(Channel, NewChannelHasDefaultsAndFormat) {
     const Channel16 channel(SL::CWaveFormat::WAVE);
     EXPECT_EQ(channel.GetWaveFormat(), SL::CWaveFormat::WAVE);
     EXPECT_EQ(channel.GetPan(), 0.0);
@@ -47,8 +39,7 @@ TEST(Channel, NewChannelHasDefaultsAndFormat)
     EXPECT_TRUE(SL::CNullChannel(SL::CWaveFormat::WAVE).IsNull());
 }
 
-TEST(Channel, PanOutOfRangeIsInvalidUntilActivated)
-{
+TEST(Channel, PanOutOfRangeIsInvalidUntilActivated) {
     for (const double pan : {3.0, -1.5, std::nan("")}) {
         Channel16 channel(SL::CWaveFormat::WAVE);
         channel.SetPan(pan);
@@ -64,8 +55,7 @@ TEST(Channel, PanOutOfRangeIsInvalidUntilActivated)
     EXPECT_EQ(null.GetPan(), 1.0);
 }
 
-TEST(Channel, CloneIsDeepAndEqual)
-{
+TEST(Channel, CloneIsDeepAndEqual) {
     Channel16 channel(SL::CWaveFormat::WAVE);
     Fill<EBitDepth::INTEGER16>(channel, CExtent(3, 6), {1, -2, 3});
     channel.SetName("left");
@@ -79,8 +69,7 @@ TEST(Channel, CloneIsDeepAndEqual)
     EXPECT_EQ(channel.GetData()[1], -2);
 }
 
-TEST(Channel, CopyWithoutSamplesKeepsStart)
-{
+TEST(Channel, CopyWithoutSamplesKeepsStart) {
     Channel16 channel(SL::CWaveFormat::WAVE);
     Fill<EBitDepth::INTEGER16>(channel, CExtent(5, 8), {1, 2, 3});
     const Channel16 bare(channel, false);
@@ -90,8 +79,7 @@ TEST(Channel, CopyWithoutSamplesKeepsStart)
     EXPECT_TRUE(full.Equals(channel));
 }
 
-TEST(Channel, EqualityNeedsClassAndFormat)
-{
+TEST(Channel, EqualityNeedsClassAndFormat) {
     const SL::CChannel<EBitDepth::INTEGER16> a(SL::CWaveFormat::WAVE);
     const SL::CChannel<EBitDepth::INTEGER24> b(SL::CWaveFormat::WAVE);
     const SL::CNullChannel null(SL::CWaveFormat::WAVE);
@@ -105,8 +93,7 @@ TEST(Channel, EqualityNeedsClassAndFormat)
     EXPECT_FALSE(null.Equals(other));
 }
 
-TEST(Channel, NullChannelStoresAnyExtent)
-{
+TEST(Channel, NullChannelStoresAnyExtent) {
     SL::CNullChannel null(SL::CWaveFormat::WAVE);
     null.SetRange(CExtent(5, 2));
     EXPECT_EQ(null.GetRange(), CExtent(5, 2));
@@ -114,8 +101,7 @@ TEST(Channel, NullChannelStoresAnyExtent)
     EXPECT_EQ(dynamic_cast<SL::IChannel&>(*clone).GetRange(), CExtent(5, 2));
 }
 
-TEST(Channel, TypedChannelRefusesReversedExtent)
-{
+TEST(Channel, TypedChannelRefusesReversedExtent) {
     Channel16 channel(SL::CWaveFormat::WAVE);
     EXPECT_THROW(channel.SetRange(CExtent(5, 2)), std::length_error);
     EXPECT_EQ(channel.GetRange(), CExtent(0, 0));
@@ -132,15 +118,11 @@ struct CopyCase {
     CExtent extent;
 };
 
-void PrintTo(const CopyCase& c, std::ostream* os)
-{
-    *os << (*c.selection ? c.selection : "root-only");
-}
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << (*c.selection ? c.selection : "root-only"); }
 
 class ChannelCopyFrom : public ::testing::TestWithParam<CopyCase> {};
 
-TEST_P(ChannelCopyFrom, CopiesWhatIsSelected)
-{
+TEST_P(ChannelCopyFrom, CopiesWhatIsSelected) {
     const CopyCase& c = GetParam();
     Channel16 source(SL::CWaveFormat::WAVE);
     Fill<EBitDepth::INTEGER16>(source, CExtent(10, 14), {1, 2, 3, 4});
@@ -172,23 +154,21 @@ TEST_P(ChannelCopyFrom, CopiesWhatIsSelected)
 }
 
 INSTANTIATE_TEST_SUITE_P(Selections, ChannelCopyFrom,
-    ::testing::Values(
-        CopyCase{"", true, true, true, {1, 2, 3, 4}, CExtent(10, 14)},
-        CopyCase{"1:-1:0", true, true, true, {1, 2, 3, 4}, CExtent(10, 14)},
-        CopyCase{"1:-1:0x20", false, true, false, {9, 9, 9, 9}, CExtent(10, 14)},
-        CopyCase{"1:7:0x20", false, true, false, {9, 9, 9, 9}, CExtent(10, 14)},
-        CopyCase{"1:-1:0x10", false, false, false, {3, 4, 9, 9}, CExtent(12, 16)},
-        CopyCase{"1:-1:-49", true, false, false, {9, 9, 9, 9}, CExtent(12, 16)},
-        CopyCase{"1:-1:0x30", false, true, false, {1, 2, 3, 4}, CExtent(10, 14)},
-        CopyCase{"2:0:0", false, false, false, {9, 9, 9, 9}, CExtent(12, 16)},
-        CopyCase{"1:-1:0 > 2:0:0", false, false, true, {9, 9, 9, 9}, CExtent(12, 16)}));
+                         ::testing::Values(CopyCase{"", true, true, true, {1, 2, 3, 4}, CExtent(10, 14)},
+                                           CopyCase{"1:-1:0", true, true, true, {1, 2, 3, 4}, CExtent(10, 14)},
+                                           CopyCase{"1:-1:0x20", false, true, false, {9, 9, 9, 9}, CExtent(10, 14)},
+                                           CopyCase{"1:7:0x20", false, true, false, {9, 9, 9, 9}, CExtent(10, 14)},
+                                           CopyCase{"1:-1:0x10", false, false, false, {3, 4, 9, 9}, CExtent(12, 16)},
+                                           CopyCase{"1:-1:-49", true, false, false, {9, 9, 9, 9}, CExtent(12, 16)},
+                                           CopyCase{"1:-1:0x30", false, true, false, {1, 2, 3, 4}, CExtent(10, 14)},
+                                           CopyCase{"2:0:0", false, false, false, {9, 9, 9, 9}, CExtent(12, 16)},
+                                           CopyCase{
+                                               "1:-1:0 > 2:0:0", false, false, true, {9, 9, 9, 9}, CExtent(12, 16)}));
 
-TEST(Channel, CopyFromKeepsSamplesOutsideTheOverlap)
-{
+TEST(Channel, CopyFromKeepsSamplesOutsideTheOverlap) {
     Channel16 source(SL::CWaveFormat::WAVE);
     source.SetRange(CExtent(0, 100));
-    for (int i = 0; i < 100; ++i)
-        source.GetData()[i] = static_cast<int16_t>(i + 1);
+    for (int i = 0; i < 100; ++i) source.GetData()[i] = static_cast<int16_t>(i + 1);
     Channel16 target(SL::CWaveFormat::WAVE);
     target.SetRange(CExtent(50, 150));
     std::fill(target.begin(), target.end(), int16_t{-5});
@@ -200,8 +180,7 @@ TEST(Channel, CopyFromKeepsSamplesOutsideTheOverlap)
     EXPECT_EQ(*target.GetSampleAt(149), -5);
 }
 
-TEST(Channel, CopyFromAnotherFormatCopiesAttributesOnly)
-{
+TEST(Channel, CopyFromAnotherFormatCopiesAttributesOnly) {
     SL::CChannel<EBitDepth::FLOAT32> source(SL::CWaveFormat::WAVE);
     Fill<EBitDepth::FLOAT32>(source, CExtent(0, 2), {0.5f, -0.5f});
     source.SetName("f32");
@@ -219,8 +198,7 @@ TEST(Channel, CopyFromAnotherFormatCopiesAttributesOnly)
     EXPECT_EQ(null.GetRange(), CExtent(0, 2));
 }
 
-TEST(Channel, EnvelopeIsSharedThroughItsSetter)
-{
+TEST(Channel, EnvelopeIsSharedThroughItsSetter) {
     Channel16 channel(SL::CWaveFormat::WAVE);
     const auto envelope = boost::shared_ptr<SL::IEnvelope>(new SL::CEnvelope(SL::CWaveFormat::AMPLITUDE_ENVELOPE));
     channel.SetEnvelope(envelope);
@@ -232,4 +210,4 @@ TEST(Channel, EnvelopeIsSharedThroughItsSetter)
     EXPECT_EQ(channel.GetEnvelope(), envelope);
 }
 
-} // namespace
+}  // namespace

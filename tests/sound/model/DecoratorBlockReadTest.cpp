@@ -53,8 +53,7 @@ const SourceCase kSources[] = {
 
 // Values spread over the format's whole range, its extremes first.
 template <EBitDepth F>
-std::vector<SL::SampleElement<F>> SpreadValues(size_t count)
-{
+std::vector<SL::SampleElement<F>> SpreadValues(size_t count) {
     using T = SL::SampleElement<F>;
     std::vector<T> values;
     for (size_t i = 0; i < count; ++i) {
@@ -80,8 +79,7 @@ using ChainMaker = std::function<Chain<To>()>;
 
 // Runs the script on one chain and the value-by-value loop on another, comparing after each step.
 template <EBitDepth To>
-void ExpectBlocksMatchValues(const ChainMaker<To>& make, const Script& script)
-{
+void ExpectBlocksMatchValues(const ChainMaker<To>& make, const Script& script) {
     SCOPED_TRACE(script.what);
     using T = SL::SampleElement<To>;
     const Chain<To> blocks = make();
@@ -122,14 +120,12 @@ void ExpectBlocksMatchValues(const ChainMaker<To>& make, const Script& script)
         if (values->HasNext()) {
             ASSERT_EQ(values->Get(), blocks->Get());
         }
-        if (expected.size() < wanted)
-            return;  // the stream has ended (a Read of 0 does not count)
+        if (expected.size() < wanted) return;  // the stream has ended (a Read of 0 does not count)
     }
 }
 
 template <EBitDepth... F, typename Function>
-void ForEachFormat(SL::CFormatList<F...>, Function f)
-{
+void ForEachFormat(SL::CFormatList<F...>, Function f) {
     (f(SL::FormatConstant<F>{}), ...);
 }
 
@@ -138,8 +134,7 @@ using Source = boost::shared_ptr<SL::IInputSampleIterator>;
 // Every file format as source, mono and stereo, every source case and script, through the chain
 // that decorate (format constant, source) builds over the source.
 template <typename Decorate>
-void CheckEverySource(Decorate decorate)
-{
+void CheckEverySource(Decorate decorate) {
     ForEachFormat(SL::FileSampleFormats(), [&](auto format) {
         constexpr EBitDepth F = decltype(format)::value;
         using ChainType = decltype(decorate(format, Source()));
@@ -150,12 +145,10 @@ void CheckEverySource(Decorate decorate)
                 const auto values = SpreadValues<F>(source.values);
                 const ChainMaker<To> make = [&] {
                     auto vector = gbxtest::MakeVectorSource<F>(values, channels);
-                    if (source.failAfter > 0)
-                        vector->FailAfter(source.failAfter);
+                    if (source.failAfter > 0) vector->FailAfter(source.failAfter);
                     return decorate(format, vector);
                 };
-                for (const Script& script : kScripts)
-                    ExpectBlocksMatchValues<To>(make, script);
+                for (const Script& script : kScripts) ExpectBlocksMatchValues<To>(make, script);
             }
         }
     });
@@ -163,34 +156,29 @@ void CheckEverySource(Decorate decorate)
 
 // The chain's typed interface; EBitDepth::NONE stands for the source's own format.
 template <EBitDepth To, typename Format>
-auto Typed(Format, const Source& chain)
-{
+auto Typed(Format, const Source& chain) {
     constexpr EBitDepth Result = To == EBitDepth::NONE ? Format::value : To;
     return SL::AsTypedSource<Result>(chain);
 }
 
-TEST(DecoratorBlockRead, BitDepthToSixteenBitMatchesValueByValue)
-{
+TEST(DecoratorBlockRead, BitDepthToSixteenBitMatchesValueByValue) {
     CheckEverySource([](auto f, const Source& s) {
         return Typed<EBitDepth::INTEGER16>(f, SL::CreateBitDepthConvertDecorator(f.value, CBitDepth::INTEGER16, s));
     });
 }
 
-TEST(DecoratorBlockRead, BitDepthToFloatMatchesValueByValue)
-{
+TEST(DecoratorBlockRead, BitDepthToFloatMatchesValueByValue) {
     CheckEverySource([](auto f, const Source& s) {
         return Typed<EBitDepth::FLOAT32>(f, SL::CreateBitDepthConvertDecorator(f.value, CBitDepth::FLOAT32, s));
     });
 }
 
-TEST(DecoratorBlockRead, StereoMatchesValueByValue)
-{
+TEST(DecoratorBlockRead, StereoMatchesValueByValue) {
     CheckEverySource(
         [](auto f, const Source& s) { return Typed<EBitDepth::NONE>(f, SL::CreateStereoDecorator(f.value, s)); });
 }
 
-TEST(DecoratorBlockRead, ImporterChainMatchesValueByValue)
-{
+TEST(DecoratorBlockRead, ImporterChainMatchesValueByValue) {
     CheckEverySource([](auto f, const Source& s) {
         const Source stereo = SL::CreateStereoDecorator(f.value, s);
         return Typed<EBitDepth::INTEGER16>(f,

@@ -11,24 +11,21 @@
 
 namespace {
 
-using SL::CBitDepth;
 using gbxtest::MakeVectorSource;
 using gbxtest::ReadAll;
+using SL::CBitDepth;
 
 boost::shared_ptr<SL::ITypedInputSampleIterator<CBitDepth::INTEGER16>> AsStereo16(
-    boost::shared_ptr<SL::IInputSampleIterator> source)
-{
+    boost::shared_ptr<SL::IInputSampleIterator> source) {
     if (source->GetSampleAttribute().GetChannelCount() == 1)
         source = SL::CreateStereoDecorator(source->GetSampleAttribute().GetSampleFormat(), source);
-    if (!source)
-        return nullptr;
+    if (!source) return nullptr;
     return boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<CBitDepth::INTEGER16>>(
         SL::CreateBitDepthConvertDecorator(source->GetSampleAttribute().GetSampleFormat(), CBitDepth::INTEGER16,
                                            source));
 }
 
-TEST(DecoratorChain, UnsignedMonoBecomesSixteenBitStereo)
-{
+TEST(DecoratorChain, UnsignedMonoBecomesSixteenBitStereo) {
     auto chain = AsStereo16(MakeVectorSource<CBitDepth::INTEGER8>({0, 128, 255}, 1, 11025.0));
     ASSERT_TRUE(chain);
     EXPECT_EQ(ReadAll<int16_t>(*chain), (std::vector<int16_t>{-32767, -32767, 0, 0, 32767, 32767}));
@@ -40,23 +37,20 @@ TEST(DecoratorChain, UnsignedMonoBecomesSixteenBitStereo)
     EXPECT_EQ(a.GetSampleRate(), 11025.0);
 }
 
-TEST(DecoratorChain, SixteenBitMonoReadsEachValueTwice)
-{
+TEST(DecoratorChain, SixteenBitMonoReadsEachValueTwice) {
     auto chain = AsStereo16(MakeVectorSource<CBitDepth::INTEGER16>({1, -2, 3}));
     ASSERT_TRUE(chain);
     EXPECT_EQ(ReadAll<int16_t>(*chain), (std::vector<int16_t>{1, 1, -2, -2, 3, 3}));
     EXPECT_FALSE(chain->HasNext());
 }
 
-TEST(DecoratorChain, StereoSourceIsOnlyConverted)
-{
+TEST(DecoratorChain, StereoSourceIsOnlyConverted) {
     auto chain = AsStereo16(MakeVectorSource<CBitDepth::INTEGER24>({-8388608, 8388607, 256, -256}, 2));
     ASSERT_TRUE(chain);
     EXPECT_EQ(ReadAll<int16_t>(*chain), (std::vector<int16_t>{-32767, 32767, 1, -1}));
 }
 
-TEST(DecoratorChain, SourceFailingMidStreamIsNotAGoodConversion)
-{
+TEST(DecoratorChain, SourceFailingMidStreamIsNotAGoodConversion) {
     // A short read must not pass for a complete file: the outermost iterator reports the failure.
     auto source = MakeVectorSource<CBitDepth::INTEGER8>({10, 20, 30, 40});
     source->FailAfter(3);
@@ -66,8 +60,7 @@ TEST(DecoratorChain, SourceFailingMidStreamIsNotAGoodConversion)
     EXPECT_FALSE(chain->IsGood());
 }
 
-TEST(DecoratorChain, PositioningReachesTheSourceAndRestartsOnTheLeft)
-{
+TEST(DecoratorChain, PositioningReachesTheSourceAndRestartsOnTheLeft) {
     auto source = MakeVectorSource<CBitDepth::INTEGER16>({100, 200, 300});
     auto chain = AsStereo16(source);
     ASSERT_TRUE(chain);

@@ -9,8 +9,7 @@ using SL::CEntityCollection;
 using sltest::Dump;
 using sltest::Selection;
 
-TEST(EntityCollectionTest, DefaultIsRootOnlyAndEqualsTheProcessWideOne)
-{
+TEST(EntityCollectionTest, DefaultIsRootOnlyAndEqualsTheProcessWideOne) {
     const CEntityCollection collection;
     EXPECT_EQ(collection.NodeCount(), 1);
     EXPECT_EQ(Dump(collection), "");
@@ -26,8 +25,7 @@ TEST(EntityCollectionTest, DefaultIsRootOnlyAndEqualsTheProcessWideOne)
 
 // Building through the cursor: Add chains, SetMask and AddEnvelope act at the cursor, copies
 // and re-rooted collections have no cursor until ResetCursor.
-TEST(EntityCollectionTest, AddBuildsAtTheCursor)
-{
+TEST(EntityCollectionTest, AddBuildsAtTheCursor) {
     CEntityCollection chain;
     chain.Add(1, -1, 0);
     chain.SetMask(CEntityCollection::MASK_ATTRIBUTES);
@@ -64,8 +62,7 @@ TEST(EntityCollectionTest, AddBuildsAtTheCursor)
     EXPECT_EQ(Dump(selected), "2:0:0x10 1:1:0x1");
 }
 
-TEST(EntityCollectionTest, CursorFollowsAMergedSibling)
-{
+TEST(EntityCollectionTest, CursorFollowsAMergedSibling) {
     CEntityCollection collection;
     collection.Add(1, -1, 0x10);
     collection.ResetCursor();
@@ -75,8 +72,7 @@ TEST(EntityCollectionTest, CursorFollowsAMergedSibling)
     EXPECT_EQ(Dump(collection), "1:-1:0x30(2:0:0x0)");
 }
 
-TEST(EntityCollectionTest, EqualityComparesShapeNotOnlyNodes)
-{
+TEST(EntityCollectionTest, EqualityComparesShapeNotOnlyNodes) {
     EXPECT_TRUE(Selection("1:-1:0 > 2:0:0") == Selection("1:-1:0 > 2:0:0"));
     EXPECT_FALSE(Selection("1:-1:0 > 2:0:0") == Selection("1:-1:0 | 2:0:0"));
     EXPECT_FALSE(Selection("1:-1:0x10") == Selection("1:-1:0x20"));
@@ -91,15 +87,11 @@ struct SetTestCase {
     bool strict;  // with it
 };
 
-void PrintTo(const SetTestCase& c, std::ostream* out)
-{
-    *out << "[" << c.mine << "] [" << c.other << "]";
-}
+void PrintTo(const SetTestCase& c, std::ostream* out) { *out << "[" << c.mine << "] [" << c.other << "]"; }
 
 class OverlapsTest : public ::testing::TestWithParam<SetTestCase> {};
 
-TEST_P(OverlapsTest, MatchesTable)
-{
+TEST_P(OverlapsTest, MatchesTable) {
     const SetTestCase& c = GetParam();
     const CEntityCollection mine = Selection(c.mine);
     const CEntityCollection other = Selection(c.other);
@@ -108,26 +100,22 @@ TEST_P(OverlapsTest, MatchesTable)
     EXPECT_EQ(other.Overlaps(mine, false), c.loose) << "overlap is symmetric";
 }
 
-INSTANTIATE_TEST_SUITE_P(EntityCollection, OverlapsTest,
+INSTANTIATE_TEST_SUITE_P(
+    EntityCollection, OverlapsTest,
     ::testing::Values(
         // A whole channel covers a part of it only without the strict flag.
         SetTestCase{"1:-1:0", "1:3:0 > 2:0:0x10", true, false},
-        SetTestCase{"1:-1:0x10", "1:3:0 > 2:0:0x10", false, false},
-        SetTestCase{"1:-1:0x10", "1:5:0x30", true, true},
-        SetTestCase{"1:-1:0x10", "1:5:0x20", false, false},
-        SetTestCase{"1:-1:0x10", "1:5:0", true, true},
-        SetTestCase{"1:2:0x10", "1:3:0x10", false, false},
-        SetTestCase{"1:-1:0", "2:-1:0", false, false},
+        SetTestCase{"1:-1:0x10", "1:3:0 > 2:0:0x10", false, false}, SetTestCase{"1:-1:0x10", "1:5:0x30", true, true},
+        SetTestCase{"1:-1:0x10", "1:5:0x20", false, false}, SetTestCase{"1:-1:0x10", "1:5:0", true, true},
+        SetTestCase{"1:2:0x10", "1:3:0x10", false, false}, SetTestCase{"1:-1:0", "2:-1:0", false, false},
         SetTestCase{"1:-1:0 > 2:0:0x10", "1:4:0 > 2:0:0x30", true, true},
         SetTestCase{"1:-1:0 > 2:0:0x10", "1:4:0 > 2:0:0x20", false, false},
         SetTestCase{"1:-1:0x20 | 1:-1:0 > 2:0:0x10", "2:0:0 | 1:9:0x20", true, true},
-        SetTestCase{"", "1:-1:0", false, false},
-        SetTestCase{"", "", false, false}));
+        SetTestCase{"", "1:-1:0", false, false}, SetTestCase{"", "", false, false}));
 
 class IncludesTest : public ::testing::TestWithParam<SetTestCase> {};
 
-TEST_P(IncludesTest, MatchesTable)
-{
+TEST_P(IncludesTest, MatchesTable) {
     const SetTestCase& c = GetParam();
     const CEntityCollection mine = Selection(c.mine);
     const CEntityCollection other = Selection(c.other);
@@ -135,22 +123,19 @@ TEST_P(IncludesTest, MatchesTable)
     EXPECT_EQ(mine.Includes(other, true), c.strict) << c.mine << " includes " << c.other << " (strict)";
 }
 
-INSTANTIATE_TEST_SUITE_P(EntityCollection, IncludesTest,
-    ::testing::Values(
-        SetTestCase{"1:-1:0x30", "1:5:0x10", true, true},
-        SetTestCase{"1:-1:0x30", "1:5:0", false, false},
-        SetTestCase{"1:-1:0x30", "1:5:0x40", false, false},
-        SetTestCase{"1:-1:0", "1:5:0x40", true, true},
-        // The wildcard counts on either side.
-        SetTestCase{"1:5:0x30", "1:-1:0x10", true, true},
-        SetTestCase{"1:5:0x30", "1:6:0x10", false, false},
-        SetTestCase{"1:-1:0", "1:3:0 > 2:0:0x10", true, false},
-        SetTestCase{"1:3:0 > 2:0:0", "1:3:0", false, false},
-        SetTestCase{"1:-1:0 > 2:0:0x30", "1:3:0 > 2:0:0x10", true, true},
-        SetTestCase{"1:-1:0x10 | 2:0:0", "1:2:0x10 | 2:0:0x20", true, true},
-        SetTestCase{"1:-1:0x10", "1:2:0x10 | 2:0:0x20", false, false},
-        SetTestCase{"1:-1:0", "", true, true},
-        SetTestCase{"", "1:-1:0", false, false}));
+INSTANTIATE_TEST_SUITE_P(
+    EntityCollection, IncludesTest,
+    ::testing::Values(SetTestCase{"1:-1:0x30", "1:5:0x10", true, true}, SetTestCase{"1:-1:0x30", "1:5:0", false, false},
+                      SetTestCase{"1:-1:0x30", "1:5:0x40", false, false}, SetTestCase{"1:-1:0", "1:5:0x40", true, true},
+                      // The wildcard counts on either side.
+                      SetTestCase{"1:5:0x30", "1:-1:0x10", true, true},
+                      SetTestCase{"1:5:0x30", "1:6:0x10", false, false},
+                      SetTestCase{"1:-1:0", "1:3:0 > 2:0:0x10", true, false},
+                      SetTestCase{"1:3:0 > 2:0:0", "1:3:0", false, false},
+                      SetTestCase{"1:-1:0 > 2:0:0x30", "1:3:0 > 2:0:0x10", true, true},
+                      SetTestCase{"1:-1:0x10 | 2:0:0", "1:2:0x10 | 2:0:0x20", true, true},
+                      SetTestCase{"1:-1:0x10", "1:2:0x10 | 2:0:0x20", false, false},
+                      SetTestCase{"1:-1:0", "", true, true}, SetTestCase{"", "1:-1:0", false, false}));
 
 struct ResultCase {
     const char* input;
@@ -158,15 +143,11 @@ struct ResultCase {
     const char* expected;
 };
 
-void PrintTo(const ResultCase& c, std::ostream* out)
-{
-    *out << "[" << c.input << "] [" << c.other << "]";
-}
+void PrintTo(const ResultCase& c, std::ostream* out) { *out << "[" << c.input << "] [" << c.other << "]"; }
 
 class IntersectTest : public ::testing::TestWithParam<ResultCase> {};
 
-TEST_P(IntersectTest, MatchesTable)
-{
+TEST_P(IntersectTest, MatchesTable) {
     const ResultCase& c = GetParam();
     const CEntityCollection mine = Selection(c.input);
     const CEntityCollection before(mine);
@@ -174,23 +155,20 @@ TEST_P(IntersectTest, MatchesTable)
     EXPECT_TRUE(mine == before) << "Intersect leaves its operands alone";
 }
 
-INSTANTIATE_TEST_SUITE_P(EntityCollection, IntersectTest,
-    ::testing::Values(
-        ResultCase{"1:-1:0x20", "1:-1:0", "1:-1:0x20"},
-        ResultCase{"1:-1:0", "1:-1:0x20", ""},
-        ResultCase{"1:-1:0 > 2:0:0x10", "1:-1:0", "1:-1:0x0(2:0:0x10)"},
-        ResultCase{"1:-1:0x10 | 1:-1:0x20 | 2:0:0x10", "1:-1:0", "1:-1:0x30"},
-        ResultCase{"2:0:0x30", "2:0:0", "2:0:0x30"},
-        ResultCase{"2:5:0x10", "2:0:0", ""},
-        // Copies of a leaf with mask 0 stand side by side.
-        ResultCase{"1:-1:0", "1:-1:0 | 1:3:0", "1:-1:0x0 1:-1:0x0"},
-        ResultCase{"1:-1:0 > 2:0:0x10 | 1:-1:0x20", "1:-1:0 > 2:0:0", "1:-1:0x0(2:0:0x10)"},
-        ResultCase{"", "1:-1:0", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    EntityCollection, IntersectTest,
+    ::testing::Values(ResultCase{"1:-1:0x20", "1:-1:0", "1:-1:0x20"}, ResultCase{"1:-1:0", "1:-1:0x20", ""},
+                      ResultCase{"1:-1:0 > 2:0:0x10", "1:-1:0", "1:-1:0x0(2:0:0x10)"},
+                      ResultCase{"1:-1:0x10 | 1:-1:0x20 | 2:0:0x10", "1:-1:0", "1:-1:0x30"},
+                      ResultCase{"2:0:0x30", "2:0:0", "2:0:0x30"}, ResultCase{"2:5:0x10", "2:0:0", ""},
+                      // Copies of a leaf with mask 0 stand side by side.
+                      ResultCase{"1:-1:0", "1:-1:0 | 1:3:0", "1:-1:0x0 1:-1:0x0"},
+                      ResultCase{"1:-1:0 > 2:0:0x10 | 1:-1:0x20", "1:-1:0 > 2:0:0", "1:-1:0x0(2:0:0x10)"},
+                      ResultCase{"", "1:-1:0", ""}));
 
 class SelectTest : public ::testing::TestWithParam<ResultCase> {};
 
-TEST_P(SelectTest, MatchesTable)
-{
+TEST_P(SelectTest, MatchesTable) {
     const ResultCase& c = GetParam();
     CEntityCollection collection = Selection(c.input);
     collection.Select(std::stoi(c.other));
@@ -198,19 +176,17 @@ TEST_P(SelectTest, MatchesTable)
 }
 
 INSTANTIATE_TEST_SUITE_P(EntityCollection, SelectTest,
-    ::testing::Values(
-        ResultCase{"1:-1:0 > 2:0:0x10", "2", "2:0:0x10"},
-        ResultCase{"1:-1:0x20 | 1:-1:0 > 2:0:0x10", "2", "1:-1:0x20 2:0:0x10"},
-        ResultCase{"1:-1:0 > 2:0:0x10 | 1:-1:0 > 2:0:0x20", "2", "2:0:0x30"},
-        ResultCase{"1:-1:0 > 2:0:0 > 3:1:0x4", "2", "2:0:0x0(3:1:0x4)"},
-        ResultCase{"1:-1:0x10 | 1:2:0x20", "2", "1:-1:0x10 1:2:0x20"},
-        ResultCase{"1:-1:0 > 2:0:0x10", "1", "1:-1:0x0(2:0:0x10)"},
-        ResultCase{"", "2", ""}));
+                         ::testing::Values(ResultCase{"1:-1:0 > 2:0:0x10", "2", "2:0:0x10"},
+                                           ResultCase{"1:-1:0x20 | 1:-1:0 > 2:0:0x10", "2", "1:-1:0x20 2:0:0x10"},
+                                           ResultCase{"1:-1:0 > 2:0:0x10 | 1:-1:0 > 2:0:0x20", "2", "2:0:0x30"},
+                                           ResultCase{"1:-1:0 > 2:0:0 > 3:1:0x4", "2", "2:0:0x0(3:1:0x4)"},
+                                           ResultCase{"1:-1:0x10 | 1:2:0x20", "2", "1:-1:0x10 1:2:0x20"},
+                                           ResultCase{"1:-1:0 > 2:0:0x10", "1", "1:-1:0x0(2:0:0x10)"},
+                                           ResultCase{"", "2", ""}));
 
 class NormalizeTest : public ::testing::TestWithParam<ResultCase> {};
 
-TEST_P(NormalizeTest, MatchesTable)
-{
+TEST_P(NormalizeTest, MatchesTable) {
     const ResultCase& c = GetParam();
     CEntityCollection collection = Selection(c.input);
     collection.Normalize();
@@ -219,7 +195,8 @@ TEST_P(NormalizeTest, MatchesTable)
     EXPECT_EQ(Dump(collection), c.expected) << "normalising twice changes nothing";
 }
 
-INSTANTIATE_TEST_SUITE_P(EntityCollection, NormalizeTest,
+INSTANTIATE_TEST_SUITE_P(
+    EntityCollection, NormalizeTest,
     ::testing::Values(
         ResultCase{"1:-1:0x10 | 1:-1:0x20", "", "1:-1:0x30"},
         ResultCase{"1:-1:0x20 | 1:-1:0", "", "1:-1:0x0 1:-1:0x20"},
@@ -230,9 +207,8 @@ INSTANTIATE_TEST_SUITE_P(EntityCollection, NormalizeTest,
         ResultCase{"1:-1:0x10 > 2:0:0x10 | 1:-1:0x20 > 2:0:0x20", "", "1:-1:0x10(2:0:0x30)"},
         // A leaf and an inner node never merge; equal keys keep their order.
         ResultCase{"1:-1:0 | 1:-1:0 > 2:0:0x10", "", "1:-1:0x0 1:-1:0x0(2:0:0x10)"},
-        ResultCase{"2:0:0x10 | 1:5:0x10 | 1:-1:-49 > 2:0:0", "",
-            "1:-1:0xffffffcf(2:0:0x0) 1:5:0x10 2:0:0x10"},
+        ResultCase{"2:0:0x10 | 1:5:0x10 | 1:-1:-49 > 2:0:0", "", "1:-1:0xffffffcf(2:0:0x0) 1:5:0x10 2:0:0x10"},
         ResultCase{"1:-1:0 > 2:0:0x20 | 1:-1:0 > 2:0:0x10 | 1:-1:0 > 2:0:0", "", "1:-1:0x0(2:0:0x0 2:0:0x30)"},
         ResultCase{"", "", ""}));
 
-} // namespace
+}  // namespace

@@ -18,8 +18,7 @@ public:
     class CDescription : public SL::IEntityDescription<I> {
     public:
         void Describe(I* entity) override { described.push_back(entity); }
-        bool IsValid(const I* entity) override
-        {
+        bool IsValid(const I* entity) override {
             asked.push_back(entity);
             return accept;
         }
@@ -29,8 +28,7 @@ public:
     };
 
     SL::IEntityDescription<SL::IWave>& GetWaveDescription() override { return m_fallback.GetWaveDescription(); }
-    SL::IEntityDescription<SL::IChannel>& GetChannelDescription() override
-    {
+    SL::IEntityDescription<SL::IChannel>& GetChannelDescription() override {
         return m_fallback.GetChannelDescription();
     }
     SL::IEntityDescription<SL::IEnvelope>& GetEnvelopeDescription() override { return envelopes; }
@@ -49,8 +47,7 @@ protected:
     void TearDown() override { SL::SetDomain(boost::shared_ptr<SL::IDomain>()); }
 };
 
-TEST_F(EntityModelTest, GetDomainInstallsOneDefaultDomain)
-{
+TEST_F(EntityModelTest, GetDomainInstallsOneDefaultDomain) {
     SL::SetDomain(boost::shared_ptr<SL::IDomain>());
     SL::IDomain* first = SL::GetDomain();
     ASSERT_NE(first, nullptr);
@@ -72,8 +69,7 @@ TEST_F(EntityModelTest, GetDomainInstallsOneDefaultDomain)
     EXPECT_TRUE(first->GetEnvelopeDescription().IsValid(nullptr));
 }
 
-TEST_F(EntityModelTest, AnInstalledDomainSeesEveryEntityOfItsKinds)
-{
+TEST_F(EntityModelTest, AnInstalledDomainSeesEveryEntityOfItsKinds) {
     boost::shared_ptr<CRecordingDomain> domain(new CRecordingDomain);
     SL::SetDomain(domain);
     EXPECT_EQ(SL::GetDomain(), domain.get());
@@ -120,8 +116,7 @@ TEST_F(EntityModelTest, AnInstalledDomainSeesEveryEntityOfItsKinds)
     EXPECT_EQ(domain->envelopes.described.size(), 4u);
 }
 
-TEST_F(EntityModelTest, SetDomainReleasesThePreviousOne)
-{
+TEST_F(EntityModelTest, SetDomainReleasesThePreviousOne) {
     boost::shared_ptr<CRecordingDomain> first(new CRecordingDomain);
     const boost::weak_ptr<CRecordingDomain> watch(first);
     SL::SetDomain(first);
@@ -134,8 +129,7 @@ TEST_F(EntityModelTest, SetDomainReleasesThePreviousOne)
     EXPECT_NE(dynamic_cast<SL::CDefaultDomain*>(SL::GetDomain()), nullptr) << "empty means a new default";
 }
 
-TEST_F(EntityModelTest, BaseObjectEqualsOnlyItself)
-{
+TEST_F(EntityModelTest, BaseObjectEqualsOnlyItself) {
     const SL::CObject a;
     const SL::CObject b;
     EXPECT_TRUE(a.Equals(a));
@@ -144,8 +138,7 @@ TEST_F(EntityModelTest, BaseObjectEqualsOnlyItself)
 }
 
 // The common attributes behave alike in every entity kind of this part of the model.
-TEST_F(EntityModelTest, CommonAttributesOfNewEntities)
-{
+TEST_F(EntityModelTest, CommonAttributesOfNewEntities) {
     std::vector<std::unique_ptr<SL::IEntity>> entities;
     entities.emplace_back(new SL::CLoop);
     entities.emplace_back(new SL::CEnvelope(SL::CWaveFormat::AMPLITUDE_ENVELOPE));
@@ -179,8 +172,7 @@ TEST_F(EntityModelTest, CommonAttributesOfNewEntities)
     }
 }
 
-TEST_F(EntityModelTest, CloneSharedRefusesAMissingClone)
-{
+TEST_F(EntityModelTest, CloneSharedRefusesAMissingClone) {
     const SL::CObject object;
     EXPECT_THROW(SL::CloneShared(object), std::bad_cast);
     const SL::CLoop loop;
@@ -188,4 +180,4 @@ TEST_F(EntityModelTest, CloneSharedRefusesAMissingClone)
     EXPECT_TRUE(copy->Equals(loop));
 }
 
-} // namespace
+}  // namespace

@@ -13,8 +13,7 @@ using SL::AWave;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-TEST(EntityRecordsTest, NewWaveRecordHasTheDefaultsAndIsValid)
-{
+TEST(EntityRecordsTest, NewWaveRecordHasTheDefaultsAndIsValid) {
     const AWave wave;
     EXPECT_EQ(wave.waveFormat, SL::CWaveFormat::NONE);
     EXPECT_EQ(wave.sampleRate, 32000.0);
@@ -44,30 +43,40 @@ struct WaveActivateCase {
     std::function<bool(const AWave&)> holdsAfter;
 };
 
-TEST(EntityRecordsTest, WaveActivateMovesValuesIntoRange)
-{
+TEST(EntityRecordsTest, WaveActivateMovesValuesIntoRange) {
     const WaveActivateCase cases[] = {
         {"negative sample rate", [](AWave& w) { w.sampleRate = -44100.0; }, false,
-            [](const AWave& w) { return w.sampleRate == 0.0; }},
+         [](const AWave& w) { return w.sampleRate == 0.0; }},
         {"NaN sample rate", [](AWave& w) { w.sampleRate = kNaN; }, false,
-            [](const AWave& w) { return w.sampleRate == 0.0; }},
+         [](const AWave& w) { return w.sampleRate == 0.0; }},
         {"zero sample rate", [](AWave& w) { w.sampleRate = 0.0; }, true,
-            [](const AWave& w) { return w.sampleRate == 0.0; }},
+         [](const AWave& w) { return w.sampleRate == 0.0; }},
         {"negative pitch 2", [](AWave& w) { w.pitches[1] = -1.5; }, false,
-            [](const AWave& w) { return w.pitches[1] == 0.0 && w.pitches[0] == 60.0; }},
+         [](const AWave& w) { return w.pitches[1] == 0.0 && w.pitches[0] == 60.0; }},
         {"NaN pitch 3", [](AWave& w) { w.pitches[2] = kNaN; }, false,
-            [](const AWave& w) { return w.pitches[2] == 0.0; }},
+         [](const AWave& w) { return w.pitches[2] == 0.0; }},
         {"negative parameter 1", [](AWave& w) { w.parameters[0] = -120.0; }, false,
-            [](const AWave& w) { return w.parameters[0] == 0.0; }},
+         [](const AWave& w) { return w.parameters[0] == 0.0; }},
         {"minus zero parameter 3", [](AWave& w) { w.parameters[2] = -0.0; }, true,
-            [](const AWave& w) { return w.parameters[2] == 0.0 && !std::signbit(w.parameters[2]); }},
+         [](const AWave& w) { return w.parameters[2] == 0.0 && !std::signbit(w.parameters[2]); }},
         {"negative integer", [](AWave& w) { w.integer = -7; }, false, [](const AWave& w) { return w.integer == 0; }},
-        {"integer pair is free", [](AWave& w) { w.integerPair = {-5, -6}; }, true,
-            [](const AWave& w) { return w.integerPair == std::make_pair(-5, -6); }},
-        {"positive values stay", [](AWave& w) { w.sampleRate = 44100.0; w.integer = 3; }, true,
-            [](const AWave& w) { return w.sampleRate == 44100.0 && w.integer == 3; }},
-        {"invalid loop", [](AWave& w) { w.loop->SetStart(50); w.loop->SetEnd(10); }, false,
-            [](const AWave& w) { return w.loop->GetStart() == 10.0 && w.loop->GetEnd() == 50.0; }},
+        {"integer pair is free",
+         [](AWave& w) {
+             w.integerPair = {-5, -6};
+         },
+         true, [](const AWave& w) { return w.integerPair == std::make_pair(-5, -6); }},
+        {"positive values stay",
+         [](AWave& w) {
+             w.sampleRate = 44100.0;
+             w.integer = 3;
+         },
+         true, [](const AWave& w) { return w.sampleRate == 44100.0 && w.integer == 3; }},
+        {"invalid loop",
+         [](AWave& w) {
+             w.loop->SetStart(50);
+             w.loop->SetEnd(10);
+         },
+         false, [](const AWave& w) { return w.loop->GetStart() == 10.0 && w.loop->GetEnd() == 50.0; }},
     };
     for (const WaveActivateCase& c : cases) {
         AWave wave;
@@ -79,8 +88,7 @@ TEST(EntityRecordsTest, WaveActivateMovesValuesIntoRange)
     }
 }
 
-TEST(EntityRecordsTest, WaveCopyIsDeepAndEqual)
-{
+TEST(EntityRecordsTest, WaveCopyIsDeepAndEqual) {
     AWave source;
     source.lines = {"x", ""};
     source.firstPair = {1.5, 2.5};
@@ -94,8 +102,7 @@ TEST(EntityRecordsTest, WaveCopyIsDeepAndEqual)
     EXPECT_EQ(copy.loop->GetName(), "loop");
 }
 
-TEST(EntityRecordsTest, WaveEqualityFindsEachField)
-{
+TEST(EntityRecordsTest, WaveEqualityFindsEachField) {
     const std::pair<const char*, std::function<void(AWave&)>> changes[] = {
         {"wave format", [](AWave& w) { w.waveFormat = SL::CWaveFormat::WAVE; }},
         {"sample rate", [](AWave& w) { w.sampleRate = 44100.0; }},
@@ -124,8 +131,7 @@ TEST(EntityRecordsTest, WaveEqualityFindsEachField)
     }
 }
 
-TEST(EntityRecordsTest, LinesAndTheirText)
-{
+TEST(EntityRecordsTest, LinesAndTheirText) {
     struct Case {
         const char* text;
         std::vector<std::string> lines;
@@ -149,16 +155,15 @@ TEST(EntityRecordsTest, LinesAndTheirText)
     }
 }
 
-TEST(EntityRecordsTest, ChannelPanIsClampedByActivate)
-{
+TEST(EntityRecordsTest, ChannelPanIsClampedByActivate) {
     struct Case {
         double pan;
         bool validBefore;
         double after;
     };
     const Case cases[] = {
-        {3.0, false, 1.0}, {-2.0, false, -1.0}, {kNaN, false, 1.0},
-        {-1.0, true, -1.0}, {1.0, true, 1.0}, {0.25, true, 0.25},
+        {3.0, false, 1.0},  {-2.0, false, -1.0}, {kNaN, false, 1.0},
+        {-1.0, true, -1.0}, {1.0, true, 1.0},    {0.25, true, 0.25},
     };
     for (const Case& c : cases) {
         AChannel channel;
@@ -177,8 +182,7 @@ TEST(EntityRecordsTest, ChannelPanIsClampedByActivate)
     EXPECT_EQ(free.peak, 7.0);
 }
 
-TEST(EntityRecordsTest, ChannelRecordDefaultsCopyAndEquality)
-{
+TEST(EntityRecordsTest, ChannelRecordDefaultsCopyAndEquality) {
     AChannel channel;
     EXPECT_EQ(channel.waveFormat, SL::CWaveFormat::NONE);
     EXPECT_EQ(channel.factor, 1.0);
@@ -206,8 +210,7 @@ TEST(EntityRecordsTest, ChannelRecordDefaultsCopyAndEquality)
     }
 }
 
-TEST(EntityRecordsTest, EntityRecordsDifferingInTheActiveFlagAreUnequal)
-{
+TEST(EntityRecordsTest, EntityRecordsDifferingInTheActiveFlagAreUnequal) {
     SL::AEntity a;
     SL::AEntity b;
     EXPECT_TRUE(a == b);
@@ -218,4 +221,4 @@ TEST(EntityRecordsTest, EntityRecordsDifferingInTheActiveFlagAreUnequal)
     EXPECT_FALSE(a == b) << "texts compare by length and bytes";
 }
 
-} // namespace
+}  // namespace

@@ -1,5 +1,5 @@
-#include "sound/model/Envelope.h"
 #include "sound/model/EntityCollection.h"
+#include "sound/model/Envelope.h"
 #include "tests/sound/model/SelectionNotation.h"
 
 #include <gtest/gtest.h>
@@ -15,21 +15,17 @@ using SL::CEnvelopePoint;
 using SL::CWaveFormat;
 using Curve = SL::IEnvelope::CCurveType;
 
-std::vector<CEnvelopePoint> PointsOf(const CEnvelope& envelope)
-{
+std::vector<CEnvelopePoint> PointsOf(const CEnvelope& envelope) {
     return std::vector<CEnvelopePoint>(envelope.begin(), envelope.end());
 }
 
-std::vector<int> CurvesOf(const CEnvelope& envelope)
-{
+std::vector<int> CurvesOf(const CEnvelope& envelope) {
     std::vector<int> curves;
-    for (const CEnvelopePoint& point : envelope)
-        curves.push_back(point.curve);
+    for (const CEnvelopePoint& point : envelope) curves.push_back(point.curve);
     return curves;
 }
 
-TEST(EnvelopeTest, NewEnvelopeIsEmptyAndItsRangeCannotBeSet)
-{
+TEST(EnvelopeTest, NewEnvelopeIsEmptyAndItsRangeCannotBeSet) {
     CEnvelope envelope(CWaveFormat::PITCH_ENVELOPE);
     EXPECT_TRUE(envelope.empty());
     EXPECT_EQ(envelope.GetRange(), SL::CExtent(0, 0));
@@ -45,8 +41,7 @@ TEST(EnvelopeTest, NewEnvelopeIsEmptyAndItsRangeCannotBeSet)
     EXPECT_TRUE(envelope.IsValid());
 }
 
-TEST(EnvelopeTest, RangeTruncatesTheOuterPositions)
-{
+TEST(EnvelopeTest, RangeTruncatesTheOuterPositions) {
     struct Case {
         std::vector<double> xs;
         SL::CExtent expected;
@@ -61,14 +56,12 @@ TEST(EnvelopeTest, RangeTruncatesTheOuterPositions)
     };
     for (const Case& c : cases) {
         CEnvelope envelope(CWaveFormat::NONE);
-        for (double x : c.xs)
-            envelope.insert(CEnvelopePoint(x, 0.0));
+        for (double x : c.xs) envelope.insert(CEnvelopePoint(x, 0.0));
         EXPECT_EQ(envelope.GetRange(), c.expected) << c.xs.front();
     }
 }
 
-TEST(EnvelopeTest, PointsStaySortedAndAnEqualPositionIsDropped)
-{
+TEST(EnvelopeTest, PointsStaySortedAndAnEqualPositionIsDropped) {
     CEnvelope envelope(CWaveFormat::NONE);
     EXPECT_TRUE(envelope.insert(CEnvelopePoint(3.0, 5.0)).second);
     EXPECT_TRUE(envelope.insert(CEnvelopePoint(1.0, 6.0)).second);
@@ -84,8 +77,7 @@ TEST(EnvelopeTest, PointsStaySortedAndAnEqualPositionIsDropped)
     EXPECT_EQ(PointsOf(envelope), merged);
 }
 
-TEST(EnvelopeTest, EqualityIgnoresCurveCodesOnly)
-{
+TEST(EnvelopeTest, EqualityIgnoresCurveCodesOnly) {
     auto make = [] {
         auto envelope = std::make_unique<CEnvelope>(CWaveFormat::AMPLITUDE_ENVELOPE);
         envelope->insert(CEnvelopePoint(1.0, 0.5, 1));
@@ -125,8 +117,7 @@ TEST(EnvelopeTest, EqualityIgnoresCurveCodesOnly)
     EXPECT_FALSE(reference->Equals(other));
 }
 
-TEST(EnvelopeTest, CloneEqualsItsSourceAndSharesNothing)
-{
+TEST(EnvelopeTest, CloneEqualsItsSourceAndSharesNothing) {
     CEnvelope source(CWaveFormat::FILTER_ENVELOPE);
     source.SetName("cutoff");
     source.SetActive(true);
@@ -152,18 +143,14 @@ struct CopyCase {
     const char* selection;  // "*" is the process-wide root-only collection
     bool attributes;        // entity attributes, wave format and curve type
     bool points;
-    bool curvesKept;        // meaningful when points are copied
+    bool curvesKept;  // meaningful when points are copied
 };
 
-void PrintTo(const CopyCase& c, std::ostream* out)
-{
-    *out << "[" << c.selection << "]";
-}
+void PrintTo(const CopyCase& c, std::ostream* out) { *out << "[" << c.selection << "]"; }
 
 class EnvelopeCopyTest : public ::testing::TestWithParam<CopyCase> {
 protected:
-    EnvelopeCopyTest() : m_source(CWaveFormat::AMPLITUDE_ENVELOPE), m_target(CWaveFormat::PITCH_ENVELOPE)
-    {
+    EnvelopeCopyTest() : m_source(CWaveFormat::AMPLITUDE_ENVELOPE), m_target(CWaveFormat::PITCH_ENVELOPE) {
         m_source.SetActive(true);
         m_source.SetName("source");
         m_source.SetText("text");
@@ -175,8 +162,7 @@ protected:
         m_target.insert(CEnvelopePoint(5.0, 3.0, 3));
     }
 
-    SL::CEntityCollection SelectionOf(const char* text) const
-    {
+    SL::CEntityCollection SelectionOf(const char* text) const {
         return std::string(text) == "*" ? SL::GetRootOnlyCollection() : sltest::Selection(text);
     }
 
@@ -184,8 +170,7 @@ protected:
     CEnvelope m_target;
 };
 
-TEST_P(EnvelopeCopyTest, CopiesWhatTheSelectionSelects)
-{
+TEST_P(EnvelopeCopyTest, CopiesWhatTheSelectionSelects) {
     const CopyCase& c = GetParam();
     m_target.CopyFrom(m_source, SelectionOf(c.selection));
 
@@ -212,20 +197,15 @@ TEST_P(EnvelopeCopyTest, CopiesWhatTheSelectionSelects)
     EXPECT_EQ(CurvesOf(m_source), std::vector<int>({1, 2})) << "the source is untouched";
 }
 
-INSTANTIATE_TEST_SUITE_P(Envelope, EnvelopeCopyTest,
-    ::testing::Values(
-        CopyCase{"*", true, true, true},
-        CopyCase{"2:0:0", true, true, true},
-        CopyCase{"2:0:0x10", false, true, false},
-        CopyCase{"2:0:0x30", false, true, true},
-        CopyCase{"2:0:0x20", false, false, false},
-        CopyCase{"2:0:0x1", true, false, false},
-        CopyCase{"2:0:0x11", true, true, false},
-        CopyCase{"2:-1:0x10", false, true, false},
-        CopyCase{"2:5:0x10", false, false, false},
-        CopyCase{"1:-1:0", false, false, false},
-        // Equal to the root-only collection is as good as being it.
-        CopyCase{"", true, true, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Envelope, EnvelopeCopyTest,
+    ::testing::Values(CopyCase{"*", true, true, true}, CopyCase{"2:0:0", true, true, true},
+                      CopyCase{"2:0:0x10", false, true, false}, CopyCase{"2:0:0x30", false, true, true},
+                      CopyCase{"2:0:0x20", false, false, false}, CopyCase{"2:0:0x1", true, false, false},
+                      CopyCase{"2:0:0x11", true, true, false}, CopyCase{"2:-1:0x10", false, true, false},
+                      CopyCase{"2:5:0x10", false, false, false}, CopyCase{"1:-1:0", false, false, false},
+                      // Equal to the root-only collection is as good as being it.
+                      CopyCase{"", true, true, true}));
 
 // An envelope of another class: CopyFrom takes only what the interface's own body copies.
 class CForeignEnvelope : public SL::AEntityBase<SL::IEnvelope> {
@@ -241,8 +221,7 @@ public:
     bool IsNull() const override { return false; }
 };
 
-TEST(EnvelopeTest, CopyFromAnotherClassTakesTheAttributesOnly)
-{
+TEST(EnvelopeTest, CopyFromAnotherClassTakesTheAttributesOnly) {
     CForeignEnvelope foreign;
     foreign.SetName("foreign");
     CEnvelope target(CWaveFormat::NONE);
@@ -255,8 +234,7 @@ TEST(EnvelopeTest, CopyFromAnotherClassTakesTheAttributesOnly)
     EXPECT_EQ(CurvesOf(target), std::vector<int>{4});
 }
 
-TEST(EnvelopeTest, CopyFromItselfKeepsItsPoints)
-{
+TEST(EnvelopeTest, CopyFromItselfKeepsItsPoints) {
     CEnvelope envelope(CWaveFormat::NONE);
     envelope.insert(CEnvelopePoint(1.0, 1.0, 4));
     envelope.insert(CEnvelopePoint(2.0, 2.0, 5));
@@ -268,4 +246,4 @@ TEST(EnvelopeTest, CopyFromItselfKeepsItsPoints)
     EXPECT_EQ(CurvesOf(envelope), std::vector<int>({0, 0}));
 }
 
-} // namespace
+}  // namespace

@@ -15,13 +15,11 @@ using SL::CExtent;
 using SL::CLocatableBuffer;
 using Buffer16 = CLocatableBuffer<std::int16_t>;
 
-std::vector<std::int16_t> Values(const Buffer16& buffer)
-{
+std::vector<std::int16_t> Values(const Buffer16& buffer) {
     return std::vector<std::int16_t>(buffer.begin(), buffer.end());
 }
 
-TEST(LocatableBufferTest, DefaultBufferIsEmptyAtZero)
-{
+TEST(LocatableBufferTest, DefaultBufferIsEmptyAtZero) {
     const Buffer16 buffer;
     EXPECT_EQ(buffer.GetSize(), 0);
     EXPECT_EQ(buffer.GetData(), nullptr);
@@ -29,8 +27,7 @@ TEST(LocatableBufferTest, DefaultBufferIsEmptyAtZero)
     EXPECT_EQ(buffer.GetRange(), CExtent(0, 0));
 }
 
-TEST(LocatableBufferTest, ConstructionFromRangeAndData)
-{
+TEST(LocatableBufferTest, ConstructionFromRangeAndData) {
     const CLocatableBuffer<std::uint8_t> zeros(CExtent(-3, 2));
     EXPECT_EQ(zeros.GetRange(), CExtent(-3, 2));
     EXPECT_EQ(std::vector<std::uint8_t>(zeros.begin(), zeros.end()), std::vector<std::uint8_t>(5, 0));
@@ -55,8 +52,7 @@ TEST(LocatableBufferTest, ConstructionFromRangeAndData)
 }
 
 // SetRange re-labels: samples keep their index; growing appends zeros, shrinking drops the end.
-TEST(LocatableBufferTest, SetRangeResizesAndRelabels)
-{
+TEST(LocatableBufferTest, SetRangeResizesAndRelabels) {
     struct Case {
         CExtent range;
         std::vector<std::int16_t> values;
@@ -83,17 +79,15 @@ TEST(LocatableBufferTest, SetRangeResizesAndRelabels)
     }
 }
 
-TEST(LocatableBufferTest, UnsignedBufferGrowsWithZeroNotSilence)
-{
+TEST(LocatableBufferTest, UnsignedBufferGrowsWithZeroNotSilence) {
     const std::vector<std::uint8_t> samples(4, 200);
     CLocatableBuffer<std::uint8_t> buffer(samples.data(), CExtent(0, 4));
     buffer.SetRange(CExtent(0, 8));
     EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin(), buffer.end()),
-        std::vector<std::uint8_t>({200, 200, 200, 200, 0, 0, 0, 0}));
+              std::vector<std::uint8_t>({200, 200, 200, 200, 0, 0, 0, 0}));
 }
 
-TEST(LocatableBufferTest, ReversedRangeThrowsAndChangesNothing)
-{
+TEST(LocatableBufferTest, ReversedRangeThrowsAndChangesNothing) {
     const std::int16_t samples[] = {1, 2};
     Buffer16 buffer(samples, CExtent(7, 9));
     EXPECT_THROW(buffer.SetRange(CExtent(4, 3)), std::length_error);
@@ -109,8 +103,7 @@ TEST(LocatableBufferTest, ReversedRangeThrowsAndChangesNothing)
     EXPECT_EQ(Values(buffer), std::vector<std::int16_t>({1, 2}));
 }
 
-TEST(LocatableBufferTest, SwapExchangesSamplesAndStarts)
-{
+TEST(LocatableBufferTest, SwapExchangesSamplesAndStarts) {
     const std::int16_t a[] = {1, 2};
     const std::int16_t b[] = {5, 6, 7, 8, 9};
     Buffer16 first(a, CExtent(3, 5));
@@ -133,15 +126,13 @@ public:
     std::int16_t* GetDataEnd() override { return nullptr; }
     std::int16_t* GetSampleAt(int) override { return nullptr; }
     int GetSize() const override { return 0; }
-    boost::shared_ptr<ILocatableBuffer> CreateFromData(const std::int16_t*, const CExtent&) const override
-    {
+    boost::shared_ptr<ILocatableBuffer> CreateFromData(const std::int16_t*, const CExtent&) const override {
         return {};
     }
     boost::shared_ptr<ILocatableBuffer> CreateFromRange(const CExtent&) const override { return {}; }
 };
 
-TEST(LocatableBufferTest, SwapWithAnotherClassThrowsBadCast)
-{
+TEST(LocatableBufferTest, SwapWithAnotherClassThrowsBadCast) {
     const std::int16_t a[] = {1, 2};
     Buffer16 buffer(a, CExtent(3, 5));
     COtherBuffer other;
@@ -158,8 +149,7 @@ public:
     std::int16_t* GetData() override { return Buffer16::GetData() + 1; }
 };
 
-TEST(LocatableBufferTest, ReadOnlyAccessorsFollowOverriddenWritableOnes)
-{
+TEST(LocatableBufferTest, ReadOnlyAccessorsFollowOverriddenWritableOnes) {
     const std::int16_t a[] = {1, 2, 3};
     const CShiftedBuffer buffer(a, CExtent(0, 3));
     const SL::ILocatableBuffer<std::int16_t>& view = buffer;
@@ -167,8 +157,7 @@ TEST(LocatableBufferTest, ReadOnlyAccessorsFollowOverriddenWritableOnes)
     EXPECT_EQ(*view.GetSampleAt(1), 3);
 }
 
-TEST(LocatableBufferTest, EqualityComparesSamplesAndStart)
-{
+TEST(LocatableBufferTest, EqualityComparesSamplesAndStart) {
     const std::int16_t a[] = {1, 2};
     EXPECT_TRUE(Buffer16(a, CExtent(0, 2)) == Buffer16(a, CExtent(0, 2)));
     EXPECT_FALSE(Buffer16(a, CExtent(0, 2)) == Buffer16(a, CExtent(1, 3)));
@@ -193,25 +182,18 @@ TEST(LocatableBufferTest, EqualityComparesSamplesAndStart)
     EXPECT_TRUE(grown[0] == Point(0.0, 0.0));
 }
 
-TEST(LocatableBufferTest, IntersectRanges)
-{
+TEST(LocatableBufferTest, IntersectRanges) {
     struct Case {
         CExtent a, b, expected;
     };
     const Case cases[] = {
-        {{0, 10}, {5, 20}, {5, 10}},
-        {{5, 20}, {0, 10}, {5, 10}},
-        {{0, 10}, {10, 20}, {10, 10}},
-        {{10, 20}, {0, 10}, {10, 10}},
-        {{0, 10}, {11, 20}, {0, 0}},
-        {{11, 20}, {0, 10}, {0, 0}},
-        {{0, 10}, {2, 3}, {2, 3}},
-        {{-8, -2}, {-5, 40}, {-5, -2}},
-        {{3, 3}, {0, 10}, {3, 3}},
+        {{0, 10}, {5, 20}, {5, 10}},   {{5, 20}, {0, 10}, {5, 10}},    {{0, 10}, {10, 20}, {10, 10}},
+        {{10, 20}, {0, 10}, {10, 10}}, {{0, 10}, {11, 20}, {0, 0}},    {{11, 20}, {0, 10}, {0, 0}},
+        {{0, 10}, {2, 3}, {2, 3}},     {{-8, -2}, {-5, 40}, {-5, -2}}, {{3, 3}, {0, 10}, {3, 3}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SL::IntersectRanges(c.a, c.b), c.expected)
             << "{" << c.a.start << ", " << c.a.end << "} & {" << c.b.start << ", " << c.b.end << "}";
 }
 
-} // namespace
+}  // namespace

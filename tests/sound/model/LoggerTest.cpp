@@ -15,16 +15,14 @@ public:
     std::vector<std::string> printed;
 };
 
-TEST(Logger, CurrentLoggerDiscardsByDefaultAndStaysTheSame)
-{
+TEST(Logger, CurrentLoggerDiscardsByDefaultAndStaysTheSame) {
     std::ostream& first = SL::CurrentLogger();
     first << "nobody sees this" << 42 << std::endl;
     EXPECT_TRUE(first.good());
     EXPECT_EQ(&SL::CurrentLogger(), &first);
 }
 
-TEST(Logger, EachNoticeIsPrintedAsOneTextOnFlush)
-{
+TEST(Logger, EachNoticeIsPrintedAsOneTextOnFlush) {
     auto printer = boost::make_shared<RecordingPrinter>();
     SL::PushLogger(printer);
     SL::LogNotice(SL::kCannotOpenFileNotice, "/music/a.wav");
@@ -35,8 +33,7 @@ TEST(Logger, EachNoticeIsPrintedAsOneTextOnFlush)
     EXPECT_TRUE(SL::CurrentLogger().good());
 }
 
-TEST(Logger, LongTextIsNotCutIntoSeveralPrints)
-{
+TEST(Logger, LongTextIsNotCutIntoSeveralPrints) {
     auto printer = boost::make_shared<RecordingPrinter>();
     SL::PushLogger(printer);
     const std::string path(100000, 'x');
@@ -45,8 +42,7 @@ TEST(Logger, LongTextIsNotCutIntoSeveralPrints)
     EXPECT_EQ(printer->printed[0], "Cannot open the file.: " + path + "\n");
 }
 
-TEST(Logger, UnflushedTextIsPrintedWhenTheLoggerGoes)
-{
+TEST(Logger, UnflushedTextIsPrintedWhenTheLoggerGoes) {
     auto printer = boost::make_shared<RecordingPrinter>();
     {
         SL::CLogger logger(printer);

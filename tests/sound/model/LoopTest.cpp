@@ -18,28 +18,23 @@ struct LoopValues {
     double lengthA, lengthB, factorA, factorB;
 };
 
-void Apply(CLoop& loop, const LoopValues& v)
-{
-    for (int i = 0; i < 5; ++i)
-        loop.SetPosition(i, v.p[i]);
+void Apply(CLoop& loop, const LoopValues& v) {
+    for (int i = 0; i < 5; ++i) loop.SetPosition(i, v.p[i]);
     loop.SetCrossfadeALength(v.lengthA);
     loop.SetCrossfadeBLength(v.lengthB);
     loop.SetCrossfadeAFactor(v.factorA);
     loop.SetCrossfadeBFactor(v.factorB);
 }
 
-void ExpectValues(const CLoop& loop, const LoopValues& v, const char* label)
-{
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(loop.GetPosition(i), v.p[i]) << label << ", position " << i;
+void ExpectValues(const CLoop& loop, const LoopValues& v, const char* label) {
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(loop.GetPosition(i), v.p[i]) << label << ", position " << i;
     EXPECT_EQ(loop.GetCrossfadeALength(), v.lengthA) << label;
     EXPECT_EQ(loop.GetCrossfadeBLength(), v.lengthB) << label;
     EXPECT_EQ(loop.GetCrossfadeAFactor(), v.factorA) << label;
     EXPECT_EQ(loop.GetCrossfadeBFactor(), v.factorB) << label;
 }
 
-TEST(LoopTest, NewLoopHasTheDefaultsAndIsValid)
-{
+TEST(LoopTest, NewLoopHasTheDefaultsAndIsValid) {
     const CLoop loop;
     ExpectValues(loop, {{0, 0, 0, 0, 0}, 0, 0, 0.5, 0.5}, "new loop");
     EXPECT_EQ(loop.GetMode(), CLoopMode::ONESHOT);
@@ -58,15 +53,11 @@ struct ClampCase {
     LoopValues after;
 };
 
-void PrintTo(const ClampCase& c, std::ostream* out)
-{
-    *out << c.label;
-}
+void PrintTo(const ClampCase& c, std::ostream* out) { *out << c.label; }
 
 class LoopClampTest : public ::testing::TestWithParam<ClampCase> {};
 
-TEST_P(LoopClampTest, ActivateClampsIntoRange)
-{
+TEST_P(LoopClampTest, ActivateClampsIntoRange) {
     const ClampCase& c = GetParam();
     CLoop loop;
     Apply(loop, c.before);
@@ -81,22 +72,32 @@ TEST_P(LoopClampTest, ActivateClampsIntoRange)
     EXPECT_EQ(loop.GetLastValue(), -42.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Loop, LoopClampTest,
+INSTANTIATE_TEST_SUITE_P(
+    Loop, LoopClampTest,
     ::testing::Values(
-        ClampCase{"start after end", {{0, 5, 100, 10, 3}, 0, 0, 0.5, 0.5}, false,
-            {{0, 5, 10, 100, 3}, 0, 0, 0.5, 0.5}},
-        ClampCase{"lower bound above start", {{20, 5, 10, 100, -9}, 0, 0, 0.5, 0.5}, false,
-            {{10, 10, 10, 100, -9}, 0, 0, 0.5, 0.5}},
-        ClampCase{"pre-start above start", {{0, 50, 10, 100, 0}, 0, 0, 0.5, 0.5}, false,
-            {{0, 10, 10, 100, 0}, 0, 0, 0.5, 0.5}},
-        ClampCase{"A shortened first", {{0, 5, 10, 100, 0}, 30, 80, 0.5, 0.5}, false,
-            {{0, 5, 10, 100, 0}, 10, 80, 0.5, 0.5}},
-        ClampCase{"B longer than the loop", {{0, 5, 10, 100, 0}, 20, 200, 0.5, 0.5}, false,
-            {{0, 5, 10, 100, 0}, 0, 90, 0.5, 0.5}},
-        ClampCase{"both 50 in a loop of 90", {{0, 5, 10, 100, 0}, 50, 50, 0.5, 0.5}, false,
-            {{0, 5, 10, 100, 0}, 40, 50, 0.5, 0.5}},
-        ClampCase{"negatives become 0, factors unbounded above", {{0, 5, 10, 100, 0}, -1, -2, -3, 5}, false,
-            {{0, 5, 10, 100, 0}, 0, 0, 0, 5}},
+        ClampCase{"start after end", {{0, 5, 100, 10, 3}, 0, 0, 0.5, 0.5}, false, {{0, 5, 10, 100, 3}, 0, 0, 0.5, 0.5}},
+        ClampCase{"lower bound above start",
+                  {{20, 5, 10, 100, -9}, 0, 0, 0.5, 0.5},
+                  false,
+                  {{10, 10, 10, 100, -9}, 0, 0, 0.5, 0.5}},
+        ClampCase{"pre-start above start",
+                  {{0, 50, 10, 100, 0}, 0, 0, 0.5, 0.5},
+                  false,
+                  {{0, 10, 10, 100, 0}, 0, 0, 0.5, 0.5}},
+        ClampCase{
+            "A shortened first", {{0, 5, 10, 100, 0}, 30, 80, 0.5, 0.5}, false, {{0, 5, 10, 100, 0}, 10, 80, 0.5, 0.5}},
+        ClampCase{"B longer than the loop",
+                  {{0, 5, 10, 100, 0}, 20, 200, 0.5, 0.5},
+                  false,
+                  {{0, 5, 10, 100, 0}, 0, 90, 0.5, 0.5}},
+        ClampCase{"both 50 in a loop of 90",
+                  {{0, 5, 10, 100, 0}, 50, 50, 0.5, 0.5},
+                  false,
+                  {{0, 5, 10, 100, 0}, 40, 50, 0.5, 0.5}},
+        ClampCase{"negatives become 0, factors unbounded above",
+                  {{0, 5, 10, 100, 0}, -1, -2, -3, 5},
+                  false,
+                  {{0, 5, 10, 100, 0}, 0, 0, 0, 5}},
         ClampCase{"already valid", {{-4, -2, 0, 8, 1000}, 3, 5, 0, 2}, true, {{-4, -2, 0, 8, 1000}, 3, 5, 0, 2}}));
 
 struct ValidityCase {
@@ -105,8 +106,7 @@ struct ValidityCase {
     bool valid;
 };
 
-TEST(LoopTest, ValidityRules)
-{
+TEST(LoopTest, ValidityRules) {
     const ValidityCase cases[] = {
         {"defaults", {{0, 0, 0, 0, 0}, 0, 0, 0.5, 0.5}, true},
         {"fifth position is free", {{0, 0, 0, 0, -7}, 0, 0, 0.5, 0.5}, true},
@@ -125,8 +125,7 @@ TEST(LoopTest, ValidityRules)
     }
 }
 
-TEST(LoopTest, SnapRoundsThenClamps)
-{
+TEST(LoopTest, SnapRoundsThenClamps) {
     CLoop loop;
     Apply(loop, {{1.5, 2.5, -2.5, 9.49, 0.6}, 0, 0, 0.5, 0.5});
     EXPECT_EQ(loop.GetLowerBoundInt(), 2);
@@ -139,8 +138,7 @@ TEST(LoopTest, SnapRoundsThenClamps)
     EXPECT_TRUE(loop.IsValid());
 }
 
-TEST(LoopTest, SpansAndRanges)
-{
+TEST(LoopTest, SpansAndRanges) {
     CLoop loop;
     loop.SetLowerBound(0.4);
     loop.SetPreStart(1.6);
@@ -173,11 +171,9 @@ TEST(LoopTest, SpansAndRanges)
     EXPECT_EQ(loop.GetExtentRangeInt(), SL::ILoop::CIntRange(-2147483647, 2147483647));
 }
 
-TEST(LoopTest, PositionByIndex)
-{
+TEST(LoopTest, PositionByIndex) {
     CLoop loop;
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(loop.SetPosition(i, 10.0 + i), i);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(loop.SetPosition(i, 10.0 + i), i);
     EXPECT_EQ(loop.GetLowerBound(), 10.0);
     EXPECT_EQ(loop.GetPreStart(), 11.0);
     EXPECT_EQ(loop.GetStart(), 12.0);
@@ -192,8 +188,7 @@ TEST(LoopTest, PositionByIndex)
 }
 
 // What the file readers rely on: stored values come back unclamped and nothing activates.
-TEST(LoopTest, ReadersSettersStoreAsGiven)
-{
+TEST(LoopTest, ReadersSettersStoreAsGiven) {
     CLoop loop;
     loop.SetLowerBound(0);
     loop.SetStart(500);
@@ -206,8 +201,7 @@ TEST(LoopTest, ReadersSettersStoreAsGiven)
     EXPECT_FALSE(loop.IsValid());
 }
 
-TEST(LoopTest, EqualityAndClone)
-{
+TEST(LoopTest, EqualityAndClone) {
     CLoop loop;
     Apply(loop, {{0, 1, 2, 3, 4}, 0.25, 0.5, 1, 2});
     loop.SetName("loop");
@@ -234,4 +228,4 @@ TEST(LoopTest, EqualityAndClone)
     EXPECT_FALSE(loop.Equals(object));
 }
 
-} // namespace
+}  // namespace

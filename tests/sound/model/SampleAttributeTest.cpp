@@ -9,8 +9,7 @@ namespace {
 using SL::CBitDepth;
 using SL::CSampleAttribute;
 
-TEST(SampleAttribute, DefaultDescribesNothingInNativeOrder)
-{
+TEST(SampleAttribute, DefaultDescribesNothingInNativeOrder) {
     const CSampleAttribute a;
     EXPECT_EQ(a.GetByteOrder(), 1);
     EXPECT_TRUE(a.IsLittleEndian());
@@ -20,8 +19,7 @@ TEST(SampleAttribute, DefaultDescribesNothingInNativeOrder)
     EXPECT_EQ(a.GetFrames(), 0);
 }
 
-TEST(SampleAttribute, ConstructorTakesFourValuesAndCopiesKeepAllFive)
-{
+TEST(SampleAttribute, ConstructorTakesFourValuesAndCopiesKeepAllFive) {
     CSampleAttribute a(CBitDepth::INTEGER24, 22050.0, 3, 0);
     EXPECT_EQ(a.GetFrames(), 0);
     a.SetFrames(77);
@@ -33,8 +31,7 @@ TEST(SampleAttribute, ConstructorTakesFourValuesAndCopiesKeepAllFive)
     EXPECT_EQ(copy.GetFrames(), 77);
 }
 
-TEST(SampleAttribute, ByteAndFrameCounts)
-{
+TEST(SampleAttribute, ByteAndFrameCounts) {
     struct {
         SL::EBitDepth format;
         int channels;
@@ -64,8 +61,7 @@ TEST(SampleAttribute, ByteAndFrameCounts)
     }
 }
 
-TEST(SampleAttribute, ByteCountBeyondTheIntRangeSaturates)
-{
+TEST(SampleAttribute, ByteCountBeyondTheIntRangeSaturates) {
     const CSampleAttribute a(CBitDepth::FLOAT64, 44100.0, 2, 1);
     EXPECT_EQ(a.GetByteCount(INT_MAX), INT_MAX);
     EXPECT_EQ(a.GetByteCount(INT_MIN), INT_MIN);

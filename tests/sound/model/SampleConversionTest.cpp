@@ -1,6 +1,6 @@
+#include "general_tools/Rounding.h"
 #include "sound/model/BitDepth.h"
 #include "sound/model/SampleConversion.h"
-#include "general_tools/Rounding.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +20,7 @@ using SL::EBitDepth;
 
 // Converts x, taken as an element of src, to dst through ConvertSample; the result as a double
 // (every element of every file format is exactly a double).
-double Convert(EBitDepth src, EBitDepth dst, double x)
-{
+double Convert(EBitDepth src, EBitDepth dst, double x) {
     const auto bad = [] { return std::nan("bad format"); };
     return SL::DispatchFileFormat(
         src,
@@ -39,10 +38,8 @@ double Convert(EBitDepth src, EBitDepth dst, double x)
 }
 
 // Same value, same sign of zero, or both NaN.
-bool SameValue(double a, double b)
-{
-    if (std::isnan(a) || std::isnan(b))
-        return std::isnan(a) && std::isnan(b);
+bool SameValue(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
     return a == b && std::signbit(a) == std::signbit(b);
 }
 
@@ -59,8 +56,7 @@ struct Case {
     double expected;
 };
 
-std::string Describe(const Case& c)
-{
+std::string Describe(const Case& c) {
     std::ostringstream s;
     s.precision(17);
     s << SL::CBitDepth(c.src).ToString() << " " << c.x << " to " << SL::CBitDepth(c.dst).ToString();
@@ -126,15 +122,13 @@ const Case kDocumentedCases[] = {
     {F64, I32, -3e9, -2147483647},
 };
 
-TEST(SampleConversion, DocumentedResults)
-{
+TEST(SampleConversion, DocumentedResults) {
     for (const Case& c : kDocumentedCases)
         EXPECT_TRUE(SameValue(Convert(c.src, c.dst, c.x), c.expected))
             << Describe(c) << ": got " << Convert(c.src, c.dst, c.x) << ", expected " << c.expected;
 }
 
-TEST(SampleConversion, NeverProducesTheMostNegativeValueOfAnIntegerType)
-{
+TEST(SampleConversion, NeverProducesTheMostNegativeValueOfAnIntegerType) {
     // The smallest value of every integer type, and a large negative float, into every integer format.
     const double lowest[] = {-128, 0, -32768, -8388608, -2147483648.0};
     const EBitDepth integers[] = {I8S, I8, I16, I24, I32};
@@ -148,23 +142,18 @@ TEST(SampleConversion, NeverProducesTheMostNegativeValueOfAnIntegerType)
 }
 
 // Parses the oracle's text for a value of the given format.
-double ParseValue(EBitDepth format, const std::string& text)
-{
-    if (SL::IsIntegerFormat(format))
-        return static_cast<double>(std::strtoll(text.c_str(), nullptr, 10));
+double ParseValue(EBitDepth format, const std::string& text) {
+    if (SL::IsIntegerFormat(format)) return static_cast<double>(std::strtoll(text.c_str(), nullptr, 10));
     return std::strtod(text.c_str(), nullptr);
 }
 
-TEST(SampleConversion, MatchesIndependentOracleOnSweepsAndEdges)
-{
-    const auto result = gbxtest::Python(
-        "import runpy, sys; runpy.run_path(sys.argv[1], run_name='__main__')",
-        {std::string(GBX_TEST_DIR) + "/sample_value_oracle.py"});
+TEST(SampleConversion, MatchesIndependentOracleOnSweepsAndEdges) {
+    const auto result = gbxtest::Python("import runpy, sys; runpy.run_path(sys.argv[1], run_name='__main__')",
+                                        {std::string(GBX_TEST_DIR) + "/sample_value_oracle.py"});
     ASSERT_EQ(result.exitCode, 0);
 
     std::map<std::string, EBitDepth> formats;
-    for (EBitDepth f : {I8S, I8, I16, I24, I32, F32, F64})
-        formats[SL::CBitDepth(f).ToString()] = f;
+    for (EBitDepth f : {I8S, I8, I16, I24, I32, F32, F64}) formats[SL::CBitDepth(f).ToString()] = f;
 
     std::istringstream lines(result.output);
     std::string srcName, dstName, xText, expectedText;
@@ -192,36 +181,30 @@ TEST(SampleConversion, MatchesIndependentOracleOnSweepsAndEdges)
     }
 }
 
-TEST(SampleConversion, SameFormatSweepsKeepEveryValueButTheMostNegative)
-{
+TEST(SampleConversion, SameFormatSweepsKeepEveryValueButTheMostNegative) {
     // Exhaustive, and stated without the oracle: only the type's minimum moves, and by one.
-    for (int x = -128; x <= 127; ++x)
-        EXPECT_EQ(Convert(I8S, I8S, x), x == -128 ? -127 : x) << x;
-    for (int x = 0; x <= 255; ++x)
-        EXPECT_EQ(Convert(I8, I8, x), x == 0 ? 1 : x) << x;
+    for (int x = -128; x <= 127; ++x) EXPECT_EQ(Convert(I8S, I8S, x), x == -128 ? -127 : x) << x;
+    for (int x = 0; x <= 255; ++x) EXPECT_EQ(Convert(I8, I8, x), x == 0 ? 1 : x) << x;
     int changed = 0;
-    for (int x = -32768; x <= 32767; ++x)
-        changed += Convert(I16, I16, x) != x;
+    for (int x = -32768; x <= 32767; ++x) changed += Convert(I16, I16, x) != x;
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(Convert(I16, I16, -32768), -32767);
 }
 
 // The rule written out with the general rounding functions: divide, multiply, add, round, clamp.
 template <EBitDepth Src, EBitDepth Dst>
-SL::SampleElement<Dst> Reference(SL::SampleElement<Src> x)
-{
+SL::SampleElement<Dst> Reference(SL::SampleElement<Src> x) {
     using S = SL::CSampleFormatTraits<Src>;
     using D = SL::CSampleFormatTraits<Dst>;
-    const double n = (static_cast<double>(x) - static_cast<double>(S::ZERO)) /
-                     static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
+    const double n = (static_cast<double>(x) - static_cast<double>(S::ZERO))
+                     / static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
     const double v = n * static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO}) + static_cast<double>(D::ZERO);
     return GT::RoundAndClamp<SL::SampleElement<Dst>>(v, D::SMALLEST, D::MAXIMUM);
 }
 
 // Counts the values among [first, last] (stepping by step) where ConvertSample differs from Reference.
 template <EBitDepth Src, EBitDepth Dst>
-int64_t Disagreements(int64_t first, int64_t last, int64_t step)
-{
+int64_t Disagreements(int64_t first, int64_t last, int64_t step) {
     int64_t bad = 0;
     for (int64_t x = first; x <= last; x += step) {
         const auto value = static_cast<SL::SampleElement<Src>>(x);
@@ -231,8 +214,7 @@ int64_t Disagreements(int64_t first, int64_t last, int64_t step)
 }
 
 template <EBitDepth Src>
-void CheckAgainstReference(int64_t first, int64_t last, int64_t step)
-{
+void CheckAgainstReference(int64_t first, int64_t last, int64_t step) {
     EXPECT_EQ((Disagreements<Src, I8S>(first, last, step)), 0);
     EXPECT_EQ((Disagreements<Src, I8>(first, last, step)), 0);
     EXPECT_EQ((Disagreements<Src, I16>(first, last, step)), 0);
@@ -242,8 +224,7 @@ void CheckAgainstReference(int64_t first, int64_t last, int64_t step)
 
 // Integer to integer conversions skip the division; they must still give the rule's result for
 // every value, ties included.
-TEST(SampleConversion, IntegerConversionsAgreeWithTheDividingRule)
-{
+TEST(SampleConversion, IntegerConversionsAgreeWithTheDividingRule) {
     CheckAgainstReference<I8S>(-128, 127, 1);
     CheckAgainstReference<I8>(0, 255, 1);
     CheckAgainstReference<I16>(-32768, 32767, 1);

@@ -13,8 +13,7 @@
 
 namespace sltest {
 
-inline SL::CEntityCollection Selection(const std::string& text)
-{
+inline SL::CEntityCollection Selection(const std::string& text) {
     SL::CEntityCollection collection;
     std::istringstream paths(text);
     std::string path;
@@ -28,42 +27,36 @@ inline SL::CEntityCollection Selection(const std::string& text)
             if (std::sscanf(node.c_str(), " %li:%li:%li %1s", &kind, &id, &mask, rest) != 3)
                 throw std::invalid_argument("bad node: " + node);
             collection.Add(static_cast<std::int32_t>(kind), static_cast<std::int32_t>(id),
-                static_cast<std::int32_t>(mask));
+                           static_cast<std::int32_t>(mask));
         }
     }
     collection.ResetCursor();
     return collection;
 }
 
-inline void DumpNode(const SL::CEntityCollection::CTreeNode& node, std::string& out)
-{
+inline void DumpNode(const SL::CEntityCollection::CTreeNode& node, std::string& out) {
     char text[64];
     std::snprintf(text, sizeof text, "%d:%d:%#x", node.value.kind, node.value.id,
-        static_cast<unsigned>(node.value.mask));
+                  static_cast<unsigned>(node.value.mask));
     out += text;
-    if (node.value.mask == 0)
-        out += "x0";  // %#x writes a bare 0
-    if (node.children.empty())
-        return;
+    if (node.value.mask == 0) out += "x0";  // %#x writes a bare 0
+    if (node.children.empty()) return;
     out += '(';
     for (std::size_t i = 0; i < node.children.size(); ++i) {
-        if (i)
-            out += ' ';
+        if (i) out += ' ';
         DumpNode(*node.children[i], out);
     }
     out += ')';
 }
 
-inline std::string Dump(const SL::CEntityCollection& collection)
-{
+inline std::string Dump(const SL::CEntityCollection& collection) {
     std::string out;
     const auto& root = collection.GetRoot();
     for (std::size_t i = 0; i < root.children.size(); ++i) {
-        if (i)
-            out += ' ';
+        if (i) out += ' ';
         DumpNode(*root.children[i], out);
     }
     return out;
 }
 
-} // namespace sltest
+}  // namespace sltest

@@ -21,8 +21,7 @@ struct Table {
 
 // Each row by value and by name, the iteration order, the bounds, and the range errors.
 template <typename E>
-void CheckTable(const Table& table)
-{
+void CheckTable(const Table& table) {
     for (const auto& [value, name] : table.rows) {
         SCOPED_TRACE(name);
         EXPECT_EQ(E(value).ToString(), name);
@@ -40,8 +39,7 @@ void CheckTable(const Table& table)
     EXPECT_EQ(E().GetValue(), table.rows.front().first);
 
     std::vector<std::function<void()>> bad;
-    for (int value : table.invalidValues)
-        bad.push_back([value] { E{value}; });
+    for (int value : table.invalidValues) bad.push_back([value] { E{value}; });
     bad.push_back([] { E{std::string("nope")}; });
     bad.push_back([] { E{std::string()}; });
     for (const auto& construct : bad) {
@@ -55,14 +53,12 @@ void CheckTable(const Table& table)
     }
 }
 
-TEST(SoundEnumerations, WaveFileFormat)
-{
+TEST(SoundEnumerations, WaveFileFormat) {
     CheckTable<SL::CWaveFileFormat>({{{0, "INVALID"}, {1, "AIFF"}, {2, "WINWAVE"}}, 0, 2, {-1, 3}});
     EXPECT_EQ(SL::CWaveFileFormat(SL::CWaveFileFormat::WINWAVE).GetValue(), 2);
 }
 
-TEST(SoundEnumerations, WaveFormat)
-{
+TEST(SoundEnumerations, WaveFormat) {
     CheckTable<SL::CWaveFormat>({{{0, "NONE"},
                                   {0x1000A, "WAVE"},
                                   {0x10014, "FFT"},
@@ -78,8 +74,7 @@ TEST(SoundEnumerations, WaveFormat)
     EXPECT_EQ(SL::CWaveFormat(SL::CWaveFormat::PHASE_ENVELOPE).GetValue(), 0x20044);
 }
 
-TEST(SoundEnumerations, LoopMode)
-{
+TEST(SoundEnumerations, LoopMode) {
     CheckTable<SL::CLoopMode>({{{0, "1SHOT"},
                                 {1, "FWD"},
                                 {3, "ALT++"},
@@ -91,22 +86,19 @@ TEST(SoundEnumerations, LoopMode)
                                0,
                                15,
                                {2, 4, 5, 6, 10, 12, 13, 14, 16, -1}});
-    const SL::ELoopMode constants[] = {SL::CLoopMode::ONESHOT,  SL::CLoopMode::FWD,  SL::CLoopMode::ALTPP,
-                                       SL::CLoopMode::ALTPM,    SL::CLoopMode::ONESHOTR, SL::CLoopMode::FWDR,
-                                       SL::CLoopMode::ALTPPR,   SL::CLoopMode::ALTPMR};
+    const SL::ELoopMode constants[] = {SL::CLoopMode::ONESHOT, SL::CLoopMode::FWD,      SL::CLoopMode::ALTPP,
+                                       SL::CLoopMode::ALTPM,   SL::CLoopMode::ONESHOTR, SL::CLoopMode::FWDR,
+                                       SL::CLoopMode::ALTPPR,  SL::CLoopMode::ALTPMR};
     const int values[] = {0, 1, 3, 7, 8, 9, 11, 15};
-    for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(SL::CLoopMode(constants[i]).GetValue(), values[i]);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(SL::CLoopMode(constants[i]).GetValue(), values[i]);
 }
 
-TEST(SoundEnumerations, EnvelopeCurveType)
-{
+TEST(SoundEnumerations, EnvelopeCurveType) {
     CheckTable<SL::CEnvelopeCurveType>({{{0, "LIN"}, {1, "LOG"}, {2, "SPL"}}, 0, 2, {3, -1}});
     EXPECT_EQ(SL::CEnvelopeCurveType(SL::CEnvelopeCurveType::SPL).GetValue(), 2);
 }
 
-TEST(SoundEnumerations, AssignCopiesOnlyFromTheSameClass)
-{
+TEST(SoundEnumerations, AssignCopiesOnlyFromTheSameClass) {
     // CWaveFileFormat and CEnvelopeCurveType share the values 0-2 but are different enumerations.
     SL::CWaveFileFormat format(SL::CWaveFileFormat::AIFF);
     format.Assign(SL::CEnvelopeCurveType(SL::CEnvelopeCurveType::SPL));

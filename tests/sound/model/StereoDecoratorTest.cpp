@@ -8,19 +8,17 @@
 
 namespace {
 
-using SL::CBitDepth;
-using SL::EBitDepth;
 using gbxtest::MakeVectorSource;
 using gbxtest::ReadAll;
+using SL::CBitDepth;
+using SL::EBitDepth;
 
 template <EBitDepth F>
-boost::shared_ptr<SL::ITypedInputSampleIterator<F>> Stereo(const boost::shared_ptr<SL::IInputSampleIterator>& source)
-{
+boost::shared_ptr<SL::ITypedInputSampleIterator<F>> Stereo(const boost::shared_ptr<SL::IInputSampleIterator>& source) {
     return boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<F>>(SL::CreateStereoDecorator(F, source));
 }
 
-TEST(StereoDecorator, GivesEachMonoValueTwice)
-{
+TEST(StereoDecorator, GivesEachMonoValueTwice) {
     auto stereo = Stereo<CBitDepth::INTEGER16>(MakeVectorSource<CBitDepth::INTEGER16>({1, -2, 3}));
     ASSERT_TRUE(stereo);
     EXPECT_EQ(ReadAll<int16_t>(*stereo), (std::vector<int16_t>{1, 1, -2, -2, 3, 3}));
@@ -28,15 +26,13 @@ TEST(StereoDecorator, GivesEachMonoValueTwice)
     EXPECT_TRUE(stereo->IsGood());
 }
 
-TEST(StereoDecorator, EmptySourceHasNoValue)
-{
+TEST(StereoDecorator, EmptySourceHasNoValue) {
     auto stereo = Stereo<CBitDepth::FLOAT32>(MakeVectorSource<CBitDepth::FLOAT32>({}));
     ASSERT_TRUE(stereo);
     EXPECT_FALSE(stereo->HasNext());
 }
 
-TEST(StereoDecorator, ReportsTwoChannelsAndOtherwiseTheSourceAttribute)
-{
+TEST(StereoDecorator, ReportsTwoChannelsAndOtherwiseTheSourceAttribute) {
     auto source = MakeVectorSource<CBitDepth::INTEGER8>(std::vector<uint8_t>(500, 128), 1, 22050.0);
     source->Attribute().SetByteOrder(0);
     auto stereo = Stereo<CBitDepth::INTEGER8>(source);
@@ -49,8 +45,7 @@ TEST(StereoDecorator, ReportsTwoChannelsAndOtherwiseTheSourceAttribute)
     EXPECT_EQ(a.GetByteOrder(), 0);
 }
 
-TEST(StereoDecorator, HalvesCountsTowardZeroForTheSource)
-{
+TEST(StereoDecorator, HalvesCountsTowardZeroForTheSource) {
     auto source = MakeVectorSource<CBitDepth::INTEGER32>({1});
     auto stereo = Stereo<CBitDepth::INTEGER32>(source);
     ASSERT_TRUE(stereo);
@@ -64,8 +59,7 @@ TEST(StereoDecorator, HalvesCountsTowardZeroForTheSource)
     }
 }
 
-TEST(StereoDecorator, TwoChannelSourceReadsEachValueTwice)
-{
+TEST(StereoDecorator, TwoChannelSourceReadsEachValueTwice) {
     // Not a use the importer makes; the decorator does not look at the source's channels.
     auto stereo = Stereo<CBitDepth::INTEGER16>(MakeVectorSource<CBitDepth::INTEGER16>({1, 2, 3, 4}, 2));
     ASSERT_TRUE(stereo);
@@ -73,8 +67,7 @@ TEST(StereoDecorator, TwoChannelSourceReadsEachValueTwice)
     EXPECT_EQ(stereo->GetSampleAttribute().GetChannelCount(), 2);
 }
 
-TEST(StereoDecorator, SettingTheLocationStartsOnTheLeftValue)
-{
+TEST(StereoDecorator, SettingTheLocationStartsOnTheLeftValue) {
     auto source = MakeVectorSource<CBitDepth::FLOAT64>({0.0, 0.1, 0.2, 0.3});
     auto stereo = Stereo<CBitDepth::FLOAT64>(source);
     ASSERT_TRUE(stereo);
@@ -85,8 +78,7 @@ TEST(StereoDecorator, SettingTheLocationStartsOnTheLeftValue)
     EXPECT_EQ(ReadAll<double>(*stereo), (std::vector<double>{0.2, 0.2, 0.3, 0.3}));
 }
 
-TEST(StereoDecorator, SourceFailingInEitherPhaseEndsTheStream)
-{
+TEST(StereoDecorator, SourceFailingInEitherPhaseEndsTheStream) {
     for (std::size_t failAfter : {1u, 2u}) {
         auto source = MakeVectorSource<CBitDepth::INTEGER8S>({1, 2, 3});
         source->FailAfter(failAfter);
@@ -97,8 +89,7 @@ TEST(StereoDecorator, SourceFailingInEitherPhaseEndsTheStream)
     }
 }
 
-TEST(StereoDecorator, FactoryMakesEveryFileFormatAndNothingElse)
-{
+TEST(StereoDecorator, FactoryMakesEveryFileFormatAndNothingElse) {
     auto check = [](auto format) {
         constexpr EBitDepth F = decltype(format)::value;
         const SL::SampleElement<F> value = 7;

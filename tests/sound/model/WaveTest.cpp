@@ -15,8 +15,7 @@ using SL::EBitDepth;
 using Wave16 = SL::CWave<EBitDepth::INTEGER16>;
 
 // A wave with two INTEGER16 channels of 3 samples, a name and a loop position.
-std::unique_ptr<Wave16> TwoChannelWave()
-{
+std::unique_ptr<Wave16> TwoChannelWave() {
     auto wave = std::make_unique<Wave16>(SL::CWaveFormat::WAVE);
     wave->GetTypedChannels().Resize(2);
     wave->SetRange(CExtent(0, 3));
@@ -26,8 +25,7 @@ std::unique_ptr<Wave16> TwoChannelWave()
     return wave;
 }
 
-TEST(Wave, NewWaveDefaults)
-{
+TEST(Wave, NewWaveDefaults) {
     const Wave16 wave(SL::CWaveFormat::WAVE);
     EXPECT_EQ(wave.GetWaveFormat(), SL::CWaveFormat::WAVE);
     EXPECT_EQ(wave.GetNativeBitDepth(), SL::CBitDepth::INTEGER16);
@@ -41,10 +39,10 @@ TEST(Wave, NewWaveDefaults)
     EXPECT_TRUE(wave.IsValid());
 }
 
-TEST(Wave, NativeBitDepthOfEachClass)
-{
+TEST(Wave, NativeBitDepthOfEachClass) {
     EXPECT_EQ(SL::CWave<EBitDepth::INTEGER8S>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue(), 0x10008);
-    EXPECT_EQ(static_cast<uint32_t>(SL::CWave<EBitDepth::INTEGER8>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue()),
+    EXPECT_EQ(
+        static_cast<uint32_t>(SL::CWave<EBitDepth::INTEGER8>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue()),
         0x80010008u);
     EXPECT_EQ(SL::CWave<EBitDepth::INTEGER24>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue(), 0x10018);
     EXPECT_EQ(SL::CWave<EBitDepth::INTEGER32>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue(), 0x10020);
@@ -52,16 +50,14 @@ TEST(Wave, NativeBitDepthOfEachClass)
     EXPECT_EQ(SL::CWave<EBitDepth::FLOAT64>(SL::CWaveFormat::WAVE).GetNativeBitDepth().GetValue(), 0x20040);
 }
 
-TEST(Wave, StoredBitDepthIsApartFromTheNativeOne)
-{
+TEST(Wave, StoredBitDepthIsApartFromTheNativeOne) {
     Wave16 wave(SL::CWaveFormat::WAVE);
     wave.SetBitDepth(SL::CBitDepth::INTEGER24);
     EXPECT_EQ(wave.GetBitDepth(), SL::CBitDepth::INTEGER24);
     EXPECT_EQ(wave.GetNativeBitDepth(), SL::CBitDepth::INTEGER16);
 }
 
-TEST(Wave, PlainStoresAndReads)
-{
+TEST(Wave, PlainStoresAndReads) {
     Wave16 wave(SL::CWaveFormat::WAVE);
     wave.SetPitch1(61.0);
     wave.SetPitch2(62.0);
@@ -91,8 +87,7 @@ TEST(Wave, PlainStoresAndReads)
     EXPECT_EQ(wave.GetSecondPair(), SL::IWave::DoublePair(2.5, 3.5));
 }
 
-TEST(Wave, ActivateMovesValuesIntoRange)
-{
+TEST(Wave, ActivateMovesValuesIntoRange) {
     Wave16 wave(SL::CWaveFormat::WAVE);
     wave.SetSampleRate(-1.0);
     EXPECT_FALSE(wave.IsValid());
@@ -117,15 +112,11 @@ struct CopyCase {
     bool equalAfter;
 };
 
-void PrintTo(const CopyCase& c, std::ostream* os)
-{
-    *os << c.what;
-}
+void PrintTo(const CopyCase& c, std::ostream* os) { *os << c.what; }
 
 class WaveCopy : public ::testing::TestWithParam<CopyCase> {};
 
-TEST_P(WaveCopy, SharesOnlyWhatAShallowCopyShares)
-{
+TEST_P(WaveCopy, SharesOnlyWhatAShallowCopyShares) {
     const CopyCase& c = GetParam();
     const auto source = TwoChannelWave();
     Wave16 copy(*source, c.deep);
@@ -139,18 +130,19 @@ TEST_P(WaveCopy, SharesOnlyWhatAShallowCopyShares)
     EXPECT_EQ(source->GetName(), "song");
 }
 
-INSTANTIATE_TEST_SUITE_P(Copies, WaveCopy,
-    ::testing::Values(CopyCase{"deep, unchanged", true, [](Wave16&) {}, true},
+INSTANTIATE_TEST_SUITE_P(
+    Copies, WaveCopy,
+    ::testing::Values(
+        CopyCase{"deep, unchanged", true, [](Wave16&) {}, true},
         CopyCase{"deep, renamed", true, [](Wave16& w) { w.SetName("other"); }, false},
         CopyCase{"deep, sample changed", true, [](Wave16& w) { w.GetTypedChannels()[0]->GetData()[0] = 1; }, false},
         CopyCase{"deep, loop moved", true, [](Wave16& w) { w.GetLoopPointer()->SetEnd(1.0); }, false},
         CopyCase{"shallow, sample changed in the shared channel", false,
-            [](Wave16& w) { w.GetTypedChannels()[0]->GetData()[0] = 1; }, true},
+                 [](Wave16& w) { w.GetTypedChannels()[0]->GetData()[0] = 1; }, true},
         CopyCase{"shallow, channels rebuilt", false, [](Wave16& w) { w.GetTypedChannels().Resize(2); }, false},
         CopyCase{"shallow, sample rate", false, [](Wave16& w) { w.SetSampleRate(44100.0); }, false}));
 
-TEST(Wave, CloneIsDeep)
-{
+TEST(Wave, CloneIsDeep) {
     const auto source = TwoChannelWave();
     const std::unique_ptr<Wave16> clone(source->Clone());
     const Wave16& wave = *clone;
@@ -164,49 +156,44 @@ struct EqualityCase {
     bool equal;
 };
 
-void PrintTo(const EqualityCase& c, std::ostream* os)
-{
-    *os << c.what;
-}
+void PrintTo(const EqualityCase& c, std::ostream* os) { *os << c.what; }
 
 class WaveEquality : public ::testing::TestWithParam<EqualityCase> {};
 
-TEST_P(WaveEquality, ComparesClassRecordsAndChannels)
-{
+TEST_P(WaveEquality, ComparesClassRecordsAndChannels) {
     EXPECT_EQ(GetParam().compare(), GetParam().equal) << GetParam().what;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, WaveEquality,
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, WaveEquality,
     ::testing::Values(
         EqualityCase{"two new waves",
-            [] { return Wave16(SL::CWaveFormat::WAVE).Equals(Wave16(SL::CWaveFormat::WAVE)); }, true},
-        EqualityCase{"other sample format",
-            [] {
-                return Wave16(SL::CWaveFormat::WAVE).Equals(SL::CWave<EBitDepth::INTEGER24>(SL::CWaveFormat::WAVE));
-            },
+                     [] { return Wave16(SL::CWaveFormat::WAVE).Equals(Wave16(SL::CWaveFormat::WAVE)); }, true},
+        EqualityCase{
+            "other sample format",
+            [] { return Wave16(SL::CWaveFormat::WAVE).Equals(SL::CWave<EBitDepth::INTEGER24>(SL::CWaveFormat::WAVE)); },
             false},
         EqualityCase{"other wave format",
-            [] { return Wave16(SL::CWaveFormat::WAVE).Equals(Wave16(SL::CWaveFormat::FFT)); }, false},
+                     [] { return Wave16(SL::CWaveFormat::WAVE).Equals(Wave16(SL::CWaveFormat::FFT)); }, false},
         EqualityCase{"other text",
-            [] {
-                Wave16 a(SL::CWaveFormat::WAVE);
-                a.SetSecondText("x");
-                return a.Equals(Wave16(SL::CWaveFormat::WAVE));
-            },
-            false},
+                     [] {
+                         Wave16 a(SL::CWaveFormat::WAVE);
+                         a.SetSecondText("x");
+                         return a.Equals(Wave16(SL::CWaveFormat::WAVE));
+                     },
+                     false},
         EqualityCase{"other channel count",
-            [] {
-                Wave16 a(SL::CWaveFormat::WAVE);
-                a.GetTypedChannels().Resize(1);
-                return a.Equals(Wave16(SL::CWaveFormat::WAVE));
-            },
-            false},
+                     [] {
+                         Wave16 a(SL::CWaveFormat::WAVE);
+                         a.GetTypedChannels().Resize(1);
+                         return a.Equals(Wave16(SL::CWaveFormat::WAVE));
+                     },
+                     false},
         EqualityCase{"not a wave",
-            [] { return Wave16(SL::CWaveFormat::WAVE).Equals(SL::CChannelCollection(SL::CWaveFormat::WAVE)); },
-            false}));
+                     [] { return Wave16(SL::CWaveFormat::WAVE).Equals(SL::CChannelCollection(SL::CWaveFormat::WAVE)); },
+                     false}));
 
-TEST(Wave, RangeGoesToEveryChannel)
-{
+TEST(Wave, RangeGoesToEveryChannel) {
     Wave16 wave(SL::CWaveFormat::WAVE);
     wave.GetTypedChannels().Resize(2);
     wave.SetRange(CExtent(0, 100));
@@ -218,8 +205,7 @@ TEST(Wave, RangeGoesToEveryChannel)
 }
 
 // As the readers do when the samples were not loaded: a bare collection of null channels.
-TEST(Wave, InstalledCollectionIsKeptAsItIs)
-{
+TEST(Wave, InstalledCollectionIsKeptAsItIs) {
     SL::CWave<EBitDepth::FLOAT64> wave(SL::CWaveFormat::WAVE);
     auto bare = boost::make_shared<SL::CChannelCollection>(SL::CWaveFormat::WAVE);
     bare->Resize(2);
@@ -237,8 +223,7 @@ TEST(Wave, InstalledCollectionIsKeptAsItIs)
     EXPECT_TRUE(dynamic_cast<SL::IWave&>(*clone).Equals(wave));
 }
 
-TEST(Wave, LoopAndEnvelopeSetters)
-{
+TEST(Wave, LoopAndEnvelopeSetters) {
     Wave16 wave(SL::CWaveFormat::WAVE);
     const boost::shared_ptr<SL::ILoop> loop(SL::CloneShared(*wave.GetLoopPointer()));
     wave.SetLoop(loop);
@@ -257,4 +242,4 @@ TEST(Wave, LoopAndEnvelopeSetters)
     EXPECT_TRUE(wave.GetChannelCollection());
 }
 
-} // namespace
+}  // namespace
