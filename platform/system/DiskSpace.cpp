@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <atomic>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -24,7 +25,19 @@ std::string NearestExistingFolder(const std::string& path) {
     }
 }
 
+namespace {
+
+std::atomic<IDiskSpaceSource*>& InstalledSource() {
+    static std::atomic<IDiskSpaceSource*> source{nullptr};
+    return source;
+}
+
+}  // namespace
+
+void SetDiskSpaceSource(IDiskSpaceSource* source) { InstalledSource().store(source); }
+
 bool QueryDiskSpace(const std::string& path, DiskSpace& space) {
+    if (IDiskSpaceSource* source = InstalledSource().load()) return source->Query(path, space);
     const std::string folder = NearestExistingFolder(path);
     if (folder.empty()) return false;
     struct statvfs info {};

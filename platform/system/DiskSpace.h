@@ -19,4 +19,14 @@ std::string NearestExistingFolder(const std::string& path);
 // False when no folder of the path exists or statvfs fails.
 bool QueryDiskSpace(const std::string& path, DiskSpace& space);
 
+// Where space figures come from, so that tests can state them (a card that is almost full).
+class IDiskSpaceSource {
+public:
+    virtual ~IDiskSpaceSource() = default;
+    virtual bool Query(const std::string& path, DiskSpace& space) = 0;
+};
+
+// Installs a source (tests); null restores statvfs. The caller keeps ownership.
+void SetDiskSpaceSource(IDiskSpaceSource* source);
+
 }  // namespace platform
