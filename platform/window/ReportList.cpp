@@ -459,6 +459,13 @@ Point ReportList::ClientToScreen(Point point) const {
     return Point{global.x(), global.y()};
 }
 
+Point ReportList::ClientToWindow(Point point) const {
+    const ReportListWidget* widget = ListWidget(*this);
+    if (widget == nullptr || !Parent().Exists()) return point;
+    const QPoint mapped = widget->viewport()->mapTo(Parent().Widget(), QPoint(point.x, point.y));
+    return Point{mapped.x(), mapped.y()};
+}
+
 void ReportList::SetRedraw(bool on) {
     if (ReportListWidget* widget = ListWidget(*this)) widget->viewport()->setUpdatesEnabled(on);
 }

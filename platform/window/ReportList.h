@@ -101,6 +101,9 @@ public:
     Size ClientSize() const;  // the item area
     Rect WindowScreenRect() const;
     Point ClientToScreen(Point point) const;
+    // A point of the item area in the client area of the window the list lies in (where controls that
+    // the owner puts over a cell are placed).
+    Point ClientToWindow(Point point) const;
 
     // The anchor of range selections, kept for the owner: -1 when none; reset when the items shrink
     // below it.

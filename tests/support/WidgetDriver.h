@@ -14,11 +14,24 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace gbxtest {
 
 // Widget tests draw off screen unless the environment names a platform.
 inline void UseOffscreenToolkitUnlessSet() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
+
+// Whether the tests run on an X server (ui_tests.RealWindows runs them under xvfb-run).
+inline bool OnRealDisplay() {
+    const char* name = std::getenv("QT_QPA_PLATFORM");
+    return name != nullptr && std::string(name) == "xcb";
+}
+
+// Where a real-window test saves a screenshot: GBX_SCREENSHOT_DIR, else the working folder.
+inline std::string ScreenshotPath(const std::string& name) {
+    const char* dir = std::getenv("GBX_SCREENSHOT_DIR");
+    return std::string(dir != nullptr ? dir : ".") + "/" + name;
+}
 
 // Handles events until the condition holds or the time is up; answers the condition.
 template <class Condition>

@@ -20,15 +20,8 @@
 
 namespace {
 
-bool OnRealDisplay() {
-    const char* name = std::getenv("QT_QPA_PLATFORM");
-    return name != nullptr && std::string(name) == "xcb";
-}
-
-std::string ScreenshotPath(const std::string& name) {
-    const char* dir = std::getenv("GBX_SCREENSHOT_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/" + name;
-}
+using gbxtest::OnRealDisplay;
+using gbxtest::ScreenshotPath;
 
 void PumpFor(int ms) {
     gbxtest::PumpUntil([] { return false; }, ms);

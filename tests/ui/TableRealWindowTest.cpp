@@ -22,15 +22,8 @@
 
 namespace {
 
-bool OnRealDisplay() {
-    const char* name = std::getenv("QT_QPA_PLATFORM");
-    return name != nullptr && std::string(name) == "xcb";
-}
-
-std::string ScreenshotPath(const std::string& name) {
-    const char* dir = std::getenv("GBX_SCREENSHOT_DIR");
-    return std::string(dir != nullptr ? dir : ".") + "/" + name;
-}
+using gbxtest::OnRealDisplay;
+using gbxtest::ScreenshotPath;
 
 bool HasColour(const QImage& image, const QRect& area, platform::Colour colour) {
     const QRgb wanted = qRgb(colour.red, colour.green, colour.blue);

@@ -111,6 +111,13 @@ TEST_F(ReportListTest, RowsAndCellsLieWhereTheColumnsAndTheTopRowPutThem) {
     EXPECT_EQ(list->HitTest(platform::Point{300, 45}).column, -1) << "right of the last column";
     EXPECT_EQ(list->HitTest(platform::Point{300, 45}).item, 2);
 
+    list->SetRect(platform::Rect{10, 20, 400, 300});
+    const platform::Point inWindow = list->ClientToWindow(platform::Point{5, 6});
+    const QPoint areaInList = list->ItemArea()->mapTo(list->Widget(), QPoint(0, 0));
+    EXPECT_EQ(inWindow.x, 10 + areaInList.x() + 5);
+    EXPECT_EQ(inWindow.y, 20 + areaInList.y() + 6);
+    EXPECT_GE(areaInList.y(), list->HeaderHeight()) << "the item area lies below the header";
+
     list->Scroll(0, 50);  // two and a half rows count as three
     EXPECT_EQ(list->TopIndex(), 3);
     EXPECT_EQ(list->ItemRect(3).top, 0);
