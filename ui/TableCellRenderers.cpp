@@ -7,6 +7,8 @@
 #include "ui/TableControl.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <type_traits>
 
 namespace UL {
 
@@ -104,6 +106,12 @@ int ChooseCellColours(bool enabled, bool selected, bool focus, bool leadEditable
     return focus ? 1 : 2;
 }
 
+const CCellColours& CellColoursOf(const CTableControl& table, bool selected, bool lead, int viewRow, int viewColumn) {
+    const bool leadEditable = lead && table.IsViewCellEditable(viewRow, viewColumn);
+    return GetCellColourTable()[size_t(
+        ChooseCellColours(table.IsWindowEnabled(), selected, table.HasFocus(), leadEditable))];
+}
+
 int CDefaultTableCellRenderer::GetPreferredWidth(CTableControl* table, const CCellValue& value, int width) {
     SetValue(value);
     if (width != -1) return width;
@@ -115,9 +123,7 @@ void CDefaultTableCellRenderer::DrawCellText(CTableControl* table, bool selected
                                              const std::string& text, int format) {
     const platform::Colour savedText = dc.TextColour();
     const platform::Colour savedBack = dc.BackColour();
-    const bool leadEditable = lead && table->IsViewCellEditable(viewRow, viewColumn);
-    const CCellColours& colours =
-        GetCellColourTable()[ChooseCellColours(table->IsWindowEnabled(), selected, table->HasFocus(), leadEditable)];
+    const CCellColours& colours = CellColoursOf(*table, selected, lead, viewRow, viewColumn);
     dc.FillRect(cell, colours.background);
     const int side = cell.Height() / 2;
     const platform::Rect textArea{cell.left + side, cell.top + 1, cell.right - side, cell.bottom - 1};

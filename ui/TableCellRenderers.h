@@ -115,6 +115,8 @@ struct CCellColours {
 const std::array<CCellColours, 5>& GetCellColourTable();
 // The colour pair for a cell.
 int ChooseCellColours(bool enabled, bool selected, bool focus, bool leadEditable);
+// The colour pair of a view cell of the table: its row selected or not, the cell current or not.
+const CCellColours& CellColoursOf(const CTableControl& table, bool selected, bool lead, int viewRow, int viewColumn);
 // The highlight moved 90 % of the way to white.
 platform::Colour LightHighlight(platform::Colour highlight);
 

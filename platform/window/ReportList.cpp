@@ -25,6 +25,8 @@ namespace {
 // The header's sections and texts; the list has no rows in it, since the owner draws every row.
 class HeaderModel final : public QAbstractItemModel {
 public:
+    explicit HeaderModel(QObject* parent) : QAbstractItemModel(parent) {}
+
     QModelIndex index(int, int, const QModelIndex&) const override { return QModelIndex(); }
     QModelIndex parent(const QModelIndex&) const override { return QModelIndex(); }
     int rowCount(const QModelIndex&) const override { return 0; }
@@ -38,8 +40,6 @@ public:
     }
 
     int Count() const { return int(m_texts.size()); }
-    explicit HeaderModel(QObject* parent) : QAbstractItemModel(parent) {}
-
     void Insert(int index, const QString& text) {
         beginInsertColumns(QModelIndex(), index, index);
         m_texts.insert(index, text);

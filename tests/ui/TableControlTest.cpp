@@ -136,6 +136,38 @@ TEST_F(TableTest, RefreshAfterTheModelShrankDropsALeadPastItWithoutScrolling) {
     EXPECT_EQ(table->GetColumnSelection()->GetLead(), -1);
 }
 
+TEST(TableDefaults, OneRendererPerValueClassAndResolversFirst) {
+    UL::CTableControl table;
+    using UL::CDefaultTableCellRenderer;
+    auto renderer = [&](const std::type_info& type) {
+        return dynamic_cast<CDefaultTableCellRenderer*>(table.GetDefaultRenderer(type));
+    };
+    EXPECT_NE(dynamic_cast<UL::CNumberTableCellRenderer<int>*>(renderer(typeid(int))), nullptr);
+    EXPECT_NE(dynamic_cast<UL::CNumberTableCellRenderer<long>*>(renderer(typeid(long))), nullptr);
+    EXPECT_NE(dynamic_cast<UL::CNumberTableCellRenderer<double>*>(renderer(typeid(double))), nullptr);
+    EXPECT_NE(dynamic_cast<UL::CEnumerationTableCellRenderer*>(renderer(typeid(GT::IEnumeration<int>))), nullptr);
+    EXPECT_NE(dynamic_cast<UL::CStringTableCellRenderer*>(renderer(typeid(std::string))), nullptr);
+    EXPECT_EQ(renderer(typeid(void)), nullptr);
+    EXPECT_EQ(renderer(typeid(int))->GetFormat(), UL::kCellRight);
+    EXPECT_EQ(renderer(typeid(double))->GetFormat(), UL::kCellRight);
+    EXPECT_EQ(renderer(typeid(std::string))->GetFormat(), UL::kCellLeft);
+    renderer(typeid(bool))->SetValue(UL::CCellValue(true));
+    EXPECT_EQ(renderer(typeid(bool))->GetText(), "true");
+    EXPECT_EQ(renderer(typeid(bool))->GetFormat(), UL::kCellLeft);
+
+    auto model = boost::make_shared<SongModel>(gbxtest::MakeSongs(3));
+    table.SetModel(model);
+    table.Rebuild();
+    EXPECT_EQ(table.GetRenderer(0, SongModel::kProtect), table.GetDefaultRenderer(typeid(bool)));
+    auto onOff = boost::make_shared<UL::CBooleanTableCellRenderer>(0, "Off", "On");
+    auto renderers = boost::make_shared<UL::CMappedTableCellRendererResolver>();
+    renderers->Add({-1, SongModel::kProtect}, onOff);
+    table.SetRendererResolver(renderers);
+    EXPECT_EQ(table.GetRenderer(0, SongModel::kProtect), onOff.get());
+    EXPECT_EQ(table.GetRenderer(0, SongModel::kTitle), table.GetDefaultRenderer(typeid(std::string)));
+    EXPECT_EQ(table.GetEditor(0, SongModel::kTitle), nullptr) << "the editors are installed by their classes";
+}
+
 // ---- mouse ----
 
 TEST_F(TableTest, ClickShiftClickAndCtrlClick) {
