@@ -157,7 +157,11 @@ boost::shared_ptr<IFileSampleBufferFactory::COutputSource> CFileSampleBufferFact
 
 boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(
     const std::string& path) {
-    const auto stream = CFileDataSource(path, false).OpenRead();
+    return OpenSource(CFileDataSource(path, false).OpenRead());
+}
+
+boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(
+    const boost::shared_ptr<std::istream>& stream) {
     if (!stream) return boost::shared_ptr<CInputSource>();
     CRiffWaveDto wave(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
     if (wave.Probe(*stream)) return CreateWaveSource(stream);

@@ -205,13 +205,19 @@ boost::shared_ptr<IWave> CWaveFileLoader::Load(const std::string& path, bool nor
         LogNotice(kCannotOpenFileNotice, path);
         return boost::shared_ptr<IWave>();
     }
+    return Load(*stream, normalise, target, path);
+}
+
+boost::shared_ptr<IWave> CWaveFileLoader::Load(std::istream& in, bool normalise, const CBitDepth& target,
+                                               const std::string& name) {
+    m_detected = CWaveFileFormat::INVALID;
     for (const CWaveFileFormat& format : m_formats) {
-        auto tried = TryLoadAs(format, target, *stream);
+        auto tried = TryLoadAs(format, target, in);
         if (!tried.first) continue;
         m_detected = format;
         if (tried.second && normalise && !tried.second->IsValid()) {
             tried.second->Activate();
-            LogNotice(kParameterNormalizedNotice, path);
+            LogNotice(kParameterNormalizedNotice, name);
         }
         return tried.second;
     }
