@@ -319,9 +319,12 @@ std::vector<uint8_t> WaveOfTinyChunks(int children) {
     gbxtest::ByteBuilder b;
     b.Text("RIFF").Le32(0).Text("WAVE");
     b.Text("fmt ").Le32(16).Le16(1).Le16(1).Le32(8000).Le32(8000).Le16(1).Le16(8);
-    for (int i = 0; i < children - 2; ++i) b.Text("fact").Le32(4).Le32(uint32_t(i));
-    b.Text("data").Le32(4).Le32(0x80808080u);
     std::vector<uint8_t> bytes = b;
+    const std::vector<uint8_t> fact = gbxtest::ByteBuilder().Text("fact").Le32(4).Le32(0);
+    bytes.reserve(bytes.size() + fact.size() * size_t(children) + 12);
+    for (int i = 0; i < children - 2; ++i) bytes.insert(bytes.end(), fact.begin(), fact.end());
+    const std::vector<uint8_t> data = gbxtest::ByteBuilder().Text("data").Le32(4).Le32(0x80808080u);
+    bytes.insert(bytes.end(), data.begin(), data.end());
     const auto riffSize = uint32_t(bytes.size() - 8);
     for (int i = 0; i < 4; ++i) bytes[4 + size_t(i)] = uint8_t(riffSize >> (8 * i));
     return bytes;
@@ -342,9 +345,8 @@ TEST(AudioFileChunkBound, FilesOfCountlessTinyChunksAreRefused) {
             EXPECT_EQ(dto->Read(stream), c.read);
             ExpectHeldWithin(*dto, file.size());
         }
-        gbxtest::TempDir dir;
-        gbxtest::WriteBytes(dir.File("tiny.wav"), file);
-        const auto wave = SL::CWaveFileLoader(0).Load(dir.File("tiny.wav"), false, SL::CBitDepth::NONE);
+        auto stream = MemoryStream(file);
+        const auto wave = SL::CWaveFileLoader(0).Load(stream, false, SL::CBitDepth::NONE, "tiny chunks");
         EXPECT_EQ(bool(wave), c.read);
         if (wave) {
             EXPECT_EQ(wave->GetRange().end, 4);
