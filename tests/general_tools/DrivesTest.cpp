@@ -134,16 +134,18 @@ TEST(DrivesTest, FreeSpaceMatchesDf) {
     std::string kind;
     answer >> kind;
     if (kind == "readings") {
-        uint64_t r[8] = {};
-        for (uint64_t& value : r) answer >> value;
+        struct {
+            uint64_t total, free, dfSize, dfAvail;
+        } before, after;
+        for (auto* r : {&before, &after}) answer >> r->total >> r->free >> r->dfSize >> r->dfAvail;
         ASSERT_TRUE(answer) << answer.str();
-        EXPECT_EQ(r[0], kPrivateSize);  // total
-        EXPECT_EQ(r[1], kPrivateSize);  // free
-        EXPECT_EQ(r[0], r[2]) << "total as df says";
-        EXPECT_EQ(r[1], r[3]) << "free as df says";
-        EXPECT_EQ(r[4], r[6]);
-        EXPECT_EQ(r[5], r[7]);
-        EXPECT_EQ(r[1] - r[5], kWrittenSize) << "the file written takes its size";
+        EXPECT_EQ(before.total, kPrivateSize);
+        EXPECT_EQ(before.free, kPrivateSize);
+        for (const auto* r : {&before, &after}) {
+            EXPECT_EQ(r->total, r->dfSize);
+            EXPECT_EQ(r->free, r->dfAvail);
+        }
+        EXPECT_EQ(before.free - after.free, kWrittenSize) << "the file written takes its size";
     } else {
         ASSERT_EQ(kind, "unavailable") << answer.str();
         uint64_t total = 0, free = 0;
