@@ -15,6 +15,22 @@ function(gbx_add_library target)
   endif()
 endfunction()
 
+# gbx_test_environment(<variable>)
+# The environment every test runs in, as a list of NAME=value: the source folder, widgets drawn off
+# screen (tests that need a real display run under xvfb-run and name their platform themselves),
+# and the sanitizers' options with the leak suppressions. Set on each test, so that a single test
+# run by ctest alone runs as it does in `make test`.
+function(gbx_test_environment variable)
+  set(env "GBX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "QT_QPA_PLATFORM=offscreen")
+  if(GBX_SANITIZE)
+    list(APPEND env
+      "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"
+      "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1"
+      "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  endif()
+  set(${variable} "${env}" PARENT_SCOPE)
+endfunction()
+
 # gbx_add_test_suite(<target> [LINK <libs>...])
 # One test program of every .cpp below the calling folder, each test case its own CTest test.
 function(gbx_add_test_suite target)
@@ -29,5 +45,14 @@ function(gbx_add_test_suite target)
     GBX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" GBX_TEST_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "GBX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    TEST_LIST ${target}_TESTS)
+  # The tests are named when ctest starts; a script included after the discovery's own sets their
+  # environment (a list, which the discovery's PROPERTIES would cut at its first entry).
+  gbx_test_environment(env)
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_environment.cmake)
+  file(WRITE ${script}
+    "if(${target}_TESTS)\n"
+    "  set_tests_properties(\${${target}_TESTS} PROPERTIES ENVIRONMENT [==[${env}]==])\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()

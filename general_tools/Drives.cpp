@@ -29,7 +29,7 @@ bool GetDiskSpaceRequired(const std::string& path, int64_t size, int64_t& needed
     if (!platform::QueryDiskSpace(path, space) || space.clusterBytes == 0) return false;
     const auto cluster = static_cast<int64_t>(space.clusterBytes);
     if (size > std::numeric_limits<int64_t>::max() - (cluster - 1)) return false;
-    needed = (size + cluster - 1) / cluster * cluster;
+    needed = (size + (cluster - 1)) / cluster * cluster;
     return true;
 }
 

@@ -17,6 +17,11 @@ namespace {
 constexpr int64_t kAudioProbe = 4096;
 constexpr int kScanFrames = 320;
 constexpr int kConstantAfter = 50;
+constexpr int64_t kHeaderBytes = 4;
+constexpr int64_t kId3v1Bytes = 128;
+constexpr int64_t kId3v2HeaderBytes = 10;  // and as many for a footer
+// The longest free-format frame: 640 kbit/s at 32 kHz in Layer III, with its padding byte.
+constexpr int64_t kMaxFreeFormatFrame = 2881;
 
 struct FrameHeader {
     bool mpeg1;
@@ -34,9 +39,22 @@ FrameHeader Parse(const uint8_t* h) {
 
 // Layer I frames hold 384 samples, MPEG-2 Layer III frames 576, all others 1152.
 int32_t SamplesPerFrame(const FrameHeader& f) {
-    if (f.layer == 3) return 384;
-    if (f.layer == 1 && !f.mpeg1) return 576;
+    if (f.layer == kLayerBitsI) return 384;
+    if (f.layer == kLayerBitsIII && !f.mpeg1) return 576;
     return 1152;
+}
+
+// Both headers belong to one stream: the same version, layer and sample rate (the fields a
+// decoder keeps from frame to frame).
+bool SameStream(const uint8_t* a, const uint8_t* b) {
+    return (a[1] & 0xFE) == (b[1] & 0xFE) && (a[2] & 0x0C) == (b[2] & 0x0C);
+}
+
+bool IsFreeFormat(const uint8_t* header) { return (header[2] >> 4) == 0; }
+
+// Bytes from the header's start to the end of its side information.
+int64_t SideInfoEnd(const FrameHeader& f) {
+    return kHeaderBytes + (f.mpeg1 ? (f.channels == 1 ? 17 : 32) : (f.channels == 1 ? 9 : 17));
 }
 
 int32_t BitRateOf(const uint8_t* h) {
@@ -86,12 +104,12 @@ int32_t GetMpegBitRate(bool mpeg1, int layerBits, int index) {
         {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},     // MPEG-2 Layer I
         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},          // MPEG-2 Layers II, III
     };
-    if (layerBits < 1 || layerBits > 3 || index < 0 || index > 14) return -1;
+    if (layerBits < kLayerBitsIII || layerBits > kLayerBitsI || index < 0 || index > 14) return -1;
     int row;
     if (mpeg1)
-        row = 3 - layerBits;  // bits 3 Layer I, 2 Layer II, 1 Layer III
+        row = kLayerBitsI - layerBits;  // Layer I, II, III: rows 0, 1, 2
     else
-        row = layerBits == 3 ? 3 : 4;
+        row = layerBits == kLayerBitsI ? 3 : 4;
     return kRates[row][index] * 1000;
 }
 
@@ -106,7 +124,7 @@ int32_t GetMpegFrameLength(const uint8_t* header) {
     const int32_t bitRate = GetMpegBitRate(f.mpeg1, f.layer, f.bitRateIndex);
     const int32_t sampleRate = GetMpegSampleRate(f.mpeg1, f.sampleRateIndex);
     if (bitRate == -1 || sampleRate == 0) return 0;
-    if (f.layer == 3) return (bitRate * 12 / sampleRate + f.padding) * 4;  // Layer I counts 4-byte slots
+    if (f.layer == kLayerBitsI) return (bitRate * 12 / sampleRate + f.padding) * 4;  // Layer I counts 4-byte slots
     return f.padding + (bitRate * SamplesPerFrame(f) / sampleRate) / 8;
 }
 
@@ -282,11 +300,11 @@ void CMp3FileInfo::StoreTextFrame(const std::vector<uint8_t>& bytes, const std::
         return;
     }
     if (bytes.size() < 2) return;
-    const int code = bytes[0] <= 3 ? bytes[0] + 1 : 0;
+    const int code = bytes[0] <= 3 ? bytes[0] + kEncodingLatin1 : kEncodingNone;
     encodings[field] = code;
     if (bytes.size() <= textStart) return;  // a comment without text
     std::vector<uint8_t> text(bytes.begin() + static_cast<ptrdiff_t>(textStart), bytes.end());
-    const bool wide = code == 2 || code == 3;
+    const bool wide = code == kEncodingUtf16Bom || code == kEncodingUtf16Be;
     if (wide) {
         if (text.size() < 2 || text[text.size() - 1] != 0 || text[text.size() - 2] != 0) text.insert(text.end(), 2, 0);
     } else if (text.back() != 0) {
@@ -318,56 +336,91 @@ bool CMp3FileInfo::ReadId3v1(std::istream& stream) {
 
 std::string CMp3FileInfo::DecodeText(const std::vector<uint8_t>& bytes, int encoding) {
     if (bytes.empty()) return std::string();
-    if (encoding == 2 || encoding == 3) {
+    if (encoding == kEncodingUtf16Bom || encoding == kEncodingUtf16Be) {
         size_t end = 0;
         while (end + 1 < bytes.size() && (bytes[end] != 0 || bytes[end + 1] != 0)) end += 2;
-        const bool bigEndian = encoding == 3 || bytes[0] != 0xFF;
+        const bool bigEndian = encoding == kEncodingUtf16Be || bytes[0] != 0xFF;
         std::u16string wide = Utf16BytesToWide({bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end)}, bigEndian);
         if (!wide.empty() && wide[0] == 0xFEFF) wide.erase(0, 1);
         return GetCharacterCodeConverter().ToUtf8(wide);
     }
     const auto zero = std::find(bytes.begin(), bytes.end(), 0);
     const std::string text(bytes.begin(), zero);
-    if (encoding == 4) return text;
+    if (encoding == kEncodingUtf8) return text;
     return GetCharacterCodeConverter().ToUtf8(GetCharacterCodeConverter().FromAnsi(text));
 }
 
-int64_t CMp3FileInfo::FindFrameInBuffer(const std::vector<uint8_t>& buffer, int64_t from) {
-    for (int64_t i = std::max<int64_t>(from, 0); i + 4 <= static_cast<int64_t>(buffer.size()); ++i)
-        if (IsValidFrameHeader(buffer.data() + i)) return i;
+int64_t CMp3FileInfo::FindNextFreeFormatHeader(std::istream& stream, int64_t position, const uint8_t* header) {
+    // From the end of the side information, as a frame's data starts there.
+    const int64_t from = position + SideInfoEnd(Parse(header));
+    std::vector<uint8_t> window(static_cast<size_t>(kMaxFreeFormatFrame + kHeaderBytes));
+    stream.clear();
+    if (position < 0 || !stream.seekg(from)) {
+        stream.clear();
+        return -1;
+    }
+    stream.read(reinterpret_cast<char*>(window.data()), static_cast<std::streamsize>(window.size()));
+    const int64_t got = static_cast<int64_t>(stream.gcount());
+    stream.clear();
+    for (int64_t i = 0; i + kHeaderBytes <= got; ++i) {
+        const uint8_t* next = window.data() + i;
+        if (IsValidFrameHeader(next) && IsFreeFormat(next) && SameStream(header, next)) return from + i;
+    }
     return -1;
 }
 
-int64_t CMp3FileInfo::FindFrameInStream(std::istream& stream, int64_t position) {
+bool CMp3FileInfo::StartsFrameRun(std::istream& stream, int64_t position, const uint8_t* header, int64_t dataEnd) {
+    if (!IsValidFrameHeader(header)) return false;
+    if (IsFreeFormat(header)) return FindNextFreeFormatHeader(stream, position, header) >= 0;
+    const int32_t length = GetMpegFrameLength(header);
+    if (length <= 0) return false;
+    const int64_t end = position + length;
+    if (end == dataEnd) return true;
+    std::vector<uint8_t> next(kHeaderBytes);
+    return end + kHeaderBytes <= dataEnd && ReadAt(stream, end, next) && IsValidFrameHeader(next.data())
+           && SameStream(header, next.data());
+}
+
+int64_t CMp3FileInfo::FindFrameInBuffer(std::istream& stream, const std::vector<uint8_t>& buffer, int64_t from,
+                                        int64_t dataEnd) {
+    for (int64_t i = std::max<int64_t>(from, 0); i + kHeaderBytes <= static_cast<int64_t>(buffer.size()); ++i)
+        if (IsValidFrameHeader(buffer.data() + i) && StartsFrameRun(stream, i, buffer.data() + i, dataEnd)) return i;
+    return -1;
+}
+
+int64_t CMp3FileInfo::FindFrameInStream(std::istream& stream, int64_t position, int64_t dataEnd) {
     // Reads ahead in blocks; the answer is the same as reading 4 bytes at each offset.
     constexpr size_t kBlock = 8192;
-    std::vector<uint8_t> block(kBlock + 3);
+    std::vector<uint8_t> block(kBlock + kHeaderBytes - 1);
     int64_t found = -1;
     stream.clear();
     while (position >= 0 && stream.seekg(position)) {
         stream.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(block.size()));
         const size_t got = static_cast<size_t>(stream.gcount());
-        for (size_t i = 0; i + 4 <= got; ++i)
-            if (IsValidFrameHeader(block.data() + i)) {
-                found = position + static_cast<int64_t>(i);
+        for (size_t i = 0; i + kHeaderBytes <= got; ++i) {
+            const int64_t at = position + static_cast<int64_t>(i);
+            if (IsValidFrameHeader(block.data() + i) && StartsFrameRun(stream, at, block.data() + i, dataEnd)) {
+                found = at;
                 break;
             }
+        }
         if (found >= 0 || got < block.size()) break;
         position += kBlock;
+        stream.clear();
     }
     stream.clear();
     return found;
 }
 
-int32_t CMp3FileInfo::ScanAverageBitRate(std::istream& stream, int64_t position) {
+int32_t CMp3FileInfo::ScanAverageBitRate(std::istream& stream, int64_t position, int64_t dataEnd) {
     int count = 0;
     int64_t sum = 0;
     int32_t previous = -1;
     bool constant = true;
     while (true) {
-        const int64_t at = FindFrameInStream(stream, position);
+        const int64_t at = FindFrameInStream(stream, position, dataEnd);
         if (at < 0) break;
-        std::vector<uint8_t> header(4);
+        std::vector<uint8_t> header(kHeaderBytes);
         if (!ReadAt(stream, at, header)) break;
         const int32_t rate = BitRateOf(header.data());
         if (rate == -1) break;
@@ -383,6 +436,19 @@ int32_t CMp3FileInfo::ScanAverageBitRate(std::istream& stream, int64_t position)
     }
     if (count == 0) return -1;
     return RoundToInt(static_cast<double>(sum) / count);
+}
+
+int64_t CMp3FileInfo::FindAudioDataEnd(std::istream& stream) {
+    int64_t end = StreamSize(stream);
+    std::vector<uint8_t> tail(3);
+    if (end >= kId3v1Bytes && ReadAt(stream, end - kId3v1Bytes, tail) && Matches(tail, 0, "TAG")) end -= kId3v1Bytes;
+    std::vector<uint8_t> footer(kId3v2HeaderBytes);
+    if (end >= kId3v2HeaderBytes && ReadAt(stream, end - kId3v2HeaderBytes, footer) && Matches(footer, 0, "3DI")) {
+        const int64_t tagBytes = SyncsafeToInteger({footer.begin() + 6, footer.end()}) + 2 * kId3v2HeaderBytes;
+        if (tagBytes <= end) end -= tagBytes;
+    }
+    stream.clear();
+    return end;
 }
 
 uint32_t CMp3FileInfo::ReadXingHeader(const std::vector<uint8_t>& buffer, int64_t position) const {
@@ -404,17 +470,18 @@ uint32_t CMp3FileInfo::ReadVbriHeader(const std::vector<uint8_t>& buffer, int64_
 
 bool CMp3FileInfo::AnalyzeAudio(std::istream& stream, int64_t audioStart) {
     const int64_t fileSize = StreamSize(stream);
+    const int64_t dataEnd = FindAudioDataEnd(stream);
     std::vector<uint8_t> buffer(
         static_cast<size_t>(std::max<int64_t>(0, std::min(audioStart + kAudioProbe, fileSize))));
     if (!ReadAt(stream, 0, buffer)) return false;
-    const int64_t first = FindFrameInBuffer(buffer, audioStart);
+    const int64_t first = FindFrameInBuffer(stream, buffer, audioStart, dataEnd);
     if (first < 0) return false;
 
     const FrameHeader f = Parse(buffer.data() + first);
     sampleRate = GetMpegSampleRate(f.mpeg1, f.sampleRateIndex);
     int32_t rate = GetMpegBitRate(f.mpeg1, f.layer, f.bitRateIndex);
     if (rate == -1) rate = sampleRate * f.channels * 16;
-    const int64_t sideEnd = first + 4 + (f.mpeg1 ? (f.channels == 1 ? 17 : 32) : (f.channels == 1 ? 9 : 17));
+    const int64_t sideEnd = first + SideInfoEnd(f);
 
     // The first VBR header that stands where it may counts, even without a frame count.
     const auto tagAt = [&buffer](int64_t at, const char* tag, int64_t minLeft) {
@@ -437,15 +504,16 @@ bool CMp3FileInfo::AnalyzeAudio(std::istream& stream, int64_t audioStart) {
     }
 
     if (rate != 0) {
-        bitRate = ScanAverageBitRate(stream, first);
+        bitRate = ScanAverageBitRate(stream, first, dataEnd);
         if (bitRate <= 0) return false;  // nothing counted: no rate to divide by
         duration = Seconds(fileSize - audioStart, bitRate);
         return true;
     }
 
-    // Free format: the distance to the next frame gives the rate.
-    const int64_t next = FindFrameInBuffer(buffer, sideEnd);
-    if (next < 0) return true;
+    // Free format: the distance to the next frame gives the rate (the first frame was only
+    // accepted with one).
+    const int64_t next = FindNextFreeFormatHeader(stream, first, buffer.data() + first);
+    if (next < 0) return false;
     const int64_t length = next - first - f.padding;
     bitRate =
         static_cast<int32_t>(Round(sampleRate * static_cast<double>(length) * 8 / SamplesPerFrame(f) / 1000)) * 1000;

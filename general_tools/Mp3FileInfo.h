@@ -10,10 +10,21 @@
 
 namespace GT {
 
+// The layer field of a frame header (byte 1, bits 2-1); 0 is invalid.
+enum MpegLayerBits { kLayerBitsIII = 1, kLayerBitsII = 2, kLayerBitsI = 3 };
+
 class CMp3FileInfo {
 public:
     enum TextField { kTitle, kArtist, kAlbum, kTrack, kComment, kTextFieldCount };
-    // Text encodings: 0 none, 1 ISO-8859-1, 2 UTF-16 with BOM, 3 UTF-16BE, 4 UTF-8.
+    // Text encodings: a frame's encoding byte 0 to 3 plus one; 0 for any other byte and for
+    // ID3v1 texts.
+    enum TextEncoding {
+        kEncodingNone = 0,
+        kEncodingLatin1 = 1,
+        kEncodingUtf16Bom = 2,
+        kEncodingUtf16Be = 3,
+        kEncodingUtf8 = 4
+    };
 
     CMp3FileInfo();
 
@@ -47,14 +58,30 @@ public:
     bool AnalyzeAudio(std::istream& stream, int64_t audioStart);
     uint32_t ReadXingHeader(const std::vector<uint8_t>& buffer, int64_t position) const;
     uint32_t ReadVbriHeader(const std::vector<uint8_t>& buffer, int64_t position) const;
-    static int64_t FindFrameInBuffer(const std::vector<uint8_t>& buffer, int64_t from);
-    static int64_t FindFrameInStream(std::istream& stream, int64_t position);
-    static int32_t ScanAverageBitRate(std::istream& stream, int64_t position);
+
+    // Frame searches accept a valid header only where a frame really starts, as decoders do:
+    // the header at the frame's computed end is valid for the same stream (version, layer and
+    // sample rate), or the audio data ends exactly there (dataEnd: the file's end before its
+    // trailing tags). A free-format frame, whose length is not computed, needs the next
+    // free-format header of the same stream within the longest frame such a stream has. So a
+    // stray sync in junk or in other data is passed over, and a file without such a run of
+    // frames has none.
+    static bool StartsFrameRun(std::istream& stream, int64_t position, const uint8_t* header, int64_t dataEnd);
+    // The first offset of the buffer, from `from` to its size - 4, where a frame run starts.
+    static int64_t FindFrameInBuffer(std::istream& stream, const std::vector<uint8_t>& buffer, int64_t from,
+                                     int64_t dataEnd);
+    static int64_t FindFrameInStream(std::istream& stream, int64_t position, int64_t dataEnd);
+    static int32_t ScanAverageBitRate(std::istream& stream, int64_t position, int64_t dataEnd);
+    // Where the audio data ends: the file's end, before an ID3v1 tag and an appended ID3v2 tag.
+    static int64_t FindAudioDataEnd(std::istream& stream);
 
 private:
     void Reset();
     // Frames start here: after the header, or before the footer at the end.
     static bool SeekFrames(std::istream& stream, bool atStart, int64_t tagSize);
+    // The next free-format header of the header's stream after position, within the longest
+    // free-format frame; -1 when there is none.
+    static int64_t FindNextFreeFormatHeader(std::istream& stream, int64_t position, const uint8_t* header);
 };
 
 // Bits per second; -1 for layer bits 0 or an index above 14; 0 for free format.

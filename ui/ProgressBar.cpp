@@ -24,11 +24,13 @@ void RegisterLibraryDialogTemplates() {
         progress.title = "Progress";
         progress.units = platform::Size{220, 64};
         progress.items = {
-            {55340, platform::ControlKind::Label, "", platform::Rect{7, 7, 213, 27}, 0x800},
-            {55339, platform::ControlKind::ProgressBar, "", platform::Rect{7, 30, 213, 40}, 0},
-            {2, platform::ControlKind::PushButton, "Cancel", platform::Rect{163, 45, 213, 59}, 0},
+            {kProgressMessageId, platform::ControlKind::Label, "", platform::Rect{7, 7, 213, 27},
+             platform::kTextNoPrefix},
+            {kProgressBarId, platform::ControlKind::ProgressBar, "", platform::Rect{7, 30, 213, 40}, 0},
+            {platform::kCommandCancel, platform::ControlKind::PushButton, "Cancel", platform::Rect{163, 45, 213, 59},
+             0},
         };
-        platform::RegisterDialogTemplate(26624, progress);
+        platform::RegisterDialogTemplate(kProgressTemplateId, progress);
         return true;
     }();
     (void)registered;

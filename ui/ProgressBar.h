@@ -7,6 +7,9 @@
 
 namespace UL {
 
+// The library's own progress dialog: its template and the ids of its message text and bar.
+enum : int { kProgressTemplateId = 26624, kProgressMessageId = 55340, kProgressBarId = 55339 };
+
 class CProgressBar : public CDialogBase, public GT::IProgress {
 public:
     CProgressBar(int templateId, int messageControlId, int barControlId);
@@ -67,10 +70,11 @@ private:
 // The dialog with the library's own template.
 class CProgressBarA : public CProgressBar {
 public:
-    CProgressBarA(int templateId = 26624, int messageControlId = 55340, int barControlId = 55339);
+    CProgressBarA(int templateId = kProgressTemplateId, int messageControlId = kProgressMessageId,
+                  int barControlId = kProgressBarId);
 };
 
-// Registers the library's own dialog templates (the progress dialog, 26624); later calls do nothing.
+// Registers the library's own dialog templates (the progress dialog); later calls do nothing.
 void RegisterLibraryDialogTemplates();
 
 }  // namespace UL

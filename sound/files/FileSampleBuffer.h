@@ -328,7 +328,7 @@ public:
         const int channels = m_attribute.GetChannelCount();
         std::vector<double> peaks(static_cast<size_t>(std::max(channels, 0)), 0.0);
         if (channels < 1) return peaks;
-        const int64_t frames = this->GetDataSize() / (int64_t{WIDTH} * channels);
+        const int64_t frames = GetStoredDataSize() / (int64_t{WIDTH} * channels);
         CInputIterator it = BeginInput();
         for (int64_t frame = 0; frame < frames; ++frame) {
             for (double& peak : peaks) {
@@ -372,6 +372,12 @@ public:
     COutputIterator MakeOutputIterator(int64_t position, Selection selection) override {
         return COutputIterator(Locator(position), MakeIncrementer(selection), m_attribute.GetByteOrder());
     }
+
+protected:
+    // The data bytes that the store really holds from the first sample on: no more than the
+    // data size, and less when a damaged file states a size beyond its end, so that the peaks
+    // walk only values that can be read.
+    virtual int64_t GetStoredDataSize() const { return this->GetDataSize(); }
 
 private:
     int64_t FramePosition(int32_t frame) const {
@@ -442,6 +448,16 @@ public:
     boost::shared_ptr<std::istream> GetInputStream() const override { return m_input; }
     boost::shared_ptr<std::ostream> GetOutputStream() const override { return m_output; }
     const CSampleDataRange& GetDataRange() const override { return m_range; }
+
+protected:
+    int64_t GetStoredDataSize() const override {
+        if (!m_input || !m_input->rdbuf()) return GetDataSize();
+        // Straight on the stream buffer, which leaves the stream's state alone; every locator
+        // places the read position itself before it reads.
+        const auto end = static_cast<int64_t>(m_input->rdbuf()->pubseekoff(0, std::ios_base::end, std::ios_base::in));
+        if (end < 0) return GetDataSize();
+        return std::max<int64_t>(0, std::min(GetDataSize(), end - m_range.first));
+    }
 
 private:
     CWaveFileFormat m_format;

@@ -115,13 +115,7 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFacto
     const auto* data = dto.FindChunkAs<WaveChunks::CDataChunk>(IffId::DATA);
     if (!format || !data) return boost::shared_ptr<CInputSource>();
     try {
-        CBitDepth depth;
-        if (format->formatTag == 1)
-            depth = CBitDepth(format->bitsPerSample, true);
-        else if (format->formatTag == 3)
-            depth = CBitDepth::FromFloatBits(format->bitsPerSample);
-        else
-            return boost::shared_ptr<CInputSource>();
+        const CBitDepth depth = format->GetSampleFormat();  // NONE, not a file format, is refused below
         const int64_t first = data->GetHeader().GetDataPosition();
         return MakeSource(CWaveFileFormat::WINWAVE, depth, static_cast<double>(format->sampleRate), format->channels,
                           GT::kLittleEndian, stream, first, first + data->GetHeader().GetSize());
@@ -140,10 +134,10 @@ boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFacto
     if (!common || !sound) return boost::shared_ptr<CInputSource>();
     try {
         const CBitDepth depth(common->sampleSize, false);
-        // The offset and block size fields are stepped over, not applied.
-        const int64_t position = sound->GetHeader().GetDataPosition();
+        // The samples start after the offset bytes; an offset past the data leaves none.
+        if (sound->GetSampleByteCount() < 0) return boost::shared_ptr<CInputSource>();
         return MakeSource(CWaveFileFormat::AIFF, depth, common->sampleRate, common->channels, GT::kBigEndian, stream,
-                          position + 8, position + sound->GetHeader().GetSize());
+                          sound->GetSamplePosition(), sound->GetHeader().GetEnd());
     } catch (const GT::IRangedNumber<int>::CError&) {
         return boost::shared_ptr<CInputSource>();
     }
@@ -163,7 +157,11 @@ boost::shared_ptr<IFileSampleBufferFactory::COutputSource> CFileSampleBufferFact
 
 boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(
     const std::string& path) {
-    const auto stream = CFileDataSource(path, false).OpenRead();
+    return OpenSource(CFileDataSource(path, false).OpenRead());
+}
+
+boost::shared_ptr<IFileSampleBufferFactory::CInputSource> CFileSampleBufferFactory::OpenSource(
+    const boost::shared_ptr<std::istream>& stream) {
     if (!stream) return boost::shared_ptr<CInputSource>();
     CRiffWaveDto wave(boost::make_shared<WaveChunks::CRiffWaveChunk::CDefaultChunkFactory>(1));
     if (wave.Probe(*stream)) return CreateWaveSource(stream);
@@ -192,7 +190,8 @@ bool CFileSampleBufferFactory::WriteWaveHeader(const CSampleAttribute& attribute
     const auto channels = static_cast<uint16_t>(attribute.GetChannelCount());
 
     auto format = boost::make_shared<WaveChunks::CFormatChunk>();
-    format->formatTag = (code & 0x10000u) ? 1 : 3;
+    format->formatTag = IsIntegerFormat(depth.GetCode()) ? WaveChunks::CFormatChunk::kFormatPcm
+                                                         : WaveChunks::CFormatChunk::kFormatIeeeFloat;
     format->channels = channels;
     format->sampleRate = GT::RoundToUnsigned(attribute.GetSampleRate());
     format->byteRate =

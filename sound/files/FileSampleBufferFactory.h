@@ -83,6 +83,8 @@ public:
 
     // The path opened for reading and recognised as WAV, else as AIFF; empty otherwise.
     boost::shared_ptr<CInputSource> OpenSource(const std::string& path);
+    // The same for a stream that holds a whole file from offset 0 (a file in memory).
+    boost::shared_ptr<CInputSource> OpenSource(const boost::shared_ptr<std::istream>& stream);
     // The path created (truncated) and described for writing in the given format; empty when
     // it cannot be created or the format cannot hold the attribute's samples.
     boost::shared_ptr<COutputSource> OpenSink(const CSampleAttribute& attribute, const std::string& path,

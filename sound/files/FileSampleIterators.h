@@ -37,8 +37,9 @@ public:
           m_stream(std::move(stream)),
           m_range(range),
           m_converter(attribute.GetByteOrder()),
-          m_bytes(static_cast<size_t>(kSampleBlockValues * WIDTH + CSampleEndianConverter<F>::DECODE_PADDING)),
-          m_values(static_cast<size_t>(kSampleBlockValues)),
+          m_blockValues(BlockValues(range)),
+          m_bytes(static_cast<size_t>(m_blockValues * WIDTH + CSampleEndianConverter<F>::DECODE_PADDING)),
+          m_values(static_cast<size_t>(m_blockValues)),
           m_frameBytes(int64_t{WIDTH} * std::max(attribute.GetChannelCount(), 1)) {
         m_attribute.SetByteOrder(GT::kNativeByteOrder);
         m_stream->clear();
@@ -83,6 +84,11 @@ public:
     }
 
 private:
+    // A block, or the whole range when that is shorter: a short file needs no large buffers.
+    static int64_t BlockValues(const CSampleDataRange& range) {
+        return std::max<int64_t>(1, std::min(kSampleBlockValues, (range.end - range.first) / WIDTH));
+    }
+
     // File offset of the current value.
     int64_t Offset() const { return m_blockStart + (m_cursor - m_values.data()) * WIDTH; }
 
@@ -92,7 +98,7 @@ private:
         m_blockStart = offset;
         m_cursor = m_values.data();
         m_loaded = m_cursor;
-        const int64_t wanted = std::min<int64_t>(kSampleBlockValues * WIDTH, m_range.end - offset);
+        const int64_t wanted = std::min<int64_t>(m_blockValues * WIDTH, m_range.end - offset);
         if (wanted < WIDTH || !m_good) return;  // the range holds no further whole value, or the file failed before
         if (!m_stream->seekg(offset).read(reinterpret_cast<char*>(m_bytes.data()), wanted)) {
             // Deliver the whole values that came; the value that did not ends the stream.
@@ -107,6 +113,7 @@ private:
     boost::shared_ptr<std::istream> m_stream;
     CSampleDataRange m_range;
     CSampleEndianConverter<F> m_converter;
+    int64_t m_blockValues;
     std::vector<std::uint8_t> m_bytes;
     std::vector<Element> m_values;
     int64_t m_frameBytes;

@@ -14,6 +14,8 @@ constexpr int kOrder = CFormAiffFileChunks::kByteOrder;
 // stamp, marker id and text length.
 constexpr std::int64_t kMinMarkerBytes = 8;
 constexpr std::int64_t kMinCommentBytes = 8;
+// "SSND" offset and block size, before the data.
+constexpr std::int64_t kSoundDataFieldBytes = 8;
 
 // A list entry's text: length bytes, no more than the chunk still holds (left, counted down),
 // then one pad byte, skipped unread, when padded.
@@ -80,6 +82,15 @@ bool CFormAiffFileChunks::CSoundDataChunk::ReadData(std::istream& in) {
 
 bool CFormAiffFileChunks::CSoundDataChunk::WriteData(std::ostream& out) {
     return WriteField(out, kOrder, offset) && WriteField(out, kOrder, blockSize) && CStreamableData::Write(out);
+}
+
+std::int64_t CFormAiffFileChunks::CSoundDataChunk::GetSamplePosition() const {
+    return std::int64_t{GetHeader().GetDataPosition()} + kSoundDataFieldBytes + offset;
+}
+
+std::int64_t CFormAiffFileChunks::CSoundDataChunk::GetSampleByteCount() const {
+    const std::int64_t count = std::int64_t{GetDataLength()} - offset;
+    return count < 0 ? -1 : count;
 }
 
 // --- "MARK" ---

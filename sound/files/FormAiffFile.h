@@ -36,8 +36,9 @@ public:
         double sampleRate = 0.0;      // an 80-bit extended number in the file
     };
 
-    // Offset and block size, then the sample data (size - 8 bytes). Offset and block size are
-    // kept as read and not applied.
+    // Offset and block size, then the data (size - 8 bytes), kept whole so that the chunk
+    // writes back as it was read. The first sample frame lies offset bytes into the data: the
+    // bytes before it (block-alignment padding) are not samples.
     class CSoundDataChunk : public CIffDataChunk {
     public:
         explicit CSoundDataChunk(std::uint8_t loadFlag);
@@ -45,6 +46,11 @@ public:
         std::int32_t GetDataLength() const override { return GetHeader().GetSize() - 8; }
         bool ReadData(std::istream& in) override;
         bool WriteData(std::ostream& out) override;
+
+        // Stream offset of the first sample byte.
+        std::int64_t GetSamplePosition() const;
+        // Sample bytes after the offset; -1 when the offset reaches past the data.
+        std::int64_t GetSampleByteCount() const;
 
         std::uint32_t offset = 0;
         std::uint32_t blockSize = 0;

@@ -215,7 +215,9 @@ bool CIffContainerChunk::Read(std::istream& in) {
 bool CIffContainerChunk::ReadChildren(std::istream& in) {
     CSubChunkIterator walker(in, this);
     walker.First();
+    int walked = 0;
     while (walker.GetFlags() == 0) {
+        if (++walked > kMaxChildren) return false;
         boost::shared_ptr<CIffChunk> child;
         if (!walker.CreateChild(child)) return false;
         if (child) m_children.push_back(child);

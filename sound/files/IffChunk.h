@@ -187,6 +187,11 @@ public:
     typedef boost::shared_ptr<CIffChunk> ChunkPointer;
     typedef std::vector<ChunkPointer> ChunkList;
 
+    // Children walked (kept or skipped) that no real file reaches: a container with more is
+    // refused, so that a file of countless tiny chunks cannot make us hold more objects than
+    // this, nor walk for ever.
+    static constexpr int kMaxChildren = 50000;
+
     CIffContainerChunk(int byteOrder, const CFourCharacterCode& id, boost::shared_ptr<IChunkFactory> factory);
     CIffContainerChunk(int byteOrder, const CFourCharacterCode& id, const CFourCharacterCode& formType,
                        boost::shared_ptr<IChunkFactory> factory);
@@ -194,8 +199,9 @@ public:
     // Header and form type, then every child the factory knows, in file order (replacing any
     // held before). The walk ends without error at the container's end or at a sub-header
     // that is incomplete or out of range; a known child that cannot be read or reads past its
-    // own end fails the read. A child whose body reaches past the container's end is read
-    // (a container size that is too small) and ends the walk.
+    // own end fails the read, and so do more than kMaxChildren children. A child whose body
+    // reaches past the container's end is read (a container size that is too small) and ends
+    // the walk.
     bool Read(std::istream& in) override;
     // No form type: succeeds without reading; otherwise the code read must equal it.
     bool ReadFormType(std::istream& in);

@@ -51,6 +51,12 @@ bool CRiffWaveFileChunks::CFormatChunk::WriteData(std::ostream& out) {
            && WriteField(out, kOrder, extraSize);
 }
 
+CBitDepth CRiffWaveFileChunks::CFormatChunk::GetSampleFormat() const {
+    if (formatTag == kFormatPcm) return CBitDepth(bitsPerSample, true);
+    if (formatTag == kFormatIeeeFloat) return CBitDepth::FromFloatBits(bitsPerSample);
+    return CBitDepth::NONE;
+}
+
 // --- "data" ---
 
 CRiffWaveFileChunks::CDataChunk::CDataChunk(std::uint8_t loadFlag) : CIffDataChunk(kOrder, IffId::DATA, loadFlag) {}

@@ -7,6 +7,7 @@
 #include "sound/files/IffChunk.h"
 #include "sound/files/IffChunkIds.h"
 #include "sound/files/IffDto.h"
+#include "sound/model/BitDepth.h"
 
 #include <cstdint>
 #include <vector>
@@ -25,6 +26,10 @@ public:
 
     class CFormatChunk : public CIffChunk {
     public:
+        // The format tags whose samples are read and written; any other tag (such as the
+        // extensible layout, 0xFFFE) names a coding whose samples are not read.
+        enum : std::uint16_t { kFormatPcm = 1, kFormatIeeeFloat = 3 };
+
         CFormatChunk();
         // 16 bytes read the six fields up to bits per sample and keep the extra size; any
         // other size reads all seven (a size below 18 then fails the read).
@@ -32,7 +37,12 @@ public:
         // Always all seven fields: a written "fmt " chunk has size 18.
         bool WriteData(std::ostream& out) override;
 
-        std::uint16_t formatTag = 0;  // 1 integer PCM, 3 floating point
+        // The sample format that the tag and the bits name: integer PCM (unsigned at 8 bits) or
+        // floating point; NONE for any other tag. Bits that name no format throw the
+        // enumeration's range error.
+        CBitDepth GetSampleFormat() const;
+
+        std::uint16_t formatTag = 0;  // kFormatPcm, kFormatIeeeFloat, or a coding not read
         std::uint16_t channels = 0;
         std::uint32_t sampleRate = 0;
         std::uint32_t byteRate = 0;

@@ -17,8 +17,6 @@ public:
 protected:
     int16_t m_exponent = 0;
     int16_t m_variant = 0;
-    int32_t m_mask = 0;
-    int32_t m_halfStep = 0;
 };
 
 class compressor : public BlockParameters {
@@ -29,9 +27,6 @@ public:
     // Throws std::invalid_argument for another mode.
     int32_t EncodeBlock(const int16_t* samples, uint8_t* out, int32_t last, int32_t mode,
                         int32_t* reconstruction = nullptr);
-
-private:
-    int32_t m_accumulators[8] = {};
 };
 
 class expander : public BlockParameters {

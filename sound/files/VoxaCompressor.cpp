@@ -118,43 +118,47 @@ int32_t compressor::EncodeBlock(const int16_t* samples, uint8_t* out, int32_t la
     const int m = mode;
     if (!IsValidMode(m)) throw std::invalid_argument("Voxa mode must be 4 to 8");
 
-    // Peaks of the values each variant must hold, from the input samples alone.
-    int32_t c = 0, f = 0, g = 0, h = 0, e = 0, d = 0;
+    // Magnitude peaks (OR-ed, so only the top bit counts) of what the block's fields must hold,
+    // from the input samples alone: the direct samples s7, s3 and s1/s5, and the residuals
+    // left after predicting s3, s1/s5 and the even samples from their neighbours.
+    int32_t peakS7 = 0, peakS3 = 0, peakS1S5 = 0;
+    int32_t peakS3Residual = 0, peakS1S5Residuals = 0, peakEvenResiduals = 0;
     for (int half = 0; half < 2; ++half) {
         const int16_t* s = samples + 8 * half;
         const int32_t p = half == 0 ? last : samples[7];
-        c |= Mag(s[7]);
-        f |= Mag(s[3]);
-        h |= Mag(Sub(s[3], Avg(p, s[7])));
-        g |= Mag(s[1]) | Mag(s[5]);
-        e |= Mag(Sub(s[1], Avg(p, s[3]))) | Mag(Sub(s[5], Avg(s[3], s[7])));
-        d |= Mag(Sub(s[0], Avg(p, s[1]))) | Mag(Sub(s[2], Avg(s[1], s[3]))) | Mag(Sub(s[4], Avg(s[3], s[5])))
-             | Mag(Sub(s[6], Avg(s[5], s[7])));
+        peakS7 |= Mag(s[7]);
+        peakS3 |= Mag(s[3]);
+        peakS3Residual |= Mag(Sub(s[3], Avg(p, s[7])));
+        peakS1S5 |= Mag(s[1]) | Mag(s[5]);
+        peakS1S5Residuals |= Mag(Sub(s[1], Avg(p, s[3]))) | Mag(Sub(s[5], Avg(s[3], s[7])));
+        peakEvenResiduals |= Mag(Sub(s[0], Avg(p, s[1]))) | Mag(Sub(s[2], Avg(s[1], s[3])))
+                             | Mag(Sub(s[4], Avg(s[3], s[5]))) | Mag(Sub(s[6], Avg(s[5], s[7])));
     }
-    const int32_t acc[8] = {c, f, g, h, e, d, 0, 0};
-    std::memcpy(m_accumulators, acc, sizeof acc);
 
-    const int32_t n = 3 << (m - 4);
-    const int32_t d2 = Shl(d, 1);
-    int32_t candidates[5];
-    candidates[0] = d | ((c | f | g | 0x7FE) >> 1) | n | (m == 4 ? 0x3FFF : 0);
-    candidates[1] = (c >> 2) | (f >> 2) | 0xFF | (e >> 1) | d | n;
-    candidates[2] = (c >> 4) | 0x3F | d2 | (h >> 3) | (e >> 1) | n;
-    if (candidates[2] > 0x7FF) candidates[2] = (e >> 1) | 0xFFF | d2;
-    candidates[3] = (c >> 6) | 0xF | (h >> 2) | (e >> 1) | d2 | n;
-    candidates[4] = (c >> 7) | 3 | (h >> 2) | d2 | e | n | (m > 4 ? 7 : 0);
+    // Each variant's need: its peaks scaled to the variant's field reaches, OR-ed with the
+    // floor that keeps the exponent at m - 4 or above. The lowest top bit wins.
+    const int32_t modeFloor = 3 << (m - 4);
+    const int32_t evenResiduals2 = Shl(peakEvenResiduals, 1);
+    int32_t needs[5];  // B, C, D, E, F
+    needs[0] = peakEvenResiduals | ((peakS7 | peakS3 | peakS1S5 | 0x7FE) >> 1) | modeFloor | (m == 4 ? 0x3FFF : 0);
+    needs[1] = (peakS7 >> 2) | (peakS3 >> 2) | 0xFF | (peakS1S5Residuals >> 1) | peakEvenResiduals | modeFloor;
+    needs[2] = (peakS7 >> 4) | 0x3F | evenResiduals2 | (peakS3Residual >> 3) | (peakS1S5Residuals >> 1) | modeFloor;
+    if (needs[2] > 0x7FF) needs[2] = (peakS1S5Residuals >> 1) | 0xFFF | evenResiduals2;
+    needs[3] = (peakS7 >> 6) | 0xF | (peakS3Residual >> 2) | (peakS1S5Residuals >> 1) | evenResiduals2 | modeFloor;
+    needs[4] =
+        (peakS7 >> 7) | 3 | (peakS3Residual >> 2) | evenResiduals2 | peakS1S5Residuals | modeFloor | (m > 4 ? 7 : 0);
 
-    // The candidate with the lowest top bit wins; ties keep the earlier one.
-    int32_t winner = candidates[0];
+    // The need with the lowest top bit wins; ties keep the earlier one.
+    int32_t winner = needs[0];
     for (int i = 1; i < 5; ++i) {
-        if ((winner & ~candidates[i]) > candidates[i]) winner = candidates[i];
+        if ((winner & ~needs[i]) > needs[i]) winner = needs[i];
     }
     const int topBit = 31 - __builtin_clz(static_cast<uint32_t>(winner));  // winner >= 3
     const int x = std::min(13, topBit - 1);
     int variant = 'A';
     if (x < 13) {
         for (int i = 0; i < 5; ++i) {
-            if (candidates[i] == winner) {
+            if (needs[i] == winner) {
                 variant = 'B' + i;
                 break;
             }
@@ -168,8 +172,6 @@ int32_t compressor::EncodeBlock(const int16_t* samples, uint8_t* out, int32_t la
     qz.halfStep = Shl(1, qz.q) >> 1;
     m_exponent = static_cast<int16_t>(x);
     m_variant = static_cast<int16_t>(variant);
-    m_mask = qz.mask;
-    m_halfStep = qz.halfStep;
 
     const HalfLayout& layout = LayoutFor(variant, x, m);
     const HeaderBits header = MakeHeader(variant, x, m);

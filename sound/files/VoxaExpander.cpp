@@ -191,8 +191,6 @@ int32_t expander::DecodeBlock(const uint8_t* block, int16_t* out, int32_t last, 
     const int32_t halfStep = Shl(1, x + 4) >> (m + 1);
     m_exponent = static_cast<int16_t>(x);
     m_variant = static_cast<int16_t>(kind.variant);
-    m_mask = mask;
-    m_halfStep = halfStep;
 
     const BlockPlan plan = MakePlan(LayoutFor(kind.variant, x, m), q, mask, halfStep);
     const bool limitMiddle = kind.variant == 'D' || kind.variant == 'E' || kind.variant == 'F';

@@ -19,13 +19,14 @@ typedef CFormAiffFileChunks AiffChunks;
 
 constexpr double kFractionScale = 4294967295.0;
 
-// The samples converted into the wave's own format, or a collection of channels that only
-// know the frame count. False when the samples cannot be converted.
-bool InstallChannels(IWave& wave, const CStreamableData& data, const CBitDepth& fileFormat, int byteOrder, int channels,
+// The loaded samples converted into the wave's own format, or, without loaded samples, a
+// collection of channels that only know the frame count. False when the samples cannot be
+// converted.
+bool InstallChannels(IWave& wave, const SampleBytes* loaded, const CBitDepth& fileFormat, int byteOrder, int channels,
                      int64_t unloadedFrames) {
     boost::shared_ptr<CChannelCollection> collection;
-    if (data.GetLoadFlag()) {
-        collection = ConvertInterleavedSamples(CWaveFormat::WAVE, *data.GetData(), wave.GetNativeBitDepth(), fileFormat,
+    if (loaded) {
+        collection = ConvertInterleavedSamples(CWaveFormat::WAVE, *loaded, wave.GetNativeBitDepth(), fileFormat,
                                                byteOrder, channels);
         if (!collection) return false;
     } else {
@@ -97,15 +98,12 @@ std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDe
     if (!format || !data || format->channels == 0) return std::unique_ptr<IWave>();
     CBitDepth fileFormat;
     try {
-        if (format->formatTag == 1)
-            fileFormat = CBitDepth(format->bitsPerSample, true);
-        else if (format->formatTag == 3)
-            fileFormat = CBitDepth::FromFloatBits(format->bitsPerSample);
-        else if (data->GetLoadFlag())
-            return std::unique_ptr<IWave>();  // samples of an unknown coding cannot be converted
+        fileFormat = format->GetSampleFormat();
     } catch (const GT::IRangedNumber<int>::CError&) {
         return std::unique_ptr<IWave>();
     }
+    // Samples of a coding not read cannot be converted.
+    if (fileFormat == CBitDepth::NONE && data->GetLoadFlag()) return std::unique_ptr<IWave>();
 
     auto wave = CreateWaveForBitDepth(CWaveFormat::WAVE, target == CBitDepth::NONE ? fileFormat : target);
     wave->SetBitDepth(fileFormat);
@@ -117,7 +115,8 @@ std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDe
     } else {
         frames = int64_t{data->GetLocatedLength()} / fileFormat.GetBytesPerSample() / channels;
     }
-    if (!InstallChannels(*wave, *data, fileFormat, GT::kLittleEndian, channels, frames))
+    if (!InstallChannels(*wave, data->GetLoadFlag() ? data->GetData().get() : nullptr, fileFormat, GT::kLittleEndian,
+                         channels, frames))
         return std::unique_ptr<IWave>();
     wave->SetSampleRate(static_cast<double>(format->sampleRate));
 
@@ -156,8 +155,20 @@ std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth&
     auto wave = CreateWaveForBitDepth(CWaveFormat::WAVE, target == CBitDepth::NONE ? fileFormat : target);
     wave->SetBitDepth(fileFormat);
     const int channels = common->channels;
-    const int64_t frames = int64_t{sound->GetLocatedLength()} / fileFormat.GetBytesPerSample() / channels;
-    if (!InstallChannels(*wave, *sound, fileFormat, GT::kBigEndian, channels, frames)) return std::unique_ptr<IWave>();
+    // The samples start after the offset bytes, which are not samples.
+    const int64_t sampleBytes = sound->GetSampleByteCount();
+    if (sampleBytes < 0) return std::unique_ptr<IWave>();
+    const int64_t frames = sampleBytes / fileFormat.GetBytesPerSample() / channels;
+    SampleBytes shifted;
+    const SampleBytes* loaded = nullptr;
+    if (sound->GetLoadFlag()) {
+        loaded = sound->GetData().get();
+        if (sound->offset != 0) {
+            shifted.assign(loaded->begin() + static_cast<std::ptrdiff_t>(sound->offset), loaded->end());
+            loaded = &shifted;
+        }
+    }
+    if (!InstallChannels(*wave, loaded, fileFormat, GT::kBigEndian, channels, frames)) return std::unique_ptr<IWave>();
     if (const auto* name = dto.FindChunkAs<AiffChunks::CTextChunk>(IffId::NAME)) wave->SetName(name->text);
     wave->SetSampleRate(common->sampleRate);
 
@@ -194,13 +205,19 @@ boost::shared_ptr<IWave> CWaveFileLoader::Load(const std::string& path, bool nor
         LogNotice(kCannotOpenFileNotice, path);
         return boost::shared_ptr<IWave>();
     }
+    return Load(*stream, normalise, target, path);
+}
+
+boost::shared_ptr<IWave> CWaveFileLoader::Load(std::istream& in, bool normalise, const CBitDepth& target,
+                                               const std::string& name) {
+    m_detected = CWaveFileFormat::INVALID;
     for (const CWaveFileFormat& format : m_formats) {
-        auto tried = TryLoadAs(format, target, *stream);
+        auto tried = TryLoadAs(format, target, in);
         if (!tried.first) continue;
         m_detected = format;
         if (tried.second && normalise && !tried.second->IsValid()) {
             tried.second->Activate();
-            LogNotice(kParameterNormalizedNotice, path);
+            LogNotice(kParameterNormalizedNotice, name);
         }
         return tried.second;
     }

@@ -27,6 +27,9 @@ public:
     // Tries WAV, then AIFF. Target NONE keeps the file's own sample format; any other code is
     // the format of the wave, the samples converted into it. Empty when the file was not loaded.
     boost::shared_ptr<IWave> Load(const std::string& path, bool normalise, const CBitDepth& target);
+    // The same for a stream that holds a whole file (a file in memory); name stands for it in
+    // the log lines.
+    boost::shared_ptr<IWave> Load(std::istream& in, bool normalise, const CBitDepth& target, const std::string& name);
     // The format that recognised the file in the last Load; INVALID when none did.
     const CWaveFileFormat& GetDetectedFormat() const { return m_detected; }
     // {recognised, wave}: a recognised file whose read or conversion fails gives no wave.

@@ -103,14 +103,22 @@ TEST(DocumentTypeTest, TheSystemStoreWritesNothing) {
     GT::DeleteEmptyClassesRootKeys("x\\y");
 }
 
-TEST(OsKindTest, VersionTable) {
-    const struct {
-        unsigned major, minor;
-        int code;
-    } cases[] = {{3, 51, 0}, {4, 0, 2}, {4, 10, 3}, {4, 90, 4}, {5, 0, 5},  {5, 1, 6},   {5, 2, 7},
-                 {6, 0, 8},  {6, 1, 9}, {6, 2, -1}, {5, 3, -1}, {0, 0, -1}, {10, 0, -1}, {4, 1, -1}};
-    for (const auto& c : cases) EXPECT_EQ(GT::OsKindForVersion(c.major, c.minor), c.code) << c.major << "." << c.minor;
-    EXPECT_EQ(GT::GetOsKind(), -1);
+// The codes rise with each Windows release, so that callers can compare them; only Vista and 7
+// are above 7 (the progress dialog's newer systems); any other version, 3.x excepted, is -1.
+TEST(OsKindTest, CodesRiseWithEachRelease) {
+    const std::pair<unsigned, unsigned> releases[] = {{3, 51}, {4, 0}, {4, 10}, {4, 90}, {5, 0},
+                                                      {5, 1},  {5, 2}, {6, 0},  {6, 1}};
+    int previous = -1;
+    for (const auto& [major, minor] : releases) {
+        const int code = GT::OsKindForVersion(major, minor);
+        EXPECT_GT(code, previous) << major << "." << minor;
+        EXPECT_EQ(code > 7, major == 6) << major << "." << minor;
+        previous = code;
+    }
+    EXPECT_EQ(GT::OsKindForVersion(3, 10), GT::OsKindForVersion(3, 51)) << "every 3.x is one system";
+    const std::pair<unsigned, unsigned> others[] = {{6, 2}, {5, 3}, {0, 0}, {10, 0}, {4, 1}, {2, 0}};
+    for (const auto& [major, minor] : others)
+        EXPECT_EQ(GT::OsKindForVersion(major, minor), -1) << major << "." << minor;
 }
 
 }  // namespace

@@ -2,18 +2,23 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "general_tools/DeviceChange.h"
 #include "platform/system/VolumeDevices.h"
 #include "platform/system/Volumes.h"
+#include "tests/support/FakeDiskSpace.h"
 #include "tests/support/RecordingDeviceChangeHandler.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
@@ -33,19 +38,72 @@ bool ReadDf(const std::string& path, DfReading& reading) {
     return result.exitCode == 0 && (in >> reading.size >> reading.avail);
 }
 
-// Free space on a shared disk moves while others write: take a reading of ours
-// that matches a df reading taken just before or just after it.
+// For a file system that nothing else writes to: our figures are df's.
 void ExpectSpaceMatchesDf(const std::string& folder, const std::string& queried) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        DfReading before, after;
-        uint64_t total = 0, free = 0;
-        ASSERT_TRUE(ReadDf(folder, before));
-        ASSERT_TRUE(GT::GetDiskSpace(queried, total, free));
-        ASSERT_TRUE(ReadDf(folder, after));
-        EXPECT_EQ(total, before.size);
-        if (free == before.avail || free == after.avail) return;
+    DfReading df;
+    uint64_t total = 0, free = 0;
+    ASSERT_TRUE(ReadDf(folder, df));
+    ASSERT_TRUE(GT::GetDiskSpace(queried, total, free));
+    EXPECT_EQ(total, df.size);
+    EXPECT_EQ(free, df.avail);
+}
+
+// Our figures and df's for the file system at a folder: "total free size avail".
+std::string SpaceAndDf(const std::string& folder) {
+    uint64_t total = 0, free = 0;
+    DfReading df;
+    if (!GT::GetDiskSpace(folder + "/not/yet/there.wav", total, free) || !ReadDf(folder, df)) return "failed";
+    return std::to_string(total) + " " + std::to_string(free) + " " + std::to_string(df.size) + " "
+           + std::to_string(df.avail);
+}
+
+bool WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    return static_cast<bool>(out << text);
+}
+
+constexpr uint64_t kPrivateSize = 16 << 20;
+constexpr uint64_t kWrittenSize = 1 << 20;
+
+// Runs in a child process: mounts a tmpfs of its own on the folder, in a user and mount
+// namespace of its own, and answers our figures and df's before and after writing 1 MiB there;
+// or "unavailable" and why.
+std::string ReadOnAPrivateTmpfs(const std::string& folder) {
+    const uid_t uid = getuid();
+    const gid_t gid = getgid();
+    if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) return std::string("unavailable unshare: ") + std::strerror(errno);
+    if (!WriteFile("/proc/self/setgroups", "deny")
+        || !WriteFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1")
+        || !WriteFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+        return "unavailable: the namespace's user map cannot be written";
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || mount("gbxtest", folder.c_str(), "tmpfs", 0, ("size=" + std::to_string(kPrivateSize)).c_str()) != 0)
+        return std::string("unavailable mount: ") + std::strerror(errno);
+    const std::string before = SpaceAndDf(folder);
+    if (!WriteFile(folder + "/written", std::string(kWrittenSize, 'x'))) return "failed to write";
+    return "readings " + before + " " + SpaceAndDf(folder);
+}
+
+// ReadOnAPrivateTmpfs in a child process, whose namespaces and mount end with it.
+std::string InChildProcess(const std::string& folder) {
+    int fds[2];
+    if (pipe(fds) != 0) return "unavailable pipe";
+    const pid_t pid = fork();
+    if (pid < 0) return "unavailable fork";
+    if (pid == 0) {
+        close(fds[0]);
+        const std::string answer = ReadOnAPrivateTmpfs(folder);
+        const bool sent = write(fds[1], answer.data(), answer.size()) == ssize_t(answer.size());
+        _exit(sent ? 0 : 1);
     }
-    ADD_FAILURE() << "free space never matched df -B1 for " << folder;
+    close(fds[1]);
+    std::string answer;
+    char chunk[256];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) answer.append(chunk, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return answer;
 }
 
 bool Listed(const GT::CDriveList& drives, const std::string& id, const std::string& name) {
@@ -64,12 +122,87 @@ TEST(DrivesTest, GbxVolumesFolderIsListedWithItsName) {
     for (std::size_t i = 1; i < drives.size(); ++i) EXPECT_LT(drives[i - 1].first, drives[i].first);
 }
 
+// Compared with df on a file system whose contents nothing else changes (a tmpfs of our own), so
+// that other processes writing to the machine's disks cannot move the figures between the two
+// readings. Where the machine allows no such mount, only what other writers cannot change is
+// compared: the size of the disk that holds the temporary folder.
 TEST(DrivesTest, FreeSpaceMatchesDf) {
     gbxtest::TempDir dir;
-    ExpectSpaceMatchesDf(dir.Path(), dir.File("not/yet/there.wav"));
+    const std::string folder = dir.File("private");
+    fs::create_directory(folder);
+    std::istringstream answer(InChildProcess(folder));
+    std::string kind;
+    answer >> kind;
+    if (kind == "readings") {
+        struct {
+            uint64_t total, free, dfSize, dfAvail;
+        } before, after;
+        for (auto* r : {&before, &after}) answer >> r->total >> r->free >> r->dfSize >> r->dfAvail;
+        ASSERT_TRUE(answer) << answer.str();
+        EXPECT_EQ(before.total, kPrivateSize);
+        EXPECT_EQ(before.free, kPrivateSize);
+        for (const auto* r : {&before, &after}) {
+            EXPECT_EQ(r->total, r->dfSize);
+            EXPECT_EQ(r->free, r->dfAvail);
+        }
+        EXPECT_EQ(before.free - after.free, kWrittenSize) << "the file written takes its size";
+    } else {
+        ASSERT_EQ(kind, "unavailable") << answer.str();
+        uint64_t total = 0, free = 0;
+        DfReading df;
+        ASSERT_TRUE(GT::GetDiskSpace(dir.File("not/yet/there.wav"), total, free));
+        ASSERT_TRUE(ReadDf(dir.Path(), df));
+        EXPECT_EQ(total, df.size);
+        EXPECT_LE(free, total);
+        GTEST_SKIP() << "no file system of our own can be mounted here (" << answer.str()
+                     << "): free space compared with the disk's size only";
+    }
+}
+
+// What the general tools make of the figures the system gives, through the injected source.
+TEST(DrivesTest, SpaceFiguresComeFromTheSystemsAnswer) {
+    gbxtest::FakeDiskSpace disk;
+    disk.space = {uint64_t(64) << 30, 123456789, 32768};  // a 64 GiB card with 32 KiB clusters
+    uint64_t total = 0, free = 0;
+    ASSERT_TRUE(GT::GetDiskSpace("/media/QM-3/Song/new.vxa", total, free));
+    EXPECT_EQ(total, uint64_t(64) << 30);
+    EXPECT_EQ(free, 123456789u);
+    EXPECT_EQ(disk.queried, (std::vector<std::string>{"/media/QM-3/Song/new.vxa"}));
+
+    const struct {
+        int64_t size;
+        bool ok;
+        int64_t needed;
+    } cases[] = {{0, true, 0},
+                 {1, true, 32768},
+                 {32768, true, 32768},
+                 {32769, true, 65536},
+                 {INT64_MAX - 32767, true, INT64_MAX - 32767},
+                 {INT64_MAX - 32766, false, 0},
+                 {-1, false, 0}};
+    for (const auto& c : cases) {
+        int64_t needed = -5;
+        EXPECT_EQ(GT::GetDiskSpaceRequired("/media/QM-3/x", c.size, needed), c.ok) << c.size;
+        EXPECT_EQ(needed, c.needed) << c.size;
+    }
+    disk.space.clusterBytes = 0;  // a file system that names no cluster size
+    int64_t needed = -5;
+    EXPECT_FALSE(GT::GetDiskSpaceRequired("/media/QM-3/x", 1, needed));
+    EXPECT_EQ(needed, 0);
+
+    disk.answers = false;  // the query fails: nothing is made up
+    total = 1, free = 2;
+    EXPECT_FALSE(GT::GetDiskSpace("/media/QM-3", total, free));
+    EXPECT_EQ(total, 1u);
+    EXPECT_EQ(free, 2u);
+    EXPECT_FALSE(GT::GetDiskSpaceRequired("/media/QM-3", 1, needed));
+}
+
+TEST(DrivesTest, WithoutAFolderThereIsNoSpace) {
     uint64_t total = 1, free = 2;
     EXPECT_FALSE(GT::GetDiskSpace("", total, free));
     EXPECT_EQ(total, 1u);
+    EXPECT_EQ(free, 2u);
 }
 
 TEST(DrivesTest, SpaceRequiredIsRoundedToClusters) {

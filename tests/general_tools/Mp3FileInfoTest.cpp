@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "tests/support/TestSupport.h"
@@ -12,6 +14,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using GT::CMp3FileInfo;
+using GT::SyncsafeToInteger;
 
 // ---- synthetic streams --------------------------------------------------------
 
@@ -99,6 +102,9 @@ bool ReadFrom(CMp3FileInfo& info, const Bytes& bytes) {
 std::string Field(const CMp3FileInfo& info, int field) {
     return CMp3FileInfo::DecodeText(info.texts[field], info.encodings[field]);
 }
+
+// Whole seconds that bytes take at a bit rate.
+uint32_t Seconds(size_t bytes, int32_t bitRate) { return static_cast<uint32_t>(bytes * 8 / uint64_t(bitRate)); }
 
 // ---- frame arithmetic -----------------------------------------------------------
 
@@ -257,23 +263,37 @@ TEST(Mp3FileInfo, HostileTagsFailCleanly) {
     }
 }
 
-TEST(Mp3FileInfo, MutatedFilesNeverFault) {
+TEST(Mp3FileInfo, MutatedFilesNeverFaultAndStayWithinTheFile) {
     Bytes seed = Tag(3, Id3Frame(3, "TIT2", Text(1, "seed")));
     Append(seed, Id3Frame(3, "COMM", Text(0, "engxcomment")));
     seed = Tag(3, Bytes(seed.begin() + 10, seed.end()));
     Append(seed, CbrAudio(6000));
     Append(seed, Id3v1("t", "a", "b"));
+    const std::set<int32_t> sampleRates = {44100, 48000, 32000, 22050, 24000, 16000};
     std::mt19937 rng(1234);
+    int reads = 0;
     for (int round = 0; round < 400; ++round) {
         Bytes file = seed;
         const int edits = 1 + static_cast<int>(rng() % 8);
         for (int e = 0; e < edits; ++e) file[rng() % file.size()] = static_cast<uint8_t>(rng());
         if (round % 5 == 0) file.resize(rng() % file.size());
+        SCOPED_TRACE(round);
         CMp3FileInfo info;
-        ReadFrom(info, file);
-        for (int f = 0; f < CMp3FileInfo::kTextFieldCount; ++f)
+        const bool read = ReadFrom(info, file);
+        for (int f = 0; f < CMp3FileInfo::kTextFieldCount; ++f) {
+            EXPECT_LE(info.texts[f].size(), file.size() + 2);  // at most a two-byte terminator added
             CMp3FileInfo::DecodeText(info.texts[f], info.encodings[f]);
+        }
+        if (!read) continue;
+        ++reads;
+        // No VBR header in the seed: the figures come from frames that lie in the file.
+        EXPECT_EQ(sampleRates.count(info.sampleRate), 1u) << info.sampleRate;
+        EXPECT_EQ(info.frameCount, 0u);
+        EXPECT_GT(info.bitRate, 0);
+        EXPECT_LE(info.bitRate, 448000);
+        EXPECT_LE(info.duration, Seconds(file.size(), info.bitRate));
     }
+    EXPECT_GT(reads, 100);  // most mutants keep a run of frames
 }
 
 // ---- audio analysis ---------------------------------------------------------------
@@ -316,6 +336,55 @@ TEST(Mp3FileInfo, FirstFrameTooFarAfterTheStart) {
     EXPECT_TRUE(ReadFrom(info, near));
 }
 
+// A stray sync (a valid header in junk or other data) is not a frame: a frame counts only when
+// the header at its computed end belongs to the same stream, or the audio data ends there.
+TEST(Mp3FileInfo, OnlyARunOfFramesCounts) {
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& p : parts) Append(all, p);
+        return all;
+    };
+    auto repeat = [](const Bytes& frame, int times) {
+        Bytes all;
+        for (int i = 0; i < times; ++i) Append(all, frame);
+        return all;
+    };
+    const Bytes mpeg2Stray = {0xFF, 0xF3, 0x80, 0xC4};  // MPEG-2 Layer III, 22.05 kHz
+    const Bytes junk(300, 0x5A);
+    Bytes at48k = Frame(9);
+    at48k[2] |= 0x04;  // sample-rate index 1
+    at48k.resize(static_cast<size_t>(GT::GetMpegFrameLength(at48k.data())), 0x11);
+    Bytes freeFormat = FrameHeader(0);
+    freeFormat.resize(500, 0x11);
+    Bytes cut = Frame(9);
+    cut.resize(400);
+    const struct {
+        const char* name;
+        Bytes file;
+        bool result;
+        int32_t sampleRate;
+        int32_t bitRate;
+    } cases[] = {
+        {"stray sync in junk before the frames", join({junk, mpeg2Stray, junk, CbrAudio(30000)}), true, 44100, 128000},
+        {"a frame whose follower is of another stream", join({Frame(9), repeat(at48k, 60)}), true, 48000, 128000},
+        {"lone header", join({junk, FrameHeader(9), Bytes(1000, 0)}), false, 0, 0},
+        {"one whole frame", Frame(9), true, 44100, 128000},
+        {"one whole frame before an ID3v1 tag", join({Frame(9), Id3v1("t", "a", "b")}), true, 44100, 128000},
+        {"one frame cut short", cut, false, 0, 0},
+        // Free format: 500-byte frames at 44.1 kHz are 153.125 kbit/s.
+        {"free-format frames", repeat(freeFormat, 10), true, 44100, 153000},
+        {"lone free-format header", join({FrameHeader(0), Bytes(4000, 0)}), false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CMp3FileInfo info;
+        ASSERT_EQ(ReadFrom(info, c.file), c.result);
+        if (!c.result) continue;
+        EXPECT_EQ(info.sampleRate, c.sampleRate);
+        EXPECT_EQ(info.bitRate, c.bitRate);
+    }
+}
+
 // ---- real encoders and an independent reader ---------------------------------------
 
 struct ProbeResult {
@@ -344,9 +413,34 @@ ProbeResult Probe(const std::string& path) {
     return r;
 }
 
-TEST(Mp3FileInfo, AgreesWithFfprobeOnEncodedFiles) {
+// The ID3v2 texts as mutagen reads them ("mid3v2 -l": one "ID=text" line per frame).
+std::map<std::string, std::string> MutagenTexts(const std::string& path) {
+    std::map<std::string, std::string> texts;
+    std::istringstream lines(gbxtest::Run("mid3v2 -l " + gbxtest::Quote(path)).output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto eq = line.find('=');
+        if (eq == 4) texts[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return texts;
+}
+
+bool HaveMp3Tools() {
     for (const char* tool : {"sox", "lame", "ffprobe", "id3v2", "mid3v2"})
-        if (!gbxtest::HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
+        if (!gbxtest::HaveCommand(tool)) return false;
+    return true;
+}
+
+const char kMp3Tools[] =
+    "sox, lame, ffprobe, id3v2 and mid3v2 (python3-mutagen) are installed by scripts/install-deps.sh";
+
+bool Encode(const std::string& wav, const std::string& lameOptions, const std::string& mp3) {
+    return gbxtest::Run("lame --quiet " + lameOptions + " " + gbxtest::Quote(wav) + " " + gbxtest::Quote(mp3)).exitCode
+           == 0;
+}
+
+TEST(Mp3FileInfo, AgreesWithFfprobeAndMutagenOnEncodedFiles) {
+    if (!HaveMp3Tools()) GTEST_SKIP() << kMp3Tools;
     gbxtest::TempDir dir;
     const std::string wav = dir.File("music.wav");
     ASSERT_EQ(gbxtest::Run("sox -n -r 44100 -c 2 -b 16 " + gbxtest::Quote(wav)
@@ -359,19 +453,20 @@ TEST(Mp3FileInfo, AgreesWithFfprobeOnEncodedFiles) {
         const char* tagger;  // run on the file afterwards, or ""
         int sampleRate;
         bool vbr;
+        uint16_t id3v2Version;
     } cases[] = {
-        {"cbr", "-b 128 --cbr", "", 44100, false},
-        {"vbr", "-V 4", "id3v2 -2 -t 'VBR Title' -a 'Some Artist' -T 3/12", 44100, true},
-        {"mpeg2", "--resample 22.05 -b 64", "mid3v2 -t 'Half Rate' -A 'An Album'", 22050, false},
-        {"notag", "-t -b 192", "", 44100, false},
+        {"cbr", "-b 128 --cbr", "", 44100, false, 0},
+        {"vbr", "-V 4", "id3v2 -2 -t 'VBR Title' -a 'Some Artist' -T 3/12", 44100, true, 0x0300},
+        {"mpeg2", "--resample 22.05 -b 64",
+         "mid3v2 -t 'Halbe Stra\xc3\x9f"
+         "e' -A 'An Album' -T 7",
+         22050, false, 0x0400},
+        {"notag", "-t -b 192", "", 44100, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string mp3 = dir.File(std::string(c.name) + ".mp3");
-        ASSERT_EQ(
-            gbxtest::Run(std::string("lame --quiet ") + c.lame + " " + gbxtest::Quote(wav) + " " + gbxtest::Quote(mp3))
-                .exitCode,
-            0);
+        ASSERT_TRUE(Encode(wav, c.lame, mp3));
         if (*c.tagger) {
             ASSERT_EQ(gbxtest::Run(std::string(c.tagger) + " " + gbxtest::Quote(mp3) + " >/dev/null").exitCode, 0);
         }
@@ -383,15 +478,81 @@ TEST(Mp3FileInfo, AgreesWithFfprobeOnEncodedFiles) {
         EXPECT_NEAR(info.duration, probe.duration, 1.0);
         if (c.vbr) {
             EXPECT_GT(info.frameCount, 0u);
-            EXPECT_EQ(Field(info, CMp3FileInfo::kTitle), "VBR Title");
-            EXPECT_EQ(Field(info, CMp3FileInfo::kTrack), "3/12");
-            EXPECT_EQ(info.id3v2Version, 0x0300);
         } else {
             EXPECT_EQ(info.bitRate, probe.bitRate);
         }
-        if (std::string(c.name) == "mpeg2") {
-            EXPECT_EQ(info.id3v2Version, 0x0400);
-            EXPECT_EQ(Field(info, CMp3FileInfo::kAlbum), "An Album");
+        EXPECT_EQ(info.id3v2Version, c.id3v2Version);
+        // Every text frame we read says what mutagen reads.
+        const auto texts = MutagenTexts(mp3);
+        if (c.id3v2Version != 0) {
+            EXPECT_FALSE(texts.empty());
+        }
+        const std::pair<const char*, int> fields[] = {{"TIT2", CMp3FileInfo::kTitle},
+                                                      {"TPE1", CMp3FileInfo::kArtist},
+                                                      {"TALB", CMp3FileInfo::kAlbum},
+                                                      {"TRCK", CMp3FileInfo::kTrack}};
+        for (const auto& [id, field] : fields) {
+            const auto it = texts.find(id);
+            EXPECT_EQ(Field(info, field), it == texts.end() ? "" : it->second) << id;
+        }
+    }
+}
+
+// Junk between the ID3v2 tag and the first frame, holding a stray sync of another stream
+// (MPEG-2, 22.05 kHz), as damaged or badly joined files have.
+Bytes WithJunkAfterTheTag(const Bytes& file) {
+    const size_t audioStart = SyncsafeToInteger({file.begin() + 6, file.begin() + 10}) + 10;
+    std::mt19937 rng(7);
+    Bytes junk;
+    for (int i = 0; i < 37; ++i) junk.push_back(static_cast<uint8_t>(rng()));
+    Append(junk, {0xFF, 0xF3, 0x80, 0xC4});
+    for (int i = 0; i < 300; ++i) junk.push_back(static_cast<uint8_t>(rng()));
+    Bytes damaged(file.begin(), file.begin() + static_cast<ptrdiff_t>(audioStart));
+    Append(damaged, junk);
+    damaged.insert(damaged.end(), file.begin() + static_cast<ptrdiff_t>(audioStart), file.end());
+    return damaged;
+}
+
+TEST(Mp3FileInfo, FalseSyncsInEncodedFilesAreNotFrames) {
+    if (!HaveMp3Tools()) GTEST_SKIP() << kMp3Tools;
+    gbxtest::TempDir dir;
+    const std::string wav = dir.File("music.wav"), wav8k = dir.File("speech.wav");
+    ASSERT_EQ(
+        gbxtest::Run("sox -R -n -r 44100 -c 2 -b 16 " + gbxtest::Quote(wav) + " synth 30 sine 220-880 pinknoise vol 0.5"
+                     + " && sox -R -n -r 8000 -c 1 -b 16 " + gbxtest::Quote(wav8k) + " synth 3 pinknoise vol 0.3")
+            .exitCode,
+        0);
+
+    // 8 kHz is MPEG-2.5, whose 11-bit sync is not read: only false syncs in its data look like
+    // headers, and they do not form a run of frames.
+    const std::string mpeg25 = dir.File("mpeg25.mp3");
+    ASSERT_TRUE(Encode(wav8k, "-b 8", mpeg25));
+    ASSERT_EQ(Probe(mpeg25).sampleRate, 8000);
+    CMp3FileInfo info;
+    EXPECT_FALSE(info.Read(mpeg25));
+
+    // Junk and a stray sync after the tag: the same answers as the file without them. For the
+    // constant bit rate that is also ffprobe's answer; ffprobe itself misses the VBR header of
+    // the damaged VBR file, so there the undamaged file is the reference.
+    for (const char* lame : {"-b 128 --cbr", "-V 4"}) {
+        SCOPED_TRACE(lame);
+        const std::string clean = dir.File("clean.mp3"), damaged = dir.File("damaged.mp3");
+        ASSERT_TRUE(Encode(wav, std::string(lame) + " --tt Junk", clean));
+        gbxtest::WriteBytes(damaged, WithJunkAfterTheTag(gbxtest::ReadBytes(clean)));
+        const ProbeResult probe = Probe(clean);
+        CMp3FileInfo expected, got;
+        ASSERT_TRUE(expected.Read(clean));
+        ASSERT_TRUE(got.Read(damaged));
+        EXPECT_EQ(got.sampleRate, probe.sampleRate);
+        EXPECT_NEAR(got.duration, probe.duration, 1.0);
+        EXPECT_EQ(got.sampleRate, expected.sampleRate);
+        EXPECT_EQ(got.bitRate, expected.bitRate);
+        EXPECT_EQ(got.frameCount, expected.frameCount);
+        EXPECT_EQ(got.duration, expected.duration);
+        if (expected.frameCount == 0) {
+            const ProbeResult damagedProbe = Probe(damaged);
+            EXPECT_EQ(got.bitRate, damagedProbe.bitRate);
+            EXPECT_NEAR(got.duration, damagedProbe.duration, 1.0);
         }
     }
 }

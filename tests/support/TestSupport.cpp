@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 namespace gbxtest {
@@ -72,6 +74,21 @@ CommandResult Python(const std::string& script, const std::vector<std::string>& 
     std::string line = "python3 -W ignore -c " + Quote(script);
     for (const auto& a : args) line += " " + Quote(a);
     return Run(line);
+}
+
+bool HavePythonModule(const std::string& name) {
+    static std::mutex lock;
+    static std::map<std::string, bool> known;
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto it = known.find(name);
+    if (it != known.end()) return it->second;
+    const bool found = Run("python3 -W ignore -c " + Quote("import " + name) + " 2>/dev/null").exitCode == 0;
+    return known[name] = found;
+}
+
+std::string MissingPythonModuleNote(const std::string& name) {
+    return "python3 cannot import " + name + " here (aifc left the standard library with Python 3.13): the check "
+           "against it is skipped";
 }
 
 }  // namespace gbxtest

@@ -38,5 +38,9 @@ bool HaveCommand(const std::string& name);
 std::string Quote(const std::string& text);
 // Runs `python3 -c script` with the given arguments.
 CommandResult Python(const std::string& script, const std::vector<std::string>& args = {});
+// Whether python3 can import the module. The AIFF oracle, aifc, left the standard library with
+// Python 3.13: the checks that need it skip and say so (MissingPythonModuleNote) instead of failing.
+bool HavePythonModule(const std::string& name);
+std::string MissingPythonModuleNote(const std::string& name);
 
 }  // namespace gbxtest

@@ -1,11 +1,12 @@
 // Mutated WAV and AIFF files fed to both readers: seeded and bounded, so it runs as an ordinary
 // test. Every mutant must be handled without a crash, an exception or a sanitizer report;
-// nothing read may hold more bytes than the file; whatever reads must write, read back and
-// write again to the same bytes.
+// nothing read may hold more data than the file, nor more objects than the file has room for;
+// whatever reads must write, read back and write again to the same bytes.
 
 #include "sound/files/FileDataSource.h"
 #include "sound/files/FormAiffFile.h"
 #include "sound/files/RiffWaveFile.h"
+#include "sound/files/WaveFileLoader.h"
 
 #include "tests/support/ByteBuilder.h"
 #include "tests/support/TestSupport.h"
@@ -189,23 +190,43 @@ private:
     std::mt19937 m_random;
 };
 
-// Bytes that the chunks read hold in memory, counting each list entry at its smallest size in
-// a file (a marker 7 bytes and its name, a comment 8 and its text): never more than the file.
-size_t HeldBytes(const SL::CIffContainerChunk& dto) {
-    size_t held = 0;
+// What the chunks read hold: data bytes (loaded bodies, names, texts, each list entry at its
+// smallest size in a file: a marker 7 bytes and its name, a comment 8 and its text, a loop 24)
+// and objects (chunks and list entries), each of which costs far more memory than its bytes.
+struct Held {
+    size_t bytes = 0;
+    size_t objects = 0;
+};
+
+Held HeldBy(const SL::CIffContainerChunk& dto) {
+    Held held;
+    held.objects = dto.GetChildren().size();
     for (const auto& child : dto.GetChildren()) {
-        if (auto* data = dynamic_cast<const SL::CStreamableData*>(child.get())) held += data->GetData()->size();
-        if (auto* smpl = dynamic_cast<const WaveChunks::CSamplerChunk*>(child.get()))
-            held += smpl->loops.size() * 24 + smpl->samplerData.size();
+        if (auto* data = dynamic_cast<const SL::CStreamableData*>(child.get())) held.bytes += data->GetData()->size();
+        if (auto* smpl = dynamic_cast<const WaveChunks::CSamplerChunk*>(child.get())) {
+            held.bytes += smpl->loops.size() * 24 + smpl->samplerData.size();
+            held.objects += smpl->loops.size();
+        }
         if (auto* mark = dynamic_cast<const AiffChunks::CMarkerChunk*>(child.get())) {
-            for (const auto& m : mark->markers) held += 7 + m.name.size();
+            for (const auto& m : mark->markers) held.bytes += 7 + m.name.size();
+            held.objects += mark->markers.size();
         }
         if (auto* comt = dynamic_cast<const AiffChunks::CCommentsChunk*>(child.get())) {
-            for (const auto& c : comt->comments) held += 8 + c.text.size();
+            for (const auto& c : comt->comments) held.bytes += 8 + c.text.size();
+            held.objects += comt->comments.size();
         }
-        if (auto* text = dynamic_cast<const AiffChunks::CTextChunk*>(child.get())) held += text->text.size();
+        if (auto* text = dynamic_cast<const AiffChunks::CTextChunk*>(child.get())) held.bytes += text->text.size();
     }
     return held;
+}
+
+// A read never holds more data than the file, nor more objects than one per 8 bytes of it (the
+// smallest chunk, marker or comment), nor more chunks than the walk's bound.
+void ExpectHeldWithin(const SL::CIffContainerChunk& dto, size_t fileBytes) {
+    const Held held = HeldBy(dto);
+    EXPECT_LE(held.bytes, fileBytes);
+    EXPECT_LE(held.objects * 8, fileBytes);
+    EXPECT_LE(dto.GetChildren().size(), size_t(SL::CIffContainerChunk::kMaxChildren));
 }
 
 template <class MakeDtoFunction>
@@ -221,7 +242,7 @@ void Exercise(const std::vector<uint8_t>& mutant, MakeDtoFunction makeDto, int& 
         auto dto = makeDto(loadFlag);
         bool read = false;
         ASSERT_NO_THROW(read = dto->Read(stream));
-        ASSERT_LE(HeldBytes(*dto), mutant.size());
+        ASSERT_NO_FATAL_FAILURE(ExpectHeldWithin(*dto, mutant.size()));
         if (read) {
             ASSERT_TRUE(probed) << "a file that reads also probes";
             ++readsDone;
@@ -247,7 +268,8 @@ void ExerciseOnFile(const std::vector<uint8_t>& mutant, const std::string& path)
         auto aiffDto = AiffDto(loadFlag);
         ASSERT_NO_THROW(waveDto->Read(*wave));
         ASSERT_NO_THROW(aiffDto->Read(*aiff));
-        ASSERT_LE(HeldBytes(*waveDto) + HeldBytes(*aiffDto), 2 * mutant.size());
+        ASSERT_NO_FATAL_FAILURE(ExpectHeldWithin(*waveDto, mutant.size()));
+        ASSERT_NO_FATAL_FAILURE(ExpectHeldWithin(*aiffDto, mutant.size()));
     }
 }
 
@@ -288,6 +310,48 @@ TEST_P(AudioFileFuzz, MutantsNeverCrashOrOverreach) {
     EXPECT_GT(reads, kMutantsPerFormat / 5);
     EXPECT_LT(reads, 2 * kMutantsPerFormat * 9 / 10);
     std::cout << format.name << ": " << reads << " reads of " << 2 * kMutantsPerFormat << " succeeded\n";
+}
+
+// A WAV file of tiny "fact" chunks between "fmt " and "data": each costs 12 bytes of file and a
+// chunk object far larger. The walk holds no more chunks than its bound, and a file with more
+// is refused, so that a file of a few hundred megabytes cannot exhaust the memory.
+std::vector<uint8_t> WaveOfTinyChunks(int children) {
+    gbxtest::ByteBuilder b;
+    b.Text("RIFF").Le32(0).Text("WAVE");
+    b.Text("fmt ").Le32(16).Le16(1).Le16(1).Le32(8000).Le32(8000).Le16(1).Le16(8);
+    std::vector<uint8_t> bytes = b;
+    const std::vector<uint8_t> fact = gbxtest::ByteBuilder().Text("fact").Le32(4).Le32(0);
+    bytes.reserve(bytes.size() + fact.size() * size_t(children) + 12);
+    for (int i = 0; i < children - 2; ++i) bytes.insert(bytes.end(), fact.begin(), fact.end());
+    const std::vector<uint8_t> data = gbxtest::ByteBuilder().Text("data").Le32(4).Le32(0x80808080u);
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    const auto riffSize = uint32_t(bytes.size() - 8);
+    for (int i = 0; i < 4; ++i) bytes[4 + size_t(i)] = uint8_t(riffSize >> (8 * i));
+    return bytes;
+}
+
+TEST(AudioFileChunkBound, FilesOfCountlessTinyChunksAreRefused) {
+    const int bound = SL::CIffContainerChunk::kMaxChildren;
+    const struct {
+        int children;
+        bool read;
+    } cases[] = {{bound, true}, {bound + 1, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.children);
+        const auto file = WaveOfTinyChunks(c.children);
+        for (uint8_t loadFlag : {0, 1}) {
+            auto stream = MemoryStream(file);
+            auto dto = WaveDto(loadFlag);
+            EXPECT_EQ(dto->Read(stream), c.read);
+            ExpectHeldWithin(*dto, file.size());
+        }
+        auto stream = MemoryStream(file);
+        const auto wave = SL::CWaveFileLoader(0).Load(stream, false, SL::CBitDepth::NONE, "tiny chunks");
+        EXPECT_EQ(bool(wave), c.read);
+        if (wave) {
+            EXPECT_EQ(wave->GetRange().end, 4);
+        }
+    }
 }
 
 void PrintTo(const FuzzFormat& f, std::ostream* os) { *os << f.name; }

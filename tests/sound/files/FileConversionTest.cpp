@@ -43,11 +43,11 @@ bool ConvertToStereo16(const std::string& in, const std::string& out) {
 // Decodes the input with python's wave or aifc module, converts every value by the rule,
 // duplicates mono values, and compares with the output file; prints "values N mismatches M".
 const char* const kPythonCompare = R"(
-import sys, wave, aifc, math, warnings
+import sys, wave, importlib, math, warnings
 warnings.simplefilter('ignore')
 src, out = sys.argv[1], sys.argv[2]
 aiff = src.endswith('.aiff')
-f = (aifc if aiff else wave).open(src, 'rb')
+f = (importlib.import_module('aifc') if aiff else wave).open(src, 'rb')
 w, ch, n = f.getsampwidth(), f.getnchannels(), f.getnframes()
 raw = f.readframes(n)
 if w == 1 and not aiff:
@@ -81,8 +81,10 @@ TEST(FileConversion, EightBitMonoWavAndTwentyFourBitStereoAiffToSixteenBitStereo
         {"in8.wav", "-r 22050 -b 8 -c 1 -e unsigned-integer", 2 * 22050},
         {"in24.aiff", "-r 44100 -b 24 -c 2 -e signed-integer", 2 * 44100},
     };
+    const bool haveAifc = gbxtest::HavePythonModule("aifc");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!haveAifc && std::string(c.name).find(".aiff") != std::string::npos) continue;
         gbxtest::TempDir dir;
         // Full-scale noise reaches both ends of the range; the sine passes through zero.
         ASSERT_EQ(0, gbxtest::Run(std::string("sox -D -n ") + c.soxFormat + " " + gbxtest::Quote(dir.File(c.name))
@@ -93,6 +95,7 @@ TEST(FileConversion, EightBitMonoWavAndTwentyFourBitStereoAiffToSixteenBitStereo
         ASSERT_EQ(0, result.exitCode);
         EXPECT_EQ("values " + std::to_string(c.values) + " mismatches 0\n", result.output);
     }
+    if (!haveAifc) GTEST_SKIP() << gbxtest::MissingPythonModuleNote("aifc");
 }
 
 }  // namespace

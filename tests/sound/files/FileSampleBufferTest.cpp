@@ -34,6 +34,12 @@ std::vector<uint8_t> Le16Values(std::initializer_list<int16_t> values) {
     return b;
 }
 
+// The file with its "data" size field (bytes 40 to 43 of WavFile's layout) set to size.
+std::vector<uint8_t> StatedDataSize(std::vector<uint8_t> file, uint32_t size) {
+    for (int i = 0; i < 4; ++i) file[40 + size_t(i)] = uint8_t(size >> (8 * i));
+    return file;
+}
+
 template <EBitDepth F>
 boost::shared_ptr<Buffer<F>> OpenBuffer(const std::string& path) {
     return boost::dynamic_pointer_cast<Buffer<F>>(SL::CFileSampleBufferFactory().CreateInput(path));
@@ -136,6 +142,10 @@ TEST(FileSampleBuffer, PeaksOfWholeFrames) {
         // Two and a half frames: the half frame is not a frame, and the walk still ends.
         {"trailing half frame", WavFile(2, 16, Le16Values({1, -2, 3, -4, 99})), {3.0, 4.0}},
         {"no frames", WavFile(2, 16, {}), {0.0, 0.0}},
+        // A damaged size far beyond the file's end: only the values the file holds are walked.
+        {"data size beyond the file",
+         StatedDataSize(WavFile(2, 16, Le16Values({7, -8, 30000, 2})), 0x7FFFFF00u),
+         {30000.0, 8.0}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
