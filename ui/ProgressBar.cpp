@@ -24,9 +24,12 @@ void RegisterLibraryDialogTemplates() {
         progress.title = "Progress";
         progress.units = platform::Size{220, 64};
         progress.items = {
-            {55340, platform::ControlKind::Label, "", platform::Rect{7, 7, 213, 27}, 0x800},
-            {55339, platform::ControlKind::ProgressBar, "", platform::Rect{7, 30, 213, 40}, 0},
-            {2, platform::ControlKind::PushButton, "Cancel", platform::Rect{163, 45, 213, 59}, 0},
+            {55340, platform::kClassStatic, "", platform::Rect{7, 7, 213, 27},
+             platform::kWsChild | platform::kWsVisible | platform::kSsLeftNoWordWrap | platform::kSsNoPrefix},
+            {55339, platform::kClassProgress, "", platform::Rect{7, 30, 213, 40},
+             platform::kWsChild | platform::kWsVisible},
+            {2, platform::kClassButton, "Cancel", platform::Rect{163, 45, 213, 59},
+             platform::kWsChild | platform::kWsVisible | platform::kWsTabStop},
         };
         platform::RegisterDialogTemplate(26624, progress);
         return true;

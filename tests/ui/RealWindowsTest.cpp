@@ -77,11 +77,16 @@ TEST(RealWindows, ProgressDialogAndAboutBox) {
 
     platform::DialogTemplate about;
     about.units = platform::Size{235, 66};
-    about.items = {{0xFFFF, platform::ControlKind::Picture, "", platform::Rect{11, 17, 32, 37}},
-                   {32825, platform::ControlKind::Label, "", platform::Rect{40, 10, 170, 20}},
-                   {32826, platform::ControlKind::Label, "", platform::Rect{40, 24, 170, 34}},
-                   {32866, platform::ControlKind::Label, "", platform::Rect{40, 38, 170, 56}},
-                   {1, platform::ControlKind::DefaultPushButton, "OK", platform::Rect{178, 7, 228, 21}}};
+    about.items = {{0xFFFF, platform::kClassStatic, "", platform::Rect{11, 17, 32, 37},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsIcon},
+                   {32825, platform::kClassStatic, "", platform::Rect{40, 10, 170, 20},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {32826, platform::kClassStatic, "", platform::Rect{40, 24, 170, 34},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {32866, platform::kClassStatic, "", platform::Rect{40, 38, 170, 56},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {1, platform::kClassButton, "OK", platform::Rect{178, 7, 228, 21},
+                    platform::kWsChild | platform::kWsVisible | platform::kWsTabStop | platform::kBsDefPushButton}};
     platform::RegisterDialogTemplate(32867, about);
     UL::CAboutDialogA box(-1, 32867, 0xFFFF, 32825, 32826, 32866);
     gbxtest::WhenModalAppears([](QWidget* modal) {
