@@ -374,8 +374,12 @@ void CEditA::PreSubclassWindow() { PushState(); }
 
 void CEditA::PushState() {
     if (!CanPush()) return;
+    // Setting the text moves the caret, which would overwrite the selection remembered.
+    const int start = m_selStart, end = m_selEnd;
     GetEdit()->SetText(m_text);
-    GetEdit()->SetSelection(m_selStart, m_selEnd);
+    GetEdit()->SetSelection(start, end);
+    m_selStart = start;
+    m_selEnd = end;
 }
 
 void CEditA::SetText(const std::string& text, int encoding) {

@@ -75,7 +75,10 @@ CRect CDialogTemplate::CDialogItemTemplate::GetRect() const { return RectAt(&m_h
 
 bool CDialogTemplate::Load(int templateId) {
     const platform::DialogTemplate* table = platform::FindDialogTemplate(templateId);
-    if (table == nullptr) return false;
+    if (table == nullptr) {
+        Clear();
+        return false;
+    }
     return Parse(platform::DialogTemplateBytes(*table));
 }
 

@@ -150,12 +150,15 @@ bool ControlStillOwns(const QWidget* widget, const Control* control) {
 
 Control::Control(Window& parent, int id) : m_parent(parent), m_id(id), m_impl(std::make_unique<Impl>()) {}
 
+void Control::DetachHooks() {
+    if (m_hooks == nullptr) return;
+    ControlHooks* hooks = m_hooks;
+    m_hooks = nullptr;
+    hooks->OnControlDestroyed(*this);
+}
+
 Control::~Control() {
-    if (m_hooks != nullptr) {
-        ControlHooks* hooks = m_hooks;
-        m_hooks = nullptr;
-        hooks->OnControlDestroyed(*this);
-    }
+    DetachHooks();
     if (m_impl->filter) {
         m_impl->filter->Forget();
         if (m_impl->widget) m_impl->widget->removeEventFilter(m_impl->filter);

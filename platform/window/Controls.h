@@ -108,6 +108,9 @@ public:
     void PlaceInside(Control& host);
 
     void SetHooks(ControlHooks* hooks) { m_hooks = hooks; }
+    // Tells the hooks that the control goes and forgets them; its window calls it while the whole
+    // control still exists, before destroying it.
+    void DetachHooks();
     ControlHooks* Hooks() const { return m_hooks; }
     // Tells the hooks and then, unless they keep it, the parent window's OnControlNotify.
     void Notify(int code);

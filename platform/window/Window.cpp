@@ -211,6 +211,7 @@ Window::~Window() {
         m_impl->loops.back()->exit(0);
         m_impl->loops.pop_back();
     }
+    for (const auto& control : m_controls) control->DetachHooks();
     m_controls.clear();
     if (m_impl->widget) {
         for (const auto& timer : m_timers) m_impl->widget->killTimer(timer.second);
@@ -614,6 +615,7 @@ void Window::AdoptControl(std::unique_ptr<Control> control) { m_controls.push_ba
 void Window::DestroyControl(Control& control) {
     for (auto it = m_controls.begin(); it != m_controls.end(); ++it) {
         if (it->get() == &control) {
+            control.DetachHooks();
             std::unique_ptr<Control> going = std::move(*it);
             m_controls.erase(it);
             return;  // destroyed here, after it left the list
