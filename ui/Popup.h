@@ -361,7 +361,7 @@ bool CPopupImplementer<T>::OnControlNotify(platform::Control& control, int code)
 template <class T>
 bool CPopupImplementer<T>::OnHostKey(const platform::KeyInput& key) {
     // Keys the control leaves reach the popup's window, and go no further.
-    if (key.action == platform::KeyAction::Down) {
+    if (key.action == platform::KeyAction::Down && !PassesAllKeys()) {
         if (key.code == platform::kKeyEnter) End(kCommit);
         if (key.code == platform::kKeyEscape) End(kCancel);
     }

@@ -60,17 +60,8 @@ bool Noted(const NotifyWindow& w, int id, int code) {
     return false;
 }
 
-// Sends a press (and its release) to the toolkit window under the widget, as the desktop would.
 void ClickAt(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton) {
-    QWidget* top = widget->window();
-    QWindow* window = top->windowHandle();
-    ASSERT_NE(window, nullptr);
-    const QPointF at = widget->mapTo(top, local);
-    const QPointF global = widget->mapToGlobal(local);
-    QMouseEvent press(QEvent::MouseButtonPress, at, global, button, button, Qt::NoModifier);
-    QApplication::sendEvent(window, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, global, button, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(window, &release);
+    ASSERT_TRUE(gbxtest::ClickInWindow(widget, local, button));
 }
 
 class ControlsTest : public ::testing::Test {
