@@ -159,15 +159,8 @@ uint32_t ButtonStyleAfterSetup(uint32_t style, bool withPicture, bool toggle) {
 }
 
 bool CButtonA::Create(const std::string& ansiText, uint32_t style, const CRect& rect, CParentRef parent, int id) {
-    DestroyWindow();
-    SetCreating(true);
-    platform::Window& window = parent.GetWindow();
-    auto& button = window.AddControl<platform::PushButton>(id, AnsiToUtf8(ansiText), ToLayerStyle(style));
-    if (parent.GetHostControl() != nullptr) button.PlaceInside(*parent.GetHostControl());
-    button.SetRect(rect);
-    AttachCreated(button);
+    auto& button = MakeControl<platform::PushButton>(rect, parent, id, AnsiToUtf8(ansiText), ToLayerStyle(style));
     m_text = ansiText;
-    SetCreating(false);
     button.Enable(m_enabled);
     button.SetChecked(m_checked);
     return true;
@@ -277,16 +270,9 @@ CStaticA::CStaticA() {
 }
 
 bool CStaticA::Create(const std::string& utf8Text, uint32_t style, const CRect& rect, CParentRef parent, int id) {
-    DestroyWindow();
-    SetCreating(true);
-    platform::Window& window = parent.GetWindow();
-    auto& label = window.AddControl<platform::Label>(id, utf8Text);
-    if (parent.GetHostControl() != nullptr) label.PlaceInside(*parent.GetHostControl());
-    label.SetRect(rect);
-    AttachCreated(label);
+    auto& label = MakeControl<platform::Label>(rect, parent, id, utf8Text);
     m_text = utf8Text;
     m_ownerDrawn = (style & platform::kSsTypeMask) == platform::kSsOwnerDraw;
-    SetCreating(false);
     label.Enable(m_enabled);
     return true;
 }
@@ -354,14 +340,7 @@ bool CStaticA::OnControlPaint(platform::Control& control, platform::DrawContext&
 // --- Edits
 
 bool CEditA::Create(uint32_t style, const CRect& rect, CParentRef parent, int id) {
-    DestroyWindow();
-    SetCreating(true);
-    platform::Window& window = parent.GetWindow();
-    auto& edit = window.AddControl<platform::Edit>(id, std::string(), style);
-    if (parent.GetHostControl() != nullptr) edit.PlaceInside(*parent.GetHostControl());
-    edit.SetRect(rect);
-    AttachCreated(edit);
-    SetCreating(false);
+    MakeControl<platform::Edit>(rect, parent, id, std::string(), style);
     PushState();
     return true;
 }
@@ -430,14 +409,7 @@ void CEditA::OnControlDestroyed(platform::Control& control) {
 // --- Combo boxes
 
 bool CComboBoxA::Create(uint32_t, const CRect& rect, CParentRef parent, int id) {
-    DestroyWindow();
-    SetCreating(true);
-    platform::Window& window = parent.GetWindow();
-    auto& combo = window.AddControl<platform::ComboBox>(id);
-    if (parent.GetHostControl() != nullptr) combo.PlaceInside(*parent.GetHostControl());
-    combo.SetRect(rect);
-    AttachCreated(combo);
-    SetCreating(false);
+    MakeControl<platform::ComboBox>(rect, parent, id);
     PushState();
     return true;
 }

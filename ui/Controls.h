@@ -104,9 +104,21 @@ protected:
     virtual void PreSubclassWindow() {}
     // Takes over a control that this object has just made.
     void AttachCreated(platform::Control& control);
+    // Makes this object's control in the parent (inside its host control, when it has one) at the
+    // rectangle, and takes it over; the creating flag is set meanwhile.
+    template <class TControl, class... Args>
+    TControl& MakeControl(const CRect& rect, CParentRef parent, int id, Args&&... args) {
+        DestroyWindow();
+        m_creating = true;
+        auto& control = parent.GetWindow().template AddControl<TControl>(id, std::forward<Args>(args)...);
+        if (parent.GetHostControl() != nullptr) control.PlaceInside(*parent.GetHostControl());
+        control.SetRect(rect);
+        AttachCreated(control);
+        m_creating = false;
+        return control;
+    }
     void OnControlDestroyed(platform::Control& control) override;
     bool IsCreating() const { return m_creating; }
-    void SetCreating(bool creating) { m_creating = creating; }
     // Where the window exists and is not being made: state is pushed into it.
     bool CanPush() const { return m_control != nullptr && !m_creating; }
 

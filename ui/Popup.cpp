@@ -78,12 +78,9 @@ platform::Size MeasureForSize(const platform::FontSpec& font, const std::string&
 // --- The edit
 
 bool CPopupEdit::MakeEdit(platform::Window& host, int id) {
-    SetCreating(true);
     const platform::Size size = host.ClientSize();
-    auto& edit = host.AddControl<platform::Edit>(id, std::string(), platform::kEsAutoHScroll);
-    edit.SetRect(CRect{0, 0, size.width, size.height});
-    AttachCreated(edit);
-    SetCreating(false);
+    auto& edit = MakeControl<platform::Edit>(CRect{0, 0, size.width, size.height}, host, id, std::string(),
+                                             platform::kEsAutoHScroll);
     if (m_font) edit.SetFont(*m_font);
     PushState();
     AutoSize();
@@ -144,12 +141,8 @@ void CPopupEdit::AutoSize() {
 // --- The drop-down list
 
 bool CPopupComboBox::MakeCombo(platform::Window& host, int id) {
-    SetCreating(true);
     const platform::Size size = host.ClientSize();
-    auto& combo = host.AddControl<platform::ComboBox>(id);
-    combo.SetRect(CRect{0, 0, size.width, size.height});
-    AttachCreated(combo);
-    SetCreating(false);
+    MakeControl<platform::ComboBox>(CRect{0, 0, size.width, size.height}, host, id);
     PushState();
     AutoSize();
     return true;
@@ -198,12 +191,8 @@ void CPopupComboBox::AutoSize() {
 bool CPopupSpinEdit::MakeSpin(platform::Window& host, int id) {
     const double value = GetValue();
     const platform::Size size = host.ClientSize();
-    SetCreating(true);
-    SetValue(value);
-    auto& edit = host.AddControl<platform::Edit>(id, FormatValue(value), platform::kEsAutoHScroll | platform::kEsRight);
-    edit.SetRect(CRect{0, 0, size.width, size.height});
-    AttachCreated(edit);
-    SetCreating(false);
+    auto& edit = MakeControl<platform::Edit>(CRect{0, 0, size.width, size.height}, host, id, FormatValue(value),
+                                             platform::kEsAutoHScroll | platform::kEsRight);
     PreSubclassWindow();
     // The value as given, not as its text reads back: nothing changes unless the user changes it.
     SetValue(value);

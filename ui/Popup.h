@@ -145,6 +145,8 @@ protected:
 
 private:
     class CHost;
+    platform::Window* MakeHost(platform::WindowKind kind, const CRect& rect, platform::Window* owner,
+                               platform::Control* hostControl);
     bool OnHostKey(const platform::KeyInput& key);
     void OnHostActivate(bool active);
     void OnHostResize();
@@ -250,30 +252,26 @@ CPopupImplementer<T>::~CPopupImplementer() {
 
 template <class T>
 platform::Window* CPopupImplementer<T>::MakeHost(platform::WindowKind kind, const CRect& rect, CParentRef parent) {
-    DestroyWindow();
-    m_ended = false;
-    CMouseHookManager::GetInstance().Register(this);
-    if (kind == platform::WindowKind::Child && parent.GetHostControl() != nullptr)
-        m_host = std::make_unique<CHost>(*this, kind, *parent.GetHostControl());
-    else
-        m_host = std::make_unique<CHost>(*this, kind, &parent.GetWindow());
-    if (!m_host->Exists()) {
-        DestroyWindow();
-        return nullptr;
-    }
-    m_cellRect = rect;
-    m_host->SetGeometry(rect);
-    return m_host.get();
+    platform::Control* host = kind == platform::WindowKind::Child ? parent.GetHostControl() : nullptr;
+    return MakeHost(kind, rect, &parent.GetWindow(), host);
 }
 
 template <class T>
 platform::Window* CPopupImplementer<T>::MakeHost(platform::WindowKind kind, const CRect& rect,
                                                  platform::Window* owner) {
-    if (owner != nullptr) return MakeHost(kind, rect, CParentRef(*owner));
+    return MakeHost(kind, rect, owner, nullptr);
+}
+
+template <class T>
+platform::Window* CPopupImplementer<T>::MakeHost(platform::WindowKind kind, const CRect& rect, platform::Window* owner,
+                                                 platform::Control* hostControl) {
     DestroyWindow();
     m_ended = false;
     CMouseHookManager::GetInstance().Register(this);
-    m_host = std::make_unique<CHost>(*this, kind, nullptr);
+    if (hostControl != nullptr)
+        m_host = std::make_unique<CHost>(*this, kind, *hostControl);
+    else
+        m_host = std::make_unique<CHost>(*this, kind, owner);
     if (!m_host->Exists()) {
         DestroyWindow();
         return nullptr;

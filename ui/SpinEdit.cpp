@@ -213,14 +213,7 @@ void CSpinEdit::SetDigitPosition(int position) {
 }
 
 bool CSpinEdit::Create(uint32_t style, const CRect& rect, CParentRef parent, int id) {
-    DestroyWindow();
-    SetCreating(true);
-    platform::Window& window = parent.GetWindow();
-    auto& edit = window.AddControl<platform::Edit>(id, m_windowText, style);
-    if (parent.GetHostControl() != nullptr) edit.PlaceInside(*parent.GetHostControl());
-    edit.SetRect(rect);
-    AttachCreated(edit);
-    SetCreating(false);
+    MakeControl<platform::Edit>(rect, parent, id, m_windowText, style);
     PreSubclassWindow();
     return true;
 }

@@ -215,17 +215,8 @@ Rect Control::ScreenRect() const {
     return Rect{origin.x(), origin.y(), origin.x() + Widget()->width(), origin.y() + Widget()->height()};
 }
 
-Point Control::ClientToScreen(Point p) const {
-    if (!Widget()) return p;
-    const QPoint global = Widget()->mapToGlobal(QPoint(p.x, p.y));
-    return Point{global.x(), global.y()};
-}
-
-Point Control::ScreenToClient(Point p) const {
-    if (!Widget()) return p;
-    const QPoint local = Widget()->mapFromGlobal(QPoint(p.x, p.y));
-    return Point{local.x(), local.y()};
-}
+Point Control::ClientToScreen(Point p) const { return WidgetToScreen(Widget(), p); }
+Point Control::ScreenToClient(Point p) const { return ScreenToWidget(Widget(), p); }
 
 void Control::Show(bool visible) {
     m_impl->shown = visible;

@@ -54,6 +54,17 @@ public:
         for (QChar c : text) Word(c.unicode());
         Word(0);
     }
+    // A header's style words: the extended layout has a help id and the styles the other way round.
+    void Styles(bool extended, uint32_t style, uint32_t exStyle) {
+        if (extended) {
+            Dword(0);  // help id
+            Dword(exStyle);
+            Dword(style);
+        } else {
+            Dword(style);
+            Dword(exStyle);
+        }
+    }
     void AlignTo4() {
         while (m_bytes.size() % 4 != 0) m_bytes.push_back(0);
     }
@@ -81,13 +92,8 @@ std::vector<uint8_t> DialogTemplateBytes(const DialogTemplate& t) {
     if (t.extended) {
         out.Word(1);       // version
         out.Word(0xFFFF);  // signature
-        out.Dword(0);      // help id
-        out.Dword(t.exStyle);
-        out.Dword(t.style);
-    } else {
-        out.Dword(t.style);
-        out.Dword(t.exStyle);
     }
+    out.Styles(t.extended, t.style, t.exStyle);
     out.Word(count);
     out.Word(0);
     out.Word(0);
@@ -108,14 +114,7 @@ std::vector<uint8_t> DialogTemplateBytes(const DialogTemplate& t) {
     for (uint32_t i = 0; i < count; ++i) {
         const DialogItem& item = t.items[i];
         out.AlignTo4();
-        if (t.extended) {
-            out.Dword(0);  // help id
-            out.Dword(item.exStyle);
-            out.Dword(item.style);
-        } else {
-            out.Dword(item.style);
-            out.Dword(item.exStyle);
-        }
+        out.Styles(t.extended, item.style, item.exStyle);
         out.Word(Short(item.units.left));
         out.Word(Short(item.units.top));
         out.Word(Short(item.units.Width()));

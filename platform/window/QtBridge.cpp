@@ -47,6 +47,18 @@ void DestroyWidget(QWidget* widget) {
     widget->deleteLater();
 }
 
+Point WidgetToScreen(const QWidget* widget, Point p) {
+    if (widget == nullptr) return p;
+    const QPoint global = widget->mapToGlobal(QPoint(p.x, p.y));
+    return Point{global.x(), global.y()};
+}
+
+Point ScreenToWidget(const QWidget* widget, Point p) {
+    if (widget == nullptr) return p;
+    const QPoint local = widget->mapFromGlobal(QPoint(p.x, p.y));
+    return Point{local.x(), local.y()};
+}
+
 KeyInput KeyInputFrom(const QKeyEvent& event, KeyAction action) {
     KeyInput input;
     input.action = action;

@@ -52,6 +52,10 @@ inline QImage WrapImage(Image& image) {
                   qsizetype(image.Stride()) * 4, QImage::Format_ARGB32_Premultiplied);
 }
 
+// Points between a widget's pixels and the screen's; a null widget leaves them as they are.
+Point WidgetToScreen(const QWidget* widget, Point point);
+Point ScreenToWidget(const QWidget* widget, Point point);
+
 class Control;
 // Whether the control object that made the widget still exists (a handler may have destroyed it).
 bool ControlStillOwns(const QWidget* widget, const Control* control);

@@ -345,17 +345,8 @@ void Window::SetNormalPlacementRect(const Rect& placement) {
     SetPlacementRect(placement);
 }
 
-Point Window::ClientToScreen(Point p) const {
-    if (!Exists()) return p;
-    const QPoint global = Widget()->mapToGlobal(QPoint(p.x, p.y));
-    return Point{global.x(), global.y()};
-}
-
-Point Window::ScreenToClient(Point p) const {
-    if (!Exists()) return p;
-    const QPoint local = Widget()->mapFromGlobal(QPoint(p.x, p.y));
-    return Point{local.x(), local.y()};
-}
+Point Window::ClientToScreen(Point p) const { return WidgetToScreen(Widget(), p); }
+Point Window::ScreenToClient(Point p) const { return ScreenToWidget(Widget(), p); }
 
 void Window::CentreOnOwner() {
     if (!Exists()) return;
@@ -383,7 +374,12 @@ void Window::Restore() {
 }
 void Window::Maximise() {
     if (!Exists()) return;
-    if (Widget()->isVisible() && !IsMaximised() && !IsMinimised()) {
+    if (!Widget()->isVisible()) {
+        // Shown maximised when it is shown, not now.
+        Widget()->setWindowState(Widget()->windowState() | Qt::WindowMaximized);
+        return;
+    }
+    if (!IsMaximised() && !IsMinimised()) {
         m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
     }
     Widget()->showMaximized();

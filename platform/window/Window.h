@@ -87,6 +87,7 @@ public:
     bool IsMinimised() const;
     bool IsMaximised() const;
     void Restore();
+    // A hidden window is maximised when it is shown.
     void Maximise();
 
     void Invalidate();

@@ -227,6 +227,7 @@ TEST_F(PlacementTest, TheFrameKeepsItsNormalPlacementAndMaximisedState) {
     {
         Frame frame;
         ASSERT_TRUE(frame.Create("Gigbox Setlister"));
+        EXPECT_FALSE(frame.GetWindow()->IsVisible()) << "made hidden, maximised or not";
         frame.GetWindow()->Show();
         EXPECT_TRUE(gbxtest::PumpUntil([&] { return frame.IsZoomed(); })) << "starts maximised";
         EXPECT_EQ(frame.GetWindow()->NormalPlacementRect(), (Rect{20, 30, 520, 380}));
