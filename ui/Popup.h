@@ -5,6 +5,12 @@
 // left click outside the popup commits and a right click outside cancels; the clicks outside are seen
 // through the mouse hook that the hook manager keeps installed while a popup exists. A popup ends once.
 //
+// A table's cell editor makes the popup, adds itself as popup listener (and as the control's edit,
+// combo-box or spin listener), sets a spin popup's kinds and range with Setup (DigitPositionFromStep gives
+// the digit position of a column's step), calls CreateInPlace with the cell rectangle in the table
+// control's client pixels and the table's layer control as parent, gives the control the keyboard
+// (GetControl()->SetFocus()), and reads the result (GetText, GetSelectedId, GetValue) when told closed.
+//
 // Ownership: whoever makes a popup owns it (the table's cell editor); its windows belong to it alone. A
 // popup may be destroyed (DestroyWindow, or deleted) from inside its own listeners: its window is hidden
 // and leaves the hook at once and goes when the loop runs again.

@@ -77,9 +77,6 @@ protected:
                 key->accept();
                 return true;
             }
-            case QEvent::ShortcutOverride:
-                // Keys the hooks may claim must reach them before any shortcut.
-                return false;
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonRelease:
             case QEvent::MouseButtonDblClick:
