@@ -13,6 +13,11 @@ public:
 protected:
     void OnCommand(int id) override { m_dialog.OnCommand(id); }
     void OnTimer(int id) override { m_dialog.OnTimer(id); }
+    void OnResize(platform::Size size) override { m_dialog.OnSize(size.width, size.height); }
+    void OnControlNotify(int id, int code) override { m_dialog.OnControlNotify(id, code); }
+    long OnNotify(int id, int code, void* data) override { return m_dialog.OnNotify(id, code, data); }
+    bool OnKey(const platform::KeyInput& key) override { return m_dialog.OnKey(key); }
+    void OnActivate(bool active) override { m_dialog.OnActivate(active); }
 
 private:
     CDialogBase& m_dialog;
@@ -46,7 +51,15 @@ void CDialogBase::EndDialog(int result) {
     if (m_window && m_window->IsInModalLoop()) m_window->EndModal(result);
 }
 
-void CDialogBase::DestroyWindow() { m_window.reset(); }
+void CDialogBase::DestroyWindow() {
+    if (!m_window) return;
+    if (m_window->Exists()) OnDestroy();
+    m_window.reset();
+}
+
+void CDialogBase::OnControlNotify(int id, int code) {
+    if (code == platform::kNotifyClicked) OnCommand(id);
+}
 
 platform::Control* CDialogBase::GetDlgItem(int id) const { return m_window ? m_window->FindControl(id) : nullptr; }
 

@@ -22,6 +22,8 @@ public:
     // Creates, shows modally, destroys; answers EndDialog's result, -1 when the window cannot be made.
     int DoModal();
     void EndDialog(int result);
+    // Runs OnDestroy while the window still exists, then destroys it. A dialog object destroys its
+    // window before it goes; a window still there when this base is destroyed goes without OnDestroy.
     void DestroyWindow();
 
     bool HasWindow() const { return m_window != nullptr; }
@@ -39,6 +41,15 @@ protected:
     virtual void OnCancel() { EndDialog(platform::kCommandCancel); }
     virtual void OnCommand(int id);
     virtual void OnTimer(int) {}
+    // The client area's new size.
+    virtual void OnSize(int, int) {}
+    // A control's notification; the default turns a click into OnCommand.
+    virtual void OnControlNotify(int id, int code);
+    virtual long OnNotify(int, int, void*) { return 0; }
+    virtual bool OnKey(const platform::KeyInput&) { return false; }
+    virtual void OnActivate(bool) {}
+    // The window is about to be destroyed and still exists (with its controls and its owner).
+    virtual void OnDestroy() {}
 
 private:
     class CWindow;

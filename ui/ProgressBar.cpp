@@ -24,11 +24,12 @@ void RegisterLibraryDialogTemplates() {
         progress.title = "Progress";
         progress.units = platform::Size{220, 64};
         progress.items = {
-            {kProgressMessageId, platform::ControlKind::Label, "", platform::Rect{7, 7, 213, 27},
-             platform::kTextNoPrefix},
-            {kProgressBarId, platform::ControlKind::ProgressBar, "", platform::Rect{7, 30, 213, 40}, 0},
-            {platform::kCommandCancel, platform::ControlKind::PushButton, "Cancel", platform::Rect{163, 45, 213, 59},
-             0},
+            {kProgressMessageId, platform::kClassStatic, "", platform::Rect{7, 7, 213, 27},
+             platform::kWsChild | platform::kWsVisible | platform::kSsLeftNoWordWrap | platform::kSsNoPrefix},
+            {kProgressBarId, platform::kClassProgress, "", platform::Rect{7, 30, 213, 40},
+             platform::kWsChild | platform::kWsVisible},
+            {platform::kCommandCancel, platform::kClassButton, "Cancel", platform::Rect{163, 45, 213, 59},
+             platform::kWsChild | platform::kWsVisible | platform::kWsTabStop},
         };
         platform::RegisterDialogTemplate(kProgressTemplateId, progress);
         return true;

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include <cstdlib>
@@ -138,5 +139,16 @@ Size ScreenSize() {
     const QRect r = QGuiApplication::primaryScreen()->geometry();
     return Size{r.width(), r.height()};
 }
+
+}  // namespace platform
+
+namespace platform {
+
+int VerticalScrollBarWidth() {
+    if (!StartWindowSystem()) return 16;
+    return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+}
+
+int HorizontalScrollBarHeight() { return VerticalScrollBarWidth(); }
 
 }  // namespace platform

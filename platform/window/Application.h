@@ -34,5 +34,8 @@ std::vector<Window*> VisibleTopLevelWindows();
 void RaiseMainWindow();
 
 Size ScreenSize();
+// The width of a vertical scroll bar and the height of a horizontal one, in pixels.
+int VerticalScrollBarWidth();
+int HorizontalScrollBarHeight();
 
 }  // namespace platform

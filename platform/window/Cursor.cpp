@@ -111,4 +111,8 @@ Point MousePosition() {
     return Point{p.x(), p.y()};
 }
 
+void SetMousePosition(Point screenPoint) {
+    if (IsWindowSystemStarted()) QCursor::setPos(screenPoint.x, screenPoint.y);
+}
+
 }  // namespace platform

@@ -55,5 +55,7 @@ bool HasOverrideCursor();
 CursorShape OverrideCursorShape();
 // The mouse pointer in screen pixels.
 Point MousePosition();
+// Puts the mouse pointer there.
+void SetMousePosition(Point screenPoint);
 
 }  // namespace platform

@@ -8,6 +8,10 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <cmath>
 
 namespace platform {
 
@@ -45,7 +49,10 @@ void DrawContext::FillRect(const Rect& area, Colour colour) {
     m_painter->fillRect(ToQRect(area), ToQColor(colour));
 }
 
-void DrawContext::SetFont(const FontSpec& font) { m_painter->setFont(ToQFont(font)); }
+void DrawContext::SetFont(const FontSpec& font) {
+    m_painter->setFont(ToQFont(font));
+    m_fontAngle = font.angleTenths;
+}
 FontSpec DrawContext::Font() const {
     FontSpec described = FromQFont(m_painter->font());
     return described;
@@ -68,6 +75,23 @@ int DrawContext::DrawText(const Rect& area, const std::string& utf8, int format)
     if (!(format & kTextNoPrefix)) flags |= Qt::TextShowMnemonic;
     const QString text = ToQString(utf8);
     m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (m_fontAngle != 0) {
+        // Turned text: laid out in the area turned the other way round its centre.
+        const QRectF box = ToQRect(area);
+        m_painter->save();
+        m_painter->setClipRect(box, Qt::IntersectClip);
+        m_painter->translate(box.center());
+        m_painter->rotate(-m_fontAngle / 10.0);
+        const bool sideways = (m_fontAngle / 900) % 2 != 0;
+        const QSizeF size = sideways ? QSizeF(box.height(), box.width()) : box.size();
+        const QRectF turned(-size.width() / 2, -size.height() / 2, size.width(), size.height());
+        const QRectF drawn = m_painter->boundingRect(turned, flags, text);
+        if (m_opaqueBackground) m_painter->fillRect(drawn.intersected(turned), ToQColor(m_backColour));
+        m_painter->setPen(ToQColor(m_textColour));
+        m_painter->drawText(turned, flags, text);
+        m_painter->restore();
+        return int(std::lround(drawn.height()));
+    }
     const QRect box = ToQRect(area);
     const QRect drawn = m_painter->boundingRect(box, flags, text);
     if (m_opaqueBackground) m_painter->fillRect(drawn.intersected(box), ToQColor(m_backColour));
@@ -163,6 +187,20 @@ void DrawContext::DrawFocusRect(const Rect& area) {
         dot(area.left, y);
         if (area.right - 1 > area.left) dot(area.right - 1, y);
     }
+    m_painter->restore();
+}
+
+void DrawContext::DrawButtonFace(const Rect& area, bool pushed, bool inactive) {
+    if (area.IsEmpty()) return;
+    QStyleOptionButton option;
+    option.rect = ToQRect(area);
+    option.palette = QApplication::palette();
+    option.state = QStyle::State_Raised;
+    if (pushed) option.state = QStyle::State_Sunken;
+    if (!inactive) option.state |= QStyle::State_Enabled;
+    m_painter->save();
+    m_painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    QApplication::style()->drawControl(QStyle::CE_PushButtonBevel, &option, m_painter);
     m_painter->restore();
 }
 

@@ -63,6 +63,8 @@ public:
 
     // A dotted rectangle that a second call removes again.
     void DrawFocusRect(const Rect& area);
+    // The face of a push button in the desktop's style: raised, or pushed in, greyed when inactive.
+    void DrawButtonFace(const Rect& area, bool pushed, bool inactive);
 
     QPainter& Painter() { return *m_painter; }
 
@@ -75,6 +77,7 @@ private:
     QPainter* m_painter;
     Image* m_targetImage = nullptr;
     std::vector<Rect> m_updateRects;
+    int m_fontAngle = 0;  // tenths of a degree, from the font set last
     Colour m_textColour{0, 0, 0};
     Colour m_backColour{255, 255, 255};
     bool m_opaqueBackground = true;

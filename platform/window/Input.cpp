@@ -77,6 +77,47 @@ int TranslateKey(int key, bool keypad) {
     return kKeyUnknown;
 }
 
+int ToToolkitKey(int code) {
+    if (code >= kKeyF1 && code < kKeyF1 + 12) return Qt::Key_F1 + (code - kKeyF1);
+    if (code >= kKeyPad0 && code <= kKeyPad0 + 9) return Qt::Key_0 + (code - kKeyPad0);
+    switch (code) {
+        case kKeyUp:
+            return Qt::Key_Up;
+        case kKeyDown:
+            return Qt::Key_Down;
+        case kKeyLeft:
+            return Qt::Key_Left;
+        case kKeyRight:
+            return Qt::Key_Right;
+        case kKeyHome:
+            return Qt::Key_Home;
+        case kKeyEnd:
+            return Qt::Key_End;
+        case kKeyPageUp:
+            return Qt::Key_PageUp;
+        case kKeyPageDown:
+            return Qt::Key_PageDown;
+        case kKeyEnter:
+            return Qt::Key_Return;
+        case kKeyEscape:
+            return Qt::Key_Escape;
+        case kKeyBackspace:
+            return Qt::Key_Backspace;
+        case kKeyDelete:
+            return Qt::Key_Delete;
+        case kKeyTab:
+            return Qt::Key_Tab;
+        case kKeyInsert:
+            return Qt::Key_Insert;
+        default:
+            break;
+    }
+    return code >= 0x20 && code < 0x7F ? code : 0;
+}
+
+int KeyboardDelaySetting() { return 1; }
+int KeyboardSpeedSetting() { return 31; }
+
 int TranslateModifiers(int toolkitModifiers) {
     int word = 0;
     if (toolkitModifiers & Qt::ShiftModifier) word |= kModShift;

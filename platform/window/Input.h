@@ -40,9 +40,11 @@ enum KeyCode : int {
 };
 
 enum class MouseAction : int { ButtonDown = 0, ButtonUp = 1, DoubleClick = 2, Move = 3 };
+enum class MouseButton : int { None, Left, Right, Middle };
 
 struct MouseInput {
     MouseAction action = MouseAction::Move;
+    MouseButton button = MouseButton::None;  // the button that went down or up
     Point point;
     int modifiers = 0;      // kModRightButton for a right-button message, plus Shift, Ctrl and Alt
     bool leftHeld = false;  // buttons held after the message
@@ -62,6 +64,13 @@ struct KeyInput {
 int TranslateKey(int toolkitKey, bool keypad);
 // Toolkit modifier flags (Qt::KeyboardModifiers value) as the modifier word.
 int TranslateModifiers(int toolkitModifiers);
+// The toolkit key (Qt::Key value) that a key code stands for; 0 for a code without one.
+int ToToolkitKey(int code);
+// The desktop's keyboard repeat settings, as the repeat arithmetic of spinning controls takes them:
+// the delay 0 (250 ms) to 3 (1 s) and the speed 0 (about 2.5 repeats a second) to 31 (about 30). The
+// desktop does not tell them here, so they are the usual 1 (500 ms) and 31 (33 ms).
+int KeyboardDelaySetting();
+int KeyboardSpeedSetting();
 // The keyboard's modifier state at this moment (what the keyboard holds now, not what the last
 // message said).
 int CurrentModifiers();

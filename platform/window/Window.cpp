@@ -6,26 +6,41 @@
 #include "platform/window/DialogTemplate.h"
 #include "platform/window/DrawContext.h"
 #include "platform/window/QtBridge.h"
+#include "platform/window/Slider.h"
+#include "platform/window/TextControls.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
 #include <QFocusEvent>
+#include <QIcon>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyle>
 #include <QTimerEvent>
+#include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <functional>
 
 namespace platform {
 
 Qt::CursorShape ToQtCursorShape(CursorShape shape);  // Cursor.cpp
+int ToToolkitKey(int code);                          // Input.cpp
 
 namespace {
 
@@ -37,14 +52,24 @@ public:
         setFocusPolicy(Qt::StrongFocus);
     }
     Window* Owner() const { return m_owner; }
+    // The Window object is going; events that still arrive find nobody.
+    void Forget() { m_owner = nullptr; }
 
 protected:
+    bool event(QEvent* e) override {
+        DispatchScope scope(this);
+        if (m_owner != nullptr && !isWindow()) {
+            // A child window hears of its top-level window's activation.
+            if (e->type() == QEvent::WindowActivate) m_owner->DispatchActivate(true);
+            if (e->type() == QEvent::WindowDeactivate) m_owner->DispatchActivate(false);
+        }
+        return QWidget::event(e);
+    }
     void paintEvent(QPaintEvent* event) override {
+        if (m_owner == nullptr) return;
         QPainter painter(this);
         std::vector<Rect> rects;
-        for (const QRect& r : event->region()) {
-            rects.push_back(FromQRect(r));
-        }
+        for (const QRect& r : event->region()) rects.push_back(FromQRect(r));
         DrawContext dc(painter, std::move(rects));
         m_owner->DispatchPaint(dc);
     }
@@ -53,66 +78,132 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* e) override { Mouse(e, MouseAction::DoubleClick); }
     void mouseMoveEvent(QMouseEvent* e) override { Mouse(e, MouseAction::Move); }
     void keyPressEvent(QKeyEvent* e) override {
-        if (!Key(e, KeyAction::Down)) QWidget::keyPressEvent(e);
+        if (m_owner == nullptr || !m_owner->DispatchKey(KeyInputFrom(*e, KeyAction::Down))) QWidget::keyPressEvent(e);
     }
     void keyReleaseEvent(QKeyEvent* e) override {
-        if (!Key(e, KeyAction::Up)) QWidget::keyReleaseEvent(e);
+        if (m_owner == nullptr || !m_owner->DispatchKey(KeyInputFrom(*e, KeyAction::Up))) QWidget::keyReleaseEvent(e);
     }
-    void timerEvent(QTimerEvent* e) override { m_owner->DispatchTimer(e->timerId()); }
-    void resizeEvent(QResizeEvent*) override { m_owner->DispatchResize(Size{width(), height()}); }
+    void timerEvent(QTimerEvent* e) override {
+        if (m_owner != nullptr) m_owner->DispatchTimer(e->timerId());
+    }
+    void resizeEvent(QResizeEvent*) override {
+        if (m_owner != nullptr) m_owner->DispatchResize();
+    }
     void closeEvent(QCloseEvent* e) override {
-        if (m_owner->DispatchClose())
+        if (m_owner == nullptr || m_owner->DispatchClose())
             e->accept();
         else
             e->ignore();
     }
-    void focusInEvent(QFocusEvent*) override { m_owner->DispatchFocus(true); }
-    void focusOutEvent(QFocusEvent*) override { m_owner->DispatchFocus(false); }
+    void focusInEvent(QFocusEvent*) override {
+        if (m_owner != nullptr) m_owner->DispatchFocus(true);
+    }
+    void focusOutEvent(QFocusEvent*) override {
+        if (m_owner != nullptr) m_owner->DispatchFocus(false);
+    }
     void changeEvent(QEvent* e) override {
-        if (e->type() == QEvent::ActivationChange) m_owner->DispatchActivate(isActiveWindow());
+        if (m_owner != nullptr && isWindow() && e->type() == QEvent::ActivationChange) {
+            m_owner->DispatchActivate(isActiveWindow());
+        }
+        if (m_owner != nullptr && e->type() == QEvent::WindowStateChange && onStateChange) onStateChange();
         QWidget::changeEvent(e);
     }
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        if (m_owner != nullptr && !LocalFiles(e->mimeData()).empty()) e->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override {
+        if (m_owner != nullptr && !LocalFiles(e->mimeData()).empty()) e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override {
+        const std::vector<std::string> paths = LocalFiles(e->mimeData());
+        if (m_owner == nullptr || paths.empty()) return;
+        e->acceptProposedAction();
+        m_owner->DispatchDropFiles(paths);
+    }
+
+public:
+    std::function<void()> onStateChange;
 
 private:
-    void Mouse(QMouseEvent* e, MouseAction action) {
-        MouseInput input;
-        input.action = action;
-        input.point = Point{int(e->position().x()), int(e->position().y())};
-        input.modifiers = TranslateModifiers(e->modifiers().toInt());
-        if (e->button() == Qt::RightButton) input.modifiers |= kModRightButton;
-        input.leftHeld = (e->buttons() & Qt::LeftButton) != 0;
-        input.rightHeld = (e->buttons() & Qt::RightButton) != 0;
-        m_owner->DispatchMouse(input);
+    static std::vector<std::string> LocalFiles(const QMimeData* data) {
+        std::vector<std::string> paths;
+        if (data == nullptr) return paths;
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) paths.push_back(FromQString(url.toLocalFile()));
+        }
+        return paths;
     }
-    bool Key(QKeyEvent* e, KeyAction action) {
-        KeyInput input;
-        input.action = action;
-        input.code = TranslateKey(e->key(), (e->modifiers() & Qt::KeypadModifier) != 0);
-        input.modifiers = TranslateModifiers(e->modifiers().toInt());
-        input.autoRepeat = e->isAutoRepeat();
-        return m_owner->DispatchKey(input);
+    void Mouse(QMouseEvent* e, MouseAction action) {
+        if (m_owner != nullptr) m_owner->DispatchMouse(MouseInputFrom(*e, action));
     }
 
     Window* m_owner;
 };
+
+Image FromQImage(const QImage& source) {
+    const QImage image = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    Image copy(image.width(), image.height(), true);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+        std::copy(row, row + image.width(), copy.Row(y));
+    }
+    return copy;
+}
 
 }  // namespace
 
 struct Window::Impl {
     QPointer<WindowWidget> widget;
     std::vector<QEventLoop*> loops;
+    Image icon;
+    QPointer<QScrollBar> horizontal;
+    QPointer<QScrollBar> vertical;
+    Size scrollSize;
+    Point scrollPosition;
+    QPoint frameOffset;          // client top-left minus frame top-left, last seen in the normal state
+    bool pendingNormal = false;  // a normal placement to take once the window is restored
+    Rect normalPlacement;
 };
 
 Window::Window(WindowKind kind, Window* owner) : m_impl(std::make_unique<Impl>()), m_kind(kind), m_owner(owner) {
     if (!StartWindowSystem()) return;  // no display: the window never exists and every call does nothing
     QWidget* parent = (owner != nullptr && owner->Exists()) ? owner->Widget() : nullptr;
-    const Qt::WindowFlags flags =
-        kind == WindowKind::Dialog
-            ? Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint
-            : Qt::Window;
+    if (kind == WindowKind::Child && parent == nullptr) return;  // a child window needs somewhere to live
+    Create(parent);
+}
+
+Window::Window(WindowKind kind, Control& host)
+    : m_impl(std::make_unique<Impl>()), m_kind(kind), m_owner(&host.Parent()) {
+    if (!StartWindowSystem()) return;
+    QWidget* parent = kind == WindowKind::Child ? host.ClientWidget() : host.Widget();
+    if (parent == nullptr) return;
+    Create(parent);
+}
+
+void Window::Create(QWidget* parent) {
+    Qt::WindowFlags flags = Qt::Window;
+    switch (m_kind) {
+        case WindowKind::Main:
+            break;
+        case WindowKind::Dialog:
+            flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+            break;
+        case WindowKind::Child:
+            flags = Qt::Widget;
+            break;
+        case WindowKind::Popup:
+            flags = Qt::Tool | Qt::FramelessWindowHint;
+            break;
+    }
     m_impl->widget = new WindowWidget(this, parent, flags);
     // A window over a disabled owner still takes input: only the owner is disabled.
-    if (!m_impl->widget->isEnabled()) m_impl->widget->setEnabled(true);
+    if (m_kind != WindowKind::Child && !m_impl->widget->isEnabled()) m_impl->widget->setEnabled(true);
+    m_impl->widget->onStateChange = [this] {
+        if (m_impl->pendingNormal && !IsMaximised() && !IsMinimised()) {
+            m_impl->pendingNormal = false;
+            SetPlacementRect(m_impl->normalPlacement);
+        }
+    };
 }
 
 Window::~Window() {
@@ -120,10 +211,13 @@ Window::~Window() {
         m_impl->loops.back()->exit(0);
         m_impl->loops.pop_back();
     }
+    for (const auto& control : m_controls) control->DetachHooks();
     m_controls.clear();
     if (m_impl->widget) {
         for (const auto& timer : m_timers) m_impl->widget->killTimer(timer.second);
-        delete m_impl->widget.data();
+        m_impl->widget->Forget();
+        m_impl->widget->onStateChange = nullptr;
+        DestroyWidget(m_impl->widget.data());
     }
     if (MainWindow() == this) SetMainWindow(nullptr);
 }
@@ -133,7 +227,9 @@ QWidget* Window::Widget() const { return m_impl->widget.data(); }
 
 Window* Window::FromWidget(const QWidget* widget) {
     for (; widget != nullptr; widget = widget->parentWidget()) {
-        if (auto* own = dynamic_cast<const WindowWidget*>(widget)) return own->Owner();
+        if (auto* own = dynamic_cast<const WindowWidget*>(widget)) {
+            if (own->Owner() != nullptr) return own->Owner();
+        }
     }
     return nullptr;
 }
@@ -144,6 +240,11 @@ void Window::SetTitle(const std::string& utf8) {
 std::string Window::Title() const { return Exists() ? FromQString(Widget()->windowTitle()) : std::string(); }
 void Window::Show() {
     if (Exists()) Widget()->show();
+}
+void Window::ShowWithoutActivating() {
+    if (!Exists()) return;
+    Widget()->setAttribute(Qt::WA_ShowWithoutActivating);
+    Widget()->show();
 }
 void Window::Hide() {
     if (Exists()) Widget()->hide();
@@ -167,19 +268,85 @@ bool Window::IsEnabled() const { return Exists() && Widget()->isEnabled(); }
 Rect Window::ClientScreenRect() const {
     if (!Exists()) return Rect{};
     const QPoint origin = Widget()->mapToGlobal(QPoint(0, 0));
-    return Rect{origin.x(), origin.y(), origin.x() + Widget()->width(), origin.y() + Widget()->height()};
+    const Size size = ClientSize();
+    return Rect{origin.x(), origin.y(), origin.x() + size.width, origin.y() + size.height};
 }
 
-Size Window::ClientSize() const { return Exists() ? Size{Widget()->width(), Widget()->height()} : Size{}; }
+Size Window::ClientSize() const {
+    if (!Exists()) return Size{};
+    Size size{Widget()->width(), Widget()->height()};
+    if (m_impl->vertical && m_impl->vertical->isVisibleTo(Widget())) size.width -= m_impl->vertical->width();
+    if (m_impl->horizontal && m_impl->horizontal->isVisibleTo(Widget())) size.height -= m_impl->horizontal->height();
+    return Size{std::max(size.width, 0), std::max(size.height, 0)};
+}
+
 void Window::SetClientSize(Size size) {
     if (Exists()) Widget()->resize(size.width, size.height);
 }
 void Window::SetMinimumClientSize(Size size) {
-    if (Exists()) Widget()->setMinimumSize(size.width, size.height);
+    if (Exists()) Widget()->setMinimumSize(std::max(size.width, 0), std::max(size.height, 0));
+}
+Size Window::MinimumClientSize() const {
+    return Exists() ? Size{Widget()->minimumWidth(), Widget()->minimumHeight()} : Size{};
+}
+void Window::SetFixedClientSize(Size size) {
+    if (!Exists()) return;
+    if (size.width > 0 && size.height > 0) {
+        Widget()->setFixedSize(size.width, size.height);
+    } else {
+        Widget()->setMinimumSize(0, 0);
+        Widget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
 }
 void Window::MoveTo(Point topLeft) {
     if (Exists()) Widget()->move(topLeft.x, topLeft.y);
 }
+
+void Window::SetGeometry(const Rect& area) {
+    if (Exists()) Widget()->setGeometry(ToQRect(area));
+}
+Rect Window::Geometry() const { return Exists() ? FromQRect(Widget()->geometry()) : Rect{}; }
+
+Rect Window::PlacementRect() const {
+    if (!Exists()) return Rect{};
+    if (m_kind == WindowKind::Child) return Geometry();
+    const QPoint frame = Widget()->pos();
+    return Rect{frame.x(), frame.y(), frame.x() + Widget()->width(), frame.y() + Widget()->height()};
+}
+
+void Window::SetPlacementRect(const Rect& placement) {
+    if (!Exists()) return;
+    if (m_kind == WindowKind::Child) {
+        SetGeometry(placement);
+        return;
+    }
+    Widget()->move(placement.left, placement.top);
+    Widget()->resize(std::max(placement.Width(), 0), std::max(placement.Height(), 0));
+}
+
+Rect Window::NormalPlacementRect() const {
+    if (!Exists()) return Rect{};
+    if (m_impl->pendingNormal) return m_impl->normalPlacement;
+    if (!IsMaximised() && !IsMinimised()) return PlacementRect();
+    const QRect normal = Widget()->normalGeometry();
+    if (normal.isEmpty()) return PlacementRect();
+    const QPoint frame = normal.topLeft() - m_impl->frameOffset;
+    return Rect{frame.x(), frame.y(), frame.x() + normal.width(), frame.y() + normal.height()};
+}
+
+void Window::SetNormalPlacementRect(const Rect& placement) {
+    if (!Exists()) return;
+    if (IsMaximised() || IsMinimised()) {
+        // Taken when the window is restored.
+        m_impl->pendingNormal = true;
+        m_impl->normalPlacement = placement;
+        return;
+    }
+    SetPlacementRect(placement);
+}
+
+Point Window::ClientToScreen(Point p) const { return WidgetToScreen(Widget(), p); }
+Point Window::ScreenToClient(Point p) const { return ScreenToWidget(Widget(), p); }
 
 void Window::CentreOnOwner() {
     if (!Exists()) return;
@@ -206,7 +373,16 @@ void Window::Restore() {
     if (Exists()) Widget()->showNormal();
 }
 void Window::Maximise() {
-    if (Exists()) Widget()->showMaximized();
+    if (!Exists()) return;
+    if (!Widget()->isVisible()) {
+        // Shown maximised when it is shown, not now.
+        Widget()->setWindowState(Widget()->windowState() | Qt::WindowMaximized);
+        return;
+    }
+    if (!IsMaximised() && !IsMinimised()) {
+        m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
+    }
+    Widget()->showMaximized();
 }
 void Window::Invalidate() {
     if (Exists()) Widget()->update();
@@ -235,23 +411,123 @@ void Window::SetFont(const FontSpec& font) {
 }
 FontSpec Window::Font() const { return Exists() ? FromQFont(Widget()->font()) : DefaultGuiFont(); }
 
+void Window::SetIcon(const Image& icon) {
+    m_impl->icon = icon;
+    if (!Exists()) return;
+    Widget()->setWindowIcon(icon.IsEmpty() ? QIcon() : QIcon(QPixmap::fromImage(WrapImage(icon).copy())));
+}
+
+Image Window::Icon() const {
+    if (!m_impl->icon.IsEmpty() || !Exists()) return m_impl->icon;
+    // A window without its own icon shows the application's.
+    const QIcon icon = Widget()->windowIcon();
+    if (icon.isNull()) return Image();
+    return FromQImage(icon.pixmap(32, 32).toImage());
+}
+
+void Window::SetScrollSize(Size total) {
+    if (!Exists()) return;
+    m_impl->scrollSize = total;
+    if (total.width > 0 && total.height > 0 && !m_impl->vertical) {
+        m_impl->horizontal = new QScrollBar(Qt::Horizontal, Widget());
+        m_impl->vertical = new QScrollBar(Qt::Vertical, Widget());
+        for (QScrollBar* bar : {m_impl->horizontal.data(), m_impl->vertical.data()}) {
+            bar->hide();
+            QObject::connect(bar, &QScrollBar::valueChanged, bar, [this, bar] {
+                DispatchScope scope(bar);
+                SetScrollPosition(Point{m_impl->horizontal->value(), m_impl->vertical->value()});
+            });
+        }
+    }
+    UpdateScrollBars();
+}
+
+Size Window::ScrollSize() const { return m_impl->scrollSize; }
+Point Window::ScrollPosition() const { return m_impl->scrollPosition; }
+
+void Window::SetScrollPosition(Point position) {
+    const Point old = m_impl->scrollPosition;
+    const Size client = ClientSize();
+    position.x = std::clamp(position.x, 0, std::max(m_impl->scrollSize.width - client.width, 0));
+    position.y = std::clamp(position.y, 0, std::max(m_impl->scrollSize.height - client.height, 0));
+    m_impl->scrollPosition = position;
+    if (m_impl->horizontal && m_impl->horizontal->value() != position.x) m_impl->horizontal->setValue(position.x);
+    if (m_impl->vertical && m_impl->vertical->value() != position.y) m_impl->vertical->setValue(position.y);
+    ScrollControlsBy(old.x - position.x, old.y - position.y);
+}
+
+void Window::ScrollControlsBy(int dx, int dy) {
+    if ((dx == 0 && dy == 0) || !Exists()) return;
+    // As the desktop scrolls a window: its controls move, their layout is not redone.
+    for (const auto& control : m_controls) {
+        QWidget* widget = control->Widget();
+        if (widget != nullptr && widget->parentWidget() == Widget()) widget->move(widget->pos() + QPoint(dx, dy));
+    }
+}
+
+void Window::UpdateScrollBars() {
+    if (!Exists() || !m_impl->vertical) return;
+    const Size total = m_impl->scrollSize;
+    const bool scrolls = total.width > 0 && total.height > 0;
+    const int barWidth = m_impl->vertical->sizeHint().width();
+    const int barHeight = m_impl->horizontal->sizeHint().height();
+    const int width = Widget()->width();
+    const int height = Widget()->height();
+    bool needVertical = scrolls && total.height > height;
+    const bool needHorizontal = scrolls && total.width > width - (needVertical ? barWidth : 0);
+    needVertical = scrolls && total.height > height - (needHorizontal ? barHeight : 0);
+    const int clientWidth = std::max(width - (needVertical ? barWidth : 0), 0);
+    const int clientHeight = std::max(height - (needHorizontal ? barHeight : 0), 0);
+    m_impl->horizontal->setGeometry(0, height - barHeight, clientWidth, barHeight);
+    m_impl->vertical->setGeometry(width - barWidth, 0, barWidth, clientHeight);
+    m_impl->horizontal->setVisible(needHorizontal);
+    m_impl->vertical->setVisible(needVertical);
+    {
+        const QSignalBlocker quietH(m_impl->horizontal.data());
+        const QSignalBlocker quietV(m_impl->vertical.data());
+        m_impl->horizontal->setRange(0, std::max(total.width - clientWidth, 0));
+        m_impl->horizontal->setPageStep(std::max(clientWidth, 1));
+        m_impl->vertical->setRange(0, std::max(total.height - clientHeight, 0));
+        m_impl->vertical->setPageStep(std::max(clientHeight, 1));
+    }
+    m_impl->horizontal->raise();
+    m_impl->vertical->raise();
+    SetScrollPosition(m_impl->scrollPosition);
+}
+
+void Window::AcceptDroppedFiles(bool accept) {
+    if (Exists()) Widget()->setAcceptDrops(accept);
+}
+
+void Window::PostKeyDown(int code) {
+    if (!Exists()) return;
+    QApplication::postEvent(Widget(), new QKeyEvent(QEvent::KeyPress, ToToolkitKey(code), Qt::NoModifier));
+}
+
 int Window::RunModal() {
+    if (!Exists()) return -1;
+    QPointer<WindowWidget> widget = m_impl->widget;
+    widget->setWindowModality(Qt::ApplicationModal);
+    const int result = RunLoop();
+    if (widget) widget->setWindowModality(Qt::NonModal);
+    return result;
+}
+
+int Window::RunLoop() {
     if (!Exists()) return -1;
     QPointer<WindowWidget> widget = m_impl->widget;
     QEventLoop loop;
     m_impl->loops.push_back(&loop);
     ++m_modalDepth;
-    widget->setWindowModality(Qt::ApplicationModal);
     widget->show();
     widget->raise();
     widget->activateWindow();
     const int result = loop.exec(QEventLoop::DialogExec);
-    --m_modalDepth;
-    if (widget) {
+    if (widget && widget->Owner() == this) {
         // The object may be gone when its owner destroyed it from inside the loop.
+        --m_modalDepth;
         if (!m_impl->loops.empty() && m_impl->loops.back() == &loop) m_impl->loops.pop_back();
         widget->hide();
-        widget->setWindowModality(Qt::NonModal);
     }
     return result;
 }
@@ -292,6 +568,15 @@ void Window::DispatchTimer(int toolkitTimerId) {
     }
 }
 
+void Window::DispatchResize() {
+    if (!Exists()) return;
+    if (m_kind != WindowKind::Child && Widget()->isVisible() && !IsMaximised() && !IsMinimised()) {
+        m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
+    }
+    UpdateScrollBars();
+    OnResize(ClientSize());
+}
+
 bool Window::DispatchKey(const KeyInput& input) {
     if (OnKey(input)) return true;
     if (m_kind != WindowKind::Dialog || input.action != KeyAction::Down) return false;
@@ -323,6 +608,17 @@ Control* Window::FindControl(int id) const {
 
 void Window::AdoptControl(std::unique_ptr<Control> control) { m_controls.push_back(std::move(control)); }
 
+void Window::DestroyControl(Control& control) {
+    for (auto it = m_controls.begin(); it != m_controls.end(); ++it) {
+        if (it->get() == &control) {
+            control.DetachHooks();
+            std::unique_ptr<Control> going = std::move(*it);
+            m_controls.erase(it);
+            return;  // destroyed here, after it left the list
+        }
+    }
+}
+
 Rect Window::DialogUnitsToPixels(const Rect& units) const {
     const QFontMetrics metrics(Exists() ? Widget()->font() : QApplication::font());
     const int letters =
@@ -334,31 +630,91 @@ Rect Window::DialogUnitsToPixels(const Rect& units) const {
     return Rect{x(units.left), y(units.top), x(units.right), y(units.bottom)};
 }
 
+namespace {
+
+bool SameClass(const std::string& a, const char* b) {
+    std::string upper = a;
+    for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
+    std::string other = b;
+    for (char& c : other) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return upper == other;
+}
+
+// A static text's alignment and wrapping from its style.
+int LabelFormat(uint32_t style) {
+    int format = 0;
+    switch (style & kSsTypeMask) {
+        case kSsCenter:
+            format = kTextCentre | kTextWordWrap;
+            break;
+        case kSsRight:
+            format = kTextRight | kTextWordWrap;
+            break;
+        case kSsLeftNoWordWrap:
+        case kSsOwnerDraw:
+            format = kTextLeft;
+            break;
+        default:
+            format = kTextLeft | kTextWordWrap;
+            break;
+    }
+    if (style & kSsCenterImage) format |= kTextVCentre;
+    if (style & kSsNoPrefix) format |= kTextNoPrefix;
+    return format;
+}
+
+ButtonStyle ButtonStyleOf(uint32_t style) {
+    const uint32_t type = style & kBsTypeMask;
+    if (type == kBsOwnerDraw) return ButtonStyle::OwnerDrawn;
+    if (type == kBsCheckBox || type == kBsAutoCheckBox)
+        return (style & kBsPushLike) ? ButtonStyle::PushLike : ButtonStyle::CheckBox;
+    return type == kBsDefPushButton ? ButtonStyle::DefaultPush : ButtonStyle::Push;
+}
+
+}  // namespace
+
+Control* Window::MakeTemplateControl(const DialogItem& item) {
+    const std::string& cls = item.className;
+    if (SameClass(cls, kClassButton)) return &AddControl<PushButton>(item.id, item.text, ButtonStyleOf(item.style));
+    if (SameClass(cls, kClassStatic)) {
+        const uint32_t type = item.style & kSsTypeMask;
+        if (type == kSsIcon || type == kSsBitmap) return &AddControl<PictureView>(item.id);
+        return &AddControl<Label>(item.id, item.text, LabelFormat(item.style));
+    }
+    if (SameClass(cls, kClassEdit)) return &AddControl<Edit>(item.id, item.text, item.style);
+    if (SameClass(cls, kClassComboBox)) return &AddControl<ComboBox>(item.id);
+    if (SameClass(cls, kClassProgress)) return &AddControl<ProgressBar>(item.id);
+    if (SameClass(cls, kClassTrackBar)) return &AddControl<Slider>(item.id, (item.style & kTbsVert) != 0);
+    if (SameClass(cls, kClassScrollBar) && (item.style & kSbsSizeGrip)) return &AddControl<SizeGrip>(item.id);
+    if (const ControlMaker* maker = FindControlClass(cls)) return (*maker)(*this, item);
+    return nullptr;
+}
+
 void Window::BuildFromTemplate(const DialogTemplate& dialogTemplate) {
     if (!dialogTemplate.title.empty()) SetTitle(dialogTemplate.title);
     for (const DialogItem& item : dialogTemplate.items) {
-        Control* control = nullptr;
-        switch (item.kind) {
-            case ControlKind::Label:
-                control = &AddControl<Label>(item.id, item.text, item.textFormat);
-                break;
-            case ControlKind::PushButton:
-                control = &AddControl<PushButton>(item.id, item.text, false);
-                break;
-            case ControlKind::DefaultPushButton:
-                control = &AddControl<PushButton>(item.id, item.text, true);
-                break;
-            case ControlKind::ProgressBar:
-                control = &AddControl<ProgressBar>(item.id);
-                break;
-            case ControlKind::Picture:
-                control = &AddControl<PictureView>(item.id);
-                break;
-        }
+        Control* control = MakeTemplateControl(item);
+        if (control == nullptr) continue;
         control->SetRect(DialogUnitsToPixels(item.units));
+        if (item.style & kWsDisabled) control->Enable(false);
+        if (!(item.style & kWsVisible)) control->Show(false);
     }
+    if (m_kind == WindowKind::Child) return;  // a child window takes the size its parent gives it
     const Rect client = DialogUnitsToPixels(Rect{0, 0, dialogTemplate.units.width, dialogTemplate.units.height});
-    if (Exists()) Widget()->setFixedSize(client.Width(), client.Height());
+    if (dialogTemplate.style & kWsThickFrame)
+        SetClientSize(Size{client.Width(), client.Height()});
+    else
+        SetFixedClientSize(Size{client.Width(), client.Height()});
+}
+
+void Window::MoveControls(const std::vector<std::pair<int, Rect>>& moves) {
+    if (!Exists() || moves.empty()) return;
+    const bool updates = Widget()->updatesEnabled();
+    Widget()->setUpdatesEnabled(false);
+    for (const auto& move : moves) {
+        if (Control* control = FindControl(move.first)) control->SetRect(move.second);
+    }
+    Widget()->setUpdatesEnabled(updates);
 }
 
 void Window::OnPaint(DrawContext&) {}
@@ -376,5 +732,10 @@ bool Window::OnClose() {
 void Window::OnCommand(int) {}
 void Window::OnFocusChanged(bool) {}
 void Window::OnActivate(bool) {}
+void Window::OnControlNotify(int id, int code) {
+    if (code == kNotifyClicked) OnCommand(id);
+}
+long Window::OnNotify(int, int, void*) { return 0; }
+void Window::OnDropFiles(const std::vector<std::string>&) {}
 
 }  // namespace platform

@@ -2,11 +2,13 @@
 // Windows and dialogs of the layer: every message reaches a virtual handler of the Window object.
 #include "platform/window/Font.h"
 #include "platform/window/Geometry.h"
+#include "platform/window/Image.h"
 #include "platform/window/Input.h"
 
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -15,6 +17,7 @@ namespace platform {
 
 class Control;
 class DrawContext;
+struct DialogItem;
 struct DialogTemplate;
 enum class CursorShape;
 
@@ -24,11 +27,17 @@ enum : int { kCommandOk = 1, kCommandCancel = 2 };
 enum class WindowKind {
     Main,    // a top-level window of its own
     Dialog,  // a top-level window over its owner; Enter, Esc and the close box become commands
+    Child,   // a window inside its owner's client area (or inside a control): a form view, an in-place editor
+    Popup,   // a top-level window without a frame over its owner: a popup editor, a slider under the mouse
 };
 
 class Window {
 public:
     explicit Window(WindowKind kind = WindowKind::Main, Window* owner = nullptr);
+    // A child window inside the control's client area, or a popup over the control's window.
+    Window(WindowKind kind, Control& host);
+    // The toolkit window goes with the object; one still handling an event is hidden at once and
+    // deleted when the loop runs again, so a window may be destroyed from inside its own handlers.
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -42,17 +51,35 @@ public:
     std::string Title() const;
 
     void Show();
+    // Shows the window without taking the keyboard from the active window (a slider under the mouse).
+    void ShowWithoutActivating();
     void Hide();
     bool IsVisible() const;
     void Enable(bool enabled);
     bool IsEnabled() const;
 
-    // Client area in screen pixels, and its size.
+    // Client area in screen pixels, and its size (without the scroll bars that SetScrollSize shows).
     Rect ClientScreenRect() const;
     Size ClientSize() const;
     void SetClientSize(Size size);
     void SetMinimumClientSize(Size size);
+    Size MinimumClientSize() const;
+    // Fixes the client size (a dialog that cannot be resized), or frees it again with an empty size.
+    void SetFixedClientSize(Size size);
     void MoveTo(Point topLeft);
+    // The client area: in the parent's client pixels for a child window, in screen pixels otherwise.
+    void SetGeometry(const Rect& area);
+    Rect Geometry() const;
+    // A top-level window's placement: the top-left of its frame and the size of its client area, in
+    // screen pixels. What it reads, SetPlacementRect restores exactly, whatever frame the desktop draws.
+    Rect PlacementRect() const;
+    void SetPlacementRect(const Rect& placement);
+    // The placement the window has when it is neither maximised nor minimised; setting it while the
+    // window is maximised keeps it for restoring.
+    Rect NormalPlacementRect() const;
+    void SetNormalPlacementRect(const Rect& placement);
+    Point ClientToScreen(Point clientPoint) const;
+    Point ScreenToClient(Point screenPoint) const;
     void CentreOnOwner();
     void BringToTop();
     void Activate();
@@ -60,6 +87,7 @@ public:
     bool IsMinimised() const;
     bool IsMaximised() const;
     void Restore();
+    // A hidden window is maximised when it is shown.
     void Maximise();
 
     void Invalidate();
@@ -74,10 +102,30 @@ public:
     void SetCursorShape(CursorShape shape);
     void SetFont(const FontSpec& font);
     FontSpec Font() const;
+    // The picture the desktop shows for the window (title bar, task bar).
+    void SetIcon(const Image& icon);
+    Image Icon() const;
+
+    // A window larger inside than its client area: scroll bars appear while the client area is smaller
+    // than the total size, and scrolling moves the controls (as the layout subtracts ScrollPosition).
+    // An empty size removes the scroll bars.
+    void SetScrollSize(Size total);
+    Size ScrollSize() const;
+    Point ScrollPosition() const;
+    void SetScrollPosition(Point position);
+
+    // Files dropped from a file manager reach OnDropFiles.
+    void AcceptDroppedFiles(bool accept);
+    // Queues a key press (a library key code) for the window, handled once the loop runs again, as
+    // if the user had pressed it in the window.
+    void PostKeyDown(int code);
 
     // Runs a loop until EndModal; the window is shown application-modal and hidden afterwards.
     // Answers EndModal's result.
     int RunModal();
+    // The same loop, but no other window is blocked: the caller disables what must wait (a popup
+    // editor's loop, which still has to see clicks on the windows around it).
+    int RunLoop();
     void EndModal(int result);
     bool IsInModalLoop() const { return m_modalDepth > 0; }
 
@@ -96,8 +144,13 @@ public:
     }
     // The control with that id, or null.
     Control* FindControl(int id) const;
-    // Makes the controls of a dialog template and sizes the client area to it.
+    // Destroys a control of this window before the window goes.
+    void DestroyControl(Control& control);
+    // Makes the controls of a dialog template and sizes the client area to it (a top-level window that
+    // the template does not make resizable gets that size fixed).
     void BuildFromTemplate(const DialogTemplate& dialogTemplate);
+    // Moves and sizes several controls at once: the window shows only the end result.
+    void MoveControls(const std::vector<std::pair<int, Rect>>& moves);
     // Dialog units of the window's font, in pixels.
     Rect DialogUnitsToPixels(const Rect& units) const;
 
@@ -110,11 +163,14 @@ public:
     void DispatchMouse(const MouseInput& input) { OnMouse(input); }
     bool DispatchKey(const KeyInput& input);
     void DispatchTimer(int toolkitTimerId);
-    void DispatchResize(Size size) { OnResize(size); }
+    void DispatchResize();
     bool DispatchClose();
     void DispatchCommand(int id) { OnCommand(id); }
     void DispatchFocus(bool gained) { OnFocusChanged(gained); }
     void DispatchActivate(bool active) { OnActivate(active); }
+    void DispatchControlNotify(int id, int code) { OnControlNotify(id, code); }
+    long DispatchNotify(int id, int code, void* data) { return OnNotify(id, code, data); }
+    void DispatchDropFiles(const std::vector<std::string>& paths) { OnDropFiles(paths); }
 
 protected:
     virtual void OnPaint(DrawContext& dc);
@@ -128,10 +184,21 @@ protected:
     // Buttons, and a dialog's Enter (kCommandOk) and Esc (kCommandCancel).
     virtual void OnCommand(int id);
     virtual void OnFocusChanged(bool gained);
+    // A top-level window became active or inactive; a child window hears it when its top-level does.
     virtual void OnActivate(bool active);
+    // A control's notification (Controls.h); the default turns kNotifyClicked into OnCommand(id).
+    virtual void OnControlNotify(int id, int code);
+    // A control's question with data of its own (Control::SendNotify); the default answers 0.
+    virtual long OnNotify(int id, int code, void* data);
+    // Paths of the files dropped on the window (AcceptDroppedFiles), in the order the drop lists them.
+    virtual void OnDropFiles(const std::vector<std::string>& paths);
 
 private:
+    void Create(QWidget* parent);
+    Control* MakeTemplateControl(const DialogItem& item);
     void AdoptControl(std::unique_ptr<Control> control);
+    void UpdateScrollBars();
+    void ScrollControlsBy(int dx, int dy);
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;

@@ -1,11 +1,10 @@
 #include "general_tools/CharacterCodeConverter.h"
 
-#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/LocaleScope.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <locale.h>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -33,26 +32,7 @@ std::string Iconv(const std::string& from, const std::string& to, const std::str
     return r.output;
 }
 
-// Runs the test body with the calling thread in a given locale and the user's
-// language variables set, and restores both.
-class LocaleScope {
-public:
-    LocaleScope(const char* locale, const char* lang)
-        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", lang) {
-        m_locale = ::newlocale(LC_ALL_MASK, locale, nullptr);
-        EXPECT_NE(m_locale, nullptr) << locale;
-        m_old = ::uselocale(m_locale);
-    }
-    ~LocaleScope() {
-        ::uselocale(m_old);
-        ::freelocale(m_locale);
-    }
-
-private:
-    gbxtest::ScopedEnvironment m_lcAll, m_lcMessages, m_lang;
-    locale_t m_locale;
-    locale_t m_old;
-};
+using gbxtest::LocaleScope;
 
 const GT::ICharacterCodeConverter& Converter() { return GT::GetCharacterCodeConverter(); }
 

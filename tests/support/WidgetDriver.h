@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include "platform/window/Application.h"
 
@@ -70,6 +72,22 @@ inline void PressKey(QWidget* window, int key, Qt::KeyboardModifiers modifiers =
     QKeyEvent release(QEvent::KeyRelease, key, modifiers);
     QApplication::sendEvent(target, &press);
     QApplication::sendEvent(target, &release);
+}
+
+// A press and release at a point of the widget, delivered to its toolkit window as the desktop delivers
+// them (so that the program's mouse hooks see them). False when the widget has no window yet.
+inline bool ClickInWindow(QWidget* widget, QPoint local, Qt::MouseButton button = Qt::LeftButton,
+                          Qt::MouseButtons alsoHeld = Qt::NoButton) {
+    QWidget* top = widget->window();
+    QWindow* window = top->windowHandle();
+    if (window == nullptr) return false;
+    const QPointF at = widget->mapTo(top, local);
+    const QPointF global = widget->mapToGlobal(local);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, button, button | alsoHeld, Qt::NoModifier);
+    QApplication::sendEvent(window, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, button, alsoHeld, Qt::NoModifier);
+    QApplication::sendEvent(window, &release);
+    return true;
 }
 
 }  // namespace gbxtest

@@ -14,11 +14,16 @@ constexpr int kTemplate = 32867, kIcon = 0xFFFF, kDescription = 32825, kVersion 
 void RegisterAboutTemplate() {
     platform::DialogTemplate about;
     about.units = platform::Size{235, 66};
-    about.items = {{kIcon, platform::ControlKind::Picture, "", platform::Rect{11, 17, 32, 37}},
-                   {kDescription, platform::ControlKind::Label, "", platform::Rect{40, 10, 170, 20}},
-                   {kVersion, platform::ControlKind::Label, "", platform::Rect{40, 24, 170, 34}},
-                   {kLegal, platform::ControlKind::Label, "", platform::Rect{40, 38, 170, 48}},
-                   {1, platform::ControlKind::DefaultPushButton, "OK", platform::Rect{178, 7, 228, 21}}};
+    about.items = {{kIcon, platform::kClassStatic, "", platform::Rect{11, 17, 32, 37},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsIcon},
+                   {kDescription, platform::kClassStatic, "", platform::Rect{40, 10, 170, 20},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {kVersion, platform::kClassStatic, "", platform::Rect{40, 24, 170, 34},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {kLegal, platform::kClassStatic, "", platform::Rect{40, 38, 170, 48},
+                    platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+                   {1, platform::kClassButton, "OK", platform::Rect{178, 7, 228, 21},
+                    platform::kWsChild | platform::kWsVisible | platform::kWsTabStop | platform::kBsDefPushButton}};
     platform::RegisterDialogTemplate(kTemplate, about);
 }
 

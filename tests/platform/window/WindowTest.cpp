@@ -115,9 +115,12 @@ TEST_F(WindowTest, TemplatesMakeControlsInDialogUnits) {
     platform::DialogTemplate layout;
     layout.title = "Layout";
     layout.units = platform::Size{100, 50};
-    layout.items = {{10, platform::ControlKind::Label, "Text", platform::Rect{4, 4, 96, 12}},
-                    {11, platform::ControlKind::ProgressBar, "", platform::Rect{4, 16, 96, 24}},
-                    {12, platform::ControlKind::DefaultPushButton, "OK", platform::Rect{60, 30, 96, 44}}};
+    layout.items = {
+        {10, platform::kClassStatic, "Text", platform::Rect{4, 4, 96, 12},
+         platform::kWsChild | platform::kWsVisible | platform::kSsLeft},
+        {11, platform::kClassProgress, "", platform::Rect{4, 16, 96, 24}, platform::kWsChild | platform::kWsVisible},
+        {12, platform::kClassButton, "OK", platform::Rect{60, 30, 96, 44},
+         platform::kWsChild | platform::kWsVisible | platform::kWsTabStop | platform::kBsDefPushButton}};
     platform::RegisterDialogTemplate(-77, layout);
     const platform::DialogTemplate* found = platform::FindDialogTemplate(-77);
     ASSERT_NE(found, nullptr);

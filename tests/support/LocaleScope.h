@@ -1,0 +1,34 @@
+// Runs a scope with the calling thread in a given locale and the user's language variables set, and
+// restores both.
+#pragma once
+
+#include "tests/support/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <locale.h>
+
+namespace gbxtest {
+
+class LocaleScope {
+public:
+    LocaleScope(const char* locale, const char* lang)
+        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", lang) {
+        m_locale = ::newlocale(LC_ALL_MASK, locale, nullptr);
+        EXPECT_NE(m_locale, nullptr) << locale;
+        m_old = ::uselocale(m_locale);
+    }
+    ~LocaleScope() {
+        ::uselocale(m_old);
+        ::freelocale(m_locale);
+    }
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+
+private:
+    ScopedEnvironment m_lcAll, m_lcMessages, m_lang;
+    locale_t m_locale;
+    locale_t m_old;
+};
+
+}  // namespace gbxtest
