@@ -227,8 +227,9 @@ bool CDocX::MakeFolderOnCard(const std::string& folder, bool grantEveryone) cons
     return IsCardMounted() && GT::CreateDirectoryPath(folder, grantEveryone);
 }
 
-std::string CDocX::FindCardDrive() {
-    GT::CDriveList drives = GT::ListDrives();
+std::string CDocX::FindCardDrive() { return FindCardDrive(GT::ListDrives()); }
+
+std::string CDocX::FindCardDrive(GT::CDriveList drives) {
     std::set<std::string> listed;
     for (const GT::CDriveRecord& drive : drives) listed.insert(drive.first);
     for (auto it = m_refusedVolumes.begin(); it != m_refusedVolumes.end();)

@@ -93,6 +93,8 @@ public:
     // upper-cased or lower-cased), passing over volumes without a root folder and volumes that
     // were refused; forgets refused volumes that are no longer listed. Empty when none.
     std::string FindCardDrive();
+    // The same over a given list of volumes.
+    std::string FindCardDrive(GT::CDriveList drives);
     bool IsRefusedVolume(const std::string& drive) const { return m_refusedVolumes.count(drive) != 0; }
 
     // --- changes (none sends an event) ---

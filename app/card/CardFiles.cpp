@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <streambuf>
 
 #include "general_tools/Paths.h"
 #include "sound/files/FileDataSource.h"
@@ -18,6 +21,72 @@ std::string TitleOf(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
+
+// An output buffer in memory that may seek back within what was written (the chunk writers
+// patch sizes after their bodies). Its size is the furthest position written.
+class CMemoryBuffer : public std::streambuf {
+public:
+    CMemoryBuffer() : m_bytes(4096) { setp(m_bytes.data(), m_bytes.data() + m_bytes.size()); }
+
+    const char* Data() const { return m_bytes.data(); }
+    size_t Size() const { return std::max(m_high, Position()); }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        Reserve(Position() + 1);
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        if (n <= 0) return 0;
+        const size_t at = Position();
+        Reserve(at + static_cast<size_t>(n));
+        std::memcpy(m_bytes.data() + at, s, static_cast<size_t>(n));
+        MoveTo(at + static_cast<size_t>(n));
+        return n;
+    }
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override {
+        if (!(which & std::ios_base::out)) return pos_type(off_type(-1));
+        m_high = Size();
+        const off_type base = direction == std::ios_base::beg   ? 0
+                              : direction == std::ios_base::cur ? static_cast<off_type>(Position())
+                                                                : static_cast<off_type>(m_high);
+        const off_type target = base + offset;
+        if (target < 0) return pos_type(off_type(-1));
+        Reserve(static_cast<size_t>(target));
+        MoveTo(static_cast<size_t>(target));
+        return pos_type(target);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+
+private:
+    size_t Position() const { return static_cast<size_t>(pptr() - pbase()); }
+    void Reserve(size_t size) {
+        if (size <= m_bytes.size()) return;
+        const size_t at = Position();
+        m_high = Size();
+        m_bytes.resize(std::max(size, m_bytes.size() * 2));
+        setp(m_bytes.data(), m_bytes.data() + m_bytes.size());
+        MoveTo(at);
+    }
+    void MoveTo(size_t position) {
+        m_high = std::max(m_high, Position());
+        setp(m_bytes.data(), m_bytes.data() + m_bytes.size());
+        // pbump takes an int: move in steps for very large buffers.
+        while (position > 0) {
+            const int step = static_cast<int>(std::min<size_t>(position, 0x40000000));
+            pbump(step);
+            position -= static_cast<size_t>(step);
+        }
+    }
+
+    std::vector<char> m_bytes;
+    size_t m_high = 0;
+};
 
 }  // namespace
 
@@ -36,11 +105,15 @@ bool ICardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::str
         good = good && !file->fail();
     }
     out.reset();
+    return Sync(path) && good;
+}
+
+bool ICardFileSystem::Sync(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    good = fsync(fd) == 0 && good;
+    const bool synced = fsync(fd) == 0;
     close(fd);
-    return good;
+    return synced;
 }
 
 bool ICardFileSystem::Rename(const std::string& from, const std::string& to) {
@@ -69,15 +142,26 @@ std::string GetNewFilePath(const std::string& path) {
     return parts.directory + parts.title + ".NEW";
 }
 
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened) {
+    if (opened != nullptr) *opened = false;
+    CMemoryBuffer contents;
+    std::ostream memory(&contents);
+    if (!write(memory) || !memory.good()) return false;
+    ICardFileSystem& files = GetCardFileSystem();
+    boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
+    if (!out) return false;
+    if (opened != nullptr) *opened = true;
+    out->write(contents.Data(), static_cast<std::streamsize>(contents.Size()));
+    const bool written = !out->fail();
+    return files.Finish(std::move(out), path) && written;
+}
+
 bool WriteCardFile(const std::string& path, const CFileWriter& write) {
     ICardFileSystem& files = GetCardFileSystem();
     const std::string temporary = GetNewFilePath(path);
-    boost::shared_ptr<std::ostream> out = files.OpenWrite(temporary);
-    if (!out) return false;
-    const bool written = write(*out);
-    const bool finished = files.Finish(std::move(out), temporary);
-    if (written && finished && files.Rename(temporary, path)) return true;
-    files.Remove(temporary);
+    bool opened = false;
+    if (WriteWholeFile(temporary, write, &opened) && files.Rename(temporary, path)) return true;
+    if (opened) files.Remove(temporary);
     return false;
 }
 
@@ -140,22 +224,12 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     bool complete = true;
     for (const CEntry& entry : entries) {
         const std::string path = folder + NewName(entry.name);
-        boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
-        if (!out) {
-            complete = false;
-            break;
-        }
-        written.push_back(path);
-        const bool good = entry.write(*out);
-        if (!files.Finish(std::move(out), path) || !good) {
-            complete = false;
-            break;
-        }
+        bool opened = false;
+        complete = WriteWholeFile(path, entry.write, &opened);
+        if (opened) written.push_back(path);
+        if (!complete) break;
     }
-    if (complete) {
-        boost::shared_ptr<std::ostream> out = files.OpenWrite(mark);
-        complete = out && files.Finish(std::move(out), mark);
-    }
+    if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
     if (!complete) {
         for (const std::string& path : written) files.Remove(path);
         files.Remove(mark);

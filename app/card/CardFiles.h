@@ -18,8 +18,10 @@ public:
     virtual ~ICardFileSystem() = default;
     // A new, truncated file for writing; empty when it cannot be made.
     virtual boost::shared_ptr<std::ostream> OpenWrite(const std::string& path);
-    // Flushes and closes the stream, then has the file's bytes written through to the device.
+    // Flushes and closes the stream, then syncs the file.
     virtual bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path);
+    // Has the file's bytes written through to the device.
+    virtual bool Sync(const std::string& path);
     // Renames over an existing target in one step.
     virtual bool Rename(const std::string& from, const std::string& to);
     virtual bool Remove(const std::string& path);
@@ -33,6 +35,12 @@ void SetCardFileSystem(ICardFileSystem* fileSystem);
 
 // Writes one file's contents to a stream; answers whether the stream is good afterwards.
 typedef boost::function<bool(std::ostream&)> CFileWriter;
+
+// Writes a new file from start to end in one pass: the contents are made in memory first, as
+// some FAT drivers refuse to grow a file after a write into its middle. False when the file
+// cannot be opened, the contents cannot be made, or the write or its sync fails; opened tells
+// whether the file was made (and needs removing).
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened = nullptr);
 
 // Writes path through a temporary file beside it ("NAME.NEW" for "NAME.EXT") that replaces the
 // target only when complete. False leaves the target as it was and no temporary file.

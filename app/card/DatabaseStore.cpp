@@ -366,17 +366,10 @@ bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entr
     bool written = true;
     for (const CCardFileSet::CEntry& entry : entries) {
         const std::string path = prefix + entry.name;
-        boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
-        if (!out) {
-            written = false;
-            break;
-        }
-        temporaries.push_back(path);
-        const bool good = entry.write(*out);
-        if (!files.Finish(std::move(out), path) || !good) {
-            written = false;
-            break;
-        }
+        bool opened = false;
+        written = WriteWholeFile(path, entry.write, &opened);
+        if (opened) temporaries.push_back(path);
+        if (!written) break;
     }
     bool copied = written && document.IsCardMounted();
     if (copied)

@@ -75,12 +75,13 @@ void CDomain::StoreSaveMemory() {
 
 std::string CDomain::GetWorkFolder() {
     static std::string folder;
-    if (folder.empty()) folder = GT::GetTempDirectory() + "/V2PN-" + std::to_string(getuid());
-    if (MakePrivateFolder(folder)) return folder;
+    if (!folder.empty() && MakePrivateFolder(folder)) return folder;
+    const std::string usual = GT::GetTempDirectory() + "/V2PN-" + std::to_string(getuid());
+    if (MakePrivateFolder(usual)) return folder = usual;
     // Someone else holds the usual name (or it is a link): a fresh folder of our own instead.
-    std::string pattern = GT::GetTempDirectory() + "/V2PN-" + std::to_string(getuid()) + "-XXXXXX";
+    std::string pattern = usual + "-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) != nullptr) folder = name.data();
-    return folder;
+    return folder.empty() ? usual : folder;
 }

@@ -55,7 +55,11 @@ TEST(CardRecognition, FirstMatchingDriveInOrderIsTheCard) {
 
 TEST(CardRecognition, AVolumesFolderIsFoundAndDrivesWithoutARootAreNot) {
     CCardEnvironment environment;
-    EXPECT_EQ(CCardEnvironment::Document().FindCardDrive(), environment.CardDrive());
+    EXPECT_EQ(environment.FindCard(), environment.CardDrive());
+    // A CD drive's device has no root folder: passed over although its label matches.
+    GT::CDriveList drives = environment.OwnVolumes();
+    drives.insert(drives.begin(), {"/dev/sr9", "QM-3 (/dev/sr9)"});
+    EXPECT_EQ(CCardEnvironment::Document().FindCardDrive(drives), environment.CardDrive());
 }
 
 TEST(CardPaths, WithoutACardEverythingIsEmpty) {

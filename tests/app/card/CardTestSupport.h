@@ -18,6 +18,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -133,6 +134,7 @@ public:
           m_volumes("GBX_VOLUMES", m_dir.File("QM-3")) {
         for (const char* folder : {"config", "data", "run", "tmp", "QM-3"})
             std::filesystem::create_directories(m_dir.File(folder));
+        std::filesystem::permissions(m_dir.File("run"), std::filesystem::perms::owner_all);
         platform::GetAppProfile().SetPath(m_dir.File("config/profile.ini"));
         GT::SetGraphicDataMaker(&renderer);
         SetTextDialog(&textDialog);
@@ -169,6 +171,16 @@ public:
     std::string DatabaseFolder() const { return CardDrive() + "/CORVANE/QM/DB/"; }
     const gbxtest::TempDir& Dir() const { return m_dir; }
 
+    // The listed volumes of this test alone: other tests on this machine may present cards
+    // of their own at the same time.
+    GT::CDriveList OwnVolumes() const {
+        GT::CDriveList own;
+        for (const GT::CDriveRecord& drive : GT::ListDrives())
+            if (drive.first.compare(0, m_dir.Path().size() + 1, m_dir.Path() + "/") == 0) own.push_back(drive);
+        return own;
+    }
+    std::string FindCard() const { return Document().FindCardDrive(OwnVolumes()); }
+
     // Connects the document to the card folder, without loading.
     void Connect() { Document().SetCardRoot(CDocX::MakeCardRoot(CardDrive())); }
 
@@ -181,6 +193,16 @@ private:
     gbxtest::TempDir m_dir;
     gbxtest::ScopedEnvironment m_config, m_data, m_runtime, m_temp, m_volumes;
 };
+
+// A whole file at once (the card's files are megabytes).
+inline std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) return {};
+    std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
 
 // Adds a used song in a new slot with its audio path below the database folder.
 inline CSongX* AddSong(CDocX& document, const std::string& extension, const std::string& title,

@@ -48,8 +48,8 @@ std::string FirstDifference(const Bytes& actual, const Bytes& expected) {
 
 void ExpectSameFiles(const std::string& actualFolder, const std::string& expectedFolder) {
     for (const char* name : kDatabaseFiles) {
-        const Bytes actual = gbxtest::ReadBytes(actualFolder + name);
-        const Bytes expected = gbxtest::ReadBytes(expectedFolder + name);
+        const Bytes actual = cardtest::ReadFile(actualFolder + name);
+        const Bytes expected = cardtest::ReadFile(expectedFolder + name);
         EXPECT_EQ(FirstDifference(actual, expected), "same") << name;
     }
 }
@@ -108,7 +108,7 @@ TEST(DatabaseBytes, IconFileOfAProtectedSongMatchesTheScript) {
     ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(song, out));
     const std::string expected = environment.Dir().File("expected/");
     RunOracle("icon", expected);
-    EXPECT_EQ(FirstDifference(gbxtest::StreamBytes(out), gbxtest::ReadBytes(expected + "0300.Q3I")), "same");
+    EXPECT_EQ(FirstDifference(gbxtest::StreamBytes(out), cardtest::ReadFile(expected + "0300.Q3I")), "same");
     EXPECT_EQ(out.str().size(), 1052u);
 
     CSongX back;
@@ -424,7 +424,7 @@ protected:
     }
     void Patch(const CPatch& patch) {
         const std::string path = environment.DatabaseFolder() + patch.file;
-        Bytes bytes = gbxtest::ReadBytes(path);
+        Bytes bytes = cardtest::ReadFile(path);
         ASSERT_LE(patch.offset + patch.bytes.size(), bytes.size());
         std::copy(patch.bytes.begin(), patch.bytes.end(), bytes.begin() + static_cast<long>(patch.offset));
         gbxtest::WriteBytes(path, bytes);
@@ -617,7 +617,7 @@ TEST_F(HostileCardTest, ReadersSurviveRandomDamage) {
     std::mt19937 random(20);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     std::vector<Bytes> images;
-    for (const char* name : kDatabaseFiles) images.push_back(gbxtest::ReadBytes(environment.DatabaseFolder() + name));
+    for (const char* name : kDatabaseFiles) images.push_back(cardtest::ReadFile(environment.DatabaseFolder() + name));
     auto damage = [&](Bytes bytes) {
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int e = 0; e < edits; ++e) {
