@@ -293,29 +293,21 @@ void CDocX::MoveToSongs(CSongX* song) {
     m_modified = 1;
 }
 
-void CDocX::MoveToRhythm(CSongX* song) {
-    if (FindInList(LIST_RHYTHM, song) >= 0) return;
-    EraseFromList(LIST_SONGS, song);
-    EraseFromList(LIST_USER, song);
+void CDocX::MoveToTaggedList(int kind, CSongX* song, const std::string& tag) {
+    if (FindInList(kind, song) >= 0) return;
+    for (int other : {LIST_SONGS, LIST_RHYTHM, LIST_USER})
+        if (other != kind) EraseFromList(other, song);
     const int slot = FindSlot(song);
     if (slot < 0) return;
-    song->SetAlbum(CDomain::GetInstance().GetRhythmTag());
-    song->SetArtist(CDomain::GetInstance().GetRhythmTag());
-    m_rhythm.push_back(CSongRef{song, slot});
+    song->SetAlbum(tag);
+    song->SetArtist(tag);
+    GetList(kind).push_back(CSongRef{song, slot});
     m_modified = 1;
 }
 
-void CDocX::MoveToUser(CSongX* song) {
-    if (FindInList(LIST_USER, song) >= 0) return;
-    EraseFromList(LIST_SONGS, song);
-    EraseFromList(LIST_RHYTHM, song);
-    const int slot = FindSlot(song);
-    if (slot < 0) return;
-    song->SetAlbum(CDomain::GetInstance().GetUserTag());
-    song->SetArtist(CDomain::GetInstance().GetUserTag());
-    m_user.push_back(CSongRef{song, slot});
-    m_modified = 1;
-}
+void CDocX::MoveToRhythm(CSongX* song) { MoveToTaggedList(LIST_RHYTHM, song, CDomain::GetInstance().GetRhythmTag()); }
+
+void CDocX::MoveToUser(CSongX* song) { MoveToTaggedList(LIST_USER, song, CDomain::GetInstance().GetUserTag()); }
 
 void CDocX::AddToCategory(CSongX* song, int tab) {
     if (tab == LIST_RHYTHM)

@@ -153,6 +153,8 @@ public:
     bool AskSaveChanges();
 
 private:
+    // Rhythm or User: the song leaves the other two lists and carries the list's tag.
+    void MoveToTaggedList(int kind, CSongX* song, const std::string& tag);
     // Used songs that no list names join Songs, in slot order.
     void PutUnlistedSongsInSongs();
 

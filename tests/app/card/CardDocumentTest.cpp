@@ -14,6 +14,7 @@ namespace {
 
 using cardtest::AddSong;
 using cardtest::CCardEnvironment;
+using cardtest::Slots;
 
 TEST(CardRecognition, LabelsOfTheCard) {
     CCardEnvironment environment;
@@ -200,12 +201,6 @@ TEST(Lists, GetListByKind) {
     EXPECT_NE(&document.GetList(1), &document.GetList(0));
     EXPECT_NE(&document.GetList(2), &document.GetList(1));
     EXPECT_NE(&document.GetList(3), &document.GetList(2));
-}
-
-std::vector<int> Slots(const CSongList& list) {
-    std::vector<int> slots;
-    for (const CSongRef& entry : list) slots.push_back(entry.slot);
-    return slots;
 }
 
 TEST(Lists, MovesBetweenListsWithTheirTags) {

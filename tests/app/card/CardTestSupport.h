@@ -194,6 +194,13 @@ private:
     gbxtest::ScopedEnvironment m_config, m_data, m_runtime, m_temp, m_volumes;
 };
 
+// The slot numbers of a list, in order.
+inline std::vector<int> Slots(const CSongList& list) {
+    std::vector<int> slots;
+    for (const CSongRef& entry : list) slots.push_back(entry.slot);
+    return slots;
+}
+
 // A whole file at once (the card's files are megabytes).
 inline std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);

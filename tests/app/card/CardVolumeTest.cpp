@@ -4,6 +4,7 @@
 
 #include "app/card/Domain.h"
 #include "tests/app/card/CardTestSupport.h"
+#include "tests/support/FatImage.h"
 
 #include <gtest/gtest.h>
 
@@ -82,23 +83,16 @@ TEST(CardVolume, NoCardNoConnection) {
 
 // A FAT image labelled QM-3, mounted with fusefat on a folder named QM-3.
 TEST(CardVolume, AFatImageOnFuse) {
-    for (const char* tool : {"fusefat", "mkfs.vfat", "fusermount"})
-        if (!gbxtest::HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
-    if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "/dev/fuse cannot be used: " << std::strerror(errno);
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
 
     CCardEnvironment environment;
     const std::string mount = environment.Dir().File("mnt/QM-3");
-    const std::string image = environment.Dir().File("card.img");
     fs::create_directories(mount);
-    ASSERT_EQ(gbxtest::Run("truncate -s 32M " + gbxtest::Quote(image)).exitCode, 0);
-    ASSERT_EQ(gbxtest::Run("mkfs.vfat -n QM-3 " + gbxtest::Quote(image) + " >/dev/null").exitCode, 0);
-    const auto mounted =
-        gbxtest::Run("fusefat -o rw+ " + gbxtest::Quote(image) + " " + gbxtest::Quote(mount) + " >/dev/null 2>&1");
-    if (mounted.exitCode != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted.exitCode << ")";
-    struct Unmount {
-        std::string mount;
-        ~Unmount() { gbxtest::Run("fusermount -u -q " + gbxtest::Quote(mount) + " 2>/dev/null"); }
-    } unmountAtEnd{mount};
+    gbxtest::CFatImage image(environment.Dir().File("card.img"), "QM-3", "32M");
+    ASSERT_TRUE(image.IsMade());
+    const int mounted = image.Mount(mount);
+    if (mounted != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted << ")";
 
     // Listed among the volumes with the card's label.
     const GT::CDriveList drives = GT::ListDrives();
@@ -112,7 +106,7 @@ TEST(CardVolume, AFatImageOnFuse) {
     CDocX& document = CCardEnvironment::Document();
     document.SetCardRoot(CDocX::MakeCardRoot(mount));
     ASSERT_TRUE(document.IsCardMounted());
-    ASSERT_EQ(gbxtest::Run("fusermount -u " + gbxtest::Quote(mount)).exitCode, 0);
+    ASSERT_TRUE(image.Unmount());
     EXPECT_FALSE(document.IsCardMounted());
     document.SetModified(1);
     EXPECT_FALSE(document.Save());

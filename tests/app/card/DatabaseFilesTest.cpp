@@ -23,6 +23,7 @@ namespace {
 
 using cardtest::AddSong;
 using cardtest::CCardEnvironment;
+using cardtest::Slots;
 using Bytes = std::vector<uint8_t>;
 
 const char* const kDatabaseFiles[] = {"SONGNAME.Q3D", "PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D",
@@ -65,12 +66,6 @@ void MakeThreeSongs(CDocX& document) {
     document.MoveToRhythm(c);
     document.SetBestRank(c, 1);
     document.SetBestRank(a, 2);
-}
-
-std::vector<int> Slots(const CSongList& list) {
-    std::vector<int> slots;
-    for (const CSongRef& entry : list) slots.push_back(entry.slot);
-    return slots;
 }
 
 TEST(DatabaseBytes, EmptyCardMatchesTheScript) {
