@@ -15,7 +15,7 @@
 
 namespace {
 
-ICardFileSystem* g_fileSystem = nullptr;
+CCardFileSystem* g_fileSystem = nullptr;
 
 std::string TitleOf(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
@@ -92,11 +92,11 @@ private:
 
 // --- file operations ---
 
-boost::shared_ptr<std::ostream> ICardFileSystem::OpenWrite(const std::string& path) {
+boost::shared_ptr<std::ostream> CCardFileSystem::OpenWrite(const std::string& path) {
     return SL::CFileDataSource(path, false).OpenWrite();
 }
 
-bool ICardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::string& path) {
+bool CCardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::string& path) {
     if (!out) return false;
     out->flush();
     bool good = !out->fail();
@@ -108,7 +108,7 @@ bool ICardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::str
     return Sync(path) && good;
 }
 
-bool ICardFileSystem::Sync(const std::string& path) {
+bool CCardFileSystem::Sync(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     const bool synced = fsync(fd) == 0;
@@ -116,24 +116,24 @@ bool ICardFileSystem::Sync(const std::string& path) {
     return synced;
 }
 
-bool ICardFileSystem::Rename(const std::string& from, const std::string& to) {
+bool CCardFileSystem::Rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool ICardFileSystem::Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool CCardFileSystem::Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
 
-bool ICardFileSystem::Exists(const std::string& path) {
+bool CCardFileSystem::Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
 }
 
-ICardFileSystem& GetCardFileSystem() {
+CCardFileSystem& GetCardFileSystem() {
     if (g_fileSystem != nullptr) return *g_fileSystem;
-    static ICardFileSystem fileSystem;
+    static CCardFileSystem fileSystem;
     return fileSystem;
 }
 
-void SetCardFileSystem(ICardFileSystem* fileSystem) { g_fileSystem = fileSystem; }
+void SetCardFileSystem(CCardFileSystem* fileSystem) { g_fileSystem = fileSystem; }
 
 // --- one file ---
 
@@ -147,7 +147,7 @@ bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* ope
     CMemoryBuffer contents;
     std::ostream memory(&contents);
     if (!write(memory) || !memory.good()) return false;
-    ICardFileSystem& files = GetCardFileSystem();
+    CCardFileSystem& files = GetCardFileSystem();
     boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
     if (!out) return false;
     if (opened != nullptr) *opened = true;
@@ -157,7 +157,7 @@ bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* ope
 }
 
 bool WriteCardFile(const std::string& path, const CFileWriter& write) {
-    ICardFileSystem& files = GetCardFileSystem();
+    CCardFileSystem& files = GetCardFileSystem();
     const std::string temporary = GetNewFilePath(path);
     bool opened = false;
     if (WriteWholeFile(temporary, write, &opened) && files.Rename(temporary, path)) return true;
@@ -177,7 +177,7 @@ const std::string& CCardFileSet::CompleteMarkName() {
 }
 
 void CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
-    ICardFileSystem& files = GetCardFileSystem();
+    CCardFileSystem& files = GetCardFileSystem();
     const std::string mark = folder + CompleteMarkName();
     if (files.Exists(mark)) {
         // Every new copy was complete: finish the replacement.
@@ -211,7 +211,7 @@ void CCardFileSet::Recover(const std::string& folder, const std::vector<std::str
 }
 
 bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>& entries) {
-    ICardFileSystem& files = GetCardFileSystem();
+    CCardFileSystem& files = GetCardFileSystem();
     std::vector<std::string> names;
     for (const CEntry& entry : entries) names.push_back(entry.name);
     const std::string mark = folder + CompleteMarkName();

@@ -12,10 +12,11 @@
 #include <string>
 #include <vector>
 
-// The file operations of card writes, in one place so that tests can make any of them fail.
-class ICardFileSystem {
+// The file operations of card writes, in one place so that tests can make any of them fail
+// (a test derives from it).
+class CCardFileSystem {
 public:
-    virtual ~ICardFileSystem() = default;
+    virtual ~CCardFileSystem() = default;
     // A new, truncated file for writing; empty when it cannot be made.
     virtual boost::shared_ptr<std::ostream> OpenWrite(const std::string& path);
     // Flushes and closes the stream, then syncs the file.
@@ -28,10 +29,10 @@ public:
     virtual bool Exists(const std::string& path);
 };
 
-ICardFileSystem& GetCardFileSystem();
+CCardFileSystem& GetCardFileSystem();
 // Tests install a file system that fails where they want; null restores the real one. The
 // caller keeps ownership.
-void SetCardFileSystem(ICardFileSystem* fileSystem);
+void SetCardFileSystem(CCardFileSystem* fileSystem);
 
 // Writes one file's contents to a stream; answers whether the stream is good afterwards.
 typedef boost::function<bool(std::ostream&)> CFileWriter;

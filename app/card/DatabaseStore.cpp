@@ -360,7 +360,7 @@ bool HasRoomForNewSet(const std::string& folder) {
 // The way of a card too full for a new set: all seven written to the work folder first, then
 // each copied over its card file.
 bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entries) {
-    ICardFileSystem& files = GetCardFileSystem();
+    CCardFileSystem& files = GetCardFileSystem();
     const std::string prefix = CDomain::GetInstance().GetWorkFolder() + "/" + kTemporaryPrefix;
     std::vector<std::string> temporaries;
     bool written = true;

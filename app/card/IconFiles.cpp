@@ -32,7 +32,7 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
 void RecoverIconFiles(const std::string& folder) {
     std::vector<std::string> folders, files;
     if (!GT::ListDirectory(folder, folders, files)) return;
-    ICardFileSystem& card = GetCardFileSystem();
+    CCardFileSystem& card = GetCardFileSystem();
     const std::string& iconExtension = CDomain::GetInstance().GetIconExtension();
     for (const std::string& path : files) {
         if (!EndsWith(path, ".NEW")) continue;

@@ -19,7 +19,8 @@ public:
         SONGS_DELETED = 12,
     };
 
-    CModelEvent(int eventId, std::string eventText = std::string()) : id(eventId), text(std::move(eventText)) {}
+    explicit CModelEvent(int eventId, std::string eventText = std::string())
+        : id(eventId), text(std::move(eventText)) {}
     virtual ~CModelEvent() = default;
 
     std::string GetText() const { return text; }

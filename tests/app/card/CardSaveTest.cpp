@@ -64,24 +64,24 @@ private:
 
 // Fails the n-th operation that can fail (opening, finishing, renaming, removing), and with
 // sticky every one after it, as a card that is pulled out does.
-class CFailingFileSystem : public ICardFileSystem {
+class CFailingFileSystem : public CCardFileSystem {
 public:
     boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
         if (Fails("open " + Name(path))) {
             if (!shortWrites) return {};
             return boost::shared_ptr<std::ostream>(new CShortFileStream(path, 1000));
         }
-        return ICardFileSystem::OpenWrite(path);
+        return CCardFileSystem::OpenWrite(path);
     }
     bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path) override {
         const bool fails = Fails("finish " + Name(path));
-        return ICardFileSystem::Finish(std::move(out), path) && !fails;
+        return CCardFileSystem::Finish(std::move(out), path) && !fails;
     }
     bool Rename(const std::string& from, const std::string& to) override {
-        return !Fails("rename " + Name(from) + " " + Name(to)) && ICardFileSystem::Rename(from, to);
+        return !Fails("rename " + Name(from) + " " + Name(to)) && CCardFileSystem::Rename(from, to);
     }
     bool Remove(const std::string& path) override {
-        return !Fails("remove " + Name(path)) && ICardFileSystem::Remove(path);
+        return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
     }
     // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
     bool Sync(const std::string&) override { return true; }
