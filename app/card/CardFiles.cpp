@@ -10,6 +10,7 @@
 #include <fstream>
 #include <streambuf>
 
+#include "general_tools/Files.h"
 #include "general_tools/Paths.h"
 #include "sound/files/FileDataSource.h"
 
@@ -160,7 +161,10 @@ bool WriteCardFile(const std::string& path, const CFileWriter& write) {
     CCardFileSystem& files = GetCardFileSystem();
     const std::string temporary = GetNewFilePath(path);
     bool opened = false;
-    if (WriteWholeFile(temporary, write, &opened) && files.Rename(temporary, path)) return true;
+    if (WriteWholeFile(temporary, write, &opened) && files.Rename(temporary, path)) {
+        GT::MakeWritable(path);  // as every file the program puts on the card; best effort
+        return true;
+    }
     if (opened) files.Remove(temporary);
     return false;
 }
@@ -272,8 +276,10 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     }
 
     // 3. The old files go, then the mark.
-    for (const std::string& name : names)
+    for (const std::string& name : names) {
+        GT::MakeWritable(folder + name);
         if (files.Exists(folder + OldName(name))) files.Remove(folder + OldName(name));
+    }
     files.Remove(mark);
     return true;
 }

@@ -78,8 +78,17 @@ TEST(DatabaseBytes, EmptyCardMatchesTheScript) {
     ExpectSameFiles(environment.DatabaseFolder(), expected);
     EXPECT_EQ(fs::file_size(environment.DatabaseFolder() + "SONGNAME.Q3D"), 1024034u);
     EXPECT_EQ(fs::file_size(environment.DatabaseFolder() + "PLAYLIST.Q3D"), 2048034u);
-    // Nothing but the seven files stays behind.
+    // Nothing but the seven files stays behind; a save needs room for their exact sizes.
     EXPECT_EQ(std::distance(fs::directory_iterator(environment.DatabaseFolder()), fs::directory_iterator()), 7);
+    const std::vector<int64_t> sizes = CDatabaseStore::GetDatabaseFileSizes();
+    const std::vector<std::string> names = CDatabaseStore::GetFileNames();
+    ASSERT_EQ(sizes.size(), 7u);
+    int64_t total = 0;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        EXPECT_EQ(static_cast<int64_t>(fs::file_size(environment.DatabaseFolder() + names[i])), sizes[i]) << names[i];
+        total += sizes[i];
+    }
+    EXPECT_EQ(total, 3197368);
 }
 
 TEST(DatabaseBytes, ThreeSongsMatchTheScript) {
@@ -111,6 +120,45 @@ TEST(DatabaseBytes, IconFileOfAProtectedSongMatchesTheScript) {
     EXPECT_EQ(back.GetTitle(), "Protected Song");
     EXPECT_TRUE(back.IsProtected());
     EXPECT_EQ(back.GetNumber(), 44);
+}
+
+TEST(NameBlock, TextPictureFlagsAndWidth) {
+    CCardEnvironment environment;
+    CIconFileStore& icons = CIconFileStore::GetInstance();
+    std::string threeByte;
+    for (int i = 0; i < 100; ++i) threeByte += "\xE3\x81\x82";
+    const struct {
+        const char* name;
+        std::string text;
+        bool isProtected;
+        int number;
+        std::string field;
+        int width;
+        uint16_t flags;
+    } cases[] = {
+        {"empty title: one space drawn, nothing written", "", false, 0, "", 8, 0x2000},
+        {"ten bytes", "0123456789", false, 0, "0123456789", 80, 0x2000},
+        {"protected, number 300", "Song", true, 300, "Song", 32, 0xA02C},
+        {"eighty bytes: 504 pixels kept", std::string(80, 'w'), false, 7, std::string(80, 'w'), 504, 0x2007},
+        {"300 bytes of three-byte characters", threeByte, false, 0, threeByte.substr(0, 255), 504, 0x2000},
+    };
+    for (const auto& c : cases) {
+        const CNameBlock block = icons.BuildIconEntry(c.text, c.isProtected, c.number);
+        EXPECT_EQ(block.GetText(), c.field) << c.name;
+        EXPECT_EQ(block.width, c.width) << c.name;
+        EXPECT_EQ(block.height, 12) << c.name;
+        EXPECT_EQ(block.flags, c.flags) << c.name;
+        // The picture: the renderer's rows, each cut to 63 bytes when wider.
+        const std::vector<uint8_t> drawn = environment.renderer.MakeTextBitmap(c.text.empty() ? " " : c.text);
+        const size_t row = drawn.size() / 12, kept = std::min<size_t>(row, 63);
+        for (size_t r = 0; r < 12; ++r)
+            for (size_t i = 0; i < kept; ++i)
+                ASSERT_EQ(block.picture[r * kept + i], drawn[r * row + i]) << c.name << " row " << r << " byte " << i;
+        EXPECT_TRUE(std::all_of(block.picture.begin() + static_cast<long>(12 * kept), block.picture.end(),
+                                [](uint8_t b) { return b == 0; }))
+            << c.name;
+    }
+    EXPECT_EQ(CIconFileStore::GetIconPath("/c/CORVANE/QM/DB/001/0105.MP3"), "/c/CORVANE/QM/DB/001/0105.Q3I");
 }
 
 TEST(DatabaseRoundTrip, LoadSaveLoadGivesTheSameBytes) {
