@@ -23,7 +23,9 @@ namespace {
 using cardtest::AddSong;
 using cardtest::CCardEnvironment;
 using Bytes = std::vector<uint8_t>;
-typedef std::map<std::string, Bytes> CFolderImage;
+// A database folder's files by name, each as a fingerprint of its bytes (the files are
+// megabytes and the loops below compare them many times).
+typedef std::map<std::string, uint64_t> CFolderImage;
 
 const char* const kDatabaseFiles[] = {"SONGNAME.Q3D", "PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D",
                                       "SL_BEST.Q3D",  "SL_MYSNG.Q3D", "SL_RHYTM.Q3D"};
@@ -104,17 +106,30 @@ private:
     }
 };
 
+// FNV-1a over the file, read in pieces.
+uint64_t Fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    static char piece[65536];
+    uint64_t hash = 1469598103934665603ull;
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) hash = (hash ^ uint8_t(piece[i])) * 1099511628211ull;
+        if (!in) break;
+    }
+    return hash;
+}
+
 CFolderImage ReadDatabase(const std::string& folder) {
     CFolderImage image;
     for (const char* name : kDatabaseFiles)
-        if (fs::exists(folder + name)) image[name] = cardtest::ReadFile(folder + name);
+        if (fs::exists(folder + name)) image[name] = Fingerprint(folder + name);
     return image;
 }
 
-void WriteDatabase(const std::string& folder, const CFolderImage& image) {
+// The database files of a kept copy in place of whatever the folder holds.
+void WriteDatabase(const std::string& folder, const std::string& copy) {
     for (const auto& entry : fs::directory_iterator(folder))
         if (entry.is_regular_file()) fs::remove(entry.path());
-    for (const auto& file : image) gbxtest::WriteBytes(folder + file.first, file.second);
+    for (const char* name : kDatabaseFiles) fs::copy_file(copy + name, folder + name);
 }
 
 std::set<std::string> FileNames(const std::string& folder) {
@@ -135,12 +150,16 @@ protected:
         document.MoveToRhythm(AddSong(document, ".MP3", "Beat"));
         ASSERT_TRUE(document.Save());
         oldImage = ReadDatabase(environment.DatabaseFolder());
+        fs::create_directories(oldCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(environment.DatabaseFolder() + name, oldCopy + name);
         // The edit that the saves under test write.
         a->SetAlbum("Second");
         document.MoveToUser(AddSong(document, ".Q3R", "Mine"));
         document.SetBestRank(a, 1);
         ASSERT_TRUE(document.Save());
         newImage = ReadDatabase(environment.DatabaseFolder());
+        fs::create_directories(newCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(environment.DatabaseFolder() + name, newCopy + name);
         ASSERT_NE(oldImage, newImage);
     }
     void TearDown() override { SetCardFileSystem(nullptr); }
@@ -155,6 +174,7 @@ protected:
     CCardEnvironment environment;
     CDocX& document = CCardEnvironment::Document();
     CFolderImage oldImage, newImage;
+    const std::string oldCopy = environment.Dir().File("old/"), newCopy = environment.Dir().File("new/");
     CFailingFileSystem files;
 };
 
@@ -172,7 +192,7 @@ TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
                 && operations[static_cast<size_t>(failAt - 1)].rfind("open", 0) != 0)
                 continue;
             SCOPED_TRACE("failure at operation " + std::to_string(failAt) + (shortWrites ? ", short writes" : ""));
-            WriteDatabase(folder, oldImage);
+            WriteDatabase(folder, oldCopy);
             files = CFailingFileSystem();
             files.failAt = failAt;
             files.shortWrites = shortWrites;
@@ -202,7 +222,7 @@ TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
     std::set<std::string> outcomes;
     for (int failAt = 1;; ++failAt) {
         SCOPED_TRACE("everything fails from operation " + std::to_string(failAt));
-        WriteDatabase(folder, oldImage);
+        WriteDatabase(folder, oldCopy);
         files = CFailingFileSystem();
         files.failAt = failAt;
         files.sticky = true;
@@ -300,7 +320,7 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
     space.figures.freeBytes = 2 * 1048576;
     platform::SetDiskSpaceSource(&space);
     const std::string folder = environment.DatabaseFolder();
-    WriteDatabase(folder, oldImage);
+    WriteDatabase(folder, oldCopy);
     SetCardFileSystem(&files);
     document.SetModified(1);
     ASSERT_TRUE(document.Save());
@@ -328,20 +348,21 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     } cases[] = {
         {"new copies never completed",
          [&] {
-             WriteDatabase(folder, oldImage);
-             for (const auto& f : newImage) gbxtest::WriteBytes(folder + CCardFileSet::NewName(f.first), f.second);
+             WriteDatabase(folder, oldCopy);
+             for (const char* name : kDatabaseFiles)
+                 fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
          },
          "old"},
         {"complete new set, half swapped",
          [&] {
-             WriteDatabase(folder, oldImage);
+             WriteDatabase(folder, oldCopy);
              int i = 0;
-             for (const auto& f : newImage) {
+             for (const char* name : kDatabaseFiles) {
                  if (i++ < 3) {
-                     fs::rename(folder + f.first, folder + CCardFileSet::OldName(f.first));
-                     gbxtest::WriteBytes(folder + f.first, f.second);
+                     fs::rename(folder + name, folder + CCardFileSet::OldName(name));
+                     fs::copy_file(newCopy + name, folder + name);
                  } else {
-                     gbxtest::WriteBytes(folder + CCardFileSet::NewName(f.first), f.second);
+                     fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
                  }
              }
              gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
@@ -349,14 +370,15 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
          "new"},
         {"swapped, old copies not yet removed",
          [&] {
-             WriteDatabase(folder, newImage);
-             for (const auto& f : oldImage) gbxtest::WriteBytes(folder + CCardFileSet::OldName(f.first), f.second);
+             WriteDatabase(folder, newCopy);
+             for (const char* name : kDatabaseFiles)
+                 fs::copy_file(oldCopy + name, folder + CCardFileSet::OldName(name));
              gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
          },
          "new"},
         {"one old file aside without its mark",
          [&] {
-             WriteDatabase(folder, oldImage);
+             WriteDatabase(folder, oldCopy);
              fs::rename(folder + "SL_BEST.Q3D", folder + CCardFileSet::OldName("SL_BEST.Q3D"));
          },
          "old"},
