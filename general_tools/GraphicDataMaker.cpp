@@ -49,9 +49,16 @@ std::vector<uint8_t> CGraphicDataMaker::RenderTextBitmap(const std::u16string& t
     return platform::TextRasterizer::Instance().Render(platform::Utf16ToCodePoints(text)).pixels;
 }
 
-CGraphicDataMaker& GetGraphicDataMaker() {
+namespace {
+AGraphicDataMaker* g_installedMaker = nullptr;
+}
+
+AGraphicDataMaker& GetGraphicDataMaker() {
+    if (g_installedMaker != nullptr) return *g_installedMaker;
     static CGraphicDataMaker maker;
     return maker;
 }
+
+void SetGraphicDataMaker(AGraphicDataMaker* maker) { g_installedMaker = maker; }
 
 }  // namespace GT

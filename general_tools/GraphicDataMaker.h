@@ -29,6 +29,10 @@ public:
     std::vector<uint8_t> RenderTextBitmap(const std::u16string& text) override;
 };
 
-CGraphicDataMaker& GetGraphicDataMaker();
+// The process-wide renderer: the installed one, else the font renderer.
+AGraphicDataMaker& GetGraphicDataMaker();
+// Installs a renderer in place of the font renderer (tests); null restores it. The caller
+// keeps ownership.
+void SetGraphicDataMaker(AGraphicDataMaker* maker);
 
 }  // namespace GT

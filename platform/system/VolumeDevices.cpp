@@ -3,6 +3,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -66,7 +67,13 @@ bool EjectVolume(const std::string& path) {
         case VolumeKind::Folder:
             return true;
         case VolumeKind::Fuse:
-            return RunProgram({FusermountProgram(), "-u", volume.mountPoint}) == 0;
+            // A file system daemon can stay busy for a moment after its last request (a desktop indexer
+            // scanning a card just mounted): a few short retries before the user is told it is in use.
+            for (int attempt = 0; attempt < 3; ++attempt) {
+                if (attempt > 0) usleep(150 * 1000);
+                if (RunProgram({FusermountProgram(), "-u", volume.mountPoint}) == 0) return true;
+            }
+            return false;
         case VolumeKind::CdDrive:
             return false;
         case VolumeKind::Disk:

@@ -19,6 +19,7 @@
 #include "platform/system/VolumeDevices.h"
 #include "platform/system/Volumes.h"
 #include "tests/support/FakeDiskSpace.h"
+#include "tests/support/FatImage.h"
 #include "tests/support/RecordingDeviceChangeHandler.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
@@ -286,16 +287,14 @@ bool WaitForMountChange(int fd) {
 
 // A real card: a FAT image labelled QM-3, mounted with fusefat on a folder named QM-3.
 TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
-    for (const char* tool : {"fusefat", "mkfs.vfat", "fusermount"})
-        if (!gbxtest::HaveCommand(tool)) GTEST_SKIP() << tool << " is not installed";
-    if (access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "/dev/fuse cannot be used: " << std::strerror(errno);
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
 
     gbxtest::TempDir dir;
-    const std::string image = dir.File("card.img");
     const std::string mount = dir.File("QM-3");
     fs::create_directory(mount);
-    ASSERT_EQ(gbxtest::Run("truncate -s 16M " + gbxtest::Quote(image)).exitCode, 0);
-    ASSERT_EQ(gbxtest::Run("mkfs.vfat -n QM-3 " + gbxtest::Quote(image) + " >/dev/null").exitCode, 0);
+    gbxtest::CFatImage image(dir.File("card.img"), "QM-3", "16M");
+    ASSERT_TRUE(image.IsMade());
 
     auto& handler = gbxtest::RecordingDeviceChangeHandler::First();
     handler.Install();
@@ -303,13 +302,8 @@ TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     GT::CDeviceChangeWatcher watcher;
     ASSERT_GE(watcher.FileDescriptor(), 0);
 
-    const auto mounted =
-        gbxtest::Run("fusefat -o rw+ " + gbxtest::Quote(image) + " " + gbxtest::Quote(mount) + " >/dev/null 2>&1");
-    if (mounted.exitCode != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted.exitCode << ")";
-    struct Unmount {
-        std::string mount;
-        ~Unmount() { gbxtest::Run("fusermount -u -q " + gbxtest::Quote(mount) + " 2>/dev/null"); }
-    } unmountAtEnd{mount};
+    const int mounted = image.Mount(mount);
+    if (mounted != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted << ")";
 
     ASSERT_TRUE(WaitForMountChange(watcher.FileDescriptor()));
     watcher.Dispatch();

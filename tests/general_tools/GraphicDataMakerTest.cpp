@@ -77,4 +77,17 @@ TEST(GraphicDataMaker, MakesPicturesOfSongNames) {
     EXPECT_NE(std::count(japanese.begin(), japanese.end(), 0), static_cast<long>(japanese.size()));
 }
 
+TEST(GraphicDataMaker, ARendererCanStandInAndBeTakenAway) {
+    struct Fixed : GT::AGraphicDataMaker {
+        std::vector<uint8_t> MakeTextBitmap(const std::string&) override { return {1, 2, 3}; }
+        std::vector<uint8_t> RenderTextBitmap(const std::u16string&) override { return {}; }
+    } fixed;
+    GT::AGraphicDataMaker& real = GT::GetGraphicDataMaker();
+    GT::SetGraphicDataMaker(&fixed);
+    EXPECT_EQ(&GT::GetGraphicDataMaker(), &fixed);
+    EXPECT_EQ(GT::GetGraphicDataMaker().MakeTextBitmap("x"), (Bytes{1, 2, 3}));
+    GT::SetGraphicDataMaker(nullptr);
+    EXPECT_EQ(&GT::GetGraphicDataMaker(), &real);
+}
+
 }  // namespace

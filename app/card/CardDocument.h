@@ -1,0 +1,184 @@
+// The card document: the editor's picture of the connected memory card. Where the card's
+// database folder is, one song record per slot, the Songs, Rhythm, User and Best lists, which
+// songs changed since the card was last written, and the "Option/SaveMemory" choice. It reads
+// the card's database and icon files into itself and writes them back.
+//
+// On this system the card's "drive" is its volume id (the mount point) and its root the id and
+// "/". Every write to the card first checks that the same volume is still mounted there, and no
+// folder is made above the card root.
+#pragma once
+
+#include "app/card/ModelEvents.h"
+#include "app/card/Song.h"
+#include "general_tools/Drives.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+class CDocX : public IModelEventListener {
+public:
+    // List kinds of GetList; any other value gives Songs.
+    enum : int { LIST_SONGS = 0, LIST_RHYTHM = 1, LIST_USER = 2, LIST_BEST = 3 };
+    enum : int { MAX_SONGS = 4000, MAX_BEST = 30, MAX_NAMES = 2000 };
+    // Answers of CheckFreeSpace.
+    enum : int { SPACE_FITS = 0, SPACE_SHORT = 1, SPACE_UNKNOWN = 2 };
+
+    CDocX();
+    ~CDocX() override;
+    CDocX(const CDocX&) = delete;
+    CDocX& operator=(const CDocX&) = delete;
+
+    // 2: reads the card when one is connected (a card whose database exists but cannot be read
+    // is refused: message 29, and it stays disconnected until its volume goes); 4: forgets the
+    // card; 3: forgets a refused volume that went.
+    void OnModelEvent(const CModelEvent& event) override;
+
+    // --- queries ---
+    bool IsConnected() const { return !m_databasePath.empty(); }
+    // Changed songs or the modified flag.
+    bool NeedsSaving() const { return !m_changedSongs.empty() || m_modified != 0; }
+    CSongList& GetList(int kind);
+    const CSongList& GetList(int kind) const;
+    static int GetMaxSongs() { return MAX_SONGS; }
+    const CSlotTable& GetSlots() const { return m_slots; }
+    // The database store fills the table when it loads the card.
+    CSlotTable& GetSlots() { return m_slots; }
+    int GetSlotCount() const { return static_cast<int>(m_slots.size()); }
+    // The slot's record; empty for a number outside the table.
+    CSongPointer GetSong(int slot) const;
+    // The slot that holds the record, or -1.
+    int FindSlot(const CSongX* song) const;
+    // The song's index in a list, or -1.
+    int FindInList(int kind, const CSongX* song) const;
+    // Slots whose song has a path.
+    int GetUsedSlotCount() const;
+    // Used slots + count <= 4000.
+    bool CanAdd(int count) const;
+    static bool IsImportableType(const std::string& path);
+    static bool IsWaveOrAiff(const std::string& path);
+    static bool IsVoxaFile(const std::string& path);
+    static bool AreAllImportable(const std::vector<std::string>& paths);
+
+    // --- the card's places ---
+    // "CORVANE/QM/DB/"
+    static const std::string& GetDatabaseFolderName();
+    // root + "CORVANE/QM/DB/", empty for an empty root.
+    static std::string MakeDatabasePath(const std::string& root);
+    // The root of a volume: its id and "/".
+    static std::string MakeCardRoot(const std::string& drive);
+    // Connects the card at this root (empty: none) and remembers which volume is mounted there.
+    void SetCardRoot(const std::string& root);
+    const std::string& GetDatabasePath() const { return m_databasePath; }
+    // The volume id and "/"; empty without a card.
+    std::string GetCardRoot() const;
+    // The volume id; empty without a card.
+    std::string GetCardDrive() const;
+    // A card is connected and the path lies on it: its canonical form is the card root's or
+    // lies below it.
+    bool IsOnCard(const std::string& path) const;
+    // Slot 0 to 3999: the database path + "%03d/" of slot / 100, made (writable for all) when
+    // the card is mounted; any other number: the database path, nothing made. Empty without a
+    // card.
+    std::string GetSongFolder(int slot);
+    // The volume mounted at the card root is the one that was there at connect.
+    bool IsCardMounted() const;
+    // Makes a folder on the card (and its missing parents below the card root) after checking
+    // that the card is still mounted; false for a folder that is not below the card root.
+    bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const;
+
+    // --- finding the card ---
+    // The first listed volume that is the card (label "QM-3", or holding "Gigbox" as written,
+    // upper-cased or lower-cased), passing over volumes without a root folder and volumes that
+    // were refused; forgets refused volumes that are no longer listed. Empty when none.
+    std::string FindCardDrive();
+    // The same over a given list of volumes.
+    std::string FindCardDrive(GT::CDriveList drives);
+    bool IsRefusedVolume(const std::string& drive) const { return m_refusedVolumes.count(drive) != 0; }
+
+    // --- changes (none sends an event) ---
+    void SetModified(int modified) { m_modified = modified; }
+    int GetModified() const { return m_modified; }
+    void MarkChanged(CSongX* song) { m_changedSongs.insert(song); }
+    // Songs whose icon files the next save writes, ordered by address.
+    const std::set<CSongX*>& GetChangedSongs() const { return m_changedSongs; }
+    void ClearChanges();
+    void ClearAddedSongs() { m_addedSongs.clear(); }
+    // Songs that the last import or rip added, in order; only ever compared, never read through.
+    const std::vector<CSongX*>& GetAddedSongs() const { return m_addedSongs; }
+    // Empties the slots, the lists, the changed set and the modified flag.
+    void Clear();
+    // No card, then Clear.
+    void Reset();
+    // The first free slot, else a new slot while there are fewer than 4000; -1 when full.
+    int AllocateSlot();
+    // Erases the song's entry from one list; sets the modified flag when there was one.
+    bool EraseFromList(int kind, const CSongX* song);
+    void MoveToSongs(CSongX* song);
+    // Also sets album and artist to "~RHYTHM".
+    void MoveToRhythm(CSongX* song);
+    // Also sets album and artist to "~USER".
+    void MoveToUser(CSongX* song);
+    // Tab 1 Rhythm, 2 User, any other Songs; then the song joins the added songs.
+    void AddToCategory(CSongX* song, int tab);
+    // Moves the song to 1-based position n of Best (n <= 0 takes it out); answers its new
+    // position, or its old one (-1 when absent) when it left or stayed.
+    int SetBestRank(CSongX* song, int n);
+    // Whether files of these sizes fit on the target's volume with 1 MiB to spare.
+    int CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) const;
+    // Whether the distinct albums and artists of the Songs list, after the changes, are at most
+    // 2000 together.
+    bool CheckAlbumArtistLimit(const std::vector<std::string>& albumsToAdd,
+                               const std::vector<std::string>& artistsToAdd,
+                               const std::vector<std::string>& albumsToRemove,
+                               const std::vector<std::string>& artistsToRemove) const;
+    bool GetSaveMemory() const { return m_saveMemory; }
+    void SetSaveMemory(bool saveMemory) { m_saveMemory = saveMemory; }
+
+    // --- reading and writing the card ---
+    // Finishes or removes what an interrupted write left, then reads the database and the icon
+    // files. A card without a database is an empty card. False when the database exists but
+    // cannot be read.
+    bool Load();
+    // Writes the changed songs' icon files and the database. A song whose icon file could not
+    // be written stays changed and the save answers false.
+    bool Save();
+    // Load; a failure shows message 29 when asked to.
+    bool ReadFromUnit(bool showMessage);
+    // Save; a failure shows message 30.
+    bool WriteToUnit();
+    // Asks message 17 (Yes/No/Cancel) when there is something to save: Cancel false, Yes the
+    // write's result, No or a removed card true.
+    bool AskSaveChanges();
+
+private:
+    // Rhythm or User: the song leaves the other two lists and carries the list's tag.
+    void MoveToTaggedList(int kind, CSongX* song, const std::string& tag);
+    // Used songs that no list names join Songs, in slot order.
+    void PutUnlistedSongsInSongs();
+
+    std::string m_databasePath;
+    CSlotTable m_slots;
+    CSongList m_songs;
+    CSongList m_rhythm;
+    CSongList m_user;
+    CSongList m_best;
+    std::set<CSongX*> m_changedSongs;
+    int m_modified = 0;
+    bool m_saveMemory = true;
+    std::vector<CSongX*> m_addedSongs;
+
+    // The volume mounted at the card root when it was connected.
+    uint64_t m_cardDevice = 0;
+    uint64_t m_cardInode = 0;
+    bool m_cardIdentified = false;
+    std::set<std::string> m_refusedVolumes;
+};
+
+// The label of a volume: its display name up to " (" + drive + ")", else the whole name.
+std::string GetVolumeLabel(const std::string& displayName, const std::string& drive);
+// The card's label: "QM-3" exactly, or holding "Gigbox" as written, upper-cased or lower-cased.
+bool IsCardLabel(const std::string& label);
+// The first drive of the list whose label is the card's and that is not to be skipped.
+std::string FindCardInDrives(const GT::CDriveList& drives, const std::set<std::string>& skip);

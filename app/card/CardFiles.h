@@ -1,0 +1,70 @@
+// Writing files on the card so that none is ever left half-written: each file is written beside
+// its target under a temporary name, flushed to the card and renamed over the target. A set of
+// files (the database) is replaced only when every new file is complete; the old files are moved
+// aside first and put back when a replacement fails, so the folder holds the old set or the new
+// one, never a mix. What an interrupted write leaves is finished or removed on the next connect.
+#pragma once
+
+#include <boost/function.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+// The file operations of card writes, in one place so that tests can make any of them fail
+// (a test derives from it).
+class CCardFileSystem {
+public:
+    virtual ~CCardFileSystem() = default;
+    // A new, truncated file for writing; empty when it cannot be made.
+    virtual boost::shared_ptr<std::ostream> OpenWrite(const std::string& path);
+    // Flushes and closes the stream, then syncs the file.
+    virtual bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path);
+    // Has the file's bytes written through to the device.
+    virtual bool Sync(const std::string& path);
+    // Renames over an existing target in one step.
+    virtual bool Rename(const std::string& from, const std::string& to);
+    virtual bool Remove(const std::string& path);
+    virtual bool Exists(const std::string& path);
+};
+
+CCardFileSystem& GetCardFileSystem();
+// Tests install a file system that fails where they want; null restores the real one. The
+// caller keeps ownership.
+void SetCardFileSystem(CCardFileSystem* fileSystem);
+
+// Writes one file's contents to a stream; answers whether the stream is good afterwards.
+typedef boost::function<bool(std::ostream&)> CFileWriter;
+
+// Writes a new file from start to end in one pass: the contents are made in memory first, as
+// some FAT drivers refuse to grow a file after a write into its middle. False when the file
+// cannot be opened, the contents cannot be made, or the write or its sync fails; opened tells
+// whether the file was made (and needs removing).
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened = nullptr);
+
+// Writes path through a temporary file beside it ("NAME.NEW" for "NAME.EXT") that replaces the
+// target only when complete. False leaves the target as it was and no temporary file.
+bool WriteCardFile(const std::string& path, const CFileWriter& write);
+// The temporary name beside a target.
+std::string GetNewFilePath(const std::string& path);
+
+class CCardFileSet {
+public:
+    struct CEntry {
+        std::string name;  // file name in the folder
+        CFileWriter write;
+    };
+
+    // Replaces the named files of the folder (which ends with "/") with the written ones, all or
+    // none. False when the folder still holds the old set.
+    static bool Replace(const std::string& folder, const std::vector<CEntry>& entries);
+    // Finishes a replacement that was interrupted once all new files were complete, else takes
+    // its new files away; the folder then holds one whole set.
+    static void Recover(const std::string& folder, const std::vector<std::string>& names);
+
+    // Names of a file's new and old copies and of the mark that all new copies are complete.
+    static std::string NewName(const std::string& name);
+    static std::string OldName(const std::string& name);
+    static const std::string& CompleteMarkName();
+};

@@ -1,0 +1,401 @@
+#include "app/card/DatabaseStore.h"
+
+#include <algorithm>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <set>
+#include <tuple>
+
+#include <boost/make_shared.hpp>
+
+#include "app/card/CardDocument.h"
+#include "app/card/CardFiles.h"
+#include "app/card/Domain.h"
+#include "app/card/IconFiles.h"
+#include "general_tools/Drives.h"
+#include "general_tools/Files.h"
+#include "general_tools/StringFunctions.h"
+#include "sound/files/FileDataSource.h"
+
+namespace {
+
+typedef CDatabaseFileChunks Chunks;
+
+// The five song lists and what reading one does to its songs.
+enum EListFile { LIST_ALBUM, LIST_ARTIST, LIST_BEST, LIST_USER, LIST_RHYTHM };
+
+const char kTemporaryPrefix[] = "___TEMPORARY_DB_FILE___";
+
+// Reads a whole database file; null when it cannot be opened or read or lacks a chunk.
+template <class TData>
+TData* ReadDatabaseFile(const std::string& path, std::unique_ptr<CQm3FileDto>& dto) {
+    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(path, false).OpenRead();
+    if (!in) return nullptr;
+    dto.reset(new CQm3FileDto(boost::make_shared<Chunks::CChunkFactory<TData>>()));
+    return ReadQm3File<TData>(*in, *dto, TData::Id());
+}
+
+// Writes a whole database file of a format chunk and the data chunk.
+template <class TData>
+bool WriteDatabaseFile(const boost::shared_ptr<TData>& data, std::ostream& out) {
+    CQm3FileDto dto(boost::make_shared<Chunks::CChunkFactory<TData>>());
+    dto.AppendChild(boost::make_shared<Chunks::CFormatChunk>());
+    dto.AppendChild(data);
+    out.clear();
+    out.seekp(0);
+    return dto.Write(out) && out.good();
+}
+
+bool ApplySongList(const std::string& path, const CNameTable& names, CDocX& document, EListFile list) {
+    std::unique_ptr<CQm3FileDto> dto;
+    const Chunks::CSongListChunk* chunk = ReadDatabaseFile<Chunks::CSongListChunk>(path, dto);
+    if (chunk == nullptr) return false;
+    CDomain& domain = CDomain::GetInstance();
+    const int n = static_cast<int>(chunk->songNumbers.size());
+    for (const CSongGroup& group : chunk->groups) {
+        const int first = group.first, count = group.count;
+        const bool named = list == LIST_ALBUM || list == LIST_ARTIST;
+        if (named ? group.nameIndex >= names.size() : count == 0) continue;
+        if (first >= n || first + count > n) continue;
+        for (int k = 0; k < count; ++k) {
+            // A number that names no song (a free slot, or none) is passed over.
+            const CSongPointer song = document.GetSong(chunk->songNumbers[static_cast<size_t>(first + k)]);
+            if (!song || !song->IsUsed()) continue;
+            switch (list) {
+                case LIST_ALBUM:
+                    song->SetAlbum(names[group.nameIndex].block.GetText());
+                    document.MoveToSongs(song.get());
+                    break;
+                case LIST_ARTIST:
+                    song->SetArtist(names[group.nameIndex].block.GetText());
+                    break;
+                case LIST_BEST:
+                    document.SetBestRank(song.get(), k + 1);
+                    break;
+                case LIST_USER:
+                    song->SetAlbum(domain.GetUserTag());
+                    song->SetArtist(domain.GetUserTag());
+                    document.MoveToUser(song.get());
+                    break;
+                case LIST_RHYTHM:
+                    song->SetAlbum(domain.GetRhythmTag());
+                    song->SetArtist(domain.GetRhythmTag());
+                    document.MoveToRhythm(song.get());
+                    break;
+            }
+        }
+    }
+    return true;
+}
+
+// A list chunk titled and filled with the songs' slot numbers, in order.
+boost::shared_ptr<Chunks::CSongListChunk> MakeListChunk(const std::string& title, const CSongList& songs) {
+    auto chunk = boost::make_shared<Chunks::CSongListChunk>();
+    chunk->title = CIconFileStore::GetInstance().BuildIconEntry(title, false, 0);
+    chunk->songNumbers.reserve(songs.size());
+    for (const CSongRef& entry : songs) chunk->songNumbers.push_back(static_cast<uint16_t>(entry.slot));
+    return chunk;
+}
+
+bool WriteUngroupedList(const std::string& title, const CSongList& songs, std::ostream& out) {
+    auto chunk = MakeListChunk(title, songs);
+    chunk->groups.push_back(CSongGroup{0, static_cast<uint16_t>(chunk->songNumbers.size()), CSongGroup::NO_NAME, 0});
+    return WriteDatabaseFile(chunk, out);
+}
+
+// Stable sort of a list copy by precomputed keys, cut to the capacity of a list file.
+template <class TKey>
+CSongList SortBy(const CSongList& songs, TKey (*makeKey)(const CSongRef&)) {
+    std::vector<std::pair<TKey, size_t>> keyed;
+    keyed.reserve(songs.size());
+    for (size_t i = 0; i < songs.size(); ++i) keyed.emplace_back(makeKey(songs[i]), i);
+    std::stable_sort(
+        keyed.begin(), keyed.end(),
+        [](const std::pair<TKey, size_t>& a, const std::pair<TKey, size_t>& b) { return a.first < b.first; });
+    CSongList sorted;
+    sorted.reserve(std::min<size_t>(keyed.size(), Chunks::LIST_SONGS));
+    for (size_t i = 0; i < keyed.size() && i < static_cast<size_t>(Chunks::LIST_SONGS); ++i)
+        sorted.push_back(songs[keyed[i].second]);
+    return sorted;
+}
+
+typedef std::tuple<std::string, std::string, int, int> CAlbumKey;
+typedef std::tuple<std::string, std::string, std::string, std::string, int, int> CArtistKey;
+typedef std::tuple<std::string, std::string, int> CTitleKey;
+
+CAlbumKey AlbumKey(const CSongRef& e) {
+    const CSongX& s = *e.song;
+    return CAlbumKey(GT::ToUpper(s.GetAlbum()), s.GetAlbum(), s.GetNumber(), e.slot);
+}
+
+CArtistKey ArtistKey(const CSongRef& e) {
+    const CSongX& s = *e.song;
+    return CArtistKey(GT::ToUpper(s.GetArtist()), s.GetArtist(), GT::ToUpper(s.GetAlbum()), s.GetAlbum(), s.GetNumber(),
+                      e.slot);
+}
+
+CTitleKey TitleKey(const CSongRef& e) {
+    const CSongX& s = *e.song;
+    return CTitleKey(GT::ToUpper(s.GetTitle()), s.GetTitle(), e.slot);
+}
+
+const std::string& GroupKey(const CSongRef& entry, int keyKind) {
+    return keyKind == CDatabaseStore::KEY_ALBUM ? entry.song->GetAlbum() : entry.song->GetArtist();
+}
+
+}  // namespace
+
+CDatabaseStore& CDatabaseStore::GetInstance() {
+    static CDatabaseStore store;
+    return store;
+}
+
+std::vector<std::string> CDatabaseStore::GetFileNames() {
+    CDomain& d = CDomain::GetInstance();
+    return {d.GetSongFilenameListFileName(), d.GetPlayListFileName(), d.GetAlbumListFileName(),
+            d.GetArtistListFileName(),       d.GetBestListFileName(), d.GetMySongListFileName(),
+            d.GetRhythmListFileName()};
+}
+
+std::vector<int64_t> CDatabaseStore::GetDatabaseFileSizes() {
+    constexpr int64_t kFileHeaders = 28;  // container, format chunk and data chunk headers
+    constexpr int64_t kSongList =
+        kFileHeaders + 1032 + int64_t(Chunks::LIST_SONGS) * 2 + int64_t(Chunks::LIST_GROUPS) * 8;
+    return {kFileHeaders + 6 + int64_t(Chunks::SONG_SLOTS) * Chunks::ENTRY_BYTES,
+            kFileHeaders + 6 + int64_t(Chunks::NAME_RECORDS) * CNameRecord::SIZE,
+            kSongList,
+            kSongList,
+            kSongList,
+            kSongList,
+            kSongList};
+}
+
+bool CDatabaseStore::DatabaseExists(const CDocX& document) const {
+    for (const std::string& name : GetFileNames())
+        if (GT::IsExistingFile(document.GetDatabasePath() + name)) return true;
+    return false;
+}
+
+void CDatabaseStore::RecoverInterruptedSave(CDocX& document) {
+    if (!document.IsCardMounted() || !GT::DirectoryExists(document.GetDatabasePath())) return;
+    CCardFileSet::Recover(document.GetDatabasePath(), GetFileNames());
+}
+
+// --- loading ---
+
+bool CDatabaseStore::Load(CDocX& document) {
+    const std::string folder = document.GetDatabasePath();
+    const std::vector<std::string> files = GetFileNames();
+    if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
+    CNameTable names;
+    if (!ReadNameTable(folder + files[1], names)) names.clear();
+    ReadAlbumList(folder + files[2], names, document);
+    ReadArtistList(folder + files[3], names, document);
+    ReadBestList(folder + files[4], names, document);
+    ReadUserList(folder + files[5], names, document);
+    ReadRhythmList(folder + files[6], names, document);
+    return true;
+}
+
+bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& slots) {
+    std::unique_ptr<CQm3FileDto> dto;
+    const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(path, dto);
+    if (chunk == nullptr) return false;
+    // The document keeps at most 4000 slots; the files of slots beyond are never touched.
+    const size_t count = std::min<size_t>(chunk->entries.size(), CDocX::MAX_SONGS);
+    slots.clear();
+    slots.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        CSongPointer song(new CSongX());
+        song->SetPathFromDevicePath(chunk->entries[i]);
+        song->SetFileType(GetSongFileType(song->GetPath()));
+        slots.push_back(song);
+    }
+    return true;
+}
+
+bool CDatabaseStore::ReadNameTable(const std::string& path, CNameTable& names) {
+    std::unique_ptr<CQm3FileDto> dto;
+    Chunks::CPlayListChunk* chunk = ReadDatabaseFile<Chunks::CPlayListChunk>(path, dto);
+    if (chunk == nullptr) return false;
+    names.swap(chunk->records);
+    return true;
+}
+
+bool CDatabaseStore::ReadAlbumList(const std::string& path, const CNameTable& names, CDocX& document) {
+    return ApplySongList(path, names, document, LIST_ALBUM);
+}
+
+bool CDatabaseStore::ReadArtistList(const std::string& path, const CNameTable& names, CDocX& document) {
+    return ApplySongList(path, names, document, LIST_ARTIST);
+}
+
+bool CDatabaseStore::ReadBestList(const std::string& path, const CNameTable& names, CDocX& document) {
+    return ApplySongList(path, names, document, LIST_BEST);
+}
+
+bool CDatabaseStore::ReadUserList(const std::string& path, const CNameTable& names, CDocX& document) {
+    return ApplySongList(path, names, document, LIST_USER);
+}
+
+bool CDatabaseStore::ReadRhythmList(const std::string& path, const CNameTable& names, CDocX& document) {
+    return ApplySongList(path, names, document, LIST_RHYTHM);
+}
+
+// --- building ---
+
+CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
+    std::set<std::string> albums, artists;
+    for (const CSongRef& entry : songs) {
+        albums.insert(entry.song->GetAlbum());
+        artists.insert(entry.song->GetArtist());
+    }
+    CIconFileStore& icons = CIconFileStore::GetInstance();
+    CNameTable names;
+    names.reserve(std::min<size_t>(albums.size() + artists.size(), Chunks::NAME_RECORDS));
+    for (const auto& group :
+         {std::make_pair(CNameRecord::KIND_ALBUM, &albums), std::make_pair(CNameRecord::KIND_ARTIST, &artists)}) {
+        for (const std::string& name : *group.second) {
+            if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return names;  // albums win
+            CNameRecord record;
+            record.kind = group.first;
+            record.block = icons.BuildIconEntry(name, false, 0);
+            names.push_back(record);
+        }
+    }
+    return names;
+}
+
+CSongList CDatabaseStore::SortByAlbum(const CSongList& songs) { return SortBy(songs, AlbumKey); }
+
+CSongList CDatabaseStore::SortByArtist(const CSongList& songs) { return SortBy(songs, ArtistKey); }
+
+CSongList CDatabaseStore::SortUserByTitle(const CSongList& user) { return SortBy(user, TitleKey); }
+
+CSongList CDatabaseStore::SortRhythmByTitle(const CSongList& rhythm) { return SortBy(rhythm, TitleKey); }
+
+std::vector<CSongGroup> CDatabaseStore::BuildGroups(const CSongList& sorted, const CNameTable& names, int keyKind) {
+    // The first record of the kind for each text; a key finds its record by the text that the
+    // record's field keeps of it, so a long name keeps its group.
+    std::map<std::string, uint16_t> firstRecord;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (names[i].kind == keyKind) firstRecord.emplace(names[i].block.GetText(), static_cast<uint16_t>(i));
+    std::vector<CSongGroup> groups;
+    for (size_t first = 0; first < sorted.size();) {
+        const std::string& key = GroupKey(sorted[first], keyKind);
+        size_t end = first + 1;
+        while (end < sorted.size() && GroupKey(sorted[end], keyKind) == key) ++end;
+        const auto record = firstRecord.find(CSongX::CutToBytes(key, CNameBlock::TEXT_BYTES));
+        if (record != firstRecord.end())
+            groups.push_back(
+                CSongGroup{static_cast<uint16_t>(first), static_cast<uint16_t>(end - first), record->second, 0});
+        first = end;
+    }
+    if (groups.size() > static_cast<size_t>(Chunks::LIST_GROUPS)) groups.resize(Chunks::LIST_GROUPS);
+    return groups;
+}
+
+// --- writing ---
+
+bool CDatabaseStore::WriteSongFilenameList(const CSlotTable& slots, std::ostream& out) {
+    auto chunk = boost::make_shared<Chunks::CSongFilenameListChunk>();
+    const size_t count = std::min<size_t>(slots.size(), Chunks::SONG_SLOTS);
+    chunk->entries.reserve(count);
+    for (size_t i = 0; i < count; ++i) chunk->entries.push_back(slots[i] ? slots[i]->GetDevicePath() : std::string());
+    return WriteDatabaseFile(chunk, out);
+}
+
+bool CDatabaseStore::WriteNameTable(const CNameTable& names, std::ostream& out) {
+    auto chunk = boost::make_shared<Chunks::CPlayListChunk>();
+    chunk->records = names;
+    return WriteDatabaseFile(chunk, out);
+}
+
+bool CDatabaseStore::WriteAlbumList(const CNameTable& names, const CDocX& document, std::ostream& out) {
+    const CSongList sorted = SortByAlbum(document.GetList(CDocX::LIST_SONGS));
+    auto chunk = MakeListChunk("ALBUM", sorted);
+    chunk->groups = BuildGroups(sorted, names, KEY_ALBUM);
+    return WriteDatabaseFile(chunk, out);
+}
+
+bool CDatabaseStore::WriteArtistList(const CNameTable& names, const CDocX& document, std::ostream& out) {
+    const CSongList sorted = SortByArtist(document.GetList(CDocX::LIST_SONGS));
+    auto chunk = MakeListChunk("ARTIST", sorted);
+    chunk->groups = BuildGroups(sorted, names, KEY_ARTIST);
+    return WriteDatabaseFile(chunk, out);
+}
+
+bool CDatabaseStore::WriteBestList(const CDocX& document, std::ostream& out) {
+    return WriteUngroupedList("BEST10", document.GetList(CDocX::LIST_BEST), out);
+}
+
+bool CDatabaseStore::WriteUserList(const CDocX& document, std::ostream& out) {
+    return WriteUngroupedList("MYSONG", SortUserByTitle(document.GetList(CDocX::LIST_USER)), out);
+}
+
+bool CDatabaseStore::WriteRhythmList(const CDocX& document, std::ostream& out) {
+    return WriteUngroupedList("RHYTHM", SortRhythmByTitle(document.GetList(CDocX::LIST_RHYTHM)), out);
+}
+
+namespace {
+
+// Room for a whole new set beside the old files (and the mark, and a folder that grows); true
+// when the space cannot be told, so that the safe way is tried.
+bool HasRoomForNewSet(const std::string& folder) {
+    uint64_t total = 0, available = 0;
+    if (!GT::GetDiskSpace(folder, total, available)) return true;
+    int64_t needed = 0, cluster = 0;
+    if (!GT::GetDiskSpaceRequired(folder, 1, cluster)) return true;
+    for (int64_t size : CDatabaseStore::GetDatabaseFileSizes()) {
+        int64_t bytes = 0;
+        if (!GT::GetDiskSpaceRequired(folder, size, bytes)) return true;
+        needed += bytes;
+    }
+    needed += 2 * cluster;
+    return static_cast<uint64_t>(needed) <= available;
+}
+
+// The way of a card too full for a new set: all seven written to the work folder first, then
+// each copied over its card file.
+bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entries) {
+    CCardFileSystem& files = GetCardFileSystem();
+    const std::string prefix = CDomain::GetInstance().GetWorkFolder() + "/" + kTemporaryPrefix;
+    std::vector<std::string> temporaries;
+    bool written = true;
+    for (const CCardFileSet::CEntry& entry : entries) {
+        const std::string path = prefix + entry.name;
+        bool opened = false;
+        written = WriteWholeFile(path, entry.write, &opened);
+        if (opened) temporaries.push_back(path);
+        if (!written) break;
+    }
+    bool copied = written && document.IsCardMounted();
+    if (copied)
+        for (const CCardFileSet::CEntry& entry : entries)
+            copied = GT::CopyFile(prefix + entry.name, document.GetDatabasePath() + entry.name, true) && copied;
+    for (const std::string& path : temporaries) files.Remove(path);
+    return copied;
+}
+
+}  // namespace
+
+bool CDatabaseStore::Save(CDocX& document) {
+    if (!document.IsCardMounted()) return false;
+    const std::string folder = document.GetDatabasePath();
+    const CNameTable names = BuildNameTable(document.GetList(CDocX::LIST_SONGS));
+    const std::vector<std::string> files = GetFileNames();
+    const CDocX& doc = document;
+    const std::vector<CCardFileSet::CEntry> entries = {
+        {files[0], [this, &doc](std::ostream& out) { return WriteSongFilenameList(doc.GetSlots(), out); }},
+        {files[1], [this, &names](std::ostream& out) { return WriteNameTable(names, out); }},
+        {files[2], [this, &names, &doc](std::ostream& out) { return WriteAlbumList(names, doc, out); }},
+        {files[3], [this, &names, &doc](std::ostream& out) { return WriteArtistList(names, doc, out); }},
+        {files[4], [this, &doc](std::ostream& out) { return WriteBestList(doc, out); }},
+        {files[5], [this, &doc](std::ostream& out) { return WriteUserList(doc, out); }},
+        {files[6], [this, &doc](std::ostream& out) { return WriteRhythmList(doc, out); }},
+    };
+    if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
+    return WriteInPlace(document, entries);
+}

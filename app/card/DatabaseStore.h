@@ -1,0 +1,75 @@
+// Turns the card document's slots and lists into the seven database files and back.
+#pragma once
+
+#include "app/card/DatabaseFiles.h"
+#include "app/card/Song.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+class CDocX;
+
+typedef std::vector<CNameRecord> CNameTable;
+
+class CDatabaseStore {
+public:
+    // Key kinds of BuildGroups.
+    enum : int { KEY_ALBUM = 1, KEY_ARTIST = 2 };
+
+    static CDatabaseStore& GetInstance();
+
+    // Reads the seven files from the document's database folder into its slots and lists (which
+    // the caller has emptied). False only when the song-file-name table cannot be read.
+    bool Load(CDocX& document);
+    // Writes the seven files: as one set that replaces the old one whole when the card has room
+    // for it beside the old files, else in place through the work folder. True only when all
+    // seven were written.
+    bool Save(CDocX& document);
+    // Whether any of the seven files is on the card.
+    bool DatabaseExists(const CDocX& document) const;
+    // Finishes or takes away what an interrupted save left in the database folder.
+    void RecoverInterruptedSave(CDocX& document);
+
+    // The seven file names in the order they are read and written.
+    static std::vector<std::string> GetFileNames();
+    // Their exact sizes: the room a save needs beside the old files.
+    static std::vector<int64_t> GetDatabaseFileSizes();
+
+    // --- readers: each answers whether the file was read ---
+    bool ReadSongFilenameList(const std::string& path, CSlotTable& slots);
+    bool ReadNameTable(const std::string& path, CNameTable& names);
+    bool ReadAlbumList(const std::string& path, const CNameTable& names, CDocX& document);
+    bool ReadArtistList(const std::string& path, const CNameTable& names, CDocX& document);
+    bool ReadBestList(const std::string& path, const CNameTable& names, CDocX& document);
+    bool ReadUserList(const std::string& path, const CNameTable& names, CDocX& document);
+    bool ReadRhythmList(const std::string& path, const CNameTable& names, CDocX& document);
+
+    // --- writers: each writes a whole file to the stream and answers whether it is good ---
+    bool WriteSongFilenameList(const CSlotTable& slots, std::ostream& out);
+    bool WriteNameTable(const CNameTable& names, std::ostream& out);
+    bool WriteAlbumList(const CNameTable& names, const CDocX& document, std::ostream& out);
+    bool WriteArtistList(const CNameTable& names, const CDocX& document, std::ostream& out);
+    bool WriteBestList(const CDocX& document, std::ostream& out);
+    bool WriteUserList(const CDocX& document, std::ostream& out);
+    bool WriteRhythmList(const CDocX& document, std::ostream& out);
+
+    // --- what the writers build ---
+    // Distinct albums (kind 1) then distinct artists (kind 2) of the Songs list, each in byte
+    // order, at most 2000 records.
+    CNameTable BuildNameTable(const CSongList& songs);
+    // Stable sorts of a list copy, cut to 4000 entries. Album: upper-cased album, album, number,
+    // slot. Artist: upper-cased artist, artist, then as by album. Title: upper-cased title,
+    // title, slot.
+    static CSongList SortByAlbum(const CSongList& songs);
+    static CSongList SortByArtist(const CSongList& songs);
+    static CSongList SortUserByTitle(const CSongList& user);
+    static CSongList SortRhythmByTitle(const CSongList& rhythm);
+    // One group per run of equal keys that a name record of that kind carries (a key compared
+    // as the record's text field keeps it), at most 2000.
+    static std::vector<CSongGroup> BuildGroups(const CSongList& sorted, const CNameTable& names, int keyKind);
+
+private:
+    CDatabaseStore() = default;
+};

@@ -1,0 +1,165 @@
+#include "app/card/IconFiles.h"
+
+#include <algorithm>
+#include <istream>
+#include <memory>
+#include <ostream>
+
+#include <boost/make_shared.hpp>
+
+#include "app/card/CardDocument.h"
+#include "app/card/CardFiles.h"
+#include "app/card/Domain.h"
+#include "app/card/MessageTable.h"
+#include "app/card/ModalManager.h"
+#include "general_tools/Files.h"
+#include "general_tools/GraphicDataMaker.h"
+#include "general_tools/Paths.h"
+#include "sound/files/ChunkFields.h"
+#include "sound/files/FileDataSource.h"
+
+namespace {
+
+constexpr std::size_t kPictureRows = 12;
+constexpr std::size_t kRowBytesKept = CNameBlock::PICTURE_BYTES / kPictureRows;  // 63 bytes, 504 pixels
+
+bool EndsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Leftovers of icon writes in one folder: a complete new file whose target is missing takes its
+// place; every other one goes.
+void RecoverIconFiles(const std::string& folder) {
+    std::vector<std::string> folders, files;
+    if (!GT::ListDirectory(folder, folders, files)) return;
+    CCardFileSystem& card = GetCardFileSystem();
+    const std::string& iconExtension = CDomain::GetInstance().GetIconExtension();
+    for (const std::string& path : files) {
+        if (!EndsWith(path, ".NEW")) continue;
+        const std::string target = path.substr(0, path.size() - 4) + iconExtension;
+        CSongX probe;
+        if (!card.Exists(target) && CIconFileStore::GetInstance().ReadIconFile(path, probe))
+            card.Rename(path, target);
+        else
+            card.Remove(path);
+    }
+}
+
+}  // namespace
+
+const CDatabaseFileChunks::CId& CIconFileChunks::CDataChunk::Id() {
+    static const CDatabaseFileChunks::CId id("Q3I ");
+    return id;
+}
+
+CIconFileChunks::CDataChunk::CDataChunk() : SL::CIffChunk(CDatabaseFileChunks::FILE_BYTE_ORDER, Id()) {}
+
+bool CIconFileChunks::CDataChunk::ReadData(std::istream& in) {
+    return SL::ReadField(in, GetByteOrder(), version) && block.Read(in, GetByteOrder());
+}
+
+bool CIconFileChunks::CDataChunk::WriteData(std::ostream& out) {
+    return SL::WriteField(out, GetByteOrder(), version) && block.Write(out, GetByteOrder());
+}
+
+CIconFileStore& CIconFileStore::GetInstance() {
+    static CIconFileStore store;
+    return store;
+}
+
+std::string CIconFileStore::GetIconPath(const std::string& audioPath) {
+    const GT::CPathParts parts(audioPath, '/');
+    return parts.directory + parts.title + CDomain::GetInstance().GetIconExtension();
+}
+
+CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtected, int number) const {
+    CNameBlock block;
+    const std::vector<uint8_t> picture = GT::GetGraphicDataMaker().MakeTextBitmap(text.empty() ? " " : text);
+    // The player reads a whole character or none.
+    block.SetText(CSongX::CutToBytes(text, CNameBlock::TEXT_BYTES));
+    const std::size_t kept = std::min<std::size_t>(picture.size(), CNameBlock::PICTURE_BYTES);
+    block.width = static_cast<uint16_t>(kept * 8 / kPictureRows);
+    block.height = static_cast<uint16_t>(kPictureRows);
+    block.flags = static_cast<uint16_t>(CNameBlock::FLAG_EDITOR | (isProtected ? CNameBlock::FLAG_PROTECTED : 0)
+                                        | (number & CNameBlock::NUMBER_MASK));
+    block.reserved = 0;
+    if (picture.size() <= CNameBlock::PICTURE_BYTES) {
+        std::copy(picture.begin(), picture.end(), block.picture.begin());
+    } else {
+        // Too wide: the first 504 pixels of each row.
+        const std::size_t rowBytes = picture.size() / kPictureRows;
+        for (std::size_t row = 0; row < kPictureRows; ++row)
+            std::copy_n(picture.begin() + row * rowBytes, kRowBytesKept, block.picture.begin() + row * kRowBytesKept);
+    }
+    return block;
+}
+
+bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
+    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(iconPath, false).OpenRead();
+    if (!in) return false;
+    CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
+    const CIconFileChunks::CDataChunk* data =
+        ReadQm3File<CIconFileChunks::CDataChunk>(*in, dto, CIconFileChunks::CDataChunk::Id());
+    if (data == nullptr) return false;
+    song.SetTitle(data->block.GetText());
+    song.SetProtected((data->block.flags & CNameBlock::FLAG_PROTECTED) != 0);
+    song.SetNumber(data->block.flags & CNameBlock::NUMBER_MASK);
+    return true;
+}
+
+bool CIconFileStore::WriteIconFile(const CSongX& song, std::ostream& out) const {
+    CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
+    auto data = boost::make_shared<CIconFileChunks::CDataChunk>();
+    data->block = BuildIconEntry(song.GetTitle(), song.IsProtected(), song.GetNumber());
+    dto.AppendChild(boost::make_shared<CIconFileChunks::CFormatChunk>());
+    dto.AppendChild(data);
+    out.clear();
+    out.seekp(0);
+    return dto.Write(out) && out.good();
+}
+
+bool CIconFileStore::WriteIconFile(const CSongX& song, const std::string& path) const {
+    return WriteCardFile(path, [this, &song](std::ostream& out) { return WriteIconFile(song, out); });
+}
+
+std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
+    const std::set<CSongX*>& changed = document.GetChangedSongs();
+    if (changed.empty()) return {};
+    const CSongX* first = *changed.begin();
+    const std::string probe = first->IsUsed() ? document.GetCardDrive() + first->GetPath() : document.GetDatabasePath();
+    switch (document.CheckFreeSpace(probe, std::vector<int64_t>(changed.size(), GetIconFileSize()))) {
+        case CDocX::SPACE_SHORT:
+            CModalManager::GetInstance().ShowMessageById(MSG_CARD_FULL);
+            return changed;
+        case CDocX::SPACE_UNKNOWN:
+            CModalManager::GetInstance().ShowMessageById(MSG_WRITE_FAILED);
+            return changed;
+        default:
+            break;
+    }
+    std::set<CSongX*> unwritten;
+    for (CSongX* song : changed) {
+        if (!song->IsUsed()) continue;  // deleted since: no icon file to write
+        const std::string target = GetIconPath(document.GetCardDrive() + song->GetPath());
+        const std::string folder = GT::CPathParts(target, '/').directory;
+        if (!document.IsCardMounted() || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))
+            || !WriteIconFile(*song, target))
+            unwritten.insert(song);
+    }
+    return unwritten;
+}
+
+void CIconFileStore::ReadAllIconFiles(CDocX& document) const {
+    const std::string drive = document.GetCardDrive();
+    if (document.IsCardMounted()) {
+        std::set<std::string> folders;
+        for (const CSongPointer& song : document.GetSlots())
+            if (song && song->IsUsed()) folders.insert(GT::CPathParts(drive + song->GetPath(), '/').directory);
+        for (const std::string& folder : folders) RecoverIconFiles(folder);
+    }
+    for (const CSongPointer& song : document.GetSlots()) {
+        if (!song || !song->IsUsed()) continue;
+        const std::string audio = drive + song->GetPath();
+        if (!ReadIconFile(GetIconPath(audio), *song)) song->SetTitle(GT::CPathParts(audio, '/').title);
+    }
+}

@@ -1,0 +1,66 @@
+// The icon file beside every song (".Q3I"): the song's name as text and as the player's 12-pixel
+// picture, its protect flag and number; the builder of the name block that the database files
+// use too; and the store that reads all icon files after a load and writes the changed songs'
+// icon files before a save.
+#pragma once
+
+#include "app/card/DatabaseFiles.h"
+#include "app/card/Song.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <set>
+#include <string>
+
+class CDocX;
+
+class CIconFileChunks {
+public:
+    typedef CDatabaseFileChunks::CFormatChunk CFormatChunk;
+    typedef CDatabaseFileChunks::CQm3FileChunk CQm3FileChunk;
+
+    // "Q3I ": a version number (1) and the song's name block.
+    class CDataChunk : public SL::CIffChunk {
+    public:
+        static const CDatabaseFileChunks::CId& Id();
+        CDataChunk();
+        bool ReadData(std::istream& in) override;
+        bool WriteData(std::ostream& out) override;
+        uint32_t version = 1;
+        CNameBlock block;
+    };
+
+    typedef CDatabaseFileChunks::CChunkFactory<CDataChunk> CDefaultChunkFactory;
+};
+
+typedef CQm3FileDto CIconFileDto;
+
+class CIconFileStore {
+public:
+    static CIconFileStore& GetInstance();
+
+    // The room a free-space check keeps for one icon file.
+    static int64_t GetIconFileSize() { return 1044; }
+    // The icon file of an audio file: its folder and file title with ".Q3I".
+    static std::string GetIconPath(const std::string& audioPath);
+
+    // The text's picture (of " " for an empty text), its first 256 bytes cut at a whole
+    // character, flags 0x2000 with 0x8000 for a protected song and the number's low byte.
+    CNameBlock BuildIconEntry(const std::string& text, bool isProtected, int number) const;
+    // Title, protect flag and number from an icon file; false leaves the song as it was.
+    bool ReadIconFile(const std::string& iconPath, CSongX& song) const;
+    // A whole icon file of the song to the stream.
+    bool WriteIconFile(const CSongX& song, std::ostream& out) const;
+    // The song's icon file at path, replacing the old one only when complete.
+    bool WriteIconFile(const CSongX& song, const std::string& path) const;
+    // The changed songs' icon files, on the card; answers the songs whose file was not written
+    // (no room, the card gone, a failed write). Shows message 27 or 30 when the room is short
+    // or unknown.
+    std::set<CSongX*> WriteChangedIconFiles(CDocX& document) const;
+    // Finishes or takes away icon files that an interrupted write left, then completes every
+    // used slot's song from its icon file (a song without one is titled by its file title).
+    void ReadAllIconFiles(CDocX& document) const;
+
+private:
+    CIconFileStore() = default;
+};

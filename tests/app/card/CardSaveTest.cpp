@@ -1,0 +1,466 @@
+// Writing the card: a failure anywhere leaves the database whole (old or new), icon edits are
+// never lost behind a successful save, and what an interrupted write left is put right on the
+// next connect.
+#include "app/card/CardFiles.h"
+
+#include "app/card/DatabaseStore.h"
+#include "app/card/Domain.h"
+#include "app/card/IconFiles.h"
+#include "tests/app/card/CardTestSupport.h"
+#include "tests/support/ByteBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cardtest::AddSong;
+using cardtest::CCardEnvironment;
+using Bytes = std::vector<uint8_t>;
+// A database folder's files by name, each as a fingerprint of its bytes (the files are
+// megabytes and the loops below compare them many times).
+typedef std::map<std::string, uint64_t> CFolderImage;
+
+const char* const kDatabaseFiles[] = {"SONGNAME.Q3D", "PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D",
+                                      "SL_BEST.Q3D",  "SL_MYSNG.Q3D", "SL_RHYTM.Q3D"};
+
+// A file stream that stops accepting bytes after a limit, as a card that fills up or goes.
+class CShortFileBuffer : public std::filebuf {
+public:
+    explicit CShortFileBuffer(std::streamsize limit) : m_limit(limit) {}
+
+protected:
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        const std::streamsize allowed = std::max<std::streamsize>(0, std::min(n, m_limit - m_written));
+        const std::streamsize put = std::filebuf::xsputn(s, allowed);
+        m_written += put;
+        return put;
+    }
+    int_type overflow(int_type c) override {
+        if (m_written >= m_limit) return traits_type::eof();
+        ++m_written;
+        return std::filebuf::overflow(c);
+    }
+
+private:
+    std::streamsize m_limit;
+    std::streamsize m_written = 0;
+};
+
+class CShortFileStream : public std::ostream {
+public:
+    CShortFileStream(const std::string& path, std::streamsize limit) : std::ostream(nullptr), m_buffer(limit) {
+        m_buffer.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
+        rdbuf(&m_buffer);
+    }
+
+private:
+    CShortFileBuffer m_buffer;
+};
+
+// Fails the n-th operation that can fail (opening, finishing, renaming, removing), and with
+// sticky every one after it, as a card that is pulled out does.
+class CFailingFileSystem : public CCardFileSystem {
+public:
+    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
+        if (Fails("open " + Name(path))) {
+            if (!shortWrites) return {};
+            return boost::shared_ptr<std::ostream>(new CShortFileStream(path, 1000));
+        }
+        return CCardFileSystem::OpenWrite(path);
+    }
+    bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path) override {
+        const bool fails = Fails("finish " + Name(path));
+        return CCardFileSystem::Finish(std::move(out), path) && !fails;
+    }
+    bool Rename(const std::string& from, const std::string& to) override {
+        return !Fails("rename " + Name(from) + " " + Name(to)) && CCardFileSystem::Rename(from, to);
+    }
+    bool Remove(const std::string& path) override {
+        return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
+    }
+    // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
+    bool Sync(const std::string&) override { return true; }
+
+    int failAt = 0;
+    bool sticky = false;
+    bool shortWrites = false;
+    int count = 0;
+    std::vector<std::string> log;
+    bool triggered = false;
+
+private:
+    static std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
+    bool Fails(const std::string& what) {
+        ++count;
+        const bool fails = failAt > 0 && (count == failAt || (sticky && count > failAt));
+        log.push_back(what + (fails ? " FAILS" : ""));
+        triggered = triggered || fails;
+        return fails;
+    }
+};
+
+// FNV-1a over the file, read in pieces.
+uint64_t Fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    static char piece[65536];
+    uint64_t hash = 1469598103934665603ull;
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) hash = (hash ^ uint8_t(piece[i])) * 1099511628211ull;
+        if (!in) break;
+    }
+    return hash;
+}
+
+CFolderImage ReadDatabase(const std::string& folder) {
+    CFolderImage image;
+    for (const char* name : kDatabaseFiles)
+        if (fs::exists(folder + name)) image[name] = Fingerprint(folder + name);
+    return image;
+}
+
+// The database files of a kept copy in place of whatever the folder holds.
+void WriteDatabase(const std::string& folder, const std::string& copy) {
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) fs::remove(entry.path());
+    for (const char* name : kDatabaseFiles) fs::copy_file(copy + name, folder + name);
+}
+
+std::set<std::string> FileNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) names.insert(entry.path().filename().string());
+    return names;
+}
+
+const std::set<std::string> kSevenFiles(std::begin(kDatabaseFiles), std::end(kDatabaseFiles));
+
+class CardSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        environment.Connect();
+        CSongX* a = AddSong(document, ".WAV", "Alpha", "Zed", "First", 2);
+        document.MoveToSongs(a);
+        document.MoveToRhythm(AddSong(document, ".MP3", "Beat"));
+        ASSERT_TRUE(document.Save());
+        oldImage = ReadDatabase(environment.DatabaseFolder());
+        fs::create_directories(oldCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(environment.DatabaseFolder() + name, oldCopy + name);
+        // The edit that the saves under test write.
+        a->SetAlbum("Second");
+        document.MoveToUser(AddSong(document, ".Q3R", "Mine"));
+        document.SetBestRank(a, 1);
+        ASSERT_TRUE(document.Save());
+        newImage = ReadDatabase(environment.DatabaseFolder());
+        fs::create_directories(newCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(environment.DatabaseFolder() + name, newCopy + name);
+        ASSERT_NE(oldImage, newImage);
+    }
+    void TearDown() override { SetCardFileSystem(nullptr); }
+
+    // Whole old, whole new, or a failure named.
+    std::string Whole(const CFolderImage& image) const {
+        if (image == oldImage) return "old";
+        if (image == newImage) return "new";
+        return "mixed";
+    }
+
+    CCardEnvironment environment;
+    CDocX& document = CCardEnvironment::Document();
+    CFolderImage oldImage, newImage;
+    const std::string oldCopy = environment.Dir().File("old/"), newCopy = environment.Dir().File("new/");
+    CFailingFileSystem files;
+};
+
+TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
+    const std::string folder = environment.DatabaseFolder();
+    SetCardFileSystem(&files);
+    // The operations of a save that nothing disturbs.
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    const std::vector<std::string> operations = files.log;
+    for (bool shortWrites : {false, true}) {
+        for (int failAt = 1;; ++failAt) {
+            // A write cut short matters only where a file is opened.
+            if (shortWrites && failAt <= static_cast<int>(operations.size())
+                && operations[static_cast<size_t>(failAt - 1)].rfind("open", 0) != 0)
+                continue;
+            SCOPED_TRACE("failure at operation " + std::to_string(failAt) + (shortWrites ? ", short writes" : ""));
+            WriteDatabase(folder, oldCopy);
+            files = CFailingFileSystem();
+            files.failAt = failAt;
+            files.shortWrites = shortWrites;
+            document.SetModified(1);
+            const bool saved = document.Save();
+            const std::string live = Whole(ReadDatabase(folder));
+            EXPECT_NE(live, "mixed");
+            if (saved) {
+                EXPECT_EQ(live, "new");
+            } else {
+                EXPECT_TRUE(document.NeedsSaving());
+            }
+            // The next connect leaves exactly the seven files, whole.
+            files.failAt = 0;
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+            EXPECT_EQ(FileNames(folder), kSevenFiles);
+            EXPECT_EQ(Whole(ReadDatabase(folder)), live);
+            if (!files.triggered) break;  // every operation has failed once
+            ASSERT_LT(failAt, 200);
+        }
+    }
+}
+
+TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
+    const std::string folder = environment.DatabaseFolder();
+    SetCardFileSystem(&files);
+    std::set<std::string> outcomes;
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE("everything fails from operation " + std::to_string(failAt));
+        WriteDatabase(folder, oldCopy);
+        files = CFailingFileSystem();
+        files.failAt = failAt;
+        files.sticky = true;
+        document.SetModified(1);
+        document.Save();
+        files.failAt = 0;  // the card is back
+        CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+        EXPECT_EQ(FileNames(folder), kSevenFiles);
+        const std::string recovered = Whole(ReadDatabase(folder));
+        EXPECT_NE(recovered, "mixed");
+        outcomes.insert(recovered);
+        if (!files.triggered) break;
+        ASSERT_LT(failAt, 200);
+    }
+    EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+}
+
+TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
+    const std::string folder = environment.DatabaseFolder();
+    CSongX* alpha = document.GetSong(0).get();
+    CSongX* beat = document.GetSong(1).get();
+    document.MarkChanged(alpha);
+    document.MarkChanged(beat);
+    ASSERT_TRUE(document.Save());
+    SetCardFileSystem(&files);
+    // The icon files' operations of an undisturbed save (they name the files by slot: 0000 and
+    // 0001); a failure of the database's own operations is another test's matter.
+    document.MarkChanged(alpha);
+    document.MarkChanged(beat);
+    ASSERT_TRUE(document.Save());
+    std::vector<int> iconOperations;
+    for (size_t i = 0; i < files.log.size(); ++i)
+        if (files.log[i].find(" 000") != std::string::npos) iconOperations.push_back(static_cast<int>(i) + 1);
+    ASSERT_EQ(iconOperations.size(), 6u);  // open, finish and rename of each
+    for (int failAt : iconOperations) {
+        SCOPED_TRACE("failure at operation " + std::to_string(failAt));
+        files = CFailingFileSystem();
+        files.failAt = failAt;
+        alpha->SetTitle("Alpha " + std::to_string(failAt));
+        beat->SetProtected(failAt % 2 == 1);
+        document.MarkChanged(alpha);
+        document.MarkChanged(beat);
+        environment.textDialog.shown.clear();
+        const bool saved = document.WriteToUnit();
+        ASSERT_TRUE(files.triggered);
+        // Each icon file is either the new one or untouched, never half-written.
+        for (CSongX* song : {alpha, beat}) {
+            CSongX read;
+            const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + song->GetPath());
+            ASSERT_TRUE(CIconFileStore::GetInstance().ReadIconFile(icon, read));
+            const bool written = document.GetChangedSongs().count(song) == 0;
+            if (written) {
+                EXPECT_EQ(read.GetTitle(), song->GetTitle());
+                EXPECT_EQ(read.IsProtected(), song->IsProtected());
+            }
+        }
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(document.GetChangedSongs().size(), 1u);
+        EXPECT_EQ(document.GetModified(), 0);  // the database was written
+        EXPECT_EQ(environment.textDialog.Texts(), (std::vector<std::string>{"Failed to write to the unit."}));
+        EXPECT_TRUE(FileNames(folder + "000").count("0000.NEW") == 0);
+        files.failAt = 0;
+        ASSERT_TRUE(document.Save());  // the next save writes what is left
+        EXPECT_FALSE(document.NeedsSaving());
+    }
+}
+
+TEST_F(CardSaveTest, NoRoomForIconFilesWritesNoneAndSaysSo) {
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 1048576 + 4096;  // one icon's cluster beyond the spare mebibyte
+    platform::SetDiskSpaceSource(&space);
+    CSongX* alpha = document.GetSong(0).get();
+    const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + alpha->GetPath());
+    const Bytes before = cardtest::ReadFile(icon);
+    alpha->SetTitle("Renamed");
+    document.MarkChanged(alpha);
+    document.MarkChanged(document.GetSong(1).get());
+    EXPECT_FALSE(document.WriteToUnit());
+    EXPECT_EQ(environment.textDialog.Texts(),
+              (std::vector<std::string>{"Insufficient free space on the unit.", "Failed to write to the unit."}));
+    EXPECT_EQ(cardtest::ReadFile(icon), before);
+    EXPECT_EQ(document.GetChangedSongs().size(), 2u);
+
+    space.available = false;
+    environment.textDialog.shown.clear();
+    EXPECT_FALSE(document.WriteToUnit());
+    EXPECT_EQ(environment.textDialog.Texts(),
+              (std::vector<std::string>{"Failed to write to the unit.", "Failed to write to the unit."}));
+    platform::SetDiskSpaceSource(nullptr);
+}
+
+TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
+    // Room for the icons but not for a second database beside the first.
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    platform::SetDiskSpaceSource(&space);
+    const std::string folder = environment.DatabaseFolder();
+    WriteDatabase(folder, oldCopy);
+    SetCardFileSystem(&files);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+    EXPECT_EQ(FileNames(folder), kSevenFiles);
+    // Written through the work folder, nothing renamed on the card, nothing left behind.
+    for (const std::string& step : files.log) EXPECT_EQ(step.find("rename"), std::string::npos) << step;
+    EXPECT_EQ(std::count_if(files.log.begin(), files.log.end(),
+                            [](const std::string& s) {
+                                return s.find("___TEMPORARY_DB_FILE___") != std::string::npos
+                                       && s.rfind("open", 0) == 0;
+                            }),
+              7);
+    const std::string work = CDomain::GetInstance().GetWorkFolder();
+    EXPECT_TRUE(fs::is_empty(work));
+    platform::SetDiskSpaceSource(nullptr);
+}
+
+TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
+    const std::string folder = environment.DatabaseFolder();
+    struct Case {
+        const char* name;
+        std::function<void()> leave;
+        const char* expected;
+    } cases[] = {
+        {"new copies never completed",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             for (const char* name : kDatabaseFiles)
+                 fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
+         },
+         "old"},
+        {"complete new set, half swapped",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             int i = 0;
+             for (const char* name : kDatabaseFiles) {
+                 if (i++ < 3) {
+                     fs::rename(folder + name, folder + CCardFileSet::OldName(name));
+                     fs::copy_file(newCopy + name, folder + name);
+                 } else {
+                     fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
+                 }
+             }
+             gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+         },
+         "new"},
+        {"swapped, old copies not yet removed",
+         [&] {
+             WriteDatabase(folder, newCopy);
+             for (const char* name : kDatabaseFiles)
+                 fs::copy_file(oldCopy + name, folder + CCardFileSet::OldName(name));
+             gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+         },
+         "new"},
+        {"one old file aside without its mark",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             fs::rename(folder + "SL_BEST.Q3D", folder + CCardFileSet::OldName("SL_BEST.Q3D"));
+         },
+         "old"},
+    };
+    for (const Case& c : cases) {
+        c.leave();
+        document.Reset();
+        environment.Connect();
+        ASSERT_TRUE(document.ReadFromUnit(true)) << c.name;
+        EXPECT_EQ(FileNames(folder), kSevenFiles) << c.name;
+        EXPECT_EQ(Whole(ReadDatabase(folder)), c.expected) << c.name;
+    }
+
+    // Icon files: a complete new copy whose target is gone takes its place; others go.
+    const std::string songs = folder + "000/";
+    for (int slot = 0; slot < 3; ++slot) document.MarkChanged(document.GetSong(slot).get());
+    ASSERT_TRUE(document.Save());
+    CSongX probe;
+    probe.SetTitle("From the new copy");
+    ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, songs + "0000.Q3I"));
+    fs::rename(songs + "0000.Q3I", songs + "0000.NEW");
+    gbxtest::WriteText(songs + "0001.NEW", "half");
+    document.Reset();
+    environment.Connect();
+    ASSERT_TRUE(document.ReadFromUnit(true));
+    EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
+    EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I"}));
+}
+
+TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {
+    CDocumentModel& model = CDocumentModel::GetInstance();
+    const std::string folder = environment.DatabaseFolder();
+    Bytes damaged = cardtest::ReadFile(folder + "SONGNAME.Q3D");
+    damaged[0] = 'X';
+    gbxtest::WriteBytes(folder + "SONGNAME.Q3D", damaged);
+    const CFolderImage before = ReadDatabase(folder);
+
+    document.Reset();
+    const std::string drive = environment.FindCard();
+    ASSERT_EQ(drive, environment.CardDrive());
+    document.SetCardRoot(CDocX::MakeCardRoot(drive));
+    model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+    EXPECT_EQ(environment.textDialog.Texts(), (std::vector<std::string>{"Failed to read from the unit."}));
+    EXPECT_FALSE(document.IsConnected());
+    EXPECT_TRUE(document.IsRefusedVolume(drive));
+    EXPECT_EQ(environment.FindCard(), "");
+    EXPECT_EQ(ReadDatabase(folder), before);  // nothing written to it
+
+    // Its removal notice lets it be found again.
+    model.Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, drive));
+    EXPECT_EQ(environment.FindCard(), drive);
+    // So does its leaving the list of volumes.
+    model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+    document.SetCardRoot(CDocX::MakeCardRoot(drive));
+    model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+    EXPECT_TRUE(document.IsRefusedVolume(drive));
+    {
+        gbxtest::ScopedEnvironment noVolumes("GBX_VOLUMES", "");
+        EXPECT_EQ(environment.FindCard(), "");
+    }
+    EXPECT_FALSE(document.IsRefusedVolume(drive));
+    EXPECT_EQ(environment.FindCard(), drive);
+}
+
+TEST_F(CardSaveTest, WriteCardFileReplacesWholeOrNotAtAll) {
+    const std::string path = environment.Dir().File("QM-3/file.BIN");
+    gbxtest::WriteText(path, "old contents");
+    SetCardFileSystem(&files);
+    files.failAt = 2;  // finishing the new copy
+    EXPECT_FALSE(WriteCardFile(path, [](std::ostream& out) { return bool(out << "new contents"); }));
+    EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("old contents"));
+    EXPECT_FALSE(fs::exists(GetNewFilePath(path)));
+    files = CFailingFileSystem();
+    EXPECT_FALSE(WriteCardFile(path, [](std::ostream& out) {
+        out << "partial";
+        out.setstate(std::ios::badbit);
+        return false;
+    }));
+    EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("old contents"));
+    EXPECT_TRUE(WriteCardFile(path, [](std::ostream& out) { return bool(out << "new contents"); }));
+    EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("new contents"));
+    EXPECT_EQ(GetNewFilePath(path), environment.Dir().File("QM-3/file.NEW"));
+}
+
+}  // namespace

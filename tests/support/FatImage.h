@@ -1,0 +1,55 @@
+// A card as the system meets it: a FAT image with a label, mounted with fusefat on a folder and
+// unmounted when the object goes. Tests skip with WhyUnusable() where FUSE cannot be used.
+#pragma once
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "tests/support/TestSupport.h"
+
+namespace gbxtest {
+
+class CFatImage {
+public:
+    // Empty when images can be made and mounted here; else the reason.
+    static std::string WhyUnusable() {
+        for (const char* tool : {"fusefat", "mkfs.vfat", "fusermount"})
+            if (!HaveCommand(tool)) return std::string(tool) + " is not installed";
+        if (access("/dev/fuse", R_OK | W_OK) != 0)
+            return std::string("/dev/fuse cannot be used: ") + std::strerror(errno);
+        return std::string();
+    }
+
+    // Makes the image file (size as truncate takes it: "16M").
+    CFatImage(std::string image, const std::string& label, const std::string& size)
+        : m_image(std::move(image)),
+          m_made(Run("truncate -s " + size + " " + Quote(m_image)).exitCode == 0
+                 && Run("mkfs.vfat -n " + Quote(label) + " " + Quote(m_image) + " >/dev/null").exitCode == 0) {}
+    ~CFatImage() { Unmount(); }
+    CFatImage(const CFatImage&) = delete;
+    CFatImage& operator=(const CFatImage&) = delete;
+
+    bool IsMade() const { return m_made; }
+    // fusefat's exit code: 0 when mounted read-write on the (existing) folder.
+    int Mount(const std::string& folder) {
+        const int code = Run("fusefat -o rw+ " + Quote(m_image) + " " + Quote(folder) + " >/dev/null 2>&1").exitCode;
+        if (code == 0) m_mountPoint = folder;
+        return code;
+    }
+    bool Unmount() {
+        if (m_mountPoint.empty()) return true;
+        const bool done = Run("fusermount -u -q " + Quote(m_mountPoint) + " 2>/dev/null").exitCode == 0;
+        if (done) m_mountPoint.clear();
+        return done;
+    }
+
+private:
+    std::string m_image;
+    bool m_made;
+    std::string m_mountPoint;
+};
+
+}  // namespace gbxtest
