@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "sdk_manager/Interfaces.h"
+#include "sdk_manager/tmsdk_sdkmanager_test.h"
 
 namespace tmsdk {
 
@@ -293,5 +294,48 @@ tmsdk_status_t tmsdk_sdkmanager_gdo_value_get(tmsdk_gdo_t object, const char* ke
 }
 
 tmsdk_status_t tmsdk_sdkmanager_gdo_release(tmsdk_gdo_t object) { return Release(object); }
+
+}  // extern "C"
+
+extern "C" {
+
+tmsdk_status_t tmsdk_sdkmanager_test_gdo_create(const char* context, tmsdk_gdo_t* object) {
+    if (IsEmpty(context) || !object) return TMSDK_STATUS_INVALID_ARGUMENT;
+    return Guarded([&] {
+        {
+            Lock lock(GetState().lock);
+            if (!Started()) return TMSDK_STATUS_NOT_STARTED;
+        }
+        *object = Handle(NewGdo(context));
+        return tmsdk_status_t{0};
+    });
+}
+
+// Only the manager's own objects take values and children; a module's answer through their providers.
+tmsdk_status_t tmsdk_sdkmanager_test_gdo_value_add(tmsdk_gdo_t object, const char* key, const char* value) {
+    if (!object || IsEmpty(key) || !value) return TMSDK_STATUS_INVALID_ARGUMENT;
+    return Guarded([&] {
+        Lock lock(GetState().lock);
+        if (!IsGdo(object)) return TMSDK_STATUS_UNKNOWN_HANDLE;
+        Gdo* own = reinterpret_cast<Gdo*>(object);
+        if (own->provider) return TMSDK_STATUS_INVALID_ARGUMENT;
+        AddValue(own, key, value);
+        return tmsdk_status_t{0};
+    });
+}
+
+tmsdk_status_t tmsdk_sdkmanager_test_gdo_child_add(tmsdk_gdo_t parent, const char* key, tmsdk_gdo_t child) {
+    if (!parent || IsEmpty(key)) return TMSDK_STATUS_INVALID_ARGUMENT;
+    return Guarded([&] {
+        Lock lock(GetState().lock);
+        if (!IsGdo(parent) || (child && !IsGdo(child))) return TMSDK_STATUS_UNKNOWN_HANDLE;
+        Gdo* own = reinterpret_cast<Gdo*>(parent);
+        if (own->provider || child == parent) return TMSDK_STATUS_INVALID_ARGUMENT;
+        Gdo* added = reinterpret_cast<Gdo*>(child);
+        if (added) ++added->refs;  // the parent's own reference
+        AddChild(own, key, added);
+        return tmsdk_status_t{0};
+    });
+}
 
 }  // extern "C"

@@ -179,6 +179,11 @@ tmsdk_status_t LookupRelease(tmsdk_lookup_t handle) {
 
 }  // namespace
 
+std::shared_ptr<Lookup> FindLookup(tmsdk_lookup_t handle) {
+    Lock lock(GetState().lock);
+    return Find(handle);
+}
+
 const char* Request::Data(const char* key) const {
     for (const auto& entry : data)
         if (entry.first == key) return entry.second.c_str();

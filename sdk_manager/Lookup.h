@@ -1,6 +1,7 @@
 // A lookup's requests and responses, shared by the lookup interface and the engines that answer it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,9 @@ bool SendStatus(Lookup& lookup, uint32_t size, uint32_t id, uint32_t value0 = 0,
                 uint32_t value2 = 0);
 // Sends the failure status (id 19) and answers the code.
 tmsdk_status_t Fail(Lookup& lookup, tmsdk_status_t code, uint32_t request, uint32_t detail);
+
+// The live lookup behind a handle, kept alive by the pointer; null when there is none.
+std::shared_ptr<Lookup> FindLookup(tmsdk_lookup_t handle);
 
 // Answers every request of an executing lookup (one response each), from the installed engine.
 tmsdk_status_t Answer(Lookup& lookup, std::vector<GdoRef>& responses);

@@ -6,6 +6,7 @@
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/TmsdkSession.h"
+#include "tests/support/Xmcd.h"
 
 using gbxtest::TmsdkSession;
 
@@ -127,6 +128,32 @@ TEST_F(LookupTest, RequestsAndTheirDataAreChecked) {
     EXPECT_STATUS(li->create(nullptr, session.user, nullptr, nullptr, &lookup), TMSDK_STATUS_INVALID_ARGUMENT);
     EXPECT_STATUS(li->create(session.client, reinterpret_cast<tmsdk_user_t>(session.client), nullptr, nullptr, &lookup),
                   TMSDK_STATUS_UNKNOWN_HANDLE);
+}
+
+TEST_F(LookupTest, TheLookupOwnsItsResponsesFromTheCatalogue) {
+    gbxtest::WriteText(dir.File("no-such-catalogue"),
+                       gbxtest::XmcdRecord(gbxtest::EvenDisc("0000abcd", "Artist / Album", 2, 60)));
+    tmsdk_lookup_t lookup = nullptr;
+    ASSERT_STATUS(li->create(session.client, session.user, nullptr, nullptr, &lookup), 0u);
+    ASSERT_STATUS(li->request_add(lookup, TMSDK_LOOKUP_TYPE_ALBUM_TOC, "TFCD_1", "tfcd"), 0u);
+    ASSERT_STATUS(li->data_set(lookup, "TFCD_1", TMSDK_LOOKUP_DATA_TOC, "150 4650 20000", 0), 0u);  // not this disc
+    ASSERT_STATUS(li->request_add(lookup, TMSDK_LOOKUP_TYPE_ALBUM_LINK_CHAINED, "TFCD_LINK", "tfcd"), 0u);
+    ASSERT_STATUS(li->data_set(lookup, "TFCD_LINK", TMSDK_LOOKUP_DATA_CHAINED_INPUT, "TFCD_1", 1), 0u);
+    ASSERT_STATUS(li->execute(lookup), 0u);
+    for (const char* id : {"TFCD_1", "TFCD_LINK"}) {
+        tmsdk_gdo_t response = nullptr;
+        ASSERT_STATUS(li->response_get(lookup, id, &response), 0u);
+        uint32_t count = 99;
+        EXPECT_STATUS(tmsdk_sdkmanager_gdo_child_count(response, TMSDK_KEY_ALBUMS, &count), 0u);
+        EXPECT_EQ(count, 0u);
+        const char* code = nullptr;
+        ASSERT_STATUS(tmsdk_sdkmanager_gdo_value_get(response, TMSDK_VAL_RESPONSE_CODE, 1, &code), 0u);
+        EXPECT_STATUS(tmsdk_sdkmanager_gdo_release(response), 0u);
+        EXPECT_STREQ(code, TMSDK_RESULT_NO_MATCHES);  // still valid: the lookup holds the response
+    }
+    EXPECT_EQ(tmsdk_sdkmanager_test_objects_live(), 2u);
+    EXPECT_STATUS(li->lookup_release(lookup), 0u);
+    EXPECT_EQ(tmsdk_sdkmanager_test_objects_live(), 0u);
 }
 
 TEST_F(LookupTest, NamedCallsCanBeMadeToFail) {
