@@ -131,7 +131,11 @@ tmsdk_status_t tmsdk_tunefindcd_initialize(const tmsdk_sdkmanager_handle_t* mana
 }
 
 void tmsdk_tunefindcd_shutdown(void) {
-    tmlib_unit_stop(&g_tfcd.unit);
+    // With no start to undo nothing else is stopped either: the platform layer may be another caller's.
+    if (tmlib_unit_stop(&g_tfcd.unit) == TMLIB_UNIT_NOT_STARTED) {
+        TFCD_REPORT(tfcd_map(TMLIB_UNIT_NOT_STARTED));
+        return;
+    }
     for (int i = kStepCount; i-- > 1;) kSteps[i].stop();
     TFCD_REPORT(tfcd_map(kSteps[0].stop()));
 }

@@ -36,8 +36,11 @@ TEST(ModuleStoppedTest, EveryFunctionFromRetrieveListsOnAnswersNotStarted) {
         tmsdk_tunefindcd_query_release(query),
     };
     for (uint32_t answer : answers) EXPECT_STATUS(answer, 0x90810007u);
-    tmsdk_tunefindcd_shutdown();  // a shutdown with nothing to stop changes nothing
-    EXPECT_EQ(tmsdk_sdkmanager_test_platform_count(), 0u);
+    // A shutdown with nothing to stop changes nothing, not even a platform layer someone else started.
+    ASSERT_STATUS(tmsdk_sdkmanager_platform_initialize(), 0u);
+    tmsdk_tunefindcd_shutdown();
+    EXPECT_EQ(tmsdk_sdkmanager_test_platform_count(), 1u);
+    EXPECT_STATUS(tmsdk_sdkmanager_platform_shutdown(), 0u);
 }
 
 TEST(ModuleStartTest, AForeignHandleIsRefusedAndNothingStarts) {
