@@ -1,0 +1,55 @@
+// Disc records in the xmcd text format, written by the tests (and the benchmarks) for a disc catalogue.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gbxtest {
+
+struct XmcdDisc {
+    std::vector<uint32_t> offsets;  // start frame of each track
+    uint32_t lengthSeconds = 0;
+    std::string discId;  // empty: no DISCID line
+    std::string dtitle;  // "artist / title"
+    std::string year, genre;
+    std::vector<std::string> tracks;
+};
+
+inline std::string XmcdRecord(const XmcdDisc& disc) {
+    std::string text = "# xmcd\n#\n# Track frame offsets:\n";
+    for (uint32_t offset : disc.offsets) text += "#\t" + std::to_string(offset) + "\n";
+    text += "#\n# Disc length: " + std::to_string(disc.lengthSeconds) + " seconds\n#\n# Revision: 0\n#\n";
+    if (!disc.discId.empty()) text += "DISCID=" + disc.discId + "\n";
+    text += "DTITLE=" + disc.dtitle + "\n";
+    text += "DYEAR=" + disc.year + "\n";
+    text += "DGENRE=" + disc.genre + "\n";
+    for (size_t i = 0; i < disc.tracks.size(); ++i) text += "TTITLE" + std::to_string(i) + "=" + disc.tracks[i] + "\n";
+    text += "EXTD=\n";
+    for (size_t i = 0; i < disc.tracks.size(); ++i) text += "EXTT" + std::to_string(i) + "=\n";
+    text += "PLAYORDER=\n";
+    return text;
+}
+
+// A disc of `tracks` tracks of `seconds` seconds each, the first starting at frame 150.
+inline XmcdDisc EvenDisc(const std::string& discId, const std::string& dtitle, uint32_t tracks, uint32_t seconds) {
+    XmcdDisc disc;
+    disc.discId = discId;
+    disc.dtitle = dtitle;
+    for (uint32_t i = 0; i < tracks; ++i) {
+        disc.offsets.push_back(150 + i * seconds * 75);
+        disc.tracks.push_back("Track " + std::to_string(i + 1));
+    }
+    disc.lengthSeconds = (150 + tracks * seconds * 75) / 75;
+    return disc;
+}
+
+// The table of contents the editor sends for a disc: each track's start, then the lead-out, each followed
+// by one space.
+inline std::string TocText(const XmcdDisc& disc, uint32_t leadOut) {
+    std::string text;
+    for (uint32_t offset : disc.offsets) text += std::to_string(offset) + " ";
+    return text + std::to_string(leadOut) + " ";
+}
+
+}  // namespace gbxtest
