@@ -44,6 +44,20 @@ inline XmcdDisc EvenDisc(const std::string& discId, const std::string& dtitle, u
     return disc;
 }
 
+// Discs that lookup tests share: A with a year and a genre; B and C with one table of contents between them.
+inline XmcdDisc DiscA() {
+    XmcdDisc disc = EvenDisc("a0000001", "Artist A / Album A", 3, 200);
+    disc.year = "1999";
+    disc.genre = "Heavy Metal";
+    return disc;
+}
+inline XmcdDisc DiscB() { return EvenDisc("b0000002", "Artist B / Album B", 4, 180); }
+inline XmcdDisc DiscC() {
+    XmcdDisc disc = EvenDisc("c0000003", "Artist C / Album C", 4, 180);
+    disc.tracks = {"C1", "C2", "C3", "C4"};
+    return disc;
+}
+
 // The table of contents the editor sends for a disc: each track's start, then the lead-out, each followed
 // by one space.
 inline std::string TocText(const XmcdDisc& disc, uint32_t leadOut) {

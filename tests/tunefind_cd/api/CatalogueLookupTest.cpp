@@ -11,23 +11,14 @@
 #include "tests/tunefind_cd/api/Scripted.h"
 
 using gbxtest::ChildOf;
+using gbxtest::DiscA;
+using gbxtest::DiscB;
+using gbxtest::DiscC;  // the same table of contents as B
 using gbxtest::ValueOf;
 using gbxtest::XmcdDisc;
 
 namespace {
 
-XmcdDisc DiscA() {
-    XmcdDisc disc = gbxtest::EvenDisc("a0000001", "Artist A / Album A", 3, 200);
-    disc.year = "1999";
-    disc.genre = "Heavy Metal";
-    return disc;
-}
-XmcdDisc DiscB() { return gbxtest::EvenDisc("b0000002", "Artist B / Album B", 4, 180); }
-XmcdDisc DiscC() {  // the same table of contents as B
-    XmcdDisc disc = gbxtest::EvenDisc("c0000003", "Artist C / Album C", 4, 180);
-    disc.tracks = {"C1", "C2", "C3", "C4"};
-    return disc;
-}
 XmcdDisc DiscD() { return gbxtest::EvenDisc("d0000004", "Artist D / Album D", 5, 240); }
 
 uint32_t LeadOut(const XmcdDisc& disc) { return disc.lengthSeconds * 75; }
