@@ -108,11 +108,12 @@ bool CTunemark::Initialize(const CSdkParameters& parameters) { return StartUp(pa
 
 bool CTunemark::StartUp(const CSdkParameters& parameters) {
     const tmsdk_sdkmanager_handle_t* manager = nullptr;
-    if (tmsdk_sdkmanager_initialize(&manager) != 0 || manager == nullptr) {
+    const bool started = tmsdk_sdkmanager_initialize(&manager) == 0;
+    m_managerStarted = started;
+    if (!started || manager == nullptr) {
         CModalManager::GetInstance().ShowMessageById(MSG_SERVER_UNREACHABLE);
         return false;
     }
-    m_managerStarted = true;
     // From here on a failure leaves the stops to the destructor.
     if (tmsdk_tunefindcd_initialize(manager) != 0) return false;
     m_moduleStarted = true;
