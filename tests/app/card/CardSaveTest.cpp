@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -65,7 +66,8 @@ private:
 };
 
 // Fails the n-th operation that can fail (opening, finishing, renaming, removing), and with
-// sticky every one after it, as a card that is pulled out does.
+// sticky every one after it, as a card that is pulled out does; pulledAt pulls the card out at
+// a later operation than a single failure.
 class CFailingFileSystem : public CCardFileSystem {
 public:
     boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
@@ -90,6 +92,7 @@ public:
 
     int failAt = 0;
     bool sticky = false;
+    int pulledAt = 0;
     bool shortWrites = false;
     int count = 0;
     std::vector<std::string> log;
@@ -99,7 +102,8 @@ private:
     static std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
     bool Fails(const std::string& what) {
         ++count;
-        const bool fails = failAt > 0 && (count == failAt || (sticky && count > failAt));
+        const bool fails =
+            (failAt > 0 && (count == failAt || (sticky && count > failAt))) || (pulledAt > 0 && count >= pulledAt);
         log.push_back(what + (fails ? " FAILS" : ""));
         triggered = triggered || fails;
         return fails;
@@ -238,6 +242,37 @@ TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
         ASSERT_LT(failAt, 200);
     }
     EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+}
+
+TEST_F(CardSaveTest, ACardPulledOutWhileAFailedSaveIsUndoneIsWholeAtTheNextConnect) {
+    const std::string folder = environment.DatabaseFolder();
+    SetCardFileSystem(&files);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    const std::vector<std::string> operations = files.log;
+    // The mark of a complete new set that cannot be finished, and a replacement that fails
+    // half-way through the set: the new copies are taken away again.
+    for (const char* failure : {"finish NEWSET.OK", "rename SL_BEST.NEW SL_BEST.Q3D"}) {
+        const auto failing = std::find(operations.begin(), operations.end(), failure);
+        ASSERT_NE(failing, operations.end()) << failure;
+        const int failAt = static_cast<int>(failing - operations.begin()) + 1;
+        for (int pulledAt = failAt + 1;; ++pulledAt) {
+            SCOPED_TRACE(std::string(failure) + " fails, the card pulled out at operation " + std::to_string(pulledAt));
+            WriteDatabase(folder, oldCopy);
+            files = CFailingFileSystem();
+            files.failAt = failAt;
+            files.pulledAt = pulledAt;
+            document.SetModified(1);
+            EXPECT_FALSE(document.Save());
+            const bool pulled = files.count >= pulledAt;
+            files.failAt = files.pulledAt = 0;  // the card is back
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+            EXPECT_EQ(FileNames(folder), kSevenFiles);
+            EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
+            if (!pulled) break;
+            ASSERT_LT(pulledAt, 200);
+        }
+    }
 }
 
 TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
