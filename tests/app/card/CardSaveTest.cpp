@@ -182,6 +182,21 @@ protected:
     CFailingFileSystem files;
 };
 
+TEST_F(CardSaveTest, TheSevenFilesAreWrittenAndReplacedInTheirOrder) {
+    SetCardFileSystem(&files);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    std::vector<std::string> opened, replaced;
+    for (const std::string& step : files.log) {
+        if (step.rfind("open ", 0) == 0) opened.push_back(step.substr(5));
+        if (step.rfind("rename ", 0) == 0 && step.find(".NEW ") != std::string::npos)
+            replaced.push_back(step.substr(step.rfind(' ') + 1));
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"SONGNAME.NEW", "PLAYLIST.NEW", "SL_ALBUM.NEW", "SL_ARTST.NEW",
+                                                "SL_BEST.NEW", "SL_MYSNG.NEW", "SL_RHYTM.NEW", "NEWSET.OK"}));
+    EXPECT_EQ(replaced, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
+}
+
 TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
     const std::string folder = environment.DatabaseFolder();
     SetCardFileSystem(&files);
@@ -363,12 +378,10 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
     EXPECT_EQ(FileNames(folder), kSevenFiles);
     // Written through the work folder, nothing renamed on the card, nothing left behind.
     for (const std::string& step : files.log) EXPECT_EQ(step.find("rename"), std::string::npos) << step;
-    EXPECT_EQ(std::count_if(files.log.begin(), files.log.end(),
-                            [](const std::string& s) {
-                                return s.find("___TEMPORARY_DB_FILE___") != std::string::npos
-                                       && s.rfind("open", 0) == 0;
-                            }),
-              7);
+    std::vector<std::string> temporaries;
+    for (const std::string& step : files.log)
+        if (step.rfind("open ___TEMPORARY_DB_FILE___", 0) == 0) temporaries.push_back(step.substr(28));
+    EXPECT_EQ(temporaries, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
     const std::string work = CDomain::GetInstance().GetWorkFolder();
     EXPECT_TRUE(fs::is_empty(work));
     platform::SetDiskSpaceSource(nullptr);
