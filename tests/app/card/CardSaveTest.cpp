@@ -449,11 +449,15 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, songs + "0000.Q3I"));
     fs::rename(songs + "0000.Q3I", songs + "0000.NEW");
     gbxtest::WriteText(songs + "0001.NEW", "half");
+    // A file that no song's icon write leaves is not ours to take away.
+    ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, songs + "notes.Q3I"));
+    fs::rename(songs + "notes.Q3I", songs + "notes.NEW");
+    gbxtest::WriteText(songs + "other.NEW", "a user's file");
     document.Reset();
     environment.Connect();
     ASSERT_TRUE(document.ReadFromUnit(true));
     EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
-    EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I"}));
+    EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
 }
 
 TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {
