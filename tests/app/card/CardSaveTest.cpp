@@ -168,6 +168,15 @@ protected:
     }
     void TearDown() override { SetCardFileSystem(nullptr); }
 
+    // Installs the failing file system and answers the operations of a save that nothing
+    // disturbs.
+    std::vector<std::string> UndisturbedSave() {
+        SetCardFileSystem(&files);
+        document.SetModified(1);
+        EXPECT_TRUE(document.Save());
+        return files.log;
+    }
+
     // Whole old, whole new, or a failure named.
     std::string Whole(const CFolderImage& image) const {
         if (image == oldImage) return "old";
@@ -183,11 +192,8 @@ protected:
 };
 
 TEST_F(CardSaveTest, TheSevenFilesAreWrittenAndReplacedInTheirOrder) {
-    SetCardFileSystem(&files);
-    document.SetModified(1);
-    ASSERT_TRUE(document.Save());
     std::vector<std::string> opened, replaced;
-    for (const std::string& step : files.log) {
+    for (const std::string& step : UndisturbedSave()) {
         if (step.rfind("open ", 0) == 0) opened.push_back(step.substr(5));
         if (step.rfind("rename ", 0) == 0 && step.find(".NEW ") != std::string::npos)
             replaced.push_back(step.substr(step.rfind(' ') + 1));
@@ -199,11 +205,7 @@ TEST_F(CardSaveTest, TheSevenFilesAreWrittenAndReplacedInTheirOrder) {
 
 TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
     const std::string folder = environment.DatabaseFolder();
-    SetCardFileSystem(&files);
-    // The operations of a save that nothing disturbs.
-    document.SetModified(1);
-    ASSERT_TRUE(document.Save());
-    const std::vector<std::string> operations = files.log;
+    const std::vector<std::string> operations = UndisturbedSave();
     for (bool shortWrites : {false, true}) {
         for (int failAt = 1;; ++failAt) {
             // A write cut short matters only where a file is opened.
@@ -261,10 +263,7 @@ TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
 
 TEST_F(CardSaveTest, ACardPulledOutWhileAFailedSaveIsUndoneIsWholeAtTheNextConnect) {
     const std::string folder = environment.DatabaseFolder();
-    SetCardFileSystem(&files);
-    document.SetModified(1);
-    ASSERT_TRUE(document.Save());
-    const std::vector<std::string> operations = files.log;
+    const std::vector<std::string> operations = UndisturbedSave();
     // The mark of a complete new set that cannot be finished, and a replacement that fails
     // half-way through the set: the new copies are taken away again.
     for (const char* failure : {"finish NEWSET.OK", "rename SL_BEST.NEW SL_BEST.Q3D"}) {
