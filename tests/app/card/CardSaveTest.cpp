@@ -386,6 +386,23 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
     platform::SetDiskSpaceSource(nullptr);
 }
 
+TEST_F(CardSaveTest, AnInPlaceSaveIsNotUndoneByAnEarlierSetLeftBehind) {
+    // A complete set of an earlier save whose replacement could not be finished nor undone.
+    const std::string folder = environment.DatabaseFolder();
+    WriteDatabase(folder, oldCopy);
+    for (const char* name : kDatabaseFiles) fs::copy_file(oldCopy + name, folder + CCardFileSet::NewName(name));
+    gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    platform::SetDiskSpaceSource(&space);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    platform::SetDiskSpaceSource(nullptr);
+    CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+    EXPECT_EQ(FileNames(folder), kSevenFiles);
+    EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+}
+
 TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     const std::string folder = environment.DatabaseFolder();
     struct Case {
