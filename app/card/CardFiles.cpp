@@ -235,8 +235,10 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     }
     if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
     if (!complete) {
-        for (const std::string& path : written) files.Remove(path);
-        files.Remove(mark);
+        // The mark goes first: a mark beside some of the new copies would have the next connect
+        // finish a set that is no longer whole. Kept, it leaves the complete set to be finished.
+        if (!files.Exists(mark) || files.Remove(mark))
+            for (const std::string& path : written) files.Remove(path);
         return false;
     }
 
@@ -268,10 +270,9 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
                 break;
             }
         }
-        if (restored) {
+        // The mark before the new copies, as above.
+        if (restored && files.Remove(mark))
             for (const std::string& name : names) files.Remove(folder + NewName(name));
-            files.Remove(mark);
-        }
         return false;
     }
 

@@ -396,6 +396,10 @@ bool CDatabaseStore::Save(CDocX& document) {
         {files[5], [this, &doc](std::ostream& out) { return WriteUserList(doc, out); }},
         {files[6], [this, &doc](std::ostream& out) { return WriteRhythmList(doc, out); }},
     };
+    // What an earlier save left goes first: a set still marked complete would be finished over
+    // an in-place write at the next connect (and its copies take room a new set needs).
+    CCardFileSet::Recover(folder, files);
+    if (GetCardFileSystem().Exists(folder + CCardFileSet::CompleteMarkName())) return false;
     if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
     return WriteInPlace(document, entries);
 }

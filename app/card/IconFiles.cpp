@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <istream>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -23,20 +24,18 @@ namespace {
 constexpr std::size_t kPictureRows = 12;
 constexpr std::size_t kRowBytesKept = CNameBlock::PICTURE_BYTES / kPictureRows;  // 63 bytes, 504 pixels
 
-bool EndsWith(const std::string& text, const std::string& suffix) {
-    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// Leftovers of icon writes in one folder: a complete new file whose target is missing takes its
-// place; every other one goes.
-void RecoverIconFiles(const std::string& folder) {
+// Leftovers of the icon writes of the songs in one folder: a complete new file whose target is
+// missing takes its place; every other one goes. Files that no song's icon write leaves (the
+// folder may be any folder of the card) are left alone.
+void RecoverIconFiles(const std::string& folder, const std::set<std::string>& iconPaths) {
     std::vector<std::string> folders, files;
     if (!GT::ListDirectory(folder, folders, files)) return;
     CCardFileSystem& card = GetCardFileSystem();
     const std::string& iconExtension = CDomain::GetInstance().GetIconExtension();
     for (const std::string& path : files) {
-        if (!EndsWith(path, ".NEW")) continue;
-        const std::string target = path.substr(0, path.size() - 4) + iconExtension;
+        const GT::CPathParts parts(path, '/');
+        const std::string target = parts.directory + parts.title + iconExtension;
+        if (path != GetNewFilePath(target) || iconPaths.count(target) == 0) continue;
         CSongX probe;
         if (!card.Exists(target) && CIconFileStore::GetInstance().ReadIconFile(path, probe))
             card.Rename(path, target);
@@ -152,10 +151,13 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
 void CIconFileStore::ReadAllIconFiles(CDocX& document) const {
     const std::string drive = document.GetCardDrive();
     if (document.IsCardMounted()) {
-        std::set<std::string> folders;
-        for (const CSongPointer& song : document.GetSlots())
-            if (song && song->IsUsed()) folders.insert(GT::CPathParts(drive + song->GetPath(), '/').directory);
-        for (const std::string& folder : folders) RecoverIconFiles(folder);
+        std::map<std::string, std::set<std::string>> folders;  // icon paths of the songs by folder
+        for (const CSongPointer& song : document.GetSlots()) {
+            if (!song || !song->IsUsed()) continue;
+            const std::string icon = GetIconPath(drive + song->GetPath());
+            folders[GT::CPathParts(icon, '/').directory].insert(icon);
+        }
+        for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
     }
     for (const CSongPointer& song : document.GetSlots()) {
         if (!song || !song->IsUsed()) continue;

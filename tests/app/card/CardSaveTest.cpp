@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -65,7 +66,8 @@ private:
 };
 
 // Fails the n-th operation that can fail (opening, finishing, renaming, removing), and with
-// sticky every one after it, as a card that is pulled out does.
+// sticky every one after it, as a card that is pulled out does; pulledAt pulls the card out at
+// a later operation than a single failure.
 class CFailingFileSystem : public CCardFileSystem {
 public:
     boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
@@ -90,6 +92,7 @@ public:
 
     int failAt = 0;
     bool sticky = false;
+    int pulledAt = 0;
     bool shortWrites = false;
     int count = 0;
     std::vector<std::string> log;
@@ -99,7 +102,8 @@ private:
     static std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
     bool Fails(const std::string& what) {
         ++count;
-        const bool fails = failAt > 0 && (count == failAt || (sticky && count > failAt));
+        const bool fails =
+            (failAt > 0 && (count == failAt || (sticky && count > failAt))) || (pulledAt > 0 && count >= pulledAt);
         log.push_back(what + (fails ? " FAILS" : ""));
         triggered = triggered || fails;
         return fails;
@@ -164,6 +168,15 @@ protected:
     }
     void TearDown() override { SetCardFileSystem(nullptr); }
 
+    // Installs the failing file system and answers the operations of a save that nothing
+    // disturbs.
+    std::vector<std::string> UndisturbedSave() {
+        SetCardFileSystem(&files);
+        document.SetModified(1);
+        EXPECT_TRUE(document.Save());
+        return files.log;
+    }
+
     // Whole old, whole new, or a failure named.
     std::string Whole(const CFolderImage& image) const {
         if (image == oldImage) return "old";
@@ -178,13 +191,21 @@ protected:
     CFailingFileSystem files;
 };
 
+TEST_F(CardSaveTest, TheSevenFilesAreWrittenAndReplacedInTheirOrder) {
+    std::vector<std::string> opened, replaced;
+    for (const std::string& step : UndisturbedSave()) {
+        if (step.rfind("open ", 0) == 0) opened.push_back(step.substr(5));
+        if (step.rfind("rename ", 0) == 0 && step.find(".NEW ") != std::string::npos)
+            replaced.push_back(step.substr(step.rfind(' ') + 1));
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"SONGNAME.NEW", "PLAYLIST.NEW", "SL_ALBUM.NEW", "SL_ARTST.NEW",
+                                                "SL_BEST.NEW", "SL_MYSNG.NEW", "SL_RHYTM.NEW", "NEWSET.OK"}));
+    EXPECT_EQ(replaced, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
+}
+
 TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
     const std::string folder = environment.DatabaseFolder();
-    SetCardFileSystem(&files);
-    // The operations of a save that nothing disturbs.
-    document.SetModified(1);
-    ASSERT_TRUE(document.Save());
-    const std::vector<std::string> operations = files.log;
+    const std::vector<std::string> operations = UndisturbedSave();
     for (bool shortWrites : {false, true}) {
         for (int failAt = 1;; ++failAt) {
             // A write cut short matters only where a file is opened.
@@ -238,6 +259,34 @@ TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
         ASSERT_LT(failAt, 200);
     }
     EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+}
+
+TEST_F(CardSaveTest, ACardPulledOutWhileAFailedSaveIsUndoneIsWholeAtTheNextConnect) {
+    const std::string folder = environment.DatabaseFolder();
+    const std::vector<std::string> operations = UndisturbedSave();
+    // The mark of a complete new set that cannot be finished, and a replacement that fails
+    // half-way through the set: the new copies are taken away again.
+    for (const char* failure : {"finish NEWSET.OK", "rename SL_BEST.NEW SL_BEST.Q3D"}) {
+        const auto failing = std::find(operations.begin(), operations.end(), failure);
+        ASSERT_NE(failing, operations.end()) << failure;
+        const int failAt = static_cast<int>(failing - operations.begin()) + 1;
+        for (int pulledAt = failAt + 1;; ++pulledAt) {
+            SCOPED_TRACE(std::string(failure) + " fails, the card pulled out at operation " + std::to_string(pulledAt));
+            WriteDatabase(folder, oldCopy);
+            files = CFailingFileSystem();
+            files.failAt = failAt;
+            files.pulledAt = pulledAt;
+            document.SetModified(1);
+            EXPECT_FALSE(document.Save());
+            const bool pulled = files.count >= pulledAt;
+            files.failAt = files.pulledAt = 0;  // the card is back
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+            EXPECT_EQ(FileNames(folder), kSevenFiles);
+            EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
+            if (!pulled) break;
+            ASSERT_LT(pulledAt, 200);
+        }
+    }
 }
 
 TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
@@ -328,15 +377,30 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
     EXPECT_EQ(FileNames(folder), kSevenFiles);
     // Written through the work folder, nothing renamed on the card, nothing left behind.
     for (const std::string& step : files.log) EXPECT_EQ(step.find("rename"), std::string::npos) << step;
-    EXPECT_EQ(std::count_if(files.log.begin(), files.log.end(),
-                            [](const std::string& s) {
-                                return s.find("___TEMPORARY_DB_FILE___") != std::string::npos
-                                       && s.rfind("open", 0) == 0;
-                            }),
-              7);
+    std::vector<std::string> temporaries;
+    for (const std::string& step : files.log)
+        if (step.rfind("open ___TEMPORARY_DB_FILE___", 0) == 0) temporaries.push_back(step.substr(28));
+    EXPECT_EQ(temporaries, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
     const std::string work = CDomain::GetInstance().GetWorkFolder();
     EXPECT_TRUE(fs::is_empty(work));
     platform::SetDiskSpaceSource(nullptr);
+}
+
+TEST_F(CardSaveTest, AnInPlaceSaveIsNotUndoneByAnEarlierSetLeftBehind) {
+    // A complete set of an earlier save whose replacement could not be finished nor undone.
+    const std::string folder = environment.DatabaseFolder();
+    WriteDatabase(folder, oldCopy);
+    for (const char* name : kDatabaseFiles) fs::copy_file(oldCopy + name, folder + CCardFileSet::NewName(name));
+    gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    platform::SetDiskSpaceSource(&space);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    platform::SetDiskSpaceSource(nullptr);
+    CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+    EXPECT_EQ(FileNames(folder), kSevenFiles);
+    EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
 }
 
 TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
@@ -401,11 +465,15 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, songs + "0000.Q3I"));
     fs::rename(songs + "0000.Q3I", songs + "0000.NEW");
     gbxtest::WriteText(songs + "0001.NEW", "half");
+    // A file that no song's icon write leaves is not ours to take away.
+    ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, songs + "notes.Q3I"));
+    fs::rename(songs + "notes.Q3I", songs + "notes.NEW");
+    gbxtest::WriteText(songs + "other.NEW", "a user's file");
     document.Reset();
     environment.Connect();
     ASSERT_TRUE(document.ReadFromUnit(true));
     EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
-    EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I"}));
+    EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
 }
 
 TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {

@@ -102,6 +102,59 @@ TEST(DatabaseBytes, ThreeSongsMatchTheScript) {
     ExpectSameFiles(environment.DatabaseFolder(), expected);
 }
 
+TEST(DatabaseBytes, MixedCardMatchesTheScript) {
+    // The script's MIXED_SONGS: names that differ only in case, signed numbers and ties, a long
+    // name of three-byte characters, empty names, title sorts, an empty slot between used ones
+    // and a path longer than its field.
+    CCardEnvironment environment;
+    CDocX& document = CCardEnvironment::Document();
+    environment.Connect();
+    std::string longAlbum;
+    for (int i = 0; i < 100; ++i) longAlbum += "\xE3\x81\x82";
+    longAlbum += "x";
+    const struct {
+        std::string file;  // the file name's extension, or the whole long name
+        const char* title;
+        std::string artist, album;
+        int number;
+        int list;  // -1 for the slot left empty
+    } songs[] = {
+        {".WAV", "Zulu", "Band", "abc", 1, CDocX::LIST_SONGS},
+        {".MP3", "alpha", "band", "ABC", 1, CDocX::LIST_SONGS},
+        {".Q3R", "Mike", "Band", "Same", 3, CDocX::LIST_SONGS},
+        {".WAV", "kilo", "Solo", "Same", 1, CDocX::LIST_SONGS},
+        {".WAV", "Echo", "Solo", "Same", 2, CDocX::LIST_SONGS},
+        {".mp3", "Golf", "Band", "Same", 2, CDocX::LIST_SONGS},
+        {".WAV", "Long", std::string(300, 'R'), longAlbum, 0, CDocX::LIST_SONGS},
+        {".WAV", "Nameless", "", "", 0, CDocX::LIST_SONGS},
+        {".WAV", "b", "", "", 0, CDocX::LIST_USER},
+        {".WAV", "B", "", "", 0, CDocX::LIST_USER},
+        {".WAV", "a", "", "", 0, CDocX::LIST_USER},
+        {".Q3R", "Beat", "", "", 0, CDocX::LIST_RHYTHM},
+        {std::string(260, 'L') + ".WAV", "drum", "", "", 0, CDocX::LIST_RHYTHM},
+        {".WAV", "gap", "", "", 0, -1},
+        {".WAV", "Omega", "Solo", "Same", -1, CDocX::LIST_SONGS},
+    };
+    for (const auto& s : songs) {
+        const int slot = document.AllocateSlot();
+        CSongX* song = document.GetSong(slot).get();
+        const std::string name = s.file.size() > 8 ? s.file : GT::FormatString("%04d", slot) + s.file;
+        song->SetPathFromDevicePath(GT::FormatString("A:\\CORVANE\\QM\\DB\\%03d\\", slot / 100) + name);
+        ASSERT_TRUE(song->IsUsed()) << slot;
+        song->SetTitle(s.title);
+        song->SetArtist(s.artist);
+        song->SetAlbum(s.album);
+        song->SetNumber(s.number);
+        if (s.list >= 0) document.AddToCategory(song, s.list);
+    }
+    document.GetSong(13)->Clear();
+    for (int slot : {6, 0, 9}) document.SetBestRank(document.GetSong(slot).get(), 4);
+    ASSERT_TRUE(document.Save());
+    const std::string expected = environment.Dir().File("expected/");
+    RunOracle("mixed", expected);
+    ExpectSameFiles(environment.DatabaseFolder(), expected);
+}
+
 TEST(DatabaseBytes, IconFileOfAProtectedSongMatchesTheScript) {
     CCardEnvironment environment;
     CSongX song;

@@ -8,6 +8,8 @@ CASE is one of:
   three   three songs: two in Songs (one album, two artists), one in Rhythm; Best ranks the
           Rhythm song first and the first Songs song second
   icon    the icon file of a protected song numbered 300, titled "Protected Song"
+  mixed   the card of MIXED_SONGS below, its lists sorted and grouped here by the rules of the
+          card's files
 
 Pictures come from the tests' stand-in renderer: a text of k bytes is 12 rows of k bytes,
 byte i of row r being text byte i XOR (0x11 * r).
@@ -25,8 +27,28 @@ def picture(text):
     return bytes((b ^ (0x11 * r)) & 0xFF for r in range(12) for b in data)
 
 
+def char_length(b):
+    """Bytes of the character that starts with byte b: the leading 1-bits of b & 0xFC, at least one."""
+    if b < 0x80:
+        return 1
+    bits, n = b & 0xFC, 0
+    while bits & 0x80:
+        n, bits = n + 1, (bits << 1) & 0xFF
+    return max(n, 1)
+
+
+def cut_whole(raw, limit):
+    """The longest prefix of at most limit bytes that ends on a whole character."""
+    if len(raw) <= limit:
+        return raw
+    i = 0
+    while i < len(raw) and i + char_length(raw[i]) <= limit:
+        i += char_length(raw[i])
+    return raw[:i]
+
+
 def name_block(text, protected=False, number=0):
-    raw = text.encode("utf-8")
+    raw = cut_whole(text.encode("utf-8"), 256)
     pic = picture(text if text else " ")
     kept = min(len(pic), 756)
     width = kept * 8 // 12
@@ -70,6 +92,65 @@ def song_list(title, numbers, groups):
     return data
 
 
+# slot, file extension, title, artist, album, number, list ("songs", "user", "rhythm", or None for
+# a slot left empty); then the Best ranking. One path is longer than its 256-byte field.
+LONG_ALBUM = "\u3042" * 100 + "x"   # 301 bytes: the name field keeps 85 whole characters
+MIXED_SONGS = [
+    (0, ".WAV", "Zulu", "Band", "abc", 1, "songs"),
+    (1, ".MP3", "alpha", "band", "ABC", 1, "songs"),
+    (2, ".Q3R", "Mike", "Band", "Same", 3, "songs"),
+    (3, ".WAV", "kilo", "Solo", "Same", 1, "songs"),
+    (4, ".WAV", "Echo", "Solo", "Same", 2, "songs"),
+    (5, ".mp3", "Golf", "Band", "Same", 2, "songs"),
+    (6, ".WAV", "Long", "R" * 255, LONG_ALBUM, 0, "songs"),
+    (7, ".WAV", "Nameless", "", "", 0, "songs"),
+    (8, ".WAV", "b", "~USER", "~USER", 0, "user"),
+    (9, ".WAV", "B", "~USER", "~USER", 0, "user"),
+    (10, ".WAV", "a", "~USER", "~USER", 0, "user"),
+    (11, ".Q3R", "Beat", "~RHYTHM", "~RHYTHM", 0, "rhythm"),
+    (12, "L" * 260 + ".WAV", "drum", "~RHYTHM", "~RHYTHM", 0, "rhythm"),
+    (13, None, "", "", "", 0, None),
+    (14, ".WAV", "Omega", "Solo", "Same", -1, "songs"),
+]
+MIXED_BEST = [6, 0, 9]
+
+
+def mixed_card():
+    def path(slot, extension):
+        if extension is None:
+            return ""
+        if len(extension) > 8:  # the long name is the whole file name
+            return "A:\\CORVANE\\QM\\DB\\%03d\\%s" % (slot // 100, extension)
+        return "A:\\CORVANE\\QM\\DB\\%03d\\%04d%s" % (slot // 100, slot, extension)
+
+    paths = [path(s[0], s[1]) for s in MIXED_SONGS]
+    songs = [s for s in MIXED_SONGS if s[6] == "songs"]
+    b = lambda text: text.encode("utf-8")
+    albums = sorted({b(s[4]) for s in songs})
+    artists = sorted({b(s[3]) for s in songs})
+    records = [(1, a.decode("utf-8")) for a in albums] + [(2, a.decode("utf-8")) for a in artists]
+
+    def grouped(key, kind, sort_key):
+        ordered = sorted(songs, key=sort_key)
+        groups, first = [], 0
+        while first < len(ordered):
+            end = first
+            while end < len(ordered) and key(ordered[end]) == key(ordered[first]):
+                end += 1
+            field = cut_whole(key(ordered[first]), 256)
+            index = next(i for i, (k, t) in enumerate(records) if k == kind and cut_whole(b(t), 256) == field)
+            groups.append((first, end - first, index))
+            first = end
+        return [s[0] for s in ordered], groups
+
+    by_album = grouped(lambda s: b(s[4]), 1, lambda s: (b(s[4]).upper(), b(s[4]), s[5], s[0]))
+    by_artist = grouped(lambda s: b(s[3]), 2,
+                        lambda s: (b(s[3]).upper(), b(s[3]), b(s[4]).upper(), b(s[4]), s[5], s[0]))
+    by_title = lambda kind: [s[0] for s in sorted((s for s in MIXED_SONGS if s[6] == kind),
+                                                  key=lambda s: (b(s[2]).upper(), b(s[2]), s[0]))]
+    return database(paths, records, by_album, by_artist, MIXED_BEST, by_title("user"), by_title("rhythm"))
+
+
 def database(paths, records, album, artist, best, user, rhythm):
     return {
         "SONGNAME.Q3D": song_names(paths),
@@ -96,6 +177,8 @@ def main():
         album = ([1, 0], [(0, 2, 0)])            # by album, then number
         artist = ([1, 0], [(0, 1, 1), (1, 1, 2)])  # "BAND" before "ZED"
         files = database(paths, records, album, artist, [2, 0], [], [2])
+    elif case == "mixed":
+        files = mixed_card()
     elif case == "icon":
         body = struct.pack(">I", 1) + name_block("Protected Song", True, 300)
         files = {"0300.Q3I": qm3_file(b"Q3I ", body)}
