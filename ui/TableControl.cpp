@@ -2,6 +2,7 @@
 
 #include "platform/window/Font.h"
 #include "platform/window/Window.h"
+#include "ui/TableCellEditors.h"
 
 #include <algorithm>
 
@@ -44,6 +45,13 @@ CTableControl::CTableControl()
     SetDefaultRenderer(typeid(bool), Renderer(new CBooleanTableCellRenderer(kCellLeft, "false", "true")));
     SetDefaultRenderer(typeid(GT::IEnumeration<int>), Renderer(new CEnumerationTableCellRenderer(kCellLeft)));
     SetDefaultRenderer(typeid(std::string), Renderer(new CStringTableCellRenderer(kCellLeft)));
+    using Editor = boost::shared_ptr<ITableCellEditor>;
+    SetDefaultEditor(typeid(int), Editor(new CNumberTableCellEditor<int>(0, nullptr, true)));
+    SetDefaultEditor(typeid(long), Editor(new CNumberTableCellEditor<long>(0, nullptr, true)));
+    SetDefaultEditor(typeid(double), Editor(new CNumberTableCellEditor<double>(0, nullptr, true)));
+    SetDefaultEditor(typeid(bool), Editor(new CBooleanTableCellEditor("false", "true", true)));
+    SetDefaultEditor(typeid(GT::IEnumeration<int>), Editor(new CEnumerationTableCellEditor(true)));
+    SetDefaultEditor(typeid(std::string), Editor(new CStringTableCellEditor(false)));
 }
 
 CTableControl::~CTableControl() { DestroyWindow(); }
@@ -62,6 +70,11 @@ bool CTableControl::Attach(platform::ReportList& list) {
     list.SetHandler(this);
     list.SetGridLines(true);
     return true;
+}
+
+bool CTableControl::SubclassDlgItem(int id, platform::Window& parent) {
+    auto* list = dynamic_cast<platform::ReportList*>(parent.FindControl(id));
+    return list != nullptr && Attach(*list);
 }
 
 void CTableControl::DestroyWindow() {

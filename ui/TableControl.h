@@ -46,6 +46,9 @@ public:
     bool Create(platform::Window& parent, int id, const platform::Rect& rect);
     // Takes over a list made elsewhere (from a dialog template, for example).
     bool Attach(platform::ReportList& list);
+    // Takes over the window's list with that id (a dialog template's list view); false when there is
+    // none, or the control is no list.
+    bool SubclassDlgItem(int id, platform::Window& parent);
     // Runs the destroy work (OnDestroy) and destroys the list; nothing when there is none.
     void DestroyWindow();
     platform::ReportList* GetList() const { return m_list; }
@@ -70,8 +73,8 @@ public:
     void RemoveRowSelectionListener(const IListSelectionEventListener* listener);
     void AddColumnSelectionListener(const boost::shared_ptr<IListSelectionEventListener>& listener);
     void RemoveColumnSelectionListener(const IListSelectionEventListener* listener);
-    // The defaults by value class (the constructor sets the renderers; the editors of each class are
-    // installed here by the library's editors).
+    // The defaults by value class, made by the constructor: number, boolean and enumeration editors that
+    // commit every change at once, a string editor that commits on Enter.
     void SetDefaultRenderer(const std::type_info& valueClass, const boost::shared_ptr<ITableCellRenderer>& renderer);
     void SetDefaultEditor(const std::type_info& valueClass, const boost::shared_ptr<ITableCellEditor>& editor);
     ITableCellRenderer* GetDefaultRenderer(const std::type_info& valueClass) const;
