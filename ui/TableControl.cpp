@@ -101,6 +101,16 @@ void CTableControl::OnDestroy() {
 
 void CTableControl::OnColumnsInserted(int, int) {}
 
+void CTableControl::SetModel(const boost::shared_ptr<ITableModel>& model) {
+    if (model != m_model) CancelEditing(false);
+    m_model = model;
+}
+
+void CTableControl::SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& resolver) {
+    if (resolver != m_editorResolver) CancelEditing(false);
+    m_editorResolver = resolver;
+}
+
 void CTableControl::SetCellResolver(const boost::shared_ptr<ITableCellResolver>& resolver) {
     if (resolver) m_cellResolver = resolver;
 }
@@ -136,7 +146,9 @@ void CTableControl::SetDefaultRenderer(const std::type_info& valueClass,
 
 void CTableControl::SetDefaultEditor(const std::type_info& valueClass,
                                      const boost::shared_ptr<ITableCellEditor>& editor) {
-    m_defaultEditors[std::type_index(valueClass)] = editor;
+    boost::shared_ptr<ITableCellEditor>& slot = m_defaultEditors[std::type_index(valueClass)];
+    if (slot && slot.get() == m_activeEditor && slot != editor) CancelEditing(false);
+    slot = editor;
 }
 
 ITableCellRenderer* CTableControl::GetDefaultRenderer(const std::type_info& valueClass) const {

@@ -55,12 +55,14 @@ public:
     bool HasWindow() const { return m_list != nullptr && m_list->Exists(); }
 
     // Set-up, usually in this order, then Rebuild or Refresh.
-    void SetModel(const boost::shared_ptr<ITableModel>& model) { m_model = model; }
+    // Replacing the model, the editor resolver or the open editor cancels that editor first (it edits a
+    // cell of the old model, and may go with the old editors).
+    void SetModel(const boost::shared_ptr<ITableModel>& model);
     const boost::shared_ptr<ITableModel>& GetModel() const { return m_model; }
     void SetCellResolver(const boost::shared_ptr<ITableCellResolver>& resolver);
     const boost::shared_ptr<ITableCellResolver>& GetCellResolver() const { return m_cellResolver; }
     void SetRendererResolver(const boost::shared_ptr<ITableCellRendererResolver>& r) { m_rendererResolver = r; }
-    void SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& r) { m_editorResolver = r; }
+    void SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& resolver);
     // Replaces the row selection; the user's changes are written into the installed object.
     void SetSelection(const boost::shared_ptr<IListSelection>& selection);
     // The row selection (model rows): the owner reads and changes it, then refreshes.

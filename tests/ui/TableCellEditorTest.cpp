@@ -578,6 +578,45 @@ TEST_F(EditorTest, StartingAgainOnAnotherCellMovesTheOnePopupThere) {
     EXPECT_EQ(model->At(4, Column::kText).GetString(), "text 4");
 }
 
+TEST_F(EditorTest, ReplacingTheModelOrTheEditorsCancelsAnOpenEditorFirst) {
+    const std::vector<std::function<void()>> replacements = {
+        [&] { table->SetEditorResolver(editors); },
+        [&] { table->SetModel(boost::make_shared<CellModel>(3)); },
+        [&] {
+            // The same model again, and another default editor than the open one, leave it open.
+            table->SetModel(model);
+            table->SetDefaultEditor(typeid(bool), boost::make_shared<UL::CBooleanTableCellEditor>("No", "Yes", false));
+            EXPECT_NE(table->GetActiveEditor(), nullptr);
+            Press(Qt::Key_Escape);
+            table->SetEditorResolver(nullptr);
+            ClickCell(3, Column::kText);
+            OpenByEnter();
+            listener.events = {"started"};  // as if this were the first open
+            table->SetDefaultEditor(typeid(std::string), boost::make_shared<UL::CStringTableCellEditor>(true));
+        },
+    };
+    for (size_t i = 0; i < replacements.size(); ++i) {
+        SCOPED_TRACE(i);
+        table->SetModel(model);
+        table->Refresh();
+        // The table holds the only reference to the editor: replacing its resolver deletes it.
+        auto own = boost::make_shared<UL::CMappedTableCellEditorResolver>();
+        own->Add({-1, Column::kText}, boost::make_shared<UL::CStringTableCellEditor>(false));
+        table->SetEditorResolver(own);
+        own.reset();
+        Reset();
+        ClickCell(3, Column::kText);
+        OpenByEnter();
+        ASSERT_NE(table->GetActiveEditor(), nullptr);
+        gbxtest::TypeText(OpenControl(), "x");
+        replacements[i]();
+        EXPECT_EQ(table->GetActiveEditor(), nullptr);
+        EXPECT_EQ(listener.events, std::vector<std::string>({"started", "cancelled"}));
+        EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled()) << "the popup is gone";
+        EXPECT_TRUE(model->writes.empty());
+    }
+}
+
 // A dialog's table from a template: the list view of the template is a report list that the table
 // takes over by its id, and its editors open inside it.
 TEST(TableFromATemplate, TheListViewIsAReportListThatATableTakesOver) {
