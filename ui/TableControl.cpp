@@ -2,6 +2,7 @@
 
 #include "platform/window/Font.h"
 #include "platform/window/Window.h"
+#include "ui/TableCellEditors.h"
 
 #include <algorithm>
 
@@ -44,6 +45,13 @@ CTableControl::CTableControl()
     SetDefaultRenderer(typeid(bool), Renderer(new CBooleanTableCellRenderer(kCellLeft, "false", "true")));
     SetDefaultRenderer(typeid(GT::IEnumeration<int>), Renderer(new CEnumerationTableCellRenderer(kCellLeft)));
     SetDefaultRenderer(typeid(std::string), Renderer(new CStringTableCellRenderer(kCellLeft)));
+    using Editor = boost::shared_ptr<ITableCellEditor>;
+    SetDefaultEditor(typeid(int), Editor(new CNumberTableCellEditor<int>(0, nullptr, true)));
+    SetDefaultEditor(typeid(long), Editor(new CNumberTableCellEditor<long>(0, nullptr, true)));
+    SetDefaultEditor(typeid(double), Editor(new CNumberTableCellEditor<double>(0, nullptr, true)));
+    SetDefaultEditor(typeid(bool), Editor(new CBooleanTableCellEditor("false", "true", true)));
+    SetDefaultEditor(typeid(GT::IEnumeration<int>), Editor(new CEnumerationTableCellEditor(true)));
+    SetDefaultEditor(typeid(std::string), Editor(new CStringTableCellEditor(false)));
 }
 
 CTableControl::~CTableControl() { DestroyWindow(); }
@@ -62,6 +70,11 @@ bool CTableControl::Attach(platform::ReportList& list) {
     list.SetHandler(this);
     list.SetGridLines(true);
     return true;
+}
+
+bool CTableControl::SubclassDlgItem(int id, platform::Window& parent) {
+    auto* list = dynamic_cast<platform::ReportList*>(parent.FindControl(id));
+    return list != nullptr && Attach(*list);
 }
 
 void CTableControl::DestroyWindow() {
@@ -87,6 +100,16 @@ void CTableControl::OnDestroy() {
 }
 
 void CTableControl::OnColumnsInserted(int, int) {}
+
+void CTableControl::SetModel(const boost::shared_ptr<ITableModel>& model) {
+    if (model != m_model) CancelEditing(false);
+    m_model = model;
+}
+
+void CTableControl::SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& resolver) {
+    if (resolver != m_editorResolver) CancelEditing(false);
+    m_editorResolver = resolver;
+}
 
 void CTableControl::SetCellResolver(const boost::shared_ptr<ITableCellResolver>& resolver) {
     if (resolver) m_cellResolver = resolver;
@@ -123,7 +146,9 @@ void CTableControl::SetDefaultRenderer(const std::type_info& valueClass,
 
 void CTableControl::SetDefaultEditor(const std::type_info& valueClass,
                                      const boost::shared_ptr<ITableCellEditor>& editor) {
-    m_defaultEditors[std::type_index(valueClass)] = editor;
+    boost::shared_ptr<ITableCellEditor>& slot = m_defaultEditors[std::type_index(valueClass)];
+    if (slot && slot.get() == m_activeEditor && slot != editor) CancelEditing(false);
+    slot = editor;
 }
 
 ITableCellRenderer* CTableControl::GetDefaultRenderer(const std::type_info& valueClass) const {

@@ -46,18 +46,23 @@ public:
     bool Create(platform::Window& parent, int id, const platform::Rect& rect);
     // Takes over a list made elsewhere (from a dialog template, for example).
     bool Attach(platform::ReportList& list);
+    // Takes over the window's list with that id (a dialog template's list view); false when there is
+    // none, or the control is no list.
+    bool SubclassDlgItem(int id, platform::Window& parent);
     // Runs the destroy work (OnDestroy) and destroys the list; nothing when there is none.
     void DestroyWindow();
     platform::ReportList* GetList() const { return m_list; }
     bool HasWindow() const { return m_list != nullptr && m_list->Exists(); }
 
     // Set-up, usually in this order, then Rebuild or Refresh.
-    void SetModel(const boost::shared_ptr<ITableModel>& model) { m_model = model; }
+    // Replacing the model, the editor resolver or the open editor cancels that editor first (it edits a
+    // cell of the old model, and may go with the old editors).
+    void SetModel(const boost::shared_ptr<ITableModel>& model);
     const boost::shared_ptr<ITableModel>& GetModel() const { return m_model; }
     void SetCellResolver(const boost::shared_ptr<ITableCellResolver>& resolver);
     const boost::shared_ptr<ITableCellResolver>& GetCellResolver() const { return m_cellResolver; }
     void SetRendererResolver(const boost::shared_ptr<ITableCellRendererResolver>& r) { m_rendererResolver = r; }
-    void SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& r) { m_editorResolver = r; }
+    void SetEditorResolver(const boost::shared_ptr<ITableCellEditorResolver>& resolver);
     // Replaces the row selection; the user's changes are written into the installed object.
     void SetSelection(const boost::shared_ptr<IListSelection>& selection);
     // The row selection (model rows): the owner reads and changes it, then refreshes.
@@ -70,8 +75,8 @@ public:
     void RemoveRowSelectionListener(const IListSelectionEventListener* listener);
     void AddColumnSelectionListener(const boost::shared_ptr<IListSelectionEventListener>& listener);
     void RemoveColumnSelectionListener(const IListSelectionEventListener* listener);
-    // The defaults by value class (the constructor sets the renderers; the editors of each class are
-    // installed here by the library's editors).
+    // The defaults by value class, made by the constructor: number, boolean and enumeration editors that
+    // commit every change at once, a string editor that commits on Enter.
     void SetDefaultRenderer(const std::type_info& valueClass, const boost::shared_ptr<ITableCellRenderer>& renderer);
     void SetDefaultEditor(const std::type_info& valueClass, const boost::shared_ptr<ITableCellEditor>& editor);
     ITableCellRenderer* GetDefaultRenderer(const std::type_info& valueClass) const;

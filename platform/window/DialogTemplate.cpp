@@ -1,5 +1,8 @@
 #include "platform/window/DialogTemplate.h"
 
+#include "platform/window/ReportList.h"
+#include "platform/window/Window.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -20,8 +23,19 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// Makers registered by higher layers, over the layer's own.
 std::map<std::string, ControlMaker>& ControlClasses() {
     static std::map<std::string, ControlMaker> classes;
+    return classes;
+}
+
+// The classes the layer makes itself through a maker: the list view is the owner-drawn report list,
+// which a table takes over by its id.
+const std::map<std::string, ControlMaker>& BuiltInControlClasses() {
+    static const std::map<std::string, ControlMaker> classes = {
+        {Upper(kClassListView),
+         [](Window& window, const DialogItem& item) -> Control* { return &window.AddControl<ReportList>(item.id); }},
+    };
     return classes;
 }
 
@@ -136,12 +150,18 @@ std::vector<uint8_t> DialogTemplateBytes(const DialogTemplate& t) {
 }
 
 void RegisterControlClass(const std::string& className, ControlMaker maker) {
-    ControlClasses()[Upper(className)] = std::move(maker);
+    if (maker)
+        ControlClasses()[Upper(className)] = std::move(maker);
+    else
+        ControlClasses().erase(Upper(className));
 }
 
 const ControlMaker* FindControlClass(const std::string& className) {
-    auto found = ControlClasses().find(Upper(className));
-    return found == ControlClasses().end() ? nullptr : &found->second;
+    const std::string name = Upper(className);
+    auto found = ControlClasses().find(name);
+    if (found != ControlClasses().end()) return &found->second;
+    auto builtIn = BuiltInControlClasses().find(name);
+    return builtIn == BuiltInControlClasses().end() ? nullptr : &builtIn->second;
 }
 
 }  // namespace platform

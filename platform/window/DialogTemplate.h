@@ -111,9 +111,9 @@ const DialogTemplate* FindDialogTemplate(int id);
 // ordinal for the predefined classes), text and empty creation data; numbers little-endian, texts UTF-16.
 std::vector<uint8_t> DialogTemplateBytes(const DialogTemplate& dialogTemplate);
 
-// Makes the control for a template item of a class the layer does not know (a list view made by a
-// table's own code); registering a class again replaces its maker. A class without a maker gets no
-// control.
+// Makes the control for a template item of a class the layer does not make by itself; registering a
+// class again replaces its maker, and an empty maker goes back to the layer's own (the list view is a
+// ReportList). A class without a maker gets no control.
 using ControlMaker = std::function<Control*(Window& window, const DialogItem& item)>;
 void RegisterControlClass(const std::string& className, ControlMaker maker);
 const ControlMaker* FindControlClass(const std::string& className);

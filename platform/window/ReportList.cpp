@@ -499,6 +499,8 @@ FontMetrics ReportList::ListFontMetrics() const {
 
 bool ReportList::HasFocus() const { return Widget() != nullptr && Widget()->hasFocus(); }
 
+QWidget* ReportList::ClientWidget() const { return ItemArea(); }
+
 QWidget* ReportList::ItemArea() const {
     const ReportListWidget* widget = ListWidget(*this);
     return widget != nullptr ? widget->viewport() : nullptr;

@@ -128,6 +128,10 @@ public:
     void ReleaseMouse() { m_captured = false; }
     bool HasCapture() const { return m_captured; }
 
+    // Windows put inside the list (a table's in-place editors) go into the item area: their rectangles
+    // are in its coordinates, they scroll and clip with the rows.
+    QWidget* ClientWidget() const override;
+
     // The item area and the header widgets, for the layer's tests and screenshots.
     QWidget* ItemArea() const;
     QWidget* HeaderWidget() const;

@@ -5,6 +5,7 @@
 #include "tests/support/TestSupport.h"
 #include "tests/ui/TableTestSupport.h"
 #include "ui/ListCtrlA.h"
+#include "ui/Popup.h"
 
 #include <gtest/gtest.h>
 
@@ -173,13 +174,14 @@ protected:
 template <bool TableGoesFirst>
 class DialogOwner : public Owner {
 public:
-    explicit DialogOwner(OwnerLog& log) : Owner(log) {
+    // With the library's own editors, or with a recording one for texts.
+    explicit DialogOwner(OwnerLog& log, bool libraryEditors = false) : Owner(log) {
         (TableGoesFirst ? m_windowBefore : m_windowAfter) = std::make_unique<platform::Window>();
         platform::Window& window = TableGoesFirst ? *m_windowBefore : *m_windowAfter;
         model = boost::make_shared<SongModel>(gbxtest::MakeSongs(5));
         editor = boost::make_shared<gbxtest::RecordingEditor>();
         m_table.SetModel(model);
-        m_table.SetDefaultEditor(typeid(std::string), editor);
+        if (!libraryEditors) m_table.SetDefaultEditor(typeid(std::string), editor);
         m_table.AddCellEditorEventListener(this);
         m_table.SetColumnWidthSettings("TrackTableControl", "ColumnWidth", {70, 71, 72, 73});
         m_table.Create(window, 4311, platform::Rect{0, 0, 400, 200});
@@ -191,7 +193,8 @@ public:
     // Opens the editor on row 1.
     void StartEditing() {
         m_table.GetSelection()->SetLead(1);
-        editor->StartByKey(&m_table, 1, 0, UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0});
+        m_table.GetEditor(1, 0)->StartByKey(&m_table, 1, 0,
+                                            UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0});
     }
     void DestroyWindow() {
         m_windowBefore.reset();
@@ -246,6 +249,34 @@ TEST_F(TeardownTest, AnOwnerWhoseTableMemberGoesBeforeItsWindow) {
     EXPECT_EQ(Stored(), "99,71,72,73");
     EXPECT_EQ(log.lines, std::vector<std::string>({"owner started", "owner cancelled"}));
     EXPECT_EQ(editor->calls.back(), "CancelEditing");
+}
+
+// The library's text editor open over a cell: its popup goes, and the owner hears of the cancel, whichever
+// of window and table goes first; nothing is written.
+TEST_F(TeardownTest, AnOpenEditorOfTheLibraryIsCancelledWhileTheTableAndItsOwnerExist) {
+    boost::shared_ptr<SongModel> model;
+    {
+        DialogOwner<false> owner(log, true);
+        owner.StartEditing();
+        ASSERT_TRUE(UL::CMouseHookManager::GetInstance().IsHookInstalled()) << "the popup is open";
+        model = owner.model;
+    }
+    {
+        DialogOwner<true> owner(log, true);
+        owner.StartEditing();
+        ASSERT_TRUE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
+    }
+    {
+        DialogOwner<false> owner(log, true);
+        owner.StartEditing();
+        owner.DestroyWindow();
+        EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
+    }
+    EXPECT_EQ(log.lines, std::vector<std::string>({"owner started", "owner cancelled", "owner started",
+                                                   "owner cancelled", "owner started", "owner cancelled"}));
+    EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
+    EXPECT_TRUE(model->writes.empty());
+    for (int i = 0; i < 5; ++i) platform::ProcessEvents();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The table control over its list: columns and rows from the model, sorting by the header, geometry,
 // the editing state, and selection by mouse and keys through the toolkit's events.
 #include "tests/ui/TableTestSupport.h"
+#include "ui/TableCellEditors.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -136,7 +138,14 @@ TEST_F(TableTest, RefreshAfterTheModelShrankDropsALeadPastItWithoutScrolling) {
     EXPECT_EQ(table->GetColumnSelection()->GetLead(), -1);
 }
 
-TEST(TableDefaults, OneRendererPerValueClassAndResolversFirst) {
+// Whether the editor is of the class, and then its immediate-commit flag.
+template <class Editor>
+std::optional<bool> ImmediateCommitOf(UL::ITableCellEditor* editor) {
+    const auto* e = dynamic_cast<const Editor*>(editor);
+    return e != nullptr ? std::optional<bool>(e->IsImmediateCommit()) : std::nullopt;
+}
+
+TEST(TableDefaults, OneRendererAndOneEditorPerValueClassAndResolversFirst) {
     UL::CTableControl table;
     using UL::CDefaultTableCellRenderer;
     auto renderer = [&](const std::type_info& type) {
@@ -165,7 +174,22 @@ TEST(TableDefaults, OneRendererPerValueClassAndResolversFirst) {
     table.SetRendererResolver(renderers);
     EXPECT_EQ(table.GetRenderer(0, SongModel::kProtect), onOff.get());
     EXPECT_EQ(table.GetRenderer(0, SongModel::kTitle), table.GetDefaultRenderer(typeid(std::string)));
-    EXPECT_EQ(table.GetEditor(0, SongModel::kTitle), nullptr) << "the editors are installed by their classes";
+
+    // The editors: every change committed at once, except for texts, which are committed on Enter.
+    const auto editor = [&](const std::type_info& type) { return table.GetDefaultEditor(type); };
+    EXPECT_EQ(ImmediateCommitOf<UL::CNumberTableCellEditor<int>>(editor(typeid(int))), true);
+    EXPECT_EQ(ImmediateCommitOf<UL::CNumberTableCellEditor<long>>(editor(typeid(long))), true);
+    EXPECT_EQ(ImmediateCommitOf<UL::CNumberTableCellEditor<double>>(editor(typeid(double))), true);
+    EXPECT_EQ(ImmediateCommitOf<UL::CBooleanTableCellEditor>(editor(typeid(bool))), true);
+    EXPECT_EQ(ImmediateCommitOf<UL::CEnumerationTableCellEditor>(editor(typeid(GT::IEnumeration<int>))), true);
+    EXPECT_EQ(ImmediateCommitOf<UL::CStringTableCellEditor>(editor(typeid(std::string))), false);
+    EXPECT_EQ(dynamic_cast<UL::CStringTableCellEditorW*>(editor(typeid(std::string))), nullptr);
+    const auto* flags = dynamic_cast<UL::CBooleanTableCellEditor*>(editor(typeid(bool)));
+    ASSERT_NE(flags, nullptr);
+    EXPECT_EQ(flags->GetFalseText(), "false");
+    EXPECT_EQ(flags->GetTrueText(), "true");
+    EXPECT_EQ(editor(typeid(void)), nullptr);
+    EXPECT_EQ(table.GetEditor(0, SongModel::kTitle), editor(typeid(std::string)));
 }
 
 // ---- mouse ----

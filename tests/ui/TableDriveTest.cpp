@@ -1,9 +1,13 @@
 // A table of 1,000 rows driven as a user would drive it, through the toolkit's events and the layer's
 // input translation: header clicks, clicks and drags on cells, keys, and an edit whose right press and
-// release fall on different columns. After each step the model's values and the selection are checked.
+// release fall on different columns (with a recording editor, and with the library's editors). After
+// each step the model's values and the selection are checked.
 #include "tests/ui/TableTestSupport.h"
+#include "ui/TableCellEditors.h"
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 #include <boost/make_shared.hpp>
 
@@ -151,6 +155,116 @@ TEST_F(ThousandRows, HeaderCellsKeysAndAnEditThatEndsOverAnotherColumn) {
                        Qt::ControlModifier, Qt::LeftButton);
     gbxtest::SendMouse(List(), QEvent::MouseButtonRelease, gbxtest::CellCentre(List(), 999, 0));
     EXPECT_EQ(table->GetSelection()->GetSelected(), ModelRows({997}));
+}
+
+// The same table with the library's editors, keyed by column as the main view keys its own: texts and
+// the protect flag committed only when the popup ends.
+class ThousandRowsWithTheLibrarysEditors : public ThousandRows {
+protected:
+    void SetUp() override {
+        gbxtest::TableFixture<>::SetUp();
+        original = model->rows;
+        auto editors = boost::make_shared<UL::CMappedTableCellEditorResolver>();
+        editors->Add({-1, SongModel::kTitle}, titleEditor);
+        editors->Add({-1, SongModel::kArtist}, boost::make_shared<UL::CStringTableCellEditor>(false));
+        editors->Add({-1, SongModel::kProtect}, flagEditor);
+        table->SetEditorResolver(editors);
+        listener.expectedSource = table.get();
+        table->AddCellEditorEventListener(&listener);
+    }
+    void Press(int key) { gbxtest::PressKey(window->Widget(), key); }
+    // Every row as it was, except the listed ones, whose title or flag is as given.
+    void ExpectRows(const std::vector<int>& rows, const std::string& title, bool protect) {
+        for (int row = 0; row < 1000; ++row) {
+            const bool listed = std::find(rows.begin(), rows.end(), row) != rows.end();
+            const gbxtest::SongRow& song = model->rows[size_t(row)];
+            ASSERT_EQ(song.title, listed && !title.empty() ? title : original[size_t(row)].title) << row;
+            ASSERT_EQ(song.artist, original[size_t(row)].artist) << row;
+            ASSERT_EQ(song.protect, listed ? protect : original[size_t(row)].protect) << row;
+        }
+    }
+
+    boost::shared_ptr<UL::CStringTableCellEditor> titleEditor = boost::make_shared<UL::CStringTableCellEditor>(false);
+    boost::shared_ptr<UL::CBooleanTableCellEditor> flagEditor =
+        boost::make_shared<UL::CBooleanTableCellEditor>("Off", "On", false);
+    gbxtest::RecordingCellEditorListener listener;
+};
+
+TEST_F(ThousandRowsWithTheLibrarysEditors, ARightPressReleasedOverAnotherColumnEditsTheCellItWasPressedOn) {
+    gbxtest::ClickHeader(List(), SongModel::kArtist);
+    ExpectSorted(SongModel::kArtist, true);
+    ClickCell(10, SongModel::kTitle);
+    ClickCell(12, SongModel::kTitle, Qt::ShiftModifier);
+    const std::vector<int> three = ModelRows(Span(10, 12));
+    ASSERT_EQ(table->GetSelection()->GetSelected(), three);
+    const int edited = table->ViewRowToModelRow(11);
+
+    // Pressed on the title of a selected row: the title's popup opens, with the keyboard.
+    gbxtest::SendMouse(List(), QEvent::MouseButtonPress, gbxtest::CellCentre(List(), 11, SongModel::kTitle),
+                       Qt::RightButton);
+    ASSERT_EQ(table->GetActiveEditor(), titleEditor.get());
+    ASSERT_TRUE(titleEditor->IsEditing());
+    QWidget* popup = QApplication::focusWidget();
+    ASSERT_NE(popup, nullptr);
+    EXPECT_TRUE(List().ItemArea()->isAncestorOf(popup));
+    EXPECT_EQ(table->GetSelection()->GetSelected(), three) << "a right press keeps the selection";
+
+    // Released over the protect column of the same row: offered to the open editor and to the protect
+    // column's own; neither takes it, and the open editor stays on the title.
+    gbxtest::SendMouse(List(), QEvent::MouseButtonRelease, gbxtest::CellCentre(List(), 11, SongModel::kProtect),
+                       Qt::RightButton);
+    EXPECT_EQ(table->GetActiveEditor(), titleEditor.get());
+    EXPECT_EQ(titleEditor->GetRow(), edited);
+    EXPECT_EQ(titleEditor->GetColumn(), SongModel::kTitle);
+    EXPECT_FALSE(flagEditor->IsEditing());
+    EXPECT_EQ(QApplication::focusWidget(), popup);
+    ExpectRows({}, "", false);
+
+    // Enter writes the typed text into the title of every selected row, and no flag.
+    gbxtest::TypeText(popup, "Renamed");
+    Press(Qt::Key_Return);
+    EXPECT_EQ(table->GetActiveEditor(), nullptr);
+    EXPECT_EQ(listener.events, std::vector<std::string>({"started", "stopped"}));
+    ExpectRows(three, "Renamed", false);
+    for (const SongModel::Write& write : model->writes) EXPECT_EQ(write.column, SongModel::kTitle);
+    EXPECT_EQ(table->GetSelection()->GetSelected(), three);
+    EXPECT_TRUE(table->HasFocus());
+
+    // By title, descending: the renamed rows come last. Their flags, chosen with the keyboard and
+    // committed by a left click on another row, which the table never sees.
+    gbxtest::ClickHeader(List(), SongModel::kTitle);
+    gbxtest::ClickHeader(List(), SongModel::kTitle);
+    ExpectSorted(SongModel::kTitle, false);
+    EXPECT_EQ(ModelRows(Span(997, 999)), three);
+    table->EnsureRowVisible(999, 0);
+    ClickCell(997, SongModel::kProtect);
+    ClickCell(999, SongModel::kProtect, Qt::ShiftModifier);
+    EXPECT_EQ(table->GetSelection()->GetSelected(), three);
+    gbxtest::SendKey(List(), Qt::Key_Return);
+    ASSERT_EQ(table->GetActiveEditor(), flagEditor.get());
+    EXPECT_EQ(flagEditor->GetRow(), table->ViewRowToModelRow(999));
+    Press(Qt::Key_Down);
+    ExpectRows(three, "Renamed", false);
+    const int top = table->GetTopIndex();
+    ASSERT_TRUE(gbxtest::ClickInWindow(List().ItemArea(), gbxtest::CellCentre(List(), top, SongModel::kTitle)));
+    EXPECT_EQ(table->GetActiveEditor(), nullptr);
+    ExpectRows(three, "Renamed", true);
+    EXPECT_EQ(table->GetSelection()->GetSelected(), three) << "the click that committed is not the table's";
+
+    // Esc on a text editor opened with Enter writes nothing.
+    const size_t writes = model->writes.size();
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    Key(Qt::Key_Left);
+    EXPECT_EQ(table->GetColumnSelection()->GetLead(), SongModel::kTitle);
+    Key(Qt::Key_Return);
+    ASSERT_EQ(table->GetActiveEditor(), titleEditor.get());
+    gbxtest::TypeText(QApplication::focusWidget(), "Not kept");
+    Press(Qt::Key_Escape);
+    EXPECT_EQ(model->writes.size(), writes);
+    ExpectRows(three, "Renamed", true);
+    EXPECT_EQ(listener.events,
+              std::vector<std::string>({"started", "stopped", "started", "stopped", "started", "cancelled"}));
 }
 
 }  // namespace

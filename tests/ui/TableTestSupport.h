@@ -9,6 +9,11 @@
 #include "tests/support/WidgetDriver.h"
 #include "ui/TableControl.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+#include <QString>
+#include <QWidget>
+
 #include <boost/make_shared.hpp>
 #include <boost/shared_ptr.hpp>
 
@@ -19,6 +24,18 @@
 #include <vector>
 
 namespace gbxtest {
+
+// Types a text into a widget key by key, as a keyboard would (every character, a surrogate pair too,
+// arrives as the text of one key press).
+inline void TypeText(QWidget* target, const QString& text) {
+    for (const char32_t character : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&character, 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, one);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, one);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    }
+}
 
 // A cell editor that records what the table offers it. It starts on a right press without modifiers
 // or on Enter, and keeps the cell it was started on (a later offer that it refuses changes nothing).
