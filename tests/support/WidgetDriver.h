@@ -37,7 +37,7 @@ inline std::string ScreenshotPath(const std::string& name) {
 
 // Handles events until the condition holds or the time is up; answers the condition.
 template <class Condition>
-bool PumpUntil(Condition condition, int timeoutMs = 1000) {
+bool PumpUntil(Condition condition, int timeoutMs = 5000) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition() && std::chrono::steady_clock::now() < until) platform::ProcessEvents();
     return condition();

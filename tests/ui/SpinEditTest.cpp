@@ -376,7 +376,7 @@ TEST_F(SpinEditWidgetTest, DraggingOffTheButtonOpensTheSliderAndReleasingClosesI
     // The pointer goes well below the button: the next tick opens a horizontal slider below the edit.
     const Rect edit = spin.GetControl()->ScreenRect();
     platform::SetMousePosition(platform::Point{edit.right - 5, edit.bottom + 60});
-    ASSERT_TRUE(gbxtest::PumpUntil([&] { return spin.GetMode() == CSpinEdit::kModeSliding; }, 3000));
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return spin.GetMode() == CSpinEdit::kModeSliding; }, 10000));
     platform::Slider* slider = spin.GetSlider();
     ASSERT_NE(slider, nullptr);
     EXPECT_FALSE(slider->IsVertical());
