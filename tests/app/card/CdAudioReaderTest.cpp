@@ -57,9 +57,9 @@ protected:
         const size_t bytes = static_cast<size_t>(sectors) * 2352;
         ASSERT_EQ(file.size(), bytes + 46);
         EXPECT_EQ(std::memcmp(file.data(), "RIFF", 4), 0);
-        EXPECT_EQ(Le32(file.data() + 24), 44100u);                    // sample rate
-        EXPECT_EQ(file[22] | file[23] << 8, 2);                       // channels
-        EXPECT_EQ(file[34] | file[35] << 8, 16);                      // bits
+        EXPECT_EQ(Le32(file.data() + 24), 44100u);                        // sample rate
+        EXPECT_EQ(file[22] | file[23] << 8, 2);                           // channels
+        EXPECT_EQ(file[34] | file[35] << 8, 16);                          // bits
         EXPECT_EQ(Le32(file.data() + 42), static_cast<uint32_t>(bytes));  // data size
         for (int s = 0; s < sectors; ++s)
             for (int w = 0; w < 588; ++w)
