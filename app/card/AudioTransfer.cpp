@@ -59,31 +59,13 @@ int64_t FrameCount(const SL::IWave& wave) {
     return int64_t{range.end} - range.start;
 }
 
-// Copies the rest of one stream into another; false when a read or a write fails.
-bool CopyStream(std::istream& in, std::ostream& out) {
-    std::vector<char> buffer(1 << 20);
-    while (in) {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        const std::streamsize got = in.gcount();
-        if (got > 0 && !out.write(buffer.data(), got)) return false;
-    }
-    return in.eof() && !in.bad() && out.good();
-}
-
-// A file onto the connected card, through the card's file operations: written, flushed and
-// synced to the card, then made writable for all. Nothing is written to a card that is no
-// longer mounted (its mount point would take the file).
+// A file onto the connected card through the card's file operations (copied and synced), then
+// made writable for all. Nothing is written to a card that is no longer mounted (its mount point
+// would take the file).
 bool CopyOntoCard(const std::string& source, const std::string& destination) {
     const CDocX& document = CDocumentModel::GetInstance().GetDocument();
     if (!document.IsOnCard(destination) || !document.IsCardMounted()) return false;
-    std::ifstream in(source, std::ios::binary);
-    if (!in) return false;
-    CCardFileSystem& card = GetCardFileSystem();
-    boost::shared_ptr<std::ostream> out = card.OpenWrite(destination);
-    if (!out) return false;
-    const bool copied = CopyStream(in, *out);
-    const bool finished = card.Finish(out, destination);
-    if (!copied || !finished) return false;
+    if (!GetCardFileSystem().CopyInto(source, destination)) return false;
     GT::MakeWritable(destination);
     return true;
 }
@@ -91,17 +73,11 @@ bool CopyOntoCard(const std::string& source, const std::string& destination) {
 void RemoveFromCard(const std::string& path) { GetCardFileSystem().Remove(path); }
 
 // A copy into the user's folders, with the access the user's files get by default. made tells
-// whether the destination was opened (and so replaced).
+// whether the destination was reached (and so replaced): a source that cannot be read leaves it
+// alone.
 bool CopyToFolder(const std::string& source, const std::string& destination, bool& made) {
-    made = false;
-    std::ifstream in(source, std::ios::binary);
-    if (!in) return false;
-    std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    made = true;
-    const bool copied = CopyStream(in, out);
-    out.close();
-    return copied && !out.fail();
+    made = std::ifstream(source, std::ios::binary).good();
+    return made && GT::CopyFile(source, destination, false);
 }
 
 // The copy loop in blocks: while the input has a value and the output takes one, values move

@@ -75,44 +75,18 @@ std::vector<std::string> FilesBelow(const std::string& folder) {
     return files;
 }
 
-// Card writes through a stream that takes only so many bytes, as a full card does.
+// A card that takes only so many bytes of a copy: they are written, then the copy fails.
 class CFullCard : public CCardFileSystem {
 public:
     explicit CFullCard(size_t room) : m_room(room) {}
-    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
-        return boost::shared_ptr<std::ostream>(new CLimitedFile(path, m_room));
+    bool CopyInto(const std::string& source, const std::string& target) override {
+        std::vector<uint8_t> bytes = gbxtest::ReadBytes(source);
+        bytes.resize(std::min(bytes.size(), m_room));
+        gbxtest::WriteBytes(target, bytes);
+        return false;
     }
 
 private:
-    class CLimitedBuffer : public std::filebuf {
-    public:
-        explicit CLimitedBuffer(size_t room) : m_room(room) {}
-
-    protected:
-        std::streamsize xsputn(const char* s, std::streamsize n) override {
-            const auto taken = std::min<std::streamsize>(n, static_cast<std::streamsize>(m_room));
-            m_room -= static_cast<size_t>(taken);
-            return taken > 0 ? std::filebuf::xsputn(s, taken) : 0;
-        }
-        int_type overflow(int_type c) override {
-            if (m_room == 0) return traits_type::eof();
-            --m_room;
-            return std::filebuf::overflow(c);
-        }
-
-    private:
-        size_t m_room;
-    };
-    class CLimitedFile : public std::ostream {
-    public:
-        CLimitedFile(const std::string& path, size_t room) : std::ostream(nullptr), m_buffer(room) {
-            rdbuf(&m_buffer);
-            if (!m_buffer.open(path, std::ios::out | std::ios::binary | std::ios::trunc)) setstate(std::ios::failbit);
-        }
-
-    private:
-        CLimitedBuffer m_buffer;
-    };
     size_t m_room;
 };
 

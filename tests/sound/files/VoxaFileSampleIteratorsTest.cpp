@@ -373,9 +373,9 @@ TEST(VoxaFileSampleIterators, BlockReadsMatchValueByValueReads) {
         const Written w = WriteFrames(6, channels, frames);
         auto open = [&] {
             auto copy = boost::make_shared<std::stringstream>(w.stream->str());
-            return boost::make_shared<CVoxaFileInputSampleIterator>(6, Attribute(channels, frames),
-                                                                    std::vector<int>{channels},
-                                                                    std::vector<boost::shared_ptr<std::istream>>{copy}, 6);
+            return boost::make_shared<CVoxaFileInputSampleIterator>(
+                6, Attribute(channels, frames), std::vector<int>{channels},
+                std::vector<boost::shared_ptr<std::istream>>{copy}, 6);
         };
         auto byValue = open();
         const std::vector<int16_t> expected = ReadAll(*byValue);
