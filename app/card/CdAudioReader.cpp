@@ -69,7 +69,10 @@ int CCdAudioReader::GetReadBlockCount(int track) const {
 int CCdAudioReader::GetTrackByteCount(int track) const { return TrackSectors(track) * GT::kCdSectorBytes; }
 
 int CCdAudioReader::GetTrackAddress(int track) const {
-    return IsTrack(m_toc, track) ? m_toc.GetTrackStart(track) - LEAD_IN_FRAMES : -1;
+    if (!IsTrack(m_toc, track)) return -1;
+    // In 64 bits: a start frame from a drive may lie anywhere.
+    const int64_t address = int64_t{m_toc.GetTrackStart(track)} - LEAD_IN_FRAMES;
+    return address < 0 ? -1 : static_cast<int>(address);
 }
 
 int CCdAudioReader::AddFileHeaderSize(int byteCount, const SL::CWaveFileFormat& format) {

@@ -117,6 +117,16 @@ protected:
         EXPECT_EQ(FilesBelow(WorkFolder()), std::vector<std::string>());
     }
     std::vector<std::string> Messages() const { return env.textDialog.Texts(); }
+    // Three seconds of 16-bit stereo as a WAV, an AIFF and an MP3 file: wav, aiff, mp3.
+    bool MakeSongs() {
+        wav = Source("song.wav");
+        aiff = Source("song.aiff");
+        mp3 = Source("song.mp3");
+        return MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "3")
+               && MakeSound(aiff, "-r 44100 -c 2 -b 16 -e signed-integer", "3")
+               && gbxtest::Run("lame --quiet -b 128 " + Quote(wav) + " " + Quote(mp3)).exitCode == 0;
+    }
+    std::string wav, aiff, mp3;
 
     cardtest::CCardEnvironment env;
     gbxtest::RecordingProgress progress;
@@ -283,12 +293,7 @@ TEST_F(AudioTransferTest, TheShortestImportableWaveIsAFewFramesOverOneSecond) {
 }
 
 TEST_F(AudioTransferTest, ACancelLeavesNothingBehind) {
-    const std::string wav = Source("song.wav");
-    ASSERT_TRUE(MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
-    const std::string aiff = Source("song.aiff");
-    ASSERT_TRUE(MakeSound(aiff, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
-    const std::string mp3 = Source("song.mp3");
-    ASSERT_EQ(gbxtest::Run("lame --quiet -b 128 " + Quote(wav) + " " + Quote(mp3)).exitCode, 0);
+    ASSERT_TRUE(MakeSongs());
     struct Case {
         std::string source;
         const char* extension;
@@ -312,12 +317,7 @@ TEST_F(AudioTransferTest, ACancelLeavesNothingBehind) {
 }
 
 TEST_F(AudioTransferTest, AFullCardFailsTheImportAndLeavesNothingBehind) {
-    const std::string wav = Source("song.wav");
-    ASSERT_TRUE(MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
-    const std::string aiff = Source("song.aiff");
-    ASSERT_TRUE(MakeSound(aiff, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
-    const std::string mp3 = Source("song.mp3");
-    ASSERT_EQ(gbxtest::Run("lame --quiet -b 128 " + Quote(wav) + " " + Quote(mp3)).exitCode, 0);
+    ASSERT_TRUE(MakeSongs());
     CFullCard full(10000);
     SetCardFileSystem(&full);
     for (const auto& c : {std::make_pair(wav, true), std::make_pair(wav, false), std::make_pair(aiff, false),
@@ -333,10 +333,7 @@ TEST_F(AudioTransferTest, AFullCardFailsTheImportAndLeavesNothingBehind) {
 }
 
 TEST_F(AudioTransferTest, AWorkFolderThatTakesNoDataFailsTheImport) {
-    const std::string wav = Source("song.wav");
-    ASSERT_TRUE(MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
-    const std::string aiff = Source("song.aiff");
-    ASSERT_TRUE(MakeSound(aiff, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
+    ASSERT_TRUE(MakeSongs());
     // The temporary files are links to a device that refuses every write.
     fs::create_symlink("/dev/full", WorkFolder() + "/___TEMPORARY_VOXA_FILE___0005.Q3R");
     fs::create_symlink("/dev/full", WorkFolder() + "/___TEMPORARY_SRC_FILE___0005.WAV");

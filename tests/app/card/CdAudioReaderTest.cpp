@@ -183,6 +183,11 @@ TEST_F(CdAudioReaderTest, TablesThatCannotBeRippedFromAreRefused) {
     EXPECT_TRUE(IsRippableToc(toc));
     toc.Add(GT::CCdTocEntry(300, 0, 0, 1, 0));
     EXPECT_FALSE(IsRippableToc(toc));  // a track of no sectors
+    // A track before the disc's first sector has no address.
+    GT::CCdToc early;
+    early.Add(GT::CCdTocEntry(-2147483647 - 1, 0, 0, 0, 0));
+    early.Add(GT::CCdTocEntry(-2147483647 + 100, 0, 0, 1, 0));
+    EXPECT_TRUE(IsRippableToc(early));
     GT::CCdToc huge;
     huge.Add(GT::CCdTocEntry(150, 0, 0, 0, 0));
     huge.Add(GT::CCdTocEntry(150 + 913081, 0, 0, 1, 0));  // over 2 GiB of samples
