@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <streambuf>
 
@@ -126,6 +127,14 @@ bool CCardFileSystem::Remove(const std::string& path) { return unlink(path.c_str
 bool CCardFileSystem::Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
+}
+
+bool CCardFileSystem::CopyInto(const std::string& source, const std::string& target) {
+    // The library's copy moves the bytes inside the kernel where it can.
+    std::error_code ec;
+    if (!std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec) || ec)
+        return false;
+    return Sync(target);
 }
 
 CCardFileSystem& GetCardFileSystem() {

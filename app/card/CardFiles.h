@@ -27,6 +27,9 @@ public:
     virtual bool Rename(const std::string& from, const std::string& to);
     virtual bool Remove(const std::string& path);
     virtual bool Exists(const std::string& path);
+    // Copies a whole file over the target (made if missing) and syncs it. False when the copy
+    // or the sync fails; the target may then hold part of the file.
+    virtual bool CopyInto(const std::string& source, const std::string& target);
 };
 
 CCardFileSystem& GetCardFileSystem();

@@ -64,6 +64,13 @@ public:
     // Moves this song to position n of the process-wide document's Best list.
     void SetBestRank(int n);
 
+    // Fills the record from an audio file that is to go onto the card: duration, file type and
+    // size, and for an MP3 file title, artist, album and number from its tag (a WAV, AIFF or
+    // Voxa file empties title, artist and album; a Voxa file keeps the duration). False leaves
+    // the record as it was: an unsupported extension, a file that cannot be read, a WAV or
+    // AIFF file whose samples are not integers or whose sample rate is not a positive number.
+    bool ReadFileInformation(const std::string& path);
+
     // Empties the four texts (the path too: the slot is free) and zeroes the numbers and the
     // protect flag.
     void Clear();

@@ -100,12 +100,15 @@ private:
         m_loaded = m_cursor;
         const int64_t wanted = std::min<int64_t>(m_blockValues * WIDTH, m_range.end - offset);
         if (wanted < WIDTH || !m_good) return;  // the range holds no further whole value, or the file failed before
-        if (!m_stream->seekg(offset).read(reinterpret_cast<char*>(m_bytes.data()), wanted)) {
+        // Values whose file bytes are their memory bytes are read in place.
+        const bool plain = m_converter.IsPlainCopy();
+        char* target = plain ? reinterpret_cast<char*>(m_values.data()) : reinterpret_cast<char*>(m_bytes.data());
+        if (!m_stream->seekg(offset).read(target, wanted)) {
             // Deliver the whole values that came; the value that did not ends the stream.
             m_good = false;
         }
         const auto count = static_cast<size_t>(m_stream->gcount() / WIDTH);
-        m_converter.DecodeBlock(m_bytes.data(), m_values.data(), count);
+        if (!plain) m_converter.DecodeBlock(m_bytes.data(), m_values.data(), count);
         m_loaded = m_values.data() + count;
     }
 
@@ -221,9 +224,14 @@ private:
     bool Flush() {
         const auto count = static_cast<size_t>(m_cursor - m_values.data());
         if (count > 0 && !m_writeFailed) {
-            m_converter.EncodeBlock(m_values.data(), m_bytes.data(), count);
+            // Values whose memory bytes are their file bytes are written in place.
+            const char* bytes = reinterpret_cast<const char*>(m_values.data());
+            if (!m_converter.IsPlainCopy()) {
+                m_converter.EncodeBlock(m_values.data(), m_bytes.data(), count);
+                bytes = reinterpret_cast<const char*>(m_bytes.data());
+            }
             m_stream->seekp(m_blockStart);
-            m_stream->write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(count * WIDTH));
+            m_stream->write(bytes, static_cast<std::streamsize>(count * WIDTH));
             m_writeFailed = m_stream->fail();
         }
         m_blockStart += static_cast<int64_t>(count * WIDTH);

@@ -51,6 +51,12 @@ public:
         }
     }
 
+    // Whether a value's file bytes are its bytes in memory: the block calls are plain copies,
+    // and callers may move the values to and from the file directly.
+    bool IsPlainCopy() const {
+        return F != EBitDepth::INTEGER24 && (WIDTH == 1 || GetByteOrder() == GT::kNativeByteOrder);
+    }
+
     // Bytes that DecodeBlock may read after the last value.
     static constexpr int DECODE_PADDING = F == EBitDepth::INTEGER24 ? 1 : 0;
 
@@ -71,7 +77,7 @@ public:
                     values[i] = static_cast<std::int32_t>(u << 8) >> 8;
                 }
             }
-        } else if (WIDTH == 1 || GetByteOrder() == GT::kNativeByteOrder) {
+        } else if (IsPlainCopy()) {
             std::memcpy(values, bytes, count * WIDTH);
         } else {
             for (std::size_t i = 0; i < count; ++i) values[i] = Decode(bytes + i * WIDTH);
@@ -81,7 +87,7 @@ public:
     void EncodeBlock(const Element* values, std::uint8_t* bytes, std::size_t count) const {
         if constexpr (F == EBitDepth::INTEGER24) {
             for (std::size_t i = 0; i < count; ++i) Write24(values[i], bytes + 3 * i);
-        } else if (WIDTH == 1 || GetByteOrder() == GT::kNativeByteOrder) {
+        } else if (IsPlainCopy()) {
             std::memcpy(bytes, values, count * WIDTH);
         } else {
             for (std::size_t i = 0; i < count; ++i) Encode(values[i], bytes + i * WIDTH);

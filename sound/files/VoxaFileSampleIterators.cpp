@@ -60,6 +60,36 @@ void CVoxaFileOutputSampleIterator::Next() {
     }
 }
 
+size_t CVoxaFileOutputSampleIterator::Write(const int16_t* values, size_t count) {
+    size_t done = 0;
+    std::vector<int16_t>& group = m_coder.GetGroupBuffer();
+    // HasNext changes only when a group is written, so it is asked once per group.
+    while (done < count && HasNext()) {
+        const size_t n = std::min(count - done, static_cast<size_t>(m_groupValues - m_phase));
+        std::copy(values + done, values + done + n, group.begin() + m_phase);
+        done += n;
+        m_counter += static_cast<int64_t>(n);
+        m_phase += static_cast<int>(n);
+        if (m_phase == m_groupValues) {
+            m_phase = 0;
+            if (!WriteGroup()) m_good = false;
+        }
+    }
+    return done;
+}
+
+size_t CVoxaFileOutputSampleIterator::Room() const {
+    constexpr int64_t kMostRoom = 1 << 20;
+    if (!HasNext()) return 0;
+    int64_t groupBytes = 0;
+    for (size_t s = 0; s < m_streams.size(); ++s)
+        groupBytes += static_cast<int64_t>(2 * m_coder.GetMode() * m_streamChannels[s]);
+    // The current group is taken whole; each further one while the position stays in bounds.
+    const int64_t furtherGroups = (m_limit - m_position) / groupBytes;
+    const int64_t room = (m_groupValues - m_phase) + std::min(furtherGroups, kMostRoom) * m_groupValues;
+    return static_cast<size_t>(std::min(room, kMostRoom));
+}
+
 bool CVoxaFileOutputSampleIterator::WriteGroup() {
     const std::vector<int16_t>& group = m_coder.GetGroupBuffer();
     const int channels = m_coder.GetChannelCount();
@@ -137,6 +167,26 @@ void CVoxaFileInputSampleIterator::Next() {
         m_current = m_group;
         ReadGroup(m_counter - 1);
     }
+}
+
+size_t CVoxaFileInputSampleIterator::Read(int16_t* values, size_t count) {
+    size_t done = 0;
+    while (done < count && HasNext()) {
+        // The values of the current group up to the last of the stream.
+        const int64_t inGroup = m_groupEnd - m_current;
+        const int64_t left = m_total - m_counter + 1;
+        const auto n =
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count - done), std::min(inGroup, left)));
+        std::copy(m_current, m_current + n, values + done);
+        done += n;
+        m_counter += static_cast<int64_t>(n);
+        m_current += n;
+        if (m_current == m_groupEnd) {
+            m_current = m_group;
+            ReadGroup(m_counter - 1);
+        }
+    }
+    return done;
 }
 
 void CVoxaFileInputSampleIterator::ReadGroup(int64_t first) {

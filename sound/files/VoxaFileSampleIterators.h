@@ -44,6 +44,13 @@ public:
     int GetLocation() const override { return 0; }
     int OffsetLocation(int) const override { return 0; }
 
+    // What count rounds of HasNext, Set and Next do, in one call: takes values while HasNext
+    // answers true; answers how many.
+    size_t Write(const int16_t* values, size_t count);
+    // Values that Write takes before HasNext can turn false (the limit, or the end of a padded
+    // stream), at most a million; a failed group write can still stop it earlier.
+    size_t Room() const;
+
     // Pads and writes a pending partial group, then flushes every stream. A padded group ends
     // the stream: it is written once, and a value passed after it clears the good flag.
     bool Flush();
@@ -84,6 +91,8 @@ public:
     bool IsGood() const override { return m_good; }
     int64_t ToSourceCount(int64_t count) const override { return count; }
     int16_t Get() const override { return *m_current; }
+    // What count rounds of HasNext, Get and Next give, a group at a time.
+    size_t Read(int16_t* values, size_t count) override;
     // Decodes again from the start up to the frame's group (every block depends on the one
     // before); frames outside 0 .. frame count are clamped.
     void SetLocation(int frame) override;

@@ -266,11 +266,14 @@ TEST(VoxaFileSampleIterators, SetLocationResumesReadingAtTheFrame) {
 class LimitedBuffer : public std::streambuf {
 public:
     explicit LimitedBuffer(size_t capacity) : m_left(capacity) {}
+    // The bytes taken.
+    const std::string& Written() const { return m_written; }
 
 protected:
     int_type overflow(int_type ch) override {
         if (m_left == 0 || traits_type::eq_int_type(ch, traits_type::eof())) return traits_type::eof();
         --m_left;
+        m_written.push_back(traits_type::to_char_type(ch));
         return ch;
     }
     pos_type seekoff(off_type off, std::ios_base::seekdir, std::ios_base::openmode) override { return pos_type(off); }
@@ -278,6 +281,7 @@ protected:
 
 private:
     size_t m_left;
+    std::string m_written;
 };
 
 TEST(VoxaFileSampleIterators, FailedWriteStopsTheOutputAndFailsFinish) {
@@ -307,6 +311,85 @@ TEST(VoxaFileSampleIterators, OutputStopsPastTheLimit) {
     }
     EXPECT_EQ(taken, 32);  // after the second group the position (24) has passed 20
     EXPECT_TRUE(out.IsGood());
+}
+
+// Block writes in uneven pieces give the bytes of value-by-value writes, stop where they stop
+// (the limit, a full stream), and Room never promises more than is taken.
+TEST(VoxaFileSampleIterators, BlockWritesMatchValueByValueWrites) {
+    struct Case {
+        int channels;
+        int frames;
+        int64_t limit;
+        size_t streamRoom;  // bytes the stream takes; 0 for all
+    } cases[] = {{2, 1000, 2147483647, 0}, {1, 37, 2147483647, 0}, {2, 500, 100, 0}, {1, 300, 2147483647, 30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels, limit " << c.limit << ", room " << c.streamRoom);
+        std::vector<int16_t> values;
+        for (int f = 0; f < c.frames; ++f)
+            for (int ch = 0; ch < c.channels; ++ch) values.push_back(Value(f, ch));
+        auto run = [&](bool blocks, size_t& taken) {
+            std::stringbuf text;
+            LimitedBuffer limited(c.streamRoom);
+            auto stream = boost::make_shared<std::ostream>(c.streamRoom ? static_cast<std::streambuf*>(&limited)
+                                                                        : static_cast<std::streambuf*>(&text));
+            CVoxaFileOutputSampleIterator out(
+                6, Attribute(c.channels), {stream}, {c.channels}, {0, c.limit},
+                boost::bind(&CVoxaFileOutputSampleIterator::Flush, boost::placeholders::_1));
+            taken = 0;
+            if (blocks) {
+                const size_t pieces[] = {1, 7, 31, 64, 200, 5};
+                for (size_t i = 0; taken < values.size(); ++i) {
+                    const size_t room = out.Room();
+                    const size_t n = std::min(pieces[i % 6], values.size() - taken);
+                    const size_t written = out.Write(values.data() + taken, n);
+                    if (out.IsGood()) {
+                        EXPECT_EQ(written, std::min(n, room));
+                    }
+                    taken += written;
+                    if (written == 0) break;
+                }
+            } else {
+                for (; taken < values.size() && out.HasNext(); ++taken) {
+                    out.Set(values[taken]);
+                    out.Next();
+                }
+            }
+            const bool good = out.IsGood();
+            out.Finish();
+            return std::make_pair(good, c.streamRoom ? limited.Written() : text.str());
+        };
+        size_t byValue = 0, byBlock = 0;
+        const auto expected = run(false, byValue);
+        const auto actual = run(true, byBlock);
+        EXPECT_EQ(byBlock, byValue);
+        EXPECT_EQ(actual, expected);
+    }
+}
+
+// Block reads give what Get and Next give, in pieces of any size, up to the stream's end.
+TEST(VoxaFileSampleIterators, BlockReadsMatchValueByValueReads) {
+    for (int channels : {1, 2}) {
+        const int frames = 333;
+        const Written w = WriteFrames(6, channels, frames);
+        auto open = [&] {
+            auto copy = boost::make_shared<std::stringstream>(w.stream->str());
+            return boost::make_shared<CVoxaFileInputSampleIterator>(
+                6, Attribute(channels, frames), std::vector<int>{channels},
+                std::vector<boost::shared_ptr<std::istream>>{copy}, 6);
+        };
+        auto byValue = open();
+        const std::vector<int16_t> expected = ReadAll(*byValue);
+        ASSERT_EQ(expected.size(), static_cast<size_t>(frames * channels));
+        auto byBlock = open();
+        std::vector<int16_t> actual(expected.size() + 50, 0);
+        size_t got = 0;
+        for (size_t piece : {1, 15, 16, 17, 100, 1000}) got += byBlock->Read(actual.data() + got, piece);
+        EXPECT_EQ(got, expected.size());
+        actual.resize(got);
+        EXPECT_EQ(actual, expected);
+        EXPECT_FALSE(byBlock->HasNext());
+        EXPECT_TRUE(byBlock->IsGood());
+    }
 }
 
 TEST(VoxaFileSampleIterators, UnpositionableStreamFailsAtTheFirstGroup) {

@@ -1,0 +1,383 @@
+#include "app/card/AudioTransfer.h"
+
+#include <sys/stat.h>
+
+#include <boost/pointer_cast.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <limits>
+
+#include "app/card/AppServices.h"
+#include "app/card/CardDocument.h"
+#include "app/card/CardFiles.h"
+#include "app/card/DocumentModel.h"
+#include "app/card/Domain.h"
+#include "app/card/MessageTable.h"
+#include "app/card/ModalManager.h"
+#include "app/card/Song.h"
+#include "app/card/VoxaFiles.h"
+#include "general_tools/Files.h"
+#include "general_tools/Mp3FileInfo.h"
+#include "general_tools/Paths.h"
+#include "general_tools/Progress.h"
+#include "sound/files/FileDataSource.h"
+#include "sound/files/FileSampleIterators.h"
+#include "sound/files/WaveFileLoader.h"
+#include "sound/model/BitDepthConvertDecorator.h"
+#include "sound/model/ChannelCollection.h"
+#include "sound/model/StereoDecorator.h"
+#include "ui/CursorStack.h"
+
+namespace {
+
+using SL::EBitDepth;
+typedef SL::ITypedInputSampleIterator<EBitDepth::INTEGER16> CInput16;
+typedef SL::CFileOutputSampleIterator<EBitDepth::INTEGER16> CFileOutput16;
+
+const char kTemporaryVoxaPrefix[] = "___TEMPORARY_VOXA_FILE___";
+const char kTemporarySourcePrefix[] = "___TEMPORARY_SRC_FILE___";
+constexpr double kImportSampleRate = 44100.0;
+constexpr int32_t kImportMp3SampleRate = 44100;
+
+enum class EConversion { DONE, FAILED, CANCELLED };
+
+void ShowMessage(int id) { CModalManager::GetInstance().ShowMessageById(id); }
+
+// The work folder's file for a destination: the prefix, then the destination's file name.
+std::string TemporaryPath(const char* prefix, const std::string& destination) {
+    const GT::CPathParts parts(destination, '/');
+    return CDomain::GetInstance().GetWorkFolder() + "/" + prefix + parts.title + parts.extension;
+}
+
+void RemoveTemporaryFile(const std::string& path) { GT::RemoveFile(path); }
+
+int64_t FrameCount(const SL::IWave& wave) {
+    const SL::CExtent range = wave.GetRange();
+    return int64_t{range.end} - range.start;
+}
+
+// A file onto the connected card through the card's file operations (copied and synced), then
+// made writable for all. Nothing is written to a card that is no longer mounted (its mount point
+// would take the file).
+bool CopyOntoCard(const std::string& source, const std::string& destination) {
+    const CDocX& document = CDocumentModel::GetInstance().GetDocument();
+    if (!document.IsOnCard(destination) || !document.IsCardMounted()) return false;
+    if (!GetCardFileSystem().CopyInto(source, destination)) return false;
+    GT::MakeWritable(destination);
+    return true;
+}
+
+void RemoveFromCard(const std::string& path) { GetCardFileSystem().Remove(path); }
+
+// A copy into the user's folders, with the access the user's files get by default. made tells
+// whether the destination was reached (and so replaced): a source that cannot be read leaves it
+// alone.
+bool CopyToFolder(const std::string& source, const std::string& destination, bool& made) {
+    made = std::ifstream(source, std::ios::binary).good();
+    return made && GT::CopyFile(source, destination, false);
+}
+
+// The copy loop in blocks: while the input has a value and the output takes one, values move
+// over; with a progress object, before every 10,000 values (starting with the first) a cancel
+// request ends the loop and one step is made.
+template <class TOutput>
+EConversion CopyValues(CInput16& in, TOutput& out, GT::IProgress* progress) {
+    std::array<int16_t, 4096> block;
+    while (in.HasNext() && out.HasNext()) {
+        if (progress != nullptr) {
+            if (progress->IsCancelled()) return EConversion::CANCELLED;
+            progress->Step();
+        }
+        size_t left = CAudioTransfer::kValuesPerStep;
+        while (left > 0) {
+            const size_t wanted = std::min({left, block.size(), out.Room()});
+            const size_t got = wanted > 0 ? in.Read(block.data(), wanted) : 0;
+            if (got == 0) break;
+            out.Write(block.data(), got);
+            left -= got;
+        }
+    }
+    // An output that stopped taking values before the input ended has lost samples.
+    if (in.HasNext()) return EConversion::FAILED;
+    return in.IsGood() && out.IsGood() ? EConversion::DONE : EConversion::FAILED;
+}
+
+template <class TOutput>
+EConversion CopyAndFinish(CInput16& in, TOutput& out, GT::IProgress* progress) {
+    const EConversion result = CopyValues(in, out, progress);
+    if (result == EConversion::DONE && !out.Finish()) return EConversion::FAILED;
+    return result;
+}
+
+// A WAV or AIFF file as 16-bit stereo values; empty when it cannot be read.
+boost::shared_ptr<CInput16> OpenStereo16Source(const std::string& path) {
+    return SL::AsTypedSource<EBitDepth::INTEGER16>(
+        MakeStereo16Source(SL::CFileSampleIteratorFactory().CreateInputIterator(path)));
+}
+
+// A new 16-bit WAV or AIFF file of these attributes; made tells whether the file was created.
+boost::shared_ptr<CFileOutput16> CreateFileOutput(const SL::CSampleAttribute& attribute, const std::string& path,
+                                                  const SL::CWaveFileFormat& format, bool& made) {
+    auto output = boost::dynamic_pointer_cast<CFileOutput16>(
+        SL::CFileSampleIteratorFactory().CreateOutputIterator(attribute, path, format));
+    made = made || output != nullptr;
+    return output;
+}
+
+EConversion Encode(const std::string& source, const std::string& destination, bool& made) {
+    const boost::shared_ptr<CInput16> input = OpenStereo16Source(source);
+    if (!input) return EConversion::FAILED;
+    const SL::CSampleAttribute& attribute = input->GetSampleAttribute();
+    const auto output = CreateVoxaFile(destination, attribute.GetSampleRate(), attribute.GetChannelCount());
+    if (!output) return EConversion::FAILED;
+    made = true;
+    return CopyAndFinish(*input, *output, &GetProgressBar());
+}
+
+EConversion Decode(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format,
+                   bool& made) {
+    const auto input = OpenVoxaFile(source);
+    if (!input) return EConversion::FAILED;
+    const auto output = CreateFileOutput(input->GetSampleAttribute(), destination, format, made);
+    if (!output) return EConversion::FAILED;
+    return CopyAndFinish(*input, *output, &GetProgressBar());
+}
+
+EConversion Convert(const std::string& source, const std::string& destination, bool& made) {
+    const boost::shared_ptr<CInput16> input = OpenStereo16Source(source);
+    if (!input) return EConversion::FAILED;
+    const auto output = CreateFileOutput(input->GetSampleAttribute(), destination, SL::CWaveFileFormat::WINWAVE, made);
+    if (!output) return EConversion::FAILED;
+    return CopyAndFinish(*input, *output, nullptr);
+}
+
+}  // namespace
+
+// --- import ---
+
+int CAudioTransfer::ImportFile(const std::string& source, const std::string& destination, bool encode) {
+    int result = FAILED;
+    if (encode) {
+        const std::string temporary = TemporaryPath(kTemporaryVoxaPrefix, destination);
+        result = ImportWithEncoding(source, temporary);
+        if (result == DONE && !CopyOntoCard(temporary, destination)) {
+            ShowMessage(MSG_IMPORT_FAILED);
+            result = FAILED;
+        }
+        RemoveTemporaryFile(temporary);
+    } else {
+        GT::IProgress& progress = GetProgressBar();
+        if (progress.IsCancelled()) return CANCELLED;
+        progress.Step();
+        if (GetSongFileType(source) == kSongFileMp3)
+            result = ImportMp3(source, destination);
+        else
+            result = ImportWithoutEncoding(source, destination) ? DONE : FAILED;
+    }
+    if (result != DONE) RemoveFromCard(destination);
+    return result;
+}
+
+int CAudioTransfer::ImportMp3(const std::string& source, const std::string& destination) {
+    GT::CMp3FileInfo info;
+    if (!info.Read(source) || info.sampleRate != kImportMp3SampleRate) {
+        ShowMessage(MSG_UNSUPPORTED_FORMAT);
+        return FAILED;
+    }
+    bool copied;
+    {
+        UL::CWaitCursor wait;
+        copied = CopyOntoCard(source, destination);
+    }
+    if (copied) return DONE;
+    RemoveFromCard(destination);
+    ShowMessage(MSG_IMPORT_FAILED);
+    return FAILED;
+}
+
+int CAudioTransfer::ImportWithEncoding(const std::string& source, const std::string& destination) {
+    bool importable = false;
+    bool encoded = false;
+    {
+        UL::CWaitCursor wait;
+        const boost::shared_ptr<SL::IWave> wave = OpenWave(source).first;
+        importable = wave && IsImportableWave(*wave);
+        bool made = false;
+        if (importable) encoded = Encode(source, destination, made) != EConversion::FAILED;
+    }
+    if (!importable) {
+        ShowMessage(MSG_UNSUPPORTED_FORMAT);
+        return FAILED;
+    }
+    // Asked again whatever the encoding answered: a cancel request wins.
+    if (GetProgressBar().IsCancelled()) return CANCELLED;
+    if (encoded) return DONE;
+    ShowMessage(MSG_IMPORT_FAILED);
+    return FAILED;
+}
+
+bool CAudioTransfer::ImportWithoutEncoding(const std::string& source, const std::string& destination) {
+    SL::CWaveFileLoader loader(0);
+    const boost::shared_ptr<SL::IWave> wave = loader.Load(source, false, SL::CBitDepth(SL::CBitDepth::NONE));
+    if (!wave || !IsImportableWave(*wave)) {
+        ShowMessage(MSG_UNSUPPORTED_FORMAT);
+        return false;
+    }
+    bool done = false;
+    if (loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE) {
+        UL::CWaitCursor wait;
+        done = CopyOntoCard(source, destination);
+    } else if (loader.GetDetectedFormat() == SL::CWaveFileFormat::AIFF) {
+        UL::CWaitCursor wait;
+        const std::string temporary = TemporaryPath(kTemporarySourcePrefix, destination);
+        bool made = false;
+        done = Convert(source, temporary, made) == EConversion::DONE && CopyOntoCard(temporary, destination);
+        RemoveTemporaryFile(temporary);
+    } else {
+        ShowMessage(MSG_UNSUPPORTED_FORMAT);
+        return false;
+    }
+    if (done) return true;
+    RemoveFromCard(destination);
+    ShowMessage(MSG_IMPORT_FAILED);
+    return false;
+}
+
+std::pair<boost::shared_ptr<SL::IWave>, SL::CWaveFileFormat> CAudioTransfer::OpenWave(const std::string& path) {
+    typedef std::pair<boost::shared_ptr<SL::IWave>, SL::CWaveFileFormat> Result;
+    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(path, false).OpenRead();
+    if (!in) return Result(nullptr, SL::CWaveFileFormat::INVALID);
+    SL::CWaveFileLoader loader(0);
+    for (const SL::CWaveFileFormat format : {SL::CWaveFileFormat::WINWAVE, SL::CWaveFileFormat::AIFF}) {
+        const auto tried = loader.TryLoadAs(format, SL::CBitDepth(SL::CBitDepth::FLOAT64), *in);
+        if (tried.first) return Result(tried.second, tried.second ? format : SL::CWaveFileFormat::INVALID);
+    }
+    return Result(nullptr, SL::CWaveFileFormat::INVALID);
+}
+
+bool CAudioTransfer::IsImportableWave(const SL::IWave& wave) {
+    const SL::CChannelCollection* channels = wave.GetChannelCollectionPointer();
+    if (channels == nullptr || channels->empty() || channels->size() > 2) return false;
+    const EBitDepth format = wave.GetBitDepth().GetCode();
+    if (format != EBitDepth::INTEGER16 && format != EBitDepth::INTEGER8 && format != EBitDepth::INTEGER8S
+        && format != EBitDepth::INTEGER24)
+        return false;
+    if (wave.GetSampleRate() != kImportSampleRate) return false;
+    const int64_t frames = FrameCount(wave);
+    return frames >= kMinImportFrames && frames <= kMaxImportFrames;
+}
+
+uint64_t CAudioTransfer::EstimateImportSize(const std::string& path) {
+    const boost::shared_ptr<SL::IWave> wave =
+        SL::CWaveFileLoader(0).Load(path, false, SL::CBitDepth(SL::CBitDepth::NONE));
+    return wave ? EstimateVoxaFileSize(*wave) : 0;
+}
+
+// --- export ---
+
+int CAudioTransfer::ExportFile(const std::string& source, const std::string& destination, bool voxa) {
+    if (voxa) return ExportVoxaFile(source, destination, SL::CWaveFileFormat::WINWAVE);
+    GT::IProgress& progress = GetProgressBar();
+    if (progress.IsCancelled()) return CANCELLED;
+    progress.Step();
+    bool made = false;
+    if (CopyToFolder(source, destination, made)) return DONE;
+    if (made) GT::RemoveFile(destination);
+    ShowMessage(MSG_EXPORT_FAILED);
+    return FAILED;
+}
+
+int CAudioTransfer::ExportVoxaFile(const std::string& source, const std::string& destination,
+                                   const SL::CWaveFileFormat& format) {
+    bool made = false;
+    bool decoded;
+    {
+        UL::CWaitCursor wait;
+        decoded = Decode(source, destination, format, made) != EConversion::FAILED;
+    }
+    const int result = GetProgressBar().IsCancelled() ? CANCELLED : decoded ? DONE : FAILED;
+    if (result != DONE && made) GT::RemoveFile(destination);
+    if (result == FAILED) ShowMessage(MSG_EXPORT_FAILED);
+    return result;
+}
+
+uint64_t CAudioTransfer::GetExportedSize(const std::string& path, const SL::CWaveFileFormat& format) {
+    if (GetSongFileType(path) == kSongFileVoxa) {
+        const auto input = OpenVoxaFile(path);
+        if (!input) return 0;
+        const SL::CSampleAttribute& attribute = input->GetSampleAttribute();
+        uint64_t bytes = uint64_t{2} * static_cast<uint64_t>(attribute.GetChannelCount())
+                         * static_cast<uint64_t>(attribute.GetFrames());
+        if (format == SL::CWaveFileFormat::WINWAVE) bytes += 46;
+        if (format == SL::CWaveFileFormat::AIFF) bytes += 54;
+        return bytes;
+    }
+    int64_t size = 0;
+    return GT::GetFileSize(path, size) && size > 0 ? static_cast<uint64_t>(size) : 0;
+}
+
+uint64_t CAudioTransfer::GetExportedWaveSize(const std::string& path) {
+    return GetExportedSize(path, SL::CWaveFileFormat::WINWAVE);
+}
+
+// --- deletion ---
+
+bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
+    CCardFileSystem& card = GetCardFileSystem();
+    CDomain& domain = CDomain::GetInstance();
+    bool deleted = true;
+    for (const std::string& path : paths) {
+        if (GT::IsExistingFile(path) && !card.Remove(path)) deleted = false;
+        const GT::CPathParts parts(path, '/');
+        card.Remove(parts.directory + parts.title + domain.GetIconExtension());
+        card.Remove(parts.directory + parts.title + domain.GetQ3sExtension());
+    }
+    if (!deleted) ShowMessage(MSG_DELETE_FAILED);
+    return deleted;
+}
+
+bool CAudioTransfer::FileExists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+// --- conversions ---
+
+boost::shared_ptr<SL::IInputSampleIterator> MakeStereo16Source(
+    const boost::shared_ptr<SL::IInputSampleIterator>& source) {
+    if (!source) return source;
+    const SL::CBitDepth format = source->GetSampleAttribute().GetSampleFormat();
+    boost::shared_ptr<SL::IInputSampleIterator> stereo = source;
+    if (source->GetSampleAttribute().GetChannelCount() == 1) stereo = SL::CreateStereoDecorator(format, source);
+    return SL::CreateBitDepthConvertDecorator(format, SL::CBitDepth(SL::CBitDepth::INTEGER16), stereo);
+}
+
+int CountProgressSteps(const std::string& path) {
+    int64_t values = 0;
+    if (GetSongFileType(path) == kSongFileVoxa) {
+        if (const auto input = OpenVoxaFile(path))
+            values = int64_t{input->GetSampleAttribute().GetChannelCount()} * input->GetSampleAttribute().GetFrames();
+    } else if (const auto wave = SL::CWaveFileLoader(0).Load(path, false, SL::CBitDepth(SL::CBitDepth::NONE))) {
+        values = std::max<int64_t>(FrameCount(*wave), 0) * 2;
+    }
+    const int64_t steps = (values + CAudioTransfer::kValuesPerStep - 1) / CAudioTransfer::kValuesPerStep;
+    return static_cast<int>(std::min<int64_t>(steps, std::numeric_limits<int>::max()));
+}
+
+bool EncodeVoxaFile(const std::string& source, const std::string& destination) {
+    bool made = false;
+    return Encode(source, destination, made) != EConversion::FAILED;
+}
+
+bool DecodeVoxaFile(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format) {
+    bool made = false;
+    return Decode(source, destination, format, made) != EConversion::FAILED;
+}
+
+bool ConvertToFile(const std::string& source, const std::string& destination) {
+    bool made = false;
+    return Convert(source, destination, made) == EConversion::DONE;
+}

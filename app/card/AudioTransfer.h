@@ -1,0 +1,90 @@
+// The file work of one song at a time for import, export, deletion and ripping: whether a file
+// can be imported, copying it onto the card, converting AIFF to WAV, encoding WAV and AIFF into
+// Voxa files and decoding them back, size estimates for the free-space checks, and deleting a
+// song's files. Beside it, the conversion loops that carry samples from one stream to another.
+//
+// One-file operations answer 0 failed, 1 done or 2 cancelled, and a failure has already shown
+// its message (22 import, 23 export, 24 delete, 28 unsupported file). On 0 and 2 nothing is
+// left behind: no temporary file in the work folder and no partial destination (an export that
+// was cancelled before it wrote anything leaves an existing destination alone). Progress and
+// cancel requests go to the process-wide progress dialog (GetProgressBar), whose range the
+// caller has set: one step per file copied, one per 10,000 values converted
+// (CountProgressSteps).
+#pragma once
+
+#include "sound/model/SampleIterator.h"
+#include "sound/model/SoundEnumerations.h"
+#include "sound/model/Wave.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace GT {
+class IProgress;
+}
+
+class CAudioTransfer {
+public:
+    enum : int { FAILED = 0, DONE = 1, CANCELLED = 2 };
+    // Frames of an importable wave: one second and a little more, up to 24 hours at 44,100 Hz.
+    static constexpr int64_t kMinImportFrames = 44928;
+    static constexpr int64_t kMaxImportFrames = 3810240000;
+    // Values converted between two progress steps (and cancel questions).
+    static constexpr int kValuesPerStep = 10000;
+
+    // A file onto the card (destination: its full path there). With encode, a WAV or AIFF file
+    // becomes a Voxa file; without, an MP3 file of 44,100 Hz or a WAV file is copied and an
+    // AIFF file converted to a 16-bit stereo WAV file. A Voxa file is not taken (message 28).
+    int ImportFile(const std::string& source, const std::string& destination, bool encode);
+    // 0 or 1.
+    int ImportMp3(const std::string& source, const std::string& destination);
+    // Encodes into destination (the temporary file of ImportFile); 0, 1 or 2.
+    int ImportWithEncoding(const std::string& source, const std::string& destination);
+    bool ImportWithoutEncoding(const std::string& source, const std::string& destination);
+    // A WAV, else AIFF, file's wave with its samples located, not loaded (FLOAT64, keeping the
+    // file's format as its stored format) and the format that read it; no wave and INVALID
+    // when it is neither.
+    std::pair<boost::shared_ptr<SL::IWave>, SL::CWaveFileFormat> OpenWave(const std::string& path);
+    // 1 or 2 channels of 8, 16 or 24-bit integers at exactly 44,100 Hz, kMinImportFrames to
+    // kMaxImportFrames frames.
+    bool IsImportableWave(const SL::IWave& wave);
+    // The Voxa file's size that encoding the WAV or AIFF file gives; 0 when it is neither.
+    uint64_t EstimateImportSize(const std::string& path);
+
+    // A song from the card (source) to the user's folders: a Voxa song (voxa set) is decoded
+    // into a WAV file, any other copied.
+    int ExportFile(const std::string& source, const std::string& destination, bool voxa);
+    int ExportVoxaFile(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format);
+    // What exporting the file writes: a Voxa file's samples as 16-bit PCM plus the format's
+    // header (46 WAV, 54 AIFF), any other file's size; 0 when it cannot be read.
+    uint64_t GetExportedSize(const std::string& path, const SL::CWaveFileFormat& format);
+    uint64_t GetExportedWaveSize(const std::string& path);
+
+    // Each song's audio file (when it exists) and its ".Q3I" and ".Q3S" companions; false, and
+    // message 24 once, when an existing audio file could not be deleted.
+    bool DeleteSongFiles(const std::vector<std::string>& paths);
+    // A file or a folder is there.
+    bool FileExists(const std::string& path);
+};
+
+// The source as 16-bit values, a mono source made stereo; empty when the source's format is not
+// one of the file formats.
+boost::shared_ptr<SL::IInputSampleIterator> MakeStereo16Source(
+    const boost::shared_ptr<SL::IInputSampleIterator>& source);
+// ceil(values / 10,000) of a conversion of the file: a Voxa file's values, or a WAV or AIFF
+// file's frames made stereo; 0 when the file cannot be read.
+int CountProgressSteps(const std::string& path);
+
+// The conversions. Encoding and decoding step the progress and ask it for a cancel request
+// every 10,000 values, starting with the first; a cancel ends them at once, answering true with
+// the output unfinished (the caller asks the progress again). They answer false when a stream
+// fails, when the output stops taking values while the input has more, or when the header
+// cannot be written.
+bool EncodeVoxaFile(const std::string& source, const std::string& destination);
+bool DecodeVoxaFile(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format);
+// A WAV or AIFF file to a 16-bit stereo WAV file, without progress.
+bool ConvertToFile(const std::string& source, const std::string& destination);
