@@ -11,10 +11,11 @@ namespace platform {
 
 namespace {
 
-// Objects handling an event right now, innermost last.
+// Objects handling an event right now, innermost last. Never destroyed: windows that process-wide
+// services own (the progress dialog) are destroyed at exit, after statics made later than them.
 std::vector<QPointer<QObject>>& Dispatching() {
-    static std::vector<QPointer<QObject>> stack;
-    return stack;
+    static auto* stack = new std::vector<QPointer<QObject>>;
+    return *stack;
 }
 
 bool IsInside(const QObject* object, const QWidget* ancestor) {
