@@ -91,7 +91,7 @@ public:
     // can tell that its card, and with it every slot record, went while it waited.
     uint64_t GetConnection() const { return m_connection; }
     // Makes a folder on the card (and its missing parents below the card root) after checking
-    // that the card is still mounted; false for a folder that is not below the card root.
+    // that the card may be written; false for a folder that is not below the card root.
     bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const;
 
     // --- finding the card ---

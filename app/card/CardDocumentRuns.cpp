@@ -222,7 +222,11 @@ bool CDocX::ImportFiles(const std::vector<std::string>& sources) {
     }
 
     CCardRun run(*this);
-    if (!WriteToUnit()) return false;
+    // A card removed while the write's message was open is told of too.
+    if (!WriteToUnit()) {
+        run.CheckCard();
+        return false;
+    }
     ClearAddedSongs();
     GT::IProgress& progress = GetProgressBar();
     progress.SetTitle(GetTextCodeTable().GetText(MSG_NOW_IMPORTING));
@@ -364,7 +368,10 @@ bool CDocX::DeleteSongs(const std::vector<CSongX*>& songs) {
     }
 
     CCardRun run(*this);
-    if (!WriteToUnit()) return false;
+    if (!WriteToUnit()) {
+        run.CheckCard();
+        return false;
+    }
     bool deleted = true;
     for (const int slot : slots) {
         if (!run.CheckCard()) return false;

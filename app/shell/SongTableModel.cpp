@@ -4,9 +4,11 @@
 #include "app/card/DocumentModel.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
-#include "general_tools/StringFunctions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <typeinfo>
+#include <vector>
 
 namespace {
 
@@ -23,9 +25,21 @@ int CompareTexts(const std::string& a, const std::string& b) { return a == b ? 0
 
 int CompareNumbers(int a, int b) { return a == b ? 0 : (a < b ? -1 : 1); }
 
-// The text upper-cased byte by byte, then the text itself.
+// The texts upper-cased byte by byte (as GT::ToUpper does) and compared as byte strings, without
+// making the upper-cased copies: a sort asks thousands of times.
+int CompareUpperCased(const std::string& a, const std::string& b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const int x = std::toupper(static_cast<unsigned char>(a[i]));
+        const int y = std::toupper(static_cast<unsigned char>(b[i]));
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// The text upper-cased, then the text itself.
 int CompareNames(const std::string& a, const std::string& b) {
-    const int upper = CompareTexts(GT::ToUpper(a), GT::ToUpper(b));
+    const int upper = CompareUpperCased(a, b);
     return upper != 0 ? upper : CompareTexts(a, b);
 }
 
@@ -137,25 +151,24 @@ void CSongTableModel::SetValueAt(const UL::CCellValue& value, int row, int colum
             document.MarkChanged(song);  // the icon file carries the name
             return;
         }
-        case ARTIST: {
-            const std::string artist = stored();
-            if (artist == song->GetArtist()) return;
-            if (!document.CheckAlbumArtistLimit({}, {artist}, {}, {song->GetArtist()})) {
-                CModalManager::GetInstance().ShowMessageById(MSG_TOO_MANY_NAMES);
-                return;
-            }
-            song->SetArtist(artist);
-            document.SetModified(1);
-            return;
-        }
+        case ARTIST:
         case ALBUM: {
-            const std::string album = stored();
-            if (album == song->GetAlbum()) return;
-            if (!document.CheckAlbumArtistLimit({album}, {}, {song->GetAlbum()}, {})) {
+            // The old name is taken away and the new one added: renaming the only song of a name
+            // keeps the count.
+            const bool artist = MapViewColumn(column) == ARTIST;
+            const std::string name = stored();
+            const std::string old = artist ? song->GetArtist() : song->GetAlbum();
+            if (name == old) return;
+            const std::vector<std::string> none, added{name}, removed{old};
+            if (!document.CheckAlbumArtistLimit(artist ? none : added, artist ? added : none, artist ? none : removed,
+                                                artist ? removed : none)) {
                 CModalManager::GetInstance().ShowMessageById(MSG_TOO_MANY_NAMES);
                 return;
             }
-            song->SetAlbum(album);
+            if (artist)
+                song->SetArtist(name);
+            else
+                song->SetAlbum(name);
             document.SetModified(1);
             return;
         }

@@ -44,10 +44,13 @@ constexpr int64_t kDatabaseSet = 1024034 + 2048034 + 5 * 25060;
 constexpr int64_t kMiB = 1048576;
 
 // Card file operations without syncing (the runs below write the database many times), that can
-// fail the removal of one file and report every removal.
+// fail every write or the removal of one file, and report every removal.
 class CQuickCard : public CCardFileSystem {
 public:
     bool Sync(const std::string&) override { return true; }
+    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
+        return failWriting ? nullptr : CCardFileSystem::OpenWrite(path);
+    }
     bool Remove(const std::string& path) override {
         if (!failRemoving.empty() && fs::path(path).filename() == failRemoving) return false;
         const bool removed = CCardFileSystem::Remove(path);
@@ -55,6 +58,7 @@ public:
         return removed;
     }
     std::string failRemoving;
+    bool failWriting = false;
     std::function<void(const std::string&)> afterRemove;
 };
 
@@ -125,6 +129,11 @@ protected:
     }
 
     std::string Source(const std::string& name) const { return env.Dir().File("in/" + name); }
+    std::vector<std::string> Sources(const std::vector<std::string>& names) const {
+        std::vector<std::string> sources;
+        for (const std::string& name : names) sources.push_back(Source(name));
+        return sources;
+    }
     std::string OnCard(const std::string& relative) const { return env.DatabaseFolder() + relative; }
     CDocX& Document() { return cardtest::CCardEnvironment::Document(); }
     std::vector<std::string> Messages() const { return env.textDialog.Texts(); }
@@ -295,9 +304,7 @@ TEST_F(CardRunsTest, ImportsLandInTheFirstFreeSlotsAsTheSettingAndTheTypeSay) {
         const std::vector<std::string> before = FilesBelow(env.DatabaseFolder());
         Document().SetSaveMemory(c.saveMemory);
         CDocumentModel::GetInstance().SetShownTab(c.tab);
-        std::vector<std::string> sources;
-        for (const std::string& name : c.sources) sources.push_back(Source(name));
-        EXPECT_TRUE(Document().ImportFiles(sources));
+        EXPECT_TRUE(Document().ImportFiles(Sources(c.sources)));
         EXPECT_EQ(Messages(), std::vector<std::string>());
         EXPECT_FALSE(Document().NeedsSaving());
         // The added songs, in order, in the shown list.
@@ -371,9 +378,7 @@ TEST_F(CardRunsTest, RefusalsBeforeTheRunWriteNothing) {
         RestoreCard();
         c.arrange();
         const auto image = CardImage();
-        std::vector<std::string> sources;
-        for (const std::string& name : c.sources) sources.push_back(Source(name));
-        EXPECT_FALSE(Document().ImportFiles(sources));
+        EXPECT_FALSE(Document().ImportFiles(Sources(c.sources)));
         EXPECT_EQ(Messages(), c.messages);
         EXPECT_TRUE(CardImage() == image) << "the card was written";
     }
@@ -487,9 +492,7 @@ TEST_F(CardRunsTest, AFailedOrCancelledFileEndsTheRunAndTheSongsBeforeItStay) {
         RestoreCard();
         // Counted over the progress object's life.
         progress.cancelAtCheck = c.cancelAtCheck == 0 ? 0 : progress.Count("IsCancelled") + c.cancelAtCheck;
-        std::vector<std::string> sources;
-        for (const std::string& name : c.sources) sources.push_back(Source(name));
-        EXPECT_EQ(Document().ImportFiles(sources), c.result);
+        EXPECT_EQ(Document().ImportFiles(Sources(c.sources)), c.result);
         EXPECT_EQ(Messages(), c.messages);
         EXPECT_EQ(Document().GetAddedSongs().size(), 1u);
         Reload();
@@ -751,6 +754,27 @@ TEST_F(CardRemovalTest, AnExportStopsAtTheNextFile) {
             if (files.size() < 3) ExpectToldOnce();
             EXPECT_TRUE(fs::exists(gone + "/CORVANE/QM/DB/000/0003.Q3R"));
         });
+}
+
+TEST_F(CardRemovalTest, ACardRemovedWhileTheFirstWriteFailsIsToldOf) {
+    // The database cannot be written; the card goes while "Failed to write to the unit." is open.
+    const std::vector<std::function<bool()>> runs = {
+        [this] { return Document().ImportFiles({Source("plain.mp3")}); },
+        [this] { return Document().DeleteSongs({Document().GetSong(0).get()}); },
+    };
+    for (const auto& run : runs) {
+        RestoreCard();
+        const auto image = CardImage();
+        card.failWriting = true;
+        env.textDialog.whileOpen = [this] {
+            CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, env.CardDrive()));
+        };
+        EXPECT_FALSE(run());
+        card.failWriting = false;
+        EXPECT_EQ(Messages(), (std::vector<std::string>{kWriteFailed, kUnitNotFound}));
+        EXPECT_FALSE(Document().IsConnected());
+        EXPECT_TRUE(CardImage() == image);
+    }
 }
 
 TEST_F(CardRemovalTest, ADeletionStopsAtTheNextSong) {

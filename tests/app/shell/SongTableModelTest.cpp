@@ -189,6 +189,11 @@ TEST_F(SongTableModelTest, RowsSortAsTheMainViewSortsThem) {
     ShowTab(CDocumentModel::TAB_RHYTHM);
     EXPECT_EQ(SortedBy(1), (std::vector<int>{1, 0}));
     EXPECT_EQ(SortedBy(2), (std::vector<int>{0, 1}));
+
+    // Bytes compare unsigned: a UTF-8 name comes after every ASCII letter.
+    for (const char* title : {"\xC3\xA9t\xC3\xA9", "zed", "Zed"}) document.MoveToUser(AddSong(document, ".WAV", title));
+    ShowTab(CDocumentModel::TAB_USER);
+    EXPECT_EQ(SortedBy(0), (std::vector<int>{2, 1, 0}));
 }
 
 TEST_F(SongTableModelTest, NamesAreEditedAsTheSongsIconFilesKeepThem) {
