@@ -41,6 +41,19 @@ bool IsExistingFile(const std::string& path) {
     return IsValidPathName(path) && stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool GetFileIdentity(const std::string& path, CFileIdentity& identity) {
+    struct stat info {};
+    if (!IsValidPathName(path) || stat(path.c_str(), &info) != 0) return false;
+    identity.device = static_cast<uint64_t>(info.st_dev);
+    identity.inode = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    CFileIdentity first, second;
+    return GetFileIdentity(a, first) && GetFileIdentity(b, second) && first == second;
+}
+
 bool DirectoryExists(const std::string& path) {
     if (!IsValidPathName(path)) return false;
     struct stat info {};

@@ -25,6 +25,21 @@ bool DirectoryExists(const std::string& path);
 // Removes a file (not a folder).
 bool RemoveFile(const std::string& path);
 
+// Which file a path names, links followed: two paths name one file when their identities are equal
+// (another spelling, a link, a folder name in another letter case on a FAT card).
+struct CFileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    bool operator<(const CFileIdentity& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+    bool operator==(const CFileIdentity& other) const { return device == other.device && inode == other.inode; }
+};
+// False when nothing is there.
+bool GetFileIdentity(const std::string& path, CFileIdentity& identity);
+// Both paths name one existing file.
+bool IsSameFile(const std::string& a, const std::string& b);
+
 // The program's file ("/" form); module null for the executable, the only module known.
 std::string GetModuleFilePath(const void* module = nullptr);
 // Its folder, without a trailing "/".

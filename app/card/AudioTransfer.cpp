@@ -41,6 +41,8 @@ const char kTemporaryVoxaPrefix[] = "___TEMPORARY_VOXA_FILE___";
 const char kTemporarySourcePrefix[] = "___TEMPORARY_SRC_FILE___";
 constexpr double kImportSampleRate = 44100.0;
 constexpr int32_t kImportMp3SampleRate = 44100;
+constexpr uint64_t kStereo16FrameBytes = 4;  // two 16-bit values
+constexpr uint64_t kWaveHeaderBytes = 46;    // "RIFF", "fmt " of 18 bytes, "data"
 
 enum class EConversion { DONE, FAILED, CANCELLED };
 
@@ -59,18 +61,28 @@ int64_t FrameCount(const SL::IWave& wave) {
     return int64_t{range.end} - range.start;
 }
 
-// A file onto the connected card through the card's file operations (copied and synced), then
-// made writable for all. Nothing is written to a card that is no longer mounted (its mount point
-// would take the file).
-bool CopyOntoCard(const std::string& source, const std::string& destination) {
+// The connected card may take a write at the path: it lies on the card, and the card is still
+// the one that was connected (and, during a run, the run's own), not whatever its mount point
+// now holds.
+bool IsWritableOnCard(const std::string& path) {
     const CDocX& document = CDocumentModel::GetInstance().GetDocument();
-    if (!document.IsOnCard(destination) || !document.IsCardMounted()) return false;
-    if (!GetCardFileSystem().CopyInto(source, destination)) return false;
+    return document.IsOnCard(path) && document.IsCardWritable();
+}
+
+// A file onto the connected card through the card's file operations (copied and synced), then
+// made writable for all.
+bool CopyOntoCard(const std::string& source, const std::string& destination) {
+    if (!IsWritableOnCard(destination) || !GetCardFileSystem().CopyInto(source, destination)) return false;
     GT::MakeWritable(destination);
     return true;
 }
 
-void RemoveFromCard(const std::string& path) { GetCardFileSystem().Remove(path); }
+bool RemoveFromCard(const std::string& path) { return IsWritableOnCard(path) && GetCardFileSystem().Remove(path); }
+
+bool IsImportableMp3(const std::string& path) {
+    GT::CMp3FileInfo info;
+    return info.Read(path) && info.sampleRate == kImportMp3SampleRate;
+}
 
 // A copy into the user's folders, with the access the user's files get by default. made tells
 // whether the destination was reached (and so replaced): a source that cannot be read leaves it
@@ -172,6 +184,9 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
         GT::IProgress& progress = GetProgressBar();
         if (progress.IsCancelled()) return CANCELLED;
         progress.Step();
+        // A file of the card chosen for import whose own slot is the one it gets: copying it onto
+        // itself would empty it, and a failure would delete it.
+        if (GT::IsSameFile(source, destination)) return ImportInPlace(source);
         if (GetSongFileType(source) == kSongFileMp3)
             result = ImportMp3(source, destination);
         else
@@ -181,9 +196,23 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
     return result;
 }
 
+int CAudioTransfer::ImportInPlace(const std::string& path) {
+    bool importable;
+    if (GetSongFileType(path) == kSongFileMp3) {
+        importable = IsImportableMp3(path);
+    } else {
+        SL::CWaveFileLoader loader(0);
+        const boost::shared_ptr<SL::IWave> wave = loader.Load(path, false, SL::CBitDepth(SL::CBitDepth::NONE));
+        // An AIFF file named as a WAV file would need converting over itself.
+        importable = wave && IsImportableWave(*wave) && loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE;
+    }
+    if (importable && IsWritableOnCard(path)) return DONE;
+    ShowMessage(importable ? MSG_IMPORT_FAILED : MSG_UNSUPPORTED_FORMAT);
+    return FAILED;
+}
+
 int CAudioTransfer::ImportMp3(const std::string& source, const std::string& destination) {
-    GT::CMp3FileInfo info;
-    if (!info.Read(source) || info.sampleRate != kImportMp3SampleRate) {
+    if (!IsImportableMp3(source)) {
         ShowMessage(MSG_UNSUPPORTED_FORMAT);
         return FAILED;
     }
@@ -270,10 +299,26 @@ bool CAudioTransfer::IsImportableWave(const SL::IWave& wave) {
     return frames >= kMinImportFrames && frames <= kMaxImportFrames;
 }
 
-uint64_t CAudioTransfer::EstimateImportSize(const std::string& path) {
+namespace {
+
+// The frames of a WAV or AIFF file (its samples not loaded); -1 when it cannot be read.
+int64_t WaveFileFrames(const std::string& path) {
     const boost::shared_ptr<SL::IWave> wave =
         SL::CWaveFileLoader(0).Load(path, false, SL::CBitDepth(SL::CBitDepth::NONE));
-    return wave ? EstimateVoxaFileSize(*wave) : 0;
+    return wave ? std::max<int64_t>(FrameCount(*wave), 0) : -1;
+}
+
+}  // namespace
+
+uint64_t CAudioTransfer::EstimateImportSize(const std::string& path) {
+    // Encoding makes every source stereo: a mono file's Voxa file is as large as a stereo one's.
+    const int64_t frames = WaveFileFrames(path);
+    return frames >= 0 ? EstimateVoxaFileSizeOfPcm(static_cast<uint64_t>(frames) * kStereo16FrameBytes) : 0;
+}
+
+uint64_t CAudioTransfer::EstimateConvertedSize(const std::string& path) {
+    const int64_t frames = WaveFileFrames(path);
+    return frames >= 0 ? static_cast<uint64_t>(frames) * kStereo16FrameBytes + kWaveHeaderBytes : 0;
 }
 
 // --- export ---
@@ -311,7 +356,7 @@ uint64_t CAudioTransfer::GetExportedSize(const std::string& path, const SL::CWav
         const SL::CSampleAttribute& attribute = input->GetSampleAttribute();
         uint64_t bytes = uint64_t{2} * static_cast<uint64_t>(attribute.GetChannelCount())
                          * static_cast<uint64_t>(attribute.GetFrames());
-        if (format == SL::CWaveFileFormat::WINWAVE) bytes += 46;
+        if (format == SL::CWaveFileFormat::WINWAVE) bytes += kWaveHeaderBytes;
         if (format == SL::CWaveFileFormat::AIFF) bytes += 54;
         return bytes;
     }
@@ -326,14 +371,19 @@ uint64_t CAudioTransfer::GetExportedWaveSize(const std::string& path) {
 // --- deletion ---
 
 bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
-    CCardFileSystem& card = GetCardFileSystem();
     CDomain& domain = CDomain::GetInstance();
     bool deleted = true;
     for (const std::string& path : paths) {
-        if (GT::IsExistingFile(path) && !card.Remove(path)) deleted = false;
+        // Only the connected card's own files: a path off the card, or a card that went, keeps
+        // whatever lies there.
+        if (GT::IsExistingFile(path) && !RemoveFromCard(path)) {
+            // The song stays: its icon file keeps its name and protect flag.
+            deleted = false;
+            continue;
+        }
         const GT::CPathParts parts(path, '/');
-        card.Remove(parts.directory + parts.title + domain.GetIconExtension());
-        card.Remove(parts.directory + parts.title + domain.GetQ3sExtension());
+        RemoveFromCard(parts.directory + parts.title + domain.GetIconExtension());
+        RemoveFromCard(parts.directory + parts.title + domain.GetQ3sExtension());
     }
     if (!deleted) ShowMessage(MSG_DELETE_FAILED);
     return deleted;
@@ -360,8 +410,8 @@ int CountProgressSteps(const std::string& path) {
     if (GetSongFileType(path) == kSongFileVoxa) {
         if (const auto input = OpenVoxaFile(path))
             values = int64_t{input->GetSampleAttribute().GetChannelCount()} * input->GetSampleAttribute().GetFrames();
-    } else if (const auto wave = SL::CWaveFileLoader(0).Load(path, false, SL::CBitDepth(SL::CBitDepth::NONE))) {
-        values = std::max<int64_t>(FrameCount(*wave), 0) * 2;
+    } else {
+        values = std::max<int64_t>(WaveFileFrames(path), 0) * 2;
     }
     const int64_t steps = (values + CAudioTransfer::kValuesPerStep - 1) / CAudioTransfer::kValuesPerStep;
     return static_cast<int>(std::min<int64_t>(steps, std::numeric_limits<int>::max()));

@@ -38,8 +38,13 @@ public:
 
     // A file onto the card (destination: its full path there). With encode, a WAV or AIFF file
     // becomes a Voxa file; without, an MP3 file of 44,100 Hz or a WAV file is copied and an
-    // AIFF file converted to a 16-bit stereo WAV file. A Voxa file is not taken (message 28).
+    // AIFF file converted to a 16-bit stereo WAV file. A Voxa file is not taken (message 28). A
+    // source that is itself the destination (a file of the card in its own slot) is checked and
+    // kept as it is: never copied onto itself, never deleted.
     int ImportFile(const std::string& source, const std::string& destination, bool encode);
+    // A file already where the import would copy it: DONE when it is one the import takes, else
+    // message 28 and FAILED; nothing is written or deleted.
+    int ImportInPlace(const std::string& path);
     // 0 or 1.
     int ImportMp3(const std::string& source, const std::string& destination);
     // Encodes into destination (the temporary file of ImportFile); 0, 1 or 2.
@@ -52,8 +57,12 @@ public:
     // 1 or 2 channels of 8, 16 or 24-bit integers at exactly 44,100 Hz, kMinImportFrames to
     // kMaxImportFrames frames.
     bool IsImportableWave(const SL::IWave& wave);
-    // The Voxa file's size that encoding the WAV or AIFF file gives; 0 when it is neither.
+    // The Voxa file's size that encoding the WAV or AIFF file gives (always stereo); 0 when it is
+    // neither.
     uint64_t EstimateImportSize(const std::string& path);
+    // The 16-bit stereo WAV file that converting the WAV or AIFF file gives: 4 bytes a frame and
+    // the 46-byte header; 0 when it is neither.
+    uint64_t EstimateConvertedSize(const std::string& path);
 
     // A song from the card (source) to the user's folders: a Voxa song (voxa set) is decoded
     // into a WAV file, any other copied.
@@ -64,8 +73,9 @@ public:
     uint64_t GetExportedSize(const std::string& path, const SL::CWaveFileFormat& format);
     uint64_t GetExportedWaveSize(const std::string& path);
 
-    // Each song's audio file (when it exists) and its ".Q3I" and ".Q3S" companions; false, and
-    // message 24 once, when an existing audio file could not be deleted.
+    // Each song's audio file (when it exists) and then its ".Q3I" and ".Q3S" companions, on the
+    // connected card only; false, and message 24 once, when an existing audio file could not be
+    // deleted (its companions then stay).
     bool DeleteSongFiles(const std::vector<std::string>& paths);
     // A file or a folder is there.
     bool FileExists(const std::string& path);

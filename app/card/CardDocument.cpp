@@ -178,6 +178,7 @@ std::string CDocX::MakeCardRoot(const std::string& drive) {
 }
 
 void CDocX::SetCardRoot(const std::string& root) {
+    ++m_connection;
     m_databasePath = MakeDatabasePath(root);
     m_cardIdentified = false;
     struct stat info {};
@@ -221,10 +222,14 @@ bool CDocX::IsCardMounted() const {
            && static_cast<uint64_t>(info.st_dev) == m_cardDevice && static_cast<uint64_t>(info.st_ino) == m_cardInode;
 }
 
+bool CDocX::IsCardWritable() const {
+    return IsCardMounted() && (m_pinnedConnection == 0 || m_pinnedConnection == m_connection);
+}
+
 bool CDocX::MakeFolderOnCard(const std::string& folder, bool grantEveryone) const {
     const std::string root = GetCardRoot();
     if (root.empty() || !StartsWith(folder, root) || HasParentSegment(folder.substr(root.size()))) return false;
-    return IsCardMounted() && GT::CreateDirectoryPath(folder, grantEveryone);
+    return IsCardWritable() && GT::CreateDirectoryPath(folder, grantEveryone);
 }
 
 std::string CDocX::FindCardDrive() { return FindCardDrive(GT::ListDrives()); }
@@ -261,6 +266,7 @@ void CDocX::Clear() {
 }
 
 void CDocX::Reset() {
+    ++m_connection;
     m_databasePath.clear();
     m_cardIdentified = false;
     Clear();

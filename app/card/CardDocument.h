@@ -84,8 +84,14 @@ public:
     std::string GetSongFolder(int slot);
     // The volume mounted at the card root is the one that was there at connect.
     bool IsCardMounted() const;
+    // The card may be written: it is mounted, and while a run lasts it is the card the run started
+    // on (a run never writes to a card connected after its own went).
+    bool IsCardWritable() const;
+    // Which connection this is: it changes whenever a card is connected or forgotten, so that a run
+    // can tell that its card, and with it every slot record, went while it waited.
+    uint64_t GetConnection() const { return m_connection; }
     // Makes a folder on the card (and its missing parents below the card root) after checking
-    // that the card is still mounted; false for a folder that is not below the card root.
+    // that the card may be written; false for a folder that is not below the card root.
     bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const;
 
     // --- finding the card ---
@@ -152,7 +158,88 @@ public:
     // write's result, No or a removed card true.
     bool AskSaveChanges();
 
+    // --- import, export and deletion (in CardDocumentRuns.cpp; none sends an event) ---
+    // Each checks the card's limits and room before it touches anything, writes the database
+    // before and after its work, and stops at the next file when the card goes meanwhile (the
+    // progress dialog and the questions let the removal notice through), telling the user with
+    // message 33 and writing nothing more.
+    //
+    // The song file chooser, then ImportFiles of the chosen files; true when nothing was chosen.
+    bool Import();
+    // Imports the files, in order, into free slots; the new songs join the list of the shown tab
+    // and the added songs. True when every file was imported or the user cancelled, and the
+    // database was written at the end.
+    bool ImportFiles(const std::vector<std::string>& sources);
+    // Whether the files' albums and artists (from their tags) fit the card's 2000 names.
+    bool CheckAlbumArtistLimitOfFiles(const std::vector<std::string>& sources) const;
+    // Whether the files, as the import stores them, fit on the card; shows message 27 (no room) or
+    // 22 (room unknown).
+    bool CheckImportSpace(const std::vector<std::string>& sources) const;
+    // ExportFiles of the songs' files (songs without a file are passed over).
+    bool ExportSongs(const std::vector<CSongX*>& songs);
+    // The folder chooser, then each card file into the chosen folder (a Voxa song decoded into a
+    // WAV file). True when every file was exported, skipped or the user cancelled.
+    bool ExportFiles(const std::vector<std::string>& cardPaths);
+    // Deletes the songs in order, asking before each protected one; true when the database was
+    // written before and after and no deletion failed. A deletion that fails part-way still
+    // writes the database for the songs already gone.
+    bool DeleteSongs(const std::vector<CSongX*>& songs);
+    // Deletes the song's files and takes it out of the lists and the changed songs; its slot is
+    // free again.
+    bool DeleteSong(CSongX* song);
+
+    // --- what storing new songs shares with CD ripping ---
+    // Songs on this tab carry albums and artists that count against the card's 2000 names (the
+    // Song tab; Rhythm and User songs carry the tags).
+    static bool CountsAlbumsAndArtists(int tab);
+    // CheckAlbumArtistLimit of new songs' names on that tab (nothing to check on Rhythm and User).
+    bool CheckAlbumArtistLimitOfNewSongs(int tab, const std::vector<std::string>& albums,
+                                         const std::vector<std::string>& artists) const;
+    // CheckFreeSpace on the card for new songs: their audio files' sizes, an icon file for each of
+    // the songs and room for the temporary database set that the next save writes beside the old.
+    int CheckSongSpace(const std::vector<int64_t>& audioSizes, size_t songCount) const;
+    // The slot's record for a song file just stored at destination: its path, then what the file
+    // tells (type, duration, size; title, artist, album and number of an MP3 tag).
+    CSongX* FillNewSong(int slot, const std::string& destination);
+    // A filled new song joins the tab's list and the added songs; its icon file and the database
+    // are written by the next save.
+    void AddNewSong(CSongX* song, int tab);
+
+    // One import, export, deletion or rip, on the card it started on. While it lasts, card writes
+    // go only to that card; IsCardThere turns false for good once the card goes, even when a card
+    // is connected again.
+    class CCardRun {
+    public:
+        explicit CCardRun(CDocX& document);
+        ~CCardRun();
+        CCardRun(const CCardRun&) = delete;
+        CCardRun& operator=(const CCardRun&) = delete;
+
+        bool IsCardThere() const;
+        // IsCardThere; when not, "The unit not found." (message 33), once a run.
+        bool CheckCard();
+        // The run's last write: when the card is there, the database (message 30 on failure) and
+        // the result when written; else message 33 and false.
+        bool WriteDatabase(bool result);
+
+    private:
+        CDocX& m_document;
+        uint64_t m_connection;
+        uint64_t m_outerPin;
+        bool m_told = false;
+    };
+
 private:
+    // Whether an import encodes the file, and the extension of its card file.
+    bool EncodesOnImport(const std::string& source) const;
+    std::string GetImportExtension(const std::string& source) const;
+    // The slots that count allocations would give when each is filled.
+    std::vector<int> PeekFreeSlots(size_t count) const;
+    // An import of these files would write one file's card file over another file of the list
+    // before that one is read (orphaned files of the card chosen for import).
+    bool WouldOverwriteALaterSource(const std::vector<std::string>& sources,
+                                    const std::vector<std::string>& extensions) const;
+
     // Rhythm or User: the song leaves the other two lists and carries the list's tag.
     void MoveToTaggedList(int kind, CSongX* song, const std::string& tag);
     // Used songs that no list names join Songs, in slot order.
@@ -168,6 +255,10 @@ private:
     int m_modified = 0;
     bool m_saveMemory = true;
     std::vector<CSongX*> m_addedSongs;
+
+    // Counts connects and disconnects; a run pins the one it started on (0: no run).
+    uint64_t m_connection = 0;
+    uint64_t m_pinnedConnection = 0;
 
     // The volume mounted at the card root when it was connected.
     uint64_t m_cardDevice = 0;

@@ -371,7 +371,7 @@ bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entr
         if (opened) temporaries.push_back(path);
         if (!written) break;
     }
-    bool copied = written && document.IsCardMounted();
+    bool copied = written && document.IsCardWritable();
     if (copied)
         for (const CCardFileSet::CEntry& entry : entries)
             copied = GT::CopyFile(prefix + entry.name, document.GetDatabasePath() + entry.name, true) && copied;
@@ -382,7 +382,7 @@ bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entr
 }  // namespace
 
 bool CDatabaseStore::Save(CDocX& document) {
-    if (!document.IsCardMounted()) return false;
+    if (!document.IsCardWritable()) return false;
     const std::string folder = document.GetDatabasePath();
     const CNameTable names = BuildNameTable(document.GetList(CDocX::LIST_SONGS));
     const std::vector<std::string> files = GetFileNames();

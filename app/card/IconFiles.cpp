@@ -141,7 +141,7 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
         if (!song->IsUsed()) continue;  // deleted since: no icon file to write
         const std::string target = GetIconPath(document.GetCardDrive() + song->GetPath());
         const std::string folder = GT::CPathParts(target, '/').directory;
-        if (!document.IsCardMounted() || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))
+        if (!document.IsCardWritable() || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))
             || !WriteIconFile(*song, target))
             unwritten.insert(song);
     }

@@ -27,21 +27,10 @@ namespace {
 
 using gbxtest::Quote;
 
-bool HaveTools() { return gbxtest::HaveCommand("sox") && gbxtest::HaveCommand("lame"); }
-const char kNoTools[] = "sox and lame are installed by scripts/install-deps.sh";
-
-// A file made by sox from its options ("-r 44100 -c 2 -b 16 -e signed-integer") and a length
-// ("44928s" samples, or seconds); two channels carry two tones. The null input runs at the
-// output's rate, so that a length in samples counts the output's frames. WAV files get the
-// plain PCM or float header (sox would write 24 and 32-bit samples under the extensible one).
-bool MakeSound(const std::string& path, const std::string& options, const std::string& length) {
-    const std::string rate = options.substr(0, options.find(" -c"));
-    const bool wav = path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
-    return gbxtest::Run("sox -R " + rate + " -n " + (wav ? "-t wavpcm " : "") + options + " " + Quote(path) + " synth "
-                        + length + " sine 440 sine 660 vol 0.5 2>/dev/null")
-               .exitCode
-           == 0;
-}
+using cardtest::FilesBelow;
+using cardtest::HaveTools;
+using cardtest::kNoTools;
+using cardtest::MakeSound;
 
 // The file's samples as sox gives them in 16-bit stereo.
 std::vector<int16_t> SoxStereo16(const std::string& path, const std::string& scratch) {
@@ -64,15 +53,6 @@ std::vector<int16_t> DecodeVoxa(const std::string& path) {
 
 uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint32_t>(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
-}
-
-// Every file below a folder, as paths relative to it.
-std::vector<std::string> FilesBelow(const std::string& folder) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (!it->is_directory()) files.push_back(fs::relative(it->path(), folder).string());
-    return files;
 }
 
 // A card that takes only so many bytes of a copy: they are written, then the copy fails.

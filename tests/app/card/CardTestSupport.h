@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -193,6 +194,33 @@ private:
     gbxtest::TempDir m_dir;
     gbxtest::ScopedEnvironment m_config, m_data, m_runtime, m_temp, m_volumes;
 };
+
+// Sound files of the tests come from sox and lame.
+inline bool HaveTools() { return gbxtest::HaveCommand("sox") && gbxtest::HaveCommand("lame"); }
+constexpr char kNoTools[] = "sox and lame are installed by scripts/install-deps.sh";
+
+// A file made by sox from its options ("-r 44100 -c 2 -b 16 -e signed-integer") and a length
+// ("44928s" samples, or seconds); two channels carry two tones. The null input runs at the
+// output's rate, so that a length in samples counts the output's frames. WAV files get the
+// plain PCM or float header (sox would write 24 and 32-bit samples under the extensible one).
+inline bool MakeSound(const std::string& path, const std::string& options, const std::string& length) {
+    const std::string rate = options.substr(0, options.find(" -c"));
+    const bool wav = path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
+    return gbxtest::Run("sox -R " + rate + " -n " + (wav ? "-t wavpcm " : "") + options + " " + gbxtest::Quote(path)
+                        + " synth " + length + " sine 440 sine 660 vol 0.5 2>/dev/null")
+               .exitCode
+           == 0;
+}
+
+// Every file below a folder, as paths relative to it.
+inline std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (!it->is_directory()) files.push_back(std::filesystem::relative(it->path(), folder).string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 // The slot numbers of a list, in order.
 inline std::vector<int> Slots(const CSongList& list) {

@@ -1,0 +1,838 @@
+// The card document's import, export and deletion runs on a card folder: where new songs land and
+// what they are called, the limits checked before anything is written (songs, names, free space,
+// file types), files of the card chosen for import, exports and their questions, deletions and
+// their questions, and a card that goes at any step of a run. Every case is checked on the card's
+// files and on the database written to the card, read back.
+#include "app/card/AudioTransfer.h"
+#include "app/card/CardFiles.h"
+#include "app/card/DatabaseStore.h"
+#include "app/card/VoxaFiles.h"
+#include "general_tools/Files.h"
+#include "general_tools/Profile.h"
+#include "general_tools/StringFunctions.h"
+#include "tests/app/card/CardTestSupport.h"
+#include "tests/support/RecordingProgress.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using cardtest::FilesBelow;
+using cardtest::MakeSound;
+using gbxtest::Quote;
+
+constexpr int kNo = AModalManager::ANSWER_NO;
+constexpr int kYes = AModalManager::ANSWER_YES;
+const char kUnitNotFound[] = "The unit not found.";
+const char kWriteFailed[] = "Failed to write to the unit.";
+constexpr int kFrames = 50000;  // of every sound source: a little over one second
+// The temporary database set that a save writes beside the old one.
+constexpr int64_t kDatabaseSet = 1024034 + 2048034 + 5 * 25060;
+constexpr int64_t kMiB = 1048576;
+
+// Card file operations without syncing (the runs below write the database many times), that can
+// fail every write or the removal of one file, and report every removal.
+class CQuickCard : public CCardFileSystem {
+public:
+    bool Sync(const std::string&) override { return true; }
+    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
+        return failWriting ? nullptr : CCardFileSystem::OpenWrite(path);
+    }
+    bool Remove(const std::string& path) override {
+        if (!failRemoving.empty() && fs::path(path).filename() == failRemoving) return false;
+        const bool removed = CCardFileSystem::Remove(path);
+        if (afterRemove) afterRemove(path);
+        return removed;
+    }
+    std::string failRemoving;
+    bool failWriting = false;
+    std::function<void(const std::string&)> afterRemove;
+};
+
+// The progress dialog lets window messages through at every call; the n-th call (counted from 1)
+// runs the hook, as a device notice that arrives then.
+class CPumpingProgress : public gbxtest::RecordingProgress {
+public:
+    void Begin() override { Pump(), RecordingProgress::Begin(); }
+    void End() override { Pump(), RecordingProgress::End(); }
+    void SetRange(int steps) override { Pump(), RecordingProgress::SetRange(steps); }
+    void SetPos(int pos) override { Pump(), RecordingProgress::SetPos(pos); }
+    void Step() override { Pump(), RecordingProgress::Step(); }
+    void SetTitle(const std::string& title) override { Pump(), RecordingProgress::SetTitle(title); }
+    void SetMessage(const std::string& message) override { Pump(), RecordingProgress::SetMessage(message); }
+    void SetCancelable(bool cancelable) override { Pump(), RecordingProgress::SetCancelable(cancelable); }
+    bool IsCancelled() override { return Pump(), RecordingProgress::IsCancelled(); }
+
+    int pumps = 0;
+    int hookAt = 0;
+    std::function<void()> hook;
+
+private:
+    void Pump() {
+        if (++pumps == hookAt && hook) hook();
+    }
+};
+
+// A used slot as the reloaded database gives it.
+std::string Describe(const CSongX& song) {
+    return song.GetPath() + " | " + song.GetTitle() + " | " + song.GetArtist() + " | " + song.GetAlbum() + " | "
+           + std::to_string(song.GetFileType()) + (song.IsProtected() ? " | protected" : "");
+}
+
+// The Voxa value of ceil(CeilDivide(frames, 16) * 16 * 2 * 6 / 8) + 56 for stereo, worked out
+// apart from the code under test.
+int64_t VoxaEstimate(int64_t frames) {
+    const double groups = frames > 0 ? (frames - 1) / 16.0 + 1 : 0;
+    return static_cast<int64_t>(std::ceil(groups * 16 * 2 * 6 * 0.125)) + 56;
+}
+
+class CardRunsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!cardtest::HaveTools()) GTEST_SKIP() << cardtest::kNoTools;
+        SetCardFileSystem(&card);
+        SetProgressBar(&progress);
+        fs::create_directories(Source(""));
+        const std::string stereo = "-r 44100 -c 2 -b 16 -e signed-integer",
+                          mono = "-r 44100 -c 1 -b 16 -e signed-integer";
+        const std::string length = std::to_string(kFrames) + "s";
+        ASSERT_TRUE(MakeSound(Source("Song.wav"), stereo, length));
+        ASSERT_TRUE(MakeSound(Source("mono.wav"), mono, length));
+        ASSERT_TRUE(MakeSound(Source("song.aiff"), stereo, length));
+        ASSERT_TRUE(MakeSound(Source("mono.aiff"), mono, length));
+        ASSERT_TRUE(MakeSound(Source("rate48.wav"), "-r 48000 -c 2 -b 16 -e signed-integer", length));
+        ASSERT_EQ(gbxtest::Run("lame --quiet -b 128 --tt 'Tagged Title' --ta 'Tag Artist' --tl 'Tag Album' --tn 7 "
+                               + Quote(Source("Song.wav")) + " " + Quote(Source("tagged.mp3")))
+                      .exitCode,
+                  0);
+        ASSERT_EQ(gbxtest::Run("lame --quiet -b 128 " + Quote(Source("Song.wav")) + " " + Quote(Source("plain.mp3")))
+                      .exitCode,
+                  0);
+        MakeCard();
+    }
+    void TearDown() override {
+        SetProgressBar(nullptr);
+        SetCardFileSystem(nullptr);
+    }
+
+    std::string Source(const std::string& name) const { return env.Dir().File("in/" + name); }
+    std::vector<std::string> Sources(const std::vector<std::string>& names) const {
+        std::vector<std::string> sources;
+        for (const std::string& name : names) sources.push_back(Source(name));
+        return sources;
+    }
+    std::string OnCard(const std::string& relative) const { return env.DatabaseFolder() + relative; }
+    CDocX& Document() { return cardtest::CCardEnvironment::Document(); }
+    std::vector<std::string> Messages() const { return env.textDialog.Texts(); }
+
+    // Puts a song into a slot of the document, with a file of these bytes.
+    void PutSong(int slot, const std::string& extension, const std::string& title, const std::string& artist,
+                 const std::string& album, int list, const std::vector<uint8_t>& bytes) {
+        CDocX& document = Document();
+        CSlotTable& slots = document.GetSlots();
+        while (static_cast<int>(slots.size()) <= slot) slots.push_back(boost::make_shared<CSongX>());
+        CSongX* song = slots[size_t(slot)].get();
+        const std::string path = document.GetSongFolder(slot) + GT::FormatString("%04d", slot) + extension;
+        gbxtest::WriteBytes(path, bytes);
+        song->SetPathFromFullPath(path);
+        song->SetFileType(GetSongFileType(path));
+        song->SetTitle(title);
+        if (list == CDocX::LIST_RHYTHM)
+            document.MoveToRhythm(song);
+        else if (list == CDocX::LIST_USER)
+            document.MoveToUser(song);
+        else
+            document.MoveToSongs(song);
+        song->SetArtist(list == CDocX::LIST_SONGS ? artist : song->GetArtist());
+        song->SetAlbum(list == CDocX::LIST_SONGS ? album : song->GetAlbum());
+        document.MarkChanged(song);
+    }
+
+    // The card of every test: songs in slots 0 to 4, 6 and 125 (slot 3 a Voxa song of 160 frames,
+    // slot 4 protected, slot 2 in Rhythm, slot 6 in User), slot 5 and slots 7 to 124 free; saved,
+    // kept as the pristine card and read back.
+    void MakeCard() {
+        env.Connect();
+        PutSong(0, ".WAV", "Alpha", "Ann", "One", CDocX::LIST_SONGS, {'w', 'a', 'v', '0'});
+        PutSong(1, ".MP3", "Beta", "Bob", "Two", CDocX::LIST_SONGS, {'m', 'p', '3', '1'});
+        PutSong(2, ".WAV", "Gamma", "", "", CDocX::LIST_RHYTHM, {'w', 'a', 'v', '2'});
+        PutSong(3, ".Q3R", "Delta", "Ann", "One", CDocX::LIST_SONGS, {});
+        auto voxa = CreateVoxaFile(OnCard("000/0003.Q3R"), 44100.0, 2);
+        for (int i = 0; i < 320; ++i) {
+            voxa->Set(static_cast<int16_t>(i * 37 % 2000 - 1000));
+            voxa->Next();
+        }
+        ASSERT_TRUE(voxa->Finish());
+        PutSong(4, ".WAV", "Epsilon", "Eve", "One", CDocX::LIST_SONGS, {'w', 'a', 'v', '4'});
+        Document().GetSong(4)->SetProtected(true);
+        PutSong(6, ".MP3", "Zeta", "", "", CDocX::LIST_USER, {'m', 'p', '3', '6'});
+        PutSong(125, ".MP3", "Eta", "Bob", "Three", CDocX::LIST_SONGS, {'m', 'p', '3', '1', '2', '5'});
+        ASSERT_TRUE(Document().Save());
+        fs::copy(env.CardDrive(), pristine, fs::copy_options::recursive);
+        Reload();
+    }
+
+    // The pristine card in place of whatever the folder holds, connected and read.
+    void RestoreCard() {
+        fs::remove_all(env.CardDrive());
+        fs::copy(pristine, env.CardDrive(), fs::copy_options::recursive);
+        Reload();
+        env.textDialog.shown.clear();
+        env.textDialog.answers.clear();
+    }
+
+    // Reads the card again, as a new connect does.
+    void Reload() {
+        Document().Reset();
+        env.Connect();
+        ASSERT_TRUE(Document().Load());
+    }
+
+    // The used slots of the document, described.
+    std::map<int, std::string> UsedSlots() {
+        std::map<int, std::string> used;
+        for (int slot = 0; slot < Document().GetSlotCount(); ++slot)
+            if (Document().GetSong(slot)->IsUsed()) used[slot] = Describe(*Document().GetSong(slot));
+        return used;
+    }
+    std::map<int, std::string> PristineSlots() {
+        std::map<int, std::string> slots = {
+            {0, "/CORVANE/QM/DB/000/0000.WAV | Alpha | Ann | One | 1"},
+            {1, "/CORVANE/QM/DB/000/0001.MP3 | Beta | Bob | Two | 3"},
+            {2, "/CORVANE/QM/DB/000/0002.WAV | Gamma | ~RHYTHM | ~RHYTHM | 1"},
+            {3, "/CORVANE/QM/DB/000/0003.Q3R | Delta | Ann | One | 4"},
+            {4, "/CORVANE/QM/DB/000/0004.WAV | Epsilon | Eve | One | 1 | protected"},
+            {6, "/CORVANE/QM/DB/000/0006.MP3 | Zeta | ~USER | ~USER | 3"},
+            {125, "/CORVANE/QM/DB/001/0125.MP3 | Eta | Bob | Three | 3"},
+        };
+        return slots;
+    }
+    // Songs in the free slots from slot 7 on, until so many slots are used (slot 5 stays free).
+    void FillSlotsUntil(int used) {
+        for (int slot = 7; Document().GetUsedSlotCount() < used; ++slot)
+            if (!Document().GetSong(slot) || !Document().GetSong(slot)->IsUsed())
+                PutSong(slot, ".MP3", "Filler", "Ann", "One", CDocX::LIST_SONGS, {});
+        Document().ClearChanges();  // their icon files are not needed
+        Document().SetModified(1);
+    }
+
+    // The card's files and database bytes, to tell that a run wrote nothing.
+    std::map<std::string, std::vector<uint8_t>> CardImage() const { return FolderImage(env.CardDrive()); }
+    static std::map<std::string, std::vector<uint8_t>> FolderImage(const std::string& folder) {
+        std::map<std::string, std::vector<uint8_t>> image;
+        for (const std::string& file : FilesBelow(folder)) image[file] = cardtest::ReadFile(folder + "/" + file);
+        return image;
+    }
+
+    cardtest::CCardEnvironment env;
+    CQuickCard card;
+    CPumpingProgress progress;
+    const std::string pristine = env.Dir().File("pristine");
+};
+
+TEST_F(CardRunsTest, TheCardAsMadeReadsBack) { EXPECT_EQ(UsedSlots(), PristineSlots()); }
+
+TEST_F(CardRunsTest, ImportsLandInTheFirstFreeSlotsAsTheSettingAndTheTypeSay) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> sources;
+        bool saveMemory;
+        int tab;
+        std::map<int, std::string> added;  // slot: its description after reading the card back
+        std::vector<std::string> files;    // new files in the database folder
+    } cases[] = {
+        {"WAV encoded",
+         {"Song.wav"},
+         true,
+         CDocumentModel::TAB_SONG,
+         {{5, "/CORVANE/QM/DB/000/0005.Q3R | Song |  |  | 4"}},
+         {"000/0005.Q3I", "000/0005.Q3R"}},
+        {"WAV copied with its extension as written",
+         {"Song.wav"},
+         false,
+         CDocumentModel::TAB_SONG,
+         {{5, "/CORVANE/QM/DB/000/0005.wav | Song |  |  | 1"}},
+         {"000/0005.Q3I", "000/0005.wav"}},
+        {"AIFF converted lands as a WAV file",
+         {"song.aiff"},
+         false,
+         CDocumentModel::TAB_SONG,
+         {{5, "/CORVANE/QM/DB/000/0005.WAV | song |  |  | 1"}},
+         {"000/0005.Q3I", "000/0005.WAV"}},
+        {"AIFF encoded",
+         {"mono.aiff"},
+         true,
+         CDocumentModel::TAB_SONG,
+         {{5, "/CORVANE/QM/DB/000/0005.Q3R | mono |  |  | 4"}},
+         {"000/0005.Q3I", "000/0005.Q3R"}},
+        {"MP3 titled by its tag, then the next free slot",
+         {"tagged.mp3", "mono.wav"},
+         true,
+         CDocumentModel::TAB_SONG,
+         {{5, "/CORVANE/QM/DB/000/0005.mp3 | Tagged Title | Tag Artist | Tag Album | 3"},
+          {7, "/CORVANE/QM/DB/000/0007.Q3R | mono |  |  | 4"}},
+         {"000/0005.Q3I", "000/0005.mp3", "000/0007.Q3I", "000/0007.Q3R"}},
+        {"onto the Rhythm tab",
+         {"tagged.mp3"},
+         true,
+         CDocumentModel::TAB_RHYTHM,
+         {{5, "/CORVANE/QM/DB/000/0005.mp3 | Tagged Title | ~RHYTHM | ~RHYTHM | 3"}},
+         {"000/0005.Q3I", "000/0005.mp3"}},
+        {"onto the User tab",
+         {"plain.mp3"},
+         false,
+         CDocumentModel::TAB_USER,
+         {{5, "/CORVANE/QM/DB/000/0005.mp3 | plain | ~USER | ~USER | 3"}},
+         {"000/0005.Q3I", "000/0005.mp3"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RestoreCard();
+        const std::vector<std::string> before = FilesBelow(env.DatabaseFolder());
+        Document().SetSaveMemory(c.saveMemory);
+        CDocumentModel::GetInstance().SetShownTab(c.tab);
+        EXPECT_TRUE(Document().ImportFiles(Sources(c.sources)));
+        EXPECT_EQ(Messages(), std::vector<std::string>());
+        EXPECT_FALSE(Document().NeedsSaving());
+        // The added songs, in order, in the shown list.
+        ASSERT_EQ(Document().GetAddedSongs().size(), c.added.size());
+        size_t k = 0;
+        for (const auto& added : c.added) {
+            EXPECT_EQ(Document().GetAddedSongs()[k++], Document().GetSong(added.first).get());
+            EXPECT_GE(Document().FindInList(c.tab, Document().GetSong(added.first).get()), 0);
+        }
+
+        std::vector<std::string> now = FilesBelow(env.DatabaseFolder()), added;
+        std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(added));
+        EXPECT_EQ(added, c.files);
+        Reload();
+        std::map<int, std::string> expected = PristineSlots();
+        expected.insert(c.added.begin(), c.added.end());
+        EXPECT_EQ(UsedSlots(), expected);
+        for (const auto& slot : c.added)
+            EXPECT_GE(Document().FindInList(c.tab, Document().GetSong(slot.first).get()), 0) << slot.first;
+    }
+    CDocumentModel::GetInstance().SetShownTab(CDocumentModel::TAB_SONG);
+}
+
+TEST_F(CardRunsTest, ProgressCountsTheFilesAndEveryEncodingsSteps) {
+    Document().SetSaveMemory(true);
+    ASSERT_TRUE(Document().ImportFiles({Source("plain.mp3"), Source("Song.wav")}));
+    const int steps = (2 * kFrames + 9999) / 10000;
+    const std::vector<std::string> expected = {"SetTitle Now importing.", "SetCancelable 1", "Begin", "SetRange 2",
+                                               // the MP3 file is copied: one step
+                                               "SetMessage File 01/02", "IsCancelled", "Step",
+                                               // the WAV file is encoded: a range of its own
+                                               "SetMessage File 02/02", "SetPos 0",
+                                               "SetRange " + std::to_string(steps)};
+    ASSERT_GE(progress.calls.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(progress.calls.begin(), progress.calls.begin() + expected.size()), expected);
+    EXPECT_EQ(progress.Count("Step"), 1 + steps);
+    EXPECT_EQ(progress.calls.back(), "End");
+}
+
+TEST_F(CardRunsTest, RefusalsBeforeTheRunWriteNothing) {
+    // 2000 names on the Songs list: a new album and artist break the limit, but only on the tab
+    // whose songs carry them.
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::vector<std::string> sources;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"not a song file", [] {}, {"Song.wav", "notes.txt"}, {"Unsupported file format."}},
+        {"a Voxa file", [] {}, {"Song.wav", "0001.Q3R"}, {"Unsupported file format."}},
+        {"too many songs",
+         [this] { FillSlotsUntil(3999); },
+         {"plain.mp3", "plain.mp3"},
+         {"Exceeded the maximum number of songs storable on the unit."}},
+        {"too many names on the Song tab",
+         [this] {
+             // Six names on the card, two more for each new song.
+             for (int i = 0; i < 997; ++i)
+                 PutSong(126 + i, ".MP3", "Filler", "Artist " + std::to_string(i), "Album " + std::to_string(i),
+                         CDocX::LIST_SONGS, {});
+             ASSERT_TRUE(Document().CheckAlbumArtistLimit({}, {}, {}, {}));
+             ASSERT_FALSE(Document().CheckAlbumArtistLimit({"new"}, {}, {}, {}));
+         },
+         {"tagged.mp3"},
+         {"Exceeded the maximum number of albums or artists that can be stored on the unit."}},
+    };
+    gbxtest::WriteText(Source("notes.txt"), "not a song");
+    gbxtest::WriteBytes(Source("0001.Q3R"), {});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RestoreCard();
+        c.arrange();
+        const auto image = CardImage();
+        EXPECT_FALSE(Document().ImportFiles(Sources(c.sources)));
+        EXPECT_EQ(Messages(), c.messages);
+        EXPECT_TRUE(CardImage() == image) << "the card was written";
+    }
+    // On the Rhythm and User tabs the same file passes: its song carries the tags.
+    for (const int tab : {CDocumentModel::TAB_RHYTHM, CDocumentModel::TAB_USER}) {
+        env.textDialog.shown.clear();
+        CDocumentModel::GetInstance().SetShownTab(tab);
+        EXPECT_TRUE(Document().ImportFiles({Source("tagged.mp3")})) << tab;
+        EXPECT_EQ(Messages(), std::vector<std::string>());
+    }
+    CDocumentModel::GetInstance().SetShownTab(CDocumentModel::TAB_SONG);
+}
+
+TEST_F(CardRunsTest, TheLastTwoSlotsOfTheCardAreFilled) {
+    FillSlotsUntil(3998);
+    ASSERT_TRUE(Document().Save());
+    Reload();
+    const auto image = CardImage();
+    EXPECT_FALSE(Document().ImportFiles({Source("plain.mp3"), Source("plain.mp3"), Source("tagged.mp3")}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Exceeded the maximum number of songs storable on the unit."});
+    EXPECT_TRUE(CardImage() == image);
+    env.textDialog.shown.clear();
+    // Slot 5 is the first free slot, the table's end the second.
+    EXPECT_TRUE(Document().ImportFiles({Source("plain.mp3"), Source("tagged.mp3")}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_TRUE(fs::exists(OnCard("000/0005.mp3")));
+    EXPECT_TRUE(fs::exists(OnCard("039/3999.mp3")));
+    Reload();
+    EXPECT_EQ(Document().GetUsedSlotCount(), 4000);
+    EXPECT_EQ(Document().GetSong(3999)->GetTitle(), "Tagged Title");
+    EXPECT_FALSE(Document().CanAdd(1));
+}
+
+TEST_F(CardRunsTest, FreeSpaceIsCheckedAtItsBoundary) {
+    // What the card receives: the Voxa file of a mono source is stereo, like any other; an AIFF
+    // file copied without encoding becomes a 16-bit stereo WAV file; an MP3 file is copied. Each
+    // needs its icon file and room for the database set beside the old one, and 1 MiB stays free.
+    int64_t mp3Size = 0;
+    ASSERT_TRUE(GT::GetFileSize(Source("plain.mp3"), mp3Size));
+    struct Case {
+        const char* name;
+        std::string source;
+        bool saveMemory;
+        int64_t audio;
+        std::string cardFile;
+    } cases[] = {
+        {"mono WAV encoded", "mono.wav", true, VoxaEstimate(kFrames), "000/0005.Q3R"},
+        {"mono AIFF converted", "mono.aiff", false, kFrames * 4 + 46, "000/0005.WAV"},
+        {"MP3 copied", "plain.mp3", false, mp3Size, "000/0005.mp3"},
+    };
+    cardtest::CFixedDiskSpace space;
+    space.figures.clusterBytes = 1;
+    platform::SetDiskSpaceSource(&space);
+    for (const Case& c : cases) {
+        for (const int64_t shortBy : {1, 0}) {
+            SCOPED_TRACE(std::string(c.name) + (shortBy ? ", one byte short" : ", exactly enough"));
+            RestoreCard();
+            Document().SetSaveMemory(c.saveMemory);
+            space.figures.freeBytes = static_cast<uint64_t>(c.audio + 1044 + kDatabaseSet + kMiB - shortBy);
+            const auto image = CardImage();
+            EXPECT_EQ(Document().ImportFiles({Source(c.source)}), shortBy == 0);
+            if (shortBy) {
+                EXPECT_EQ(Messages(), std::vector<std::string>{"Insufficient free space on the unit."});
+                EXPECT_TRUE(CardImage() == image);
+                continue;
+            }
+            EXPECT_EQ(Messages(), std::vector<std::string>());
+            // The estimate is the file or a little more (a Voxa file's last group).
+            const int64_t written = static_cast<int64_t>(fs::file_size(OnCard(c.cardFile)));
+            EXPECT_LE(written, c.audio);
+            EXPECT_GE(written, c.audio - 23);
+            Reload();
+            EXPECT_TRUE(Document().GetSong(5)->IsUsed());
+        }
+    }
+    // A volume that cannot tell its space.
+    RestoreCard();
+    space.available = false;
+    EXPECT_FALSE(Document().ImportFiles({Source("plain.mp3")}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to import."});
+    platform::SetDiskSpaceSource(nullptr);
+}
+
+TEST_F(CardRunsTest, CancellingTheChooserWritesNothing) {
+    const auto image = CardImage();
+    env.fileDialog.answer = 1;
+    EXPECT_TRUE(Document().Import());
+    EXPECT_TRUE(CardImage() == image);
+    EXPECT_TRUE(progress.calls.empty());
+    // Chosen files are imported.
+    env.fileDialog.answer = 0;
+    env.fileDialog.chosen = {Source("plain.mp3")};
+    EXPECT_TRUE(Document().Import());
+    EXPECT_TRUE(fs::exists(OnCard("000/0005.mp3")));
+}
+
+TEST_F(CardRunsTest, AFailedOrCancelledFileEndsTheRunAndTheSongsBeforeItStay) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> sources;
+        int cancelAtCheck;
+        bool result;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"a 48 kHz file", {"plain.mp3", "rate48.wav", "tagged.mp3"}, 0, false, {"Unsupported file format."}},
+        // The second file's first cancel question.
+        {"cancelled", {"plain.mp3", "Song.wav", "tagged.mp3"}, 2, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RestoreCard();
+        // Counted over the progress object's life.
+        progress.cancelAtCheck = c.cancelAtCheck == 0 ? 0 : progress.Count("IsCancelled") + c.cancelAtCheck;
+        EXPECT_EQ(Document().ImportFiles(Sources(c.sources)), c.result);
+        EXPECT_EQ(Messages(), c.messages);
+        EXPECT_EQ(Document().GetAddedSongs().size(), 1u);
+        Reload();
+        std::map<int, std::string> expected = PristineSlots();
+        expected[5] = "/CORVANE/QM/DB/000/0005.mp3 | plain |  |  | 3";
+        EXPECT_EQ(UsedSlots(), expected);
+        for (const char* leftover : {"000/0007.Q3R", "000/0007.WAV", "000/0007.wav", "000/0007.Q3I"})
+            EXPECT_FALSE(fs::exists(OnCard(leftover))) << leftover;
+    }
+    progress.cancelAtCheck = 0;
+}
+
+TEST_F(CardRunsTest, AFileOfTheCardInItsOwnSlotIsKeptWhereItIs) {
+    Document().SetSaveMemory(false);
+    // An orphaned song file (no database entry) in the first free slot.
+    const std::string orphan = OnCard("000/0005.wav");
+    fs::copy_file(Source("Song.wav"), orphan);
+    const std::vector<uint8_t> bytes = gbxtest::ReadBytes(orphan);
+    EXPECT_TRUE(Document().ImportFiles({orphan}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_EQ(gbxtest::ReadBytes(orphan), bytes) << "never copied onto itself";
+    Reload();
+    EXPECT_EQ(Describe(*Document().GetSong(5)), "/CORVANE/QM/DB/000/0005.wav | 0005 |  |  | 1");
+
+    // One the import does not take stays too.
+    RestoreCard();
+    Document().SetSaveMemory(false);
+    fs::copy_file(Source("rate48.wav"), orphan);
+    const std::vector<uint8_t> refused = gbxtest::ReadBytes(orphan);
+    EXPECT_FALSE(Document().ImportFiles({orphan}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Unsupported file format."});
+    EXPECT_EQ(gbxtest::ReadBytes(orphan), refused) << "never deleted as a failed destination";
+
+    // A file of the card that an earlier file of the run would be written over is refused
+    // before anything is written.
+    RestoreCard();
+    Document().SetSaveMemory(false);
+    fs::copy_file(Source("Song.wav"), orphan, fs::copy_options::overwrite_existing);
+    const auto image = CardImage();
+    EXPECT_FALSE(Document().ImportFiles({Source("mono.wav"), orphan}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to import."});
+    EXPECT_TRUE(CardImage() == image);
+    // In the other order each file has a slot of its own.
+    EXPECT_TRUE(Document().ImportFiles({orphan, Source("mono.wav")}));
+    EXPECT_EQ(gbxtest::ReadBytes(orphan), bytes);
+    EXPECT_EQ(gbxtest::ReadBytes(OnCard("000/0007.wav")), gbxtest::ReadBytes(Source("mono.wav")));
+}
+
+TEST_F(CardRunsTest, ExportWritesSlotFilesIntoTheChosenFolder) {
+    const std::string out = env.Dir().File("out");
+    fs::create_directories(out);
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = out;
+    const auto image = CardImage();
+    CSongX* voxa = Document().GetSong(3).get();
+    CSongX* mp3 = Document().GetSong(125).get();
+    EXPECT_TRUE(Document().ExportSongs({voxa, mp3}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"0003.WAV", "0125.MP3"}));
+    EXPECT_EQ(fs::file_size(out + "/0003.WAV"), 2u * 2 * 160 + 46);
+    EXPECT_EQ(gbxtest::ReadBytes(out + "/0125.MP3"), gbxtest::ReadBytes(OnCard("001/0125.MP3")));
+    EXPECT_EQ(GT::GetProfile().GetString("ExportDialog/InitialDirectory", ""), out);
+    EXPECT_TRUE(CardImage() == image) << "an export writes nothing to the card";
+
+    // An existing target answered No is skipped; the others are exported.
+    fs::remove_all(out);
+    fs::create_directories(out);
+    gbxtest::WriteText(out + "/0003.WAV", "keep");
+    env.textDialog.answers = {kNo};
+    EXPECT_TRUE(Document().ExportSongs({voxa, mp3}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"A file with the same name already exists. Overwrite it?"});
+    EXPECT_EQ(gbxtest::ReadBytes(out + "/0003.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_TRUE(fs::exists(out + "/0125.MP3"));
+
+    // The chooser cancelled, and a folder on the card.
+    env.textDialog.shown.clear();
+    env.directoryDialog.answer = 1;
+    EXPECT_TRUE(Document().ExportSongs({voxa}));
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = env.DatabaseFolder() + "000";
+    EXPECT_FALSE(Document().ExportSongs({voxa}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+    EXPECT_TRUE(CardImage() == image);
+}
+
+TEST_F(CardRunsTest, DeletionAsksBeforeEachProtectedSong) {
+    for (const int answer : {kNo, kYes}) {
+        SCOPED_TRACE(answer == kYes ? "Yes" : "No");
+        RestoreCard();
+        env.textDialog.answers = {answer};
+        EXPECT_TRUE(Document().DeleteSongs(
+            {Document().GetSong(0).get(), Document().GetSong(4).get(), Document().GetSong(125).get()}));
+        EXPECT_EQ(Messages(), std::vector<std::string>{"The song is protected. Delete it?"});
+        EXPECT_FALSE(Document().NeedsSaving());
+        std::map<int, std::string> expected = PristineSlots();
+        expected.erase(0);
+        expected.erase(125);
+        if (answer == kYes) expected.erase(4);
+        for (const char* file : {"000/0000.WAV", "000/0000.Q3I", "001/0125.MP3", "001/0125.Q3I"})
+            EXPECT_FALSE(fs::exists(OnCard(file))) << file;
+        EXPECT_EQ(fs::exists(OnCard("000/0004.WAV")), answer == kNo);
+        Reload();
+        EXPECT_EQ(UsedSlots(), expected);
+        // The freed slots are the first free ones again.
+        EXPECT_EQ(Document().AllocateSlot(), 0);
+    }
+}
+
+TEST_F(CardRunsTest, ADeletedSongLeavesTheChangedSongs) {
+    CSongX* song = Document().GetSong(1).get();
+    song->SetTitle("Renamed");
+    Document().MarkChanged(song);
+    ASSERT_TRUE(Document().DeleteSong(song));
+    EXPECT_EQ(Document().GetChangedSongs().count(song), 0u);
+    EXPECT_FALSE(song->IsUsed());
+    EXPECT_LT(Document().FindInList(CDocX::LIST_SONGS, song), 0);
+    ASSERT_TRUE(Document().Save());
+    EXPECT_FALSE(fs::exists(OnCard("000/0001.Q3I")));
+    EXPECT_FALSE(Document().DeleteSong(song)) << "nothing left to delete";
+}
+
+TEST_F(CardRunsTest, ADeletionThatFailsPartWayStillWritesTheDatabase) {
+    card.failRemoving = "0001.MP3";
+    EXPECT_FALSE(Document().DeleteSongs(
+        {Document().GetSong(0).get(), Document().GetSong(1).get(), Document().GetSong(125).get()}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to delete."});
+    card.failRemoving.clear();
+    Reload();
+    std::map<int, std::string> expected = PristineSlots();
+    expected.erase(0);
+    EXPECT_EQ(UsedSlots(), expected) << "the database names no file that is gone";
+    EXPECT_TRUE(fs::exists(OnCard("001/0125.MP3")));
+}
+
+// --- the card going during a run ---
+
+class CardRemovalTest : public CardRunsTest {
+protected:
+    // The card goes (its removal notice routed as the device-change handler does), and another
+    // card with the same songs is put where it was mounted and connected, as a user swapping
+    // cards would.
+    void SwapCards() {
+        const std::string drive = env.CardDrive();
+        CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, drive));
+        fs::rename(drive, gone);
+        fs::copy(pristine, drive, fs::copy_options::recursive);
+        Document().SetCardRoot(CDocX::MakeCardRoot(drive));
+        CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+        swapped = true;
+    }
+
+    // The card that went, read back: its database names what it named before the run, or exactly
+    // the song files on it.
+    void ExpectGoneCardWhole(const std::set<std::string>& before) {
+        Document().Reset();
+        Document().SetCardRoot(CDocX::MakeCardRoot(gone));
+        ASSERT_TRUE(Document().Load());
+        std::set<std::string> named, present;
+        for (const CSongPointer& song : Document().GetSlots())
+            if (song->IsUsed()) named.insert(song->GetPath().substr(1));
+        for (const std::string& file : FilesBelow(gone))
+            if (IsSupportedSongFile(file)) present.insert(file);
+        EXPECT_TRUE(named == before || named == present)
+            << named.size() << " named, " << before.size() << " before, " << present.size() << " present";
+        Document().Reset();
+    }
+
+    // The messages of a run that the card left: "The unit not found." once, last; before it at
+    // most the removal's own "Failed to write to the unit." (changes were unsaved).
+    void ExpectToldOnce() {
+        const std::vector<std::string> texts = Messages();
+        ASSERT_FALSE(texts.empty());
+        EXPECT_EQ(texts.back(), kUnitNotFound);
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), kUnitNotFound), 1);
+        EXPECT_LE(std::count(texts.begin(), texts.end(), kWriteFailed), 1);
+    }
+
+    // Runs the run once undisturbed to count its progress calls, then once for the card going at
+    // each of them.
+    template <class Run, class Check>
+    void AtEveryStep(Run run, Check check) {
+        const auto pristineImage = FolderImage(pristine);
+        RestoreCard();
+        progress.pumps = 0;
+        progress.hookAt = 0;
+        run();
+        const int steps = progress.pumps;
+        ASSERT_GT(steps, 3);
+        for (int at = 1; at <= steps; ++at) {
+            SCOPED_TRACE("card gone at progress call " + std::to_string(at) + " of " + std::to_string(steps));
+            fs::remove_all(gone);
+            RestoreCard();
+            const std::set<std::string> before = Named();
+            swapped = false;
+            progress.pumps = 0;
+            progress.hookAt = at;
+            progress.hook = [this] { SwapCards(); };
+            run();
+            ASSERT_TRUE(swapped);
+            EXPECT_TRUE(CardImage() == pristineImage) << "the new card was written";
+            check(before);
+            ExpectGoneCardWhole(before);
+            env.textDialog.shown.clear();
+        }
+        progress.hookAt = 0;
+    }
+
+    std::set<std::string> Named() {
+        std::set<std::string> named;
+        for (const CSongPointer& song : Document().GetSlots())
+            if (song->IsUsed()) named.insert(song->GetPath().substr(1));
+        return named;
+    }
+
+    const std::string gone = env.Dir().File("gone");
+    bool swapped = false;
+};
+
+TEST_F(CardRemovalTest, AnImportStopsAtTheNextFile) {
+    AtEveryStep(
+        [this] {
+            Document().SetSaveMemory(true);
+            Document().ImportFiles({Source("Song.wav"), Source("plain.mp3"), Source("mono.aiff")});
+        },
+        [this](const std::set<std::string>&) {
+            if (!swapped) return;
+            ExpectToldOnce();
+        });
+}
+
+TEST_F(CardRemovalTest, AnExportStopsAtTheNextFile) {
+    const std::string out = env.Dir().File("out");
+    std::vector<uint8_t> voxaExport;
+    AtEveryStep(
+        [&] {
+            fs::remove_all(out);
+            fs::create_directories(out);
+            env.directoryDialog.answer = 0;
+            env.directoryDialog.chosen = out;
+            const bool exported = Document().ExportSongs(
+                {Document().GetSong(3).get(), Document().GetSong(1).get(), Document().GetSong(125).get()});
+            if (progress.hookAt == 0) {
+                EXPECT_TRUE(exported);
+                voxaExport = gbxtest::ReadBytes(out + "/0003.WAV");
+            }
+        },
+        [&](const std::set<std::string>&) {
+            // Whatever was exported is whole; a run cut short says so.
+            const std::vector<std::string> files = FilesBelow(out);
+            for (const std::string& file : files) {
+                const std::vector<uint8_t> bytes = gbxtest::ReadBytes(out + "/" + file);
+                const std::map<std::string, std::vector<uint8_t>> expected = {
+                    {"0003.WAV", voxaExport},
+                    {"0001.MP3", {'m', 'p', '3', '1'}},
+                    {"0125.MP3", {'m', 'p', '3', '1', '2', '5'}}};
+                ASSERT_EQ(expected.count(file), 1u) << file;
+                EXPECT_EQ(bytes, expected.at(file)) << file;
+            }
+            if (files.size() < 3) ExpectToldOnce();
+            EXPECT_TRUE(fs::exists(gone + "/CORVANE/QM/DB/000/0003.Q3R"));
+        });
+}
+
+TEST_F(CardRemovalTest, ACardRemovedWhileTheFirstWriteFailsIsToldOf) {
+    // The database cannot be written; the card goes while "Failed to write to the unit." is open.
+    const std::vector<std::function<bool()>> runs = {
+        [this] { return Document().ImportFiles({Source("plain.mp3")}); },
+        [this] { return Document().DeleteSongs({Document().GetSong(0).get()}); },
+    };
+    for (const auto& run : runs) {
+        RestoreCard();
+        const auto image = CardImage();
+        card.failWriting = true;
+        env.textDialog.whileOpen = [this] {
+            CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, env.CardDrive()));
+        };
+        EXPECT_FALSE(run());
+        card.failWriting = false;
+        EXPECT_EQ(Messages(), (std::vector<std::string>{kWriteFailed, kUnitNotFound}));
+        EXPECT_FALSE(Document().IsConnected());
+        EXPECT_TRUE(CardImage() == image);
+    }
+}
+
+TEST_F(CardRemovalTest, ADeletionStopsAtTheNextSong) {
+    // No progress dialog: the card goes while a song's files are deleted (its notice handled
+    // then), or while the protect question is open (held back until it closes).
+    const auto IsSongFile = [](const std::string& path) {
+        const std::string extension = GT::ToUpper(fs::path(path).extension().string());
+        return extension == ".WAV" || extension == ".MP3" || extension == ".Q3R" || extension == ".Q3I"
+               || extension == ".Q3S";
+    };
+    const auto songs = [this] {
+        return std::vector<CSongX*>{Document().GetSong(0).get(), Document().GetSong(4).get(),
+                                    Document().GetSong(1).get(), Document().GetSong(125).get()};
+    };
+    RestoreCard();
+    int removals = 0;
+    card.afterRemove = [&](const std::string& path) { removals += IsSongFile(path) ? 1 : 0; };
+    env.textDialog.answers = {kYes};
+    ASSERT_TRUE(Document().DeleteSongs(songs()));
+    card.afterRemove = nullptr;
+    ASSERT_GT(removals, 4);
+    for (int at = 1; at <= removals + 1; ++at) {
+        const bool atQuestion = at == removals + 1;
+        SCOPED_TRACE(atQuestion ? "card gone while the protect question is open"
+                                : "card gone at removal " + std::to_string(at));
+        RestoreCard();
+        const std::set<std::string> before = Named();
+        std::vector<std::string> left;
+        int count = 0;
+        const auto removeCard = [&] {
+            CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, env.CardDrive()));
+        };
+        card.afterRemove = [&](const std::string& path) {
+            if (!IsSongFile(path) || ++count != at) return;
+            removeCard();
+            left = FilesBelow(env.CardDrive());
+        };
+        env.textDialog.answers = {kYes};
+        if (atQuestion)
+            env.textDialog.whileOpen = [&] {
+                removeCard();
+                left = FilesBelow(env.CardDrive());
+            };
+        EXPECT_FALSE(Document().DeleteSongs(songs()));
+        card.afterRemove = nullptr;
+        env.textDialog.whileOpen = nullptr;
+        EXPECT_FALSE(Document().IsConnected());
+        EXPECT_EQ(FilesBelow(env.CardDrive()), left) << "the card was touched after it went";
+        ExpectToldOnce();
+        Document().Reset();
+        env.Connect();
+        ASSERT_TRUE(Document().Load());
+        const std::set<std::string> named = Named();
+        std::set<std::string> present;
+        for (const std::string& file : FilesBelow(env.CardDrive()))
+            if (IsSupportedSongFile(file)) present.insert(file);
+        EXPECT_TRUE(named == before || named == present);
+    }
+}
+
+}  // namespace
