@@ -683,9 +683,14 @@ bool Window::DispatchKey(const KeyInput& input) {
         return true;
     }
     if (input.code == kKeyEnter) {
-        // Enter presses the button that has the focus, as dialogs do; otherwise it means OK.
-        if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
-            button != nullptr && Window::FromWidget(button) == this) {
+        // Enter presses the push button that has the focus, as dialogs do; otherwise (a check box
+        // among them) it means OK.
+        auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        const auto* control = dynamic_cast<const PushButton*>(Control::FromWidget(button));
+        const bool checkable =
+            control != nullptr
+            && (control->Style() == ButtonStyle::CheckBox || control->Style() == ButtonStyle::PushLike);
+        if (button != nullptr && Window::FromWidget(button) == this && !checkable) {
             button->click();
         } else {
             OnCommand(kCommandOk);
