@@ -10,6 +10,7 @@
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WidgetDriver.h"
+#include "ui/DialogBase.h"
 #include "ui/Document.h"
 #include "ui/FrameWnd.h"
 #include "ui/WinApp.h"
@@ -454,6 +455,42 @@ TEST(WinAppTest, AFailedStartUpStillExitsAndLeavesNoWindow) {
     EXPECT_EQ(app.exits, 1);
     ASSERT_NE(app.GetMainWnd(), nullptr);
     EXPECT_EQ(app.GetMainWnd()->GetWindow(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A dialog with an accelerator table of its own (as the ripping dialog has): its keys reach OnCommand.
+TEST(DialogAcceleratorTest, ADialogsOwnTableTurnsKeysIntoItsCommands) {
+    gbxtest::UseOffscreenToolkitUnlessSet();
+    ASSERT_TRUE(platform::StartWindowSystem());
+    RegisterResources();
+    platform::RegisterAcceleratorTable(-4301, {{'A', platform::kModCtrl, UL::ID_EDIT_SELECT_ALL}});
+    class Dialog : public UL::CDialogBase {
+    public:
+        Dialog() : UL::CDialogBase(kResource, nullptr) {}
+        std::vector<int> commands;
+        bool loaded = false;
+
+    protected:
+        bool OnInitDialog() override {
+            loaded = LoadAccelTable(-4301);
+            EXPECT_FALSE(LoadAccelTable(-4302)) << "no such table";
+            return true;
+        }
+        void OnCommand(int id) override {
+            commands.push_back(id);
+            UL::CDialogBase::OnCommand(id);
+        }
+    } dialog;
+    gbxtest::WhenModalAppears([](QWidget* modal) {
+        gbxtest::PressKey(modal, Qt::Key_A, Qt::ControlModifier);
+        gbxtest::PressKey(modal, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.DoModal(), platform::kCommandCancel);
+    EXPECT_TRUE(dialog.loaded);
+    EXPECT_EQ(dialog.commands, (std::vector<int>{UL::ID_EDIT_SELECT_ALL, platform::kCommandCancel}));
 }
 
 }  // namespace
