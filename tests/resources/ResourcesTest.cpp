@@ -11,6 +11,7 @@
 #include "platform/window/TextControls.h"
 #include "platform/window/Window.h"
 #include "resources/Resources.h"
+#include "tests/support/LocaleScope.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/WidgetDriver.h"
@@ -36,15 +37,6 @@ namespace {
 using platform::Rect;
 using platform::ResourceLanguage;
 
-class LanguageScope {
-public:
-    explicit LanguageScope(const char* lang)
-        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", lang) {}
-
-private:
-    gbxtest::ScopedEnvironment m_lcAll, m_lcMessages, m_lang;
-};
-
 class ResourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,11 +48,11 @@ protected:
 
 TEST_F(ResourcesTest, TheLanguageStringNamesTheTablesLanguage) {
     {
-        LanguageScope ja("ja_JP.UTF-8");
+        gbxtest::LanguageScope ja("ja_JP.UTF-8");
         EXPECT_EQ(UL::LoadString(IDS_LANGUAGE), "Japanese");
     }
     {
-        LanguageScope en("en_US.UTF-8");
+        gbxtest::LanguageScope en("en_US.UTF-8");
         EXPECT_EQ(UL::LoadString(IDS_LANGUAGE), "English");
     }
     std::string text = "x";
@@ -112,7 +104,7 @@ TEST_F(ResourcesTest, TheMainMenuInBothLanguages) {
 }
 
 TEST_F(ResourcesTest, TheFrameShowsTheMenuOfTheProgramsLanguage) {
-    LanguageScope ja("ja_JP.UTF-8");
+    gbxtest::LanguageScope ja("ja_JP.UTF-8");
     UL::CSDIFrameWndEx frame;
     ASSERT_TRUE(frame.LoadFrame(IDR_MAINFRAME, "Gigbox Setlister"));
     const auto* bar = frame.GetWindow()->Widget()->findChild<QMenuBar*>();

@@ -143,6 +143,19 @@ std::unique_ptr<UL::CSingleDocTemplate> MakeTemplate(Counts& counts) {
         });
 }
 
+// Settings in a folder of the test's own.
+struct TestSettings {
+    TestSettings() { platform::GetAppProfile().SetPath(dir.File("settings.ini")); }
+    gbxtest::TempDir dir;
+    gbxtest::ScopedEnvironment config{"XDG_CONFIG_HOME", dir.Path()};
+};
+
+// The window system, off screen unless the environment names a display.
+void StartWindows() {
+    gbxtest::UseOffscreenToolkitUnlessSet();
+    ASSERT_TRUE(platform::StartWindowSystem());
+}
+
 // The form, menu and accelerators of the test's frame and view.
 void RegisterResources() {
     platform::DialogTemplate form;
@@ -179,9 +192,7 @@ void RegisterResources() {
 class FrameworkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        gbxtest::UseOffscreenToolkitUnlessSet();
-        ASSERT_TRUE(platform::StartWindowSystem());
-        platform::GetAppProfile().SetPath(dir.File("settings.ini"));
+        StartWindows();
         g_log.clear();
 
         RegisterResources();
@@ -195,8 +206,8 @@ protected:
     }
     platform::MenuBar& Menu() { return *frame->GetWindow()->Menu(); }
 
-    gbxtest::TempDir dir;
-    gbxtest::ScopedEnvironment config{"XDG_CONFIG_HOME", dir.Path()};
+    TestSettings settings;
+    gbxtest::TempDir& dir = settings.dir;
     App app;
     Counts counts;
     Doc* doc = nullptr;
@@ -374,11 +385,9 @@ TEST_F(FrameworkTest, ExitClosesTheMainFrameAsItsCloseBoxDoes) {
 }
 
 TEST(DocTemplateTest, AFirstDocumentThatCannotBeReadTakesItsFrameAlong) {
-    gbxtest::UseOffscreenToolkitUnlessSet();
-    ASSERT_TRUE(platform::StartWindowSystem());
-    gbxtest::TempDir dir;
-    gbxtest::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path());
-    platform::GetAppProfile().SetPath(dir.File("settings.ini"));
+    StartWindows();
+    TestSettings settings;
+    gbxtest::TempDir& dir = settings.dir;
     RegisterResources();
     App app;
     Counts counts;
@@ -395,9 +404,8 @@ TEST(DocTemplateTest, AFirstDocumentThatCannotBeReadTakesItsFrameAlong) {
 }
 
 TEST(RecentFileListTest, NewestFirstWithoutRepeatsKeptInTheSettingsBetweenRuns) {
-    gbxtest::TempDir dir;
-    gbxtest::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path());
-    platform::GetAppProfile().SetPath(dir.File("settings.ini"));
+    TestSettings settings;
+    gbxtest::TempDir& dir = settings.dir;
     {
         UL::CWinApp app("Recent Test");
         app.LoadStdProfileSettings(3);
@@ -421,9 +429,7 @@ TEST(RecentFileListTest, NewestFirstWithoutRepeatsKeptInTheSettingsBetweenRuns) 
 }
 
 TEST(RecentFileListTest, ARelativePathIsKeptInFull) {
-    gbxtest::TempDir dir;
-    gbxtest::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path());
-    platform::GetAppProfile().SetPath(dir.File("settings.ini"));
+    TestSettings settings;
     UL::CRecentFileList list(UL::CRecentFileList::kSection, UL::CRecentFileList::kEntryFormat, 8);
     list.Add("relative/../song.Q3D");
     ASSERT_EQ(list.GetEntries().size(), 1u);
@@ -431,11 +437,8 @@ TEST(RecentFileListTest, ARelativePathIsKeptInFull) {
 }
 
 TEST(WinAppTest, AFailedStartUpStillExitsAndLeavesNoWindow) {
-    gbxtest::UseOffscreenToolkitUnlessSet();
-    ASSERT_TRUE(platform::StartWindowSystem());
-    gbxtest::TempDir dir;
-    gbxtest::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path());
-    platform::GetAppProfile().SetPath(dir.File("settings.ini"));
+    StartWindows();
+    TestSettings settings;
     class FailingApp : public App {
     public:
         int exits = 0;
@@ -463,8 +466,7 @@ namespace {
 
 // A dialog with an accelerator table of its own (as the ripping dialog has): its keys reach OnCommand.
 TEST(DialogAcceleratorTest, ADialogsOwnTableTurnsKeysIntoItsCommands) {
-    gbxtest::UseOffscreenToolkitUnlessSet();
-    ASSERT_TRUE(platform::StartWindowSystem());
+    StartWindows();
     RegisterResources();
     platform::RegisterAcceleratorTable(-4301, {{'A', platform::kModCtrl, UL::ID_EDIT_SELECT_ALL}});
     class Dialog : public UL::CDialogBase {

@@ -9,6 +9,7 @@
 #include "platform/window/Resources.h"
 #include "platform/window/TextControls.h"
 #include "platform/window/Window.h"
+#include "tests/support/LocaleScope.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/WidgetDriver.h"
 
@@ -25,16 +26,6 @@
 namespace {
 
 using platform::ResourceLanguage;
-
-// The user's language for one scope: only LANG set.
-class LanguageScope {
-public:
-    explicit LanguageScope(const char* lang)
-        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", lang) {}
-
-private:
-    gbxtest::ScopedEnvironment m_lcAll, m_lcMessages, m_lang;
-};
 
 constexpr int kMenuId = -700;
 constexpr int kSave = 0x8101, kOpen = 0x8102, kNested = 0x8103, kQuit = 0x8104;
@@ -82,18 +73,18 @@ protected:
 TEST_F(MenuTest, TheProgramsLanguageChoosesTheMenuAndEnglishStandsInForAMissingOne) {
     platform::RegisterMenuTemplate(kMenuId, ResourceLanguage::Japanese, SampleMenu("ファイル(&F)", "終了(&X)"));
     {
-        LanguageScope ja("ja_JP.UTF-8");
+        gbxtest::LanguageScope ja("ja_JP.UTF-8");
         EXPECT_EQ(platform::ProgramLanguage(), ResourceLanguage::Japanese);
         ASSERT_NE(platform::FindMenuTemplate(kMenuId), nullptr);
         EXPECT_EQ(platform::FindMenuTemplate(kMenuId)->popups[0].text, "ファイル(&F)");
         EXPECT_EQ(platform::FindMenuTemplate(kMenuId - 1), nullptr);
     }
     {
-        LanguageScope en("en_GB.UTF-8");
+        gbxtest::LanguageScope en("en_GB.UTF-8");
         EXPECT_EQ(platform::FindMenuTemplate(kMenuId)->popups[0].text, "&File");
     }
     platform::RegisterMenuTemplate(kMenuId - 2, ResourceLanguage::English, SampleMenu("&Only", "E&xit"));
-    LanguageScope ja("ja");
+    gbxtest::LanguageScope ja("ja");
     ASSERT_NE(platform::FindMenuTemplate(kMenuId - 2), nullptr);
     EXPECT_EQ(platform::FindMenuTemplate(kMenuId - 2)->popups[0].text, "&Only");
 }
@@ -225,14 +216,14 @@ TEST(StringTableTest, TheProgramsLanguageFirstThenEnglish) {
     platform::RegisterString(ResourceLanguage::English, -3074, "only English");
     std::string text;
     {
-        LanguageScope ja("ja_JP.UTF-8");
+        gbxtest::LanguageScope ja("ja_JP.UTF-8");
         ASSERT_TRUE(platform::LoadResourceString(-3073, text));
         EXPECT_EQ(text, "Japanese");
         ASSERT_TRUE(platform::LoadResourceString(-3074, text));
         EXPECT_EQ(text, "only English");
         EXPECT_FALSE(platform::LoadResourceString(ResourceLanguage::Japanese, -3074, text));
     }
-    LanguageScope c("C");
+    gbxtest::LanguageScope c("C");
     ASSERT_TRUE(platform::LoadResourceString(-3073, text));
     EXPECT_EQ(text, "English");
     EXPECT_FALSE(platform::LoadResourceString(-3075, text));
