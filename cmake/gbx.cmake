@@ -56,3 +56,21 @@ function(gbx_add_test_suite target)
     "endif()\n")
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
+
+# gbx_add_real_window_test(<target> <gtest filter> <screen WxHxD>)
+# The suite's tests that need a real display, run once more under xvfb-run on the X platform as the
+# test <target>.RealWindows; their screenshots go to the suite's build folder. Nothing without
+# xvfb-run.
+function(gbx_add_real_window_test target filter screen)
+  find_program(GBX_XVFB_RUN xvfb-run)
+  if(NOT TARGET ${target} OR NOT GBX_XVFB_RUN)
+    return()
+  endif()
+  add_test(NAME ${target}.RealWindows
+           COMMAND ${GBX_XVFB_RUN} -a -s "-screen 0 ${screen}"
+                   env QT_QPA_PLATFORM=xcb GBX_SCREENSHOT_DIR=${CMAKE_CURRENT_BINARY_DIR}
+                   $<TARGET_FILE:${target}> --gtest_filter=${filter})
+  gbx_test_environment(env)
+  set_tests_properties(${target}.RealWindows PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+                       ENVIRONMENT "${env}")
+endfunction()

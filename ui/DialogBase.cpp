@@ -1,6 +1,7 @@
 #include "ui/DialogBase.h"
 
 #include "platform/window/DialogTemplate.h"
+#include "platform/window/Resources.h"
 
 namespace UL {
 
@@ -73,6 +74,13 @@ bool CDialogBase::SetDlgItemText(int id, const std::string& text) {
 std::string CDialogBase::GetDlgItemText(int id) const {
     platform::Control* control = GetDlgItem(id);
     return control != nullptr ? control->Text() : std::string();
+}
+
+bool CDialogBase::LoadAccelTable(int resourceId) {
+    const platform::AcceleratorTable* table = platform::FindAcceleratorTable(resourceId);
+    if (table == nullptr || !m_window) return false;
+    m_window->SetAccelerators(table);
+    return true;
 }
 
 void CDialogBase::OnCommand(int id) {

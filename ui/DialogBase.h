@@ -33,6 +33,9 @@ public:
     platform::Control* GetDlgItem(int id) const;
     // False when the control is missing.
     bool SetDlgItemText(int id, const std::string& text);
+    // The accelerator table registered under the id: its keys reach OnCommand while the dialog's window
+    // exists (call it from OnInitDialog). False when no table has that id or there is no window.
+    bool LoadAccelTable(int resourceId);
     std::string GetDlgItemText(int id) const;
 
 protected:

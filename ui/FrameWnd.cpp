@@ -5,6 +5,10 @@
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "platform/window/DialogTemplate.h"
+#include "platform/window/Menu.h"
+#include "ui/Document.h"
+#include "ui/ResourcePictures.h"
+#include "ui/WinApp.h"
 
 #include <cstdio>
 
@@ -23,6 +27,8 @@ protected:
     }
     void OnResize(platform::Size size) override { m_frame.OnSize(size.width, size.height); }
     void OnDropFiles(const std::vector<std::string>& paths) override { m_frame.OnDropFiles(paths); }
+    void OnMenuCommand(int id, bool) override { m_frame.OnMenuCommand(id); }
+    void OnMenuPopup(const std::vector<int>& itemIds) override { m_frame.OnInitMenuPopup(itemIds); }
 
 private:
     CSDIFrameWndEx& m_frame;
@@ -45,12 +51,84 @@ bool CSDIFrameWndEx::Create(const std::string& title) {
     return true;
 }
 
+bool CSDIFrameWndEx::LoadFrame(int resourceId, const std::string& title) {
+    m_resourceId = resourceId;
+    if (!Create(title)) return false;
+    m_window->SetMenu(platform::FindMenuTemplate(resourceId));
+    m_window->SetAccelerators(platform::FindAcceleratorTable(resourceId));
+    const platform::Image icon = LoadIconResource(resourceId);
+    if (!icon.IsEmpty()) m_window->SetIcon(icon);
+    return true;
+}
+
 void CSDIFrameWndEx::DestroyWindow() {
     if (!m_window) return;
     const bool wasMain = platform::MainWindow() == m_window.get();
     if (m_window->Exists()) OnDestroy();
+    if (m_view != nullptr) m_view->DestroyWindow();
     m_window.reset();
     if (wasMain) platform::QuitMainLoop(0);
+}
+
+void CSDIFrameWndEx::ShowWindow(int showCommand) {
+    if (!m_window) return;
+    switch (showCommand) {
+        case SW_HIDE:
+            m_window->Hide();
+            break;
+        case SW_SHOWMINIMIZED:
+            m_window->Show();
+            m_window->Minimise();
+            break;
+        case SW_SHOWMAXIMIZED:
+            m_window->Maximise();
+            m_window->Show();
+            break;
+        default:
+            // Shown as created: maximised when the stored placement says so.
+            m_window->Show();
+            break;
+    }
+}
+
+void CSDIFrameWndEx::InitialUpdateFrame(bool makeVisible, int showCommand) {
+    RecalcLayout();
+    if (!makeVisible) return;
+    ShowWindow(showCommand == -1 ? SW_SHOW : showCommand);
+    if (m_window) m_window->Activate();
+}
+
+bool CSDIFrameWndEx::OnCmdMsg(const CCommand& command) {
+    if (m_view != nullptr && m_view->OnCmdMsg(command)) return true;
+    if (CCmdTarget::OnCmdMsg(command)) return true;
+    CWinApp* app = CWinApp::GetApp();
+    return app != nullptr && app->OnCmdMsg(command);
+}
+
+void CSDIFrameWndEx::OnMenuCommand(int id) {
+    // A command that its update handler disables is not carried out, although its menu item may not
+    // have been brought up to date yet (an accelerator).
+    CCmdUI probe(id);
+    OnCmdMsg(CCommand{id, CCommand::Update, &probe, false});
+    if (probe.WasEnableChanged() && !probe.IsEnabled()) return;
+    OnCmdMsg(CCommand{id, CCommand::Execute, nullptr, false});
+}
+
+void CSDIFrameWndEx::UpdateMenuItems(const std::vector<int>& itemIds) {
+    platform::MenuBar* menu = m_window ? m_window->Menu() : nullptr;
+    if (menu == nullptr) return;
+    for (int id : itemIds) {
+        CMenuItemCmdUI state(*menu, id);
+        state.DoUpdate(*this, m_autoMenuEnable && id < kFirstSystemCommand);
+    }
+}
+
+void CSDIFrameWndEx::OnInitMenuPopup(const std::vector<int>& itemIds) { UpdateMenuItems(itemIds); }
+
+void CSDIFrameWndEx::OnIdleUpdateCmdUI() {
+    if (!m_window || !m_window->Exists()) return;
+    if (platform::MenuBar* menu = m_window->Menu()) UpdateMenuItems(menu->ItemIds());
+    if (m_view != nullptr) m_view->OnIdleUpdateCmdUI(true);
 }
 
 bool CSDIFrameWndEx::IsZoomed() const { return m_window && m_window->IsMaximised(); }
@@ -120,7 +198,9 @@ protected:
             m_view.OnLButtonDblClk(input);
         }
     }
-    void OnCommand(int id) override { m_view.OnCommand(id); }
+    void OnCommand(int id) override {
+        if (!m_view.OnCmdMsg(CCommand{id, CCommand::Execute, nullptr, true})) m_view.OnCommand(id);
+    }
     void OnControlNotify(int id, int code) override { m_view.OnControlNotify(id, code); }
 
 private:
@@ -149,7 +229,11 @@ bool CFormViewEx::Create(platform::Window& parent) {
     return true;
 }
 
-void CFormViewEx::DestroyWindow() { m_window.reset(); }
+void CFormViewEx::DestroyWindow() {
+    if (!m_window) return;
+    if (m_window->Exists()) OnDestroy();
+    m_window.reset();
+}
 
 CSDIFrameWndEx* CFormViewEx::GetParentFrame() const {
     if (!m_window || m_window->Owner() == nullptr) return nullptr;
@@ -194,7 +278,49 @@ void CFormViewEx::OnLButtonDblClk(const platform::MouseInput&) {
 }
 
 void CFormViewEx::OnControlNotify(int id, int code) {
-    if (code == platform::kNotifyClicked) OnCommand(id);
+    if (code == platform::kNotifyClicked && m_window) m_window->DispatchCommand(id);
+}
+
+bool CFormViewEx::OnCmdMsg(const CCommand& command) {
+    if (UsesFrameCommands() && !m_forwarding && command.fromControl && command.id >= kFirstFrameCommand) {
+        if (CSDIFrameWndEx* mainFrame = CSDIFrameWndEx::FromWindow(platform::MainWindow())) {
+            // Once through the main frame's routing, which asks this view first: the flag keeps the
+            // view from forwarding it again.
+            m_forwarding = true;
+            mainFrame->OnCmdMsg(command);
+            m_forwarding = false;
+            return true;
+        }
+    }
+    if (CCmdTarget::OnCmdMsg(command)) return true;
+    return m_document != nullptr && m_document->OnCmdMsg(command);
+}
+
+void CFormViewEx::OnIdleUpdateCmdUI(bool disableIfNoHandler) {
+    if (!UsesFrameCommands() || !m_window) return;
+    if (CSDIFrameWndEx* frame = GetParentFrame()) UpdateDialogControls(*frame, disableIfNoHandler);
+}
+
+namespace {
+
+// Push buttons go grey without a handler; check boxes, which work by themselves, do not.
+bool IsDisabledWithoutHandler(const platform::Control& control) {
+    const auto* button = dynamic_cast<const platform::PushButton*>(&control);
+    if (button == nullptr) return false;
+    const platform::ButtonStyle style = button->Style();
+    return style != platform::ButtonStyle::CheckBox && style != platform::ButtonStyle::PushLike;
+}
+
+}  // namespace
+
+void CFormViewEx::UpdateDialogControls(CCmdTarget& target, bool disableIfNoHandler) {
+    if (!m_window) return;
+    for (platform::Control* control : m_window->Controls()) {
+        CControlCmdUI state(*control);
+        // The view's own update handler first, without routing.
+        if (CCmdTarget::OnCmdMsg(CCommand{control->Id(), CCommand::Update, &state, false})) continue;
+        state.DoUpdate(target, disableIfNoHandler && IsDisabledWithoutHandler(*control));
+    }
 }
 
 }  // namespace UL

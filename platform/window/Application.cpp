@@ -4,6 +4,7 @@
 #include "platform/window/SystemLoopBridge.h"
 #include "platform/window/Window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
@@ -22,6 +23,9 @@ struct WindowSystem {
     QApplication* app = nullptr;
     std::string title = "GBX";
     Window* mainWindow = nullptr;
+    std::function<void()> idleHandler;
+    bool idleRunning = false;
+    bool mainLoopRunning = false;
 };
 
 WindowSystem& System() {
@@ -55,7 +59,32 @@ bool StartWindowSystem() {
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setApplicationDisplayName(ToQString(System().title));
     InstallSystemLoopBridge();
+    // A blocking loop is about to wait: everything that waited has been handled.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, System().app,
+                     [] { RunIdleWork(); });
     return true;
+}
+
+void SetIdleHandler(std::function<void()> handler) { System().idleHandler = std::move(handler); }
+
+void RunIdleWork() {
+    WindowSystem& system = System();
+    if (system.idleRunning) return;  // idle work that runs a loop of its own does not start it again
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(system.idleRunning);
+    QWidget* modal = IsWindowSystemStarted() ? QApplication::activeModalWidget() : nullptr;
+    if (Window* looping = Window::InnermostLoop()) {
+        // Not while a message box or chooser runs over it.
+        if (modal != nullptr && modal != looping->Widget()) return;
+        DispatchScope scope(looping->Widget());
+        looping->DispatchIdle();
+    } else if (system.idleHandler && modal == nullptr) {
+        const std::function<void()> handler = system.idleHandler;  // it may replace itself
+        handler();
+    }
 }
 
 bool IsWindowSystemStarted() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
@@ -72,11 +101,16 @@ int RunMainLoop() {
     if (!StartWindowSystem()) {
         return -1;
     }
-    return QApplication::exec();
+    System().mainLoopRunning = true;
+    const int code = QApplication::exec();
+    System().mainLoopRunning = false;
+    return code;
 }
 
 void QuitMainLoop(int code) {
-    if (IsWindowSystemStarted()) {
+    // Only a running main loop: the toolkit would otherwise make every later loop, a modal
+    // window's too, end at once.
+    if (IsWindowSystemStarted() && System().mainLoopRunning) {
         QCoreApplication::exit(code);
     }
 }

@@ -2,6 +2,7 @@
 // The window system of the process: starting it, pumping its events, the main window, the main loop.
 #include "platform/window/Geometry.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,16 @@ bool IsWindowSystemStarted();
 void ProcessEvents();
 // Runs the main loop until QuitMainLoop; answers its code.
 int RunMainLoop();
+// Ends the running main loop; nothing when it does not run.
 void QuitMainLoop(int code);
+
+// The program's idle work (updating menus and buttons): runs each time the main loop has handled what
+// waited. While a window runs a loop of its own (Window::RunModal, RunLoop) that window hears
+// Window::OnIdle instead, and while a message box or chooser runs nothing does. An empty handler
+// removes it.
+void SetIdleHandler(std::function<void()> handler);
+// What the loop does when it has handled what waited (tests call it to stand in for the loop).
+void RunIdleWork();
 
 // The title message boxes carry and the progress dialog starts with.
 void SetApplicationTitle(const std::string& title);

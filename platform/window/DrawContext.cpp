@@ -6,11 +6,15 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
+#include <QPolygonF>
 #include <QStyle>
 #include <QStyleOptionButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace platform {
@@ -188,6 +192,93 @@ void DrawContext::DrawFocusRect(const Rect& area) {
         if (area.right - 1 > area.left) dot(area.right - 1, y);
     }
     m_painter->restore();
+}
+
+namespace {
+
+QColor WithOpacity(Colour colour, int opacity) {
+    QColor c = ToQColor(colour);
+    c.setAlpha(std::clamp(opacity, 0, 255));
+    return c;
+}
+
+QRectF ToQRectF(const RectF& r) { return QRectF(r.left, r.top, r.Width(), r.Height()); }
+
+// Smooth, composited over what is there, for one shape; the painter's state comes back afterwards.
+class ShapeScope {
+public:
+    explicit ShapeScope(QPainter& painter) : m_painter(painter) {
+        m_painter.save();
+        m_painter.setRenderHint(QPainter::Antialiasing, true);
+        m_painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    ~ShapeScope() { m_painter.restore(); }
+    ShapeScope(const ShapeScope&) = delete;
+    ShapeScope& operator=(const ShapeScope&) = delete;
+
+private:
+    QPainter& m_painter;
+};
+
+QPen RoundPen(Colour colour, int opacity, double width) {
+    return QPen(WithOpacity(colour, opacity), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+}  // namespace
+
+void DrawContext::FillPolygon(const std::vector<PointF>& points, Colour colour, int opacity) {
+    if (points.size() < 3) return;
+    QPolygonF polygon;
+    for (const PointF& p : points) polygon << QPointF(p.x, p.y);
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(Qt::NoPen);
+    m_painter->setBrush(WithOpacity(colour, opacity));
+    m_painter->drawPolygon(polygon);
+}
+
+void DrawContext::FillEllipse(const RectF& area, Colour colour, int opacity) {
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(Qt::NoPen);
+    m_painter->setBrush(WithOpacity(colour, opacity));
+    m_painter->drawEllipse(ToQRectF(area));
+}
+
+void DrawContext::FillRoundRect(const RectF& area, double radius, Colour top, Colour bottom, int opacity) {
+    QLinearGradient gradient(QPointF(0, area.top), QPointF(0, area.bottom));
+    gradient.setColorAt(0, WithOpacity(top, opacity));
+    gradient.setColorAt(1, WithOpacity(bottom, opacity));
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(Qt::NoPen);
+    m_painter->setBrush(gradient);
+    m_painter->drawRoundedRect(ToQRectF(area), radius, radius);
+}
+
+void DrawContext::StrokeRoundRect(const RectF& area, double radius, double width, Colour colour, int opacity) {
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(QPen(WithOpacity(colour, opacity), width));
+    m_painter->setBrush(Qt::NoBrush);
+    m_painter->drawRoundedRect(ToQRectF(area), radius, radius);
+}
+
+void DrawContext::StrokeLines(const std::vector<PointF>& points, double width, Colour colour, int opacity) {
+    if (points.empty()) return;
+    QPainterPath path(QPointF(points.front().x, points.front().y));
+    for (size_t i = 1; i < points.size(); ++i) path.lineTo(points[i].x, points[i].y);
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(RoundPen(colour, opacity, width));
+    m_painter->setBrush(Qt::NoBrush);
+    if (points.size() == 1)
+        m_painter->drawPoint(QPointF(points.front().x, points.front().y));
+    else
+        m_painter->drawPath(path);
+}
+
+void DrawContext::StrokeArc(const RectF& area, double startDegrees, double spanDegrees, double width, Colour colour,
+                            int opacity) {
+    ShapeScope scope(*m_painter);
+    m_painter->setPen(RoundPen(colour, opacity, width));
+    m_painter->setBrush(Qt::NoBrush);
+    m_painter->drawArc(ToQRectF(area), int(std::lround(startDegrees * 16)), int(std::lround(spanDegrees * 16)));
 }
 
 void DrawContext::DrawButtonFace(const Rect& area, bool pushed, bool inactive) {

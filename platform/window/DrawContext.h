@@ -61,6 +61,20 @@ public:
     // Reads back the target's pixels in the area (only for an Image target; else empty).
     Image ReadPixels(const Rect& area) const;
 
+    // Smooth shapes (edges blended with what lies below), for pictures that the program draws itself.
+    // Opacity 0 to 255.
+    void FillPolygon(const std::vector<PointF>& points, Colour colour, int opacity = 255);
+    void FillEllipse(const RectF& area, Colour colour, int opacity = 255);
+    // A rounded rectangle filled from the top colour at its top to the bottom colour at its bottom.
+    void FillRoundRect(const RectF& area, double radius, Colour top, Colour bottom, int opacity = 255);
+    void StrokeRoundRect(const RectF& area, double radius, double width, Colour colour, int opacity = 255);
+    // Connected lines with round ends and joins.
+    void StrokeLines(const std::vector<PointF>& points, double width, Colour colour, int opacity = 255);
+    // An arc of the ellipse in the area, from the start angle through the span (degrees, counter-clockwise
+    // from three o'clock), with round ends.
+    void StrokeArc(const RectF& area, double startDegrees, double spanDegrees, double width, Colour colour,
+                   int opacity = 255);
+
     // A dotted rectangle that a second call removes again.
     void DrawFocusRect(const Rect& area);
     // The face of a push button in the desktop's style: raised, or pushed in, greyed when inactive.

@@ -33,6 +33,21 @@ struct Rect {
     }
 };
 
+// Points and areas of smooth shapes, between pixels.
+struct PointF {
+    double x = 0;
+    double y = 0;
+};
+
+struct RectF {
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    double bottom = 0;
+    double Width() const { return right - left; }
+    double Height() const { return bottom - top; }
+};
+
 struct Colour {
     uint8_t red = 0;
     uint8_t green = 0;

@@ -5,7 +5,9 @@
 #include "platform/window/Cursor.h"
 #include "platform/window/DialogTemplate.h"
 #include "platform/window/DrawContext.h"
+#include "platform/window/Menu.h"
 #include "platform/window/QtBridge.h"
+#include "platform/window/ReportList.h"
 #include "platform/window/Slider.h"
 #include "platform/window/TextControls.h"
 
@@ -17,6 +19,7 @@
 #include <QFocusEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -150,6 +153,47 @@ Image FromQImage(const QImage& source) {
     return copy;
 }
 
+// Windows running a loop (RunModal, RunLoop), innermost last.
+std::vector<Window*>& LoopingWindows() {
+    static std::vector<Window*> windows;
+    return windows;
+}
+
+// Turns the key presses that a top-level window's accelerator table names into its menu commands,
+// before the widget with the focus sees them.
+class AcceleratorWatch : public QObject {
+public:
+    static void Install() {
+        // Lives until the process ends, as the toolkit's application object does.
+        static AcceleratorWatch* watch = [] {
+            auto* created = new AcceleratorWatch;
+            qApp->installEventFilter(created);
+            return created;
+        }();
+        (void)watch;
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !receiver->isWidgetType()) return false;
+        QWidget* top = static_cast<QWidget*>(receiver)->window();
+        Window* window = Window::FromWidget(top);
+        if (window == nullptr || window->Widget() != top || window->Accelerators() == nullptr || !top->isEnabled())
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        const int command = TranslateAccelerator(*window->Accelerators(), KeyInputFrom(*key, KeyAction::Down));
+        if (command == 0) return false;
+        // A control that claims the key (a text edit's Ctrl+A) keeps it, as it would a shortcut.
+        QKeyEvent claim(QEvent::ShortcutOverride, key->key(), key->modifiers(), key->text());
+        claim.ignore();
+        QApplication::sendEvent(receiver, &claim);
+        if (claim.isAccepted()) return false;
+        DispatchScope scope(top);
+        window->DispatchMenuCommand(command, true);
+        return true;
+    }
+};
+
 }  // namespace
 
 struct Window::Impl {
@@ -207,6 +251,8 @@ void Window::Create(QWidget* parent) {
 }
 
 Window::~Window() {
+    auto& looping = LoopingWindows();
+    looping.erase(std::remove(looping.begin(), looping.end(), this), looping.end());
     while (!m_impl->loops.empty()) {
         m_impl->loops.back()->exit(0);
         m_impl->loops.pop_back();
@@ -267,7 +313,7 @@ bool Window::IsEnabled() const { return Exists() && Widget()->isEnabled(); }
 
 Rect Window::ClientScreenRect() const {
     if (!Exists()) return Rect{};
-    const QPoint origin = Widget()->mapToGlobal(QPoint(0, 0));
+    const QPoint origin = Widget()->mapToGlobal(QPoint(0, MenuHeight()));
     const Size size = ClientSize();
     return Rect{origin.x(), origin.y(), origin.x() + size.width, origin.y() + size.height};
 }
@@ -277,11 +323,12 @@ Size Window::ClientSize() const {
     Size size{Widget()->width(), Widget()->height()};
     if (m_impl->vertical && m_impl->vertical->isVisibleTo(Widget())) size.width -= m_impl->vertical->width();
     if (m_impl->horizontal && m_impl->horizontal->isVisibleTo(Widget())) size.height -= m_impl->horizontal->height();
+    size.height -= MenuHeight();
     return Size{std::max(size.width, 0), std::max(size.height, 0)};
 }
 
 void Window::SetClientSize(Size size) {
-    if (Exists()) Widget()->resize(size.width, size.height);
+    if (Exists()) Widget()->resize(size.width, size.height + MenuHeight());
 }
 void Window::SetMinimumClientSize(Size size) {
     if (Exists()) Widget()->setMinimumSize(std::max(size.width, 0), std::max(size.height, 0));
@@ -303,9 +350,48 @@ void Window::MoveTo(Point topLeft) {
 }
 
 void Window::SetGeometry(const Rect& area) {
-    if (Exists()) Widget()->setGeometry(ToQRect(area));
+    if (!Exists()) return;
+    const int top = ParentClientTop();
+    Widget()->setGeometry(ToQRect(Rect{area.left, area.top + top, area.right, area.bottom + top}));
 }
-Rect Window::Geometry() const { return Exists() ? FromQRect(Widget()->geometry()) : Rect{}; }
+Rect Window::Geometry() const {
+    if (!Exists()) return Rect{};
+    const int top = ParentClientTop();
+    const Rect r = FromQRect(Widget()->geometry());
+    return Rect{r.left, r.top - top, r.right, r.bottom - top};
+}
+
+int Window::ParentClientTop() const {
+    if (m_kind != WindowKind::Child || m_owner == nullptr || !m_owner->Exists()) return 0;
+    return Widget()->parentWidget() == m_owner->Widget() ? m_owner->MenuHeight() : 0;
+}
+
+int Window::MenuHeight() const { return m_menu ? m_menu->Height() : 0; }
+
+void Window::PlaceMenuBar() {
+    if (!m_menu || m_menu->Widget() == nullptr || !Exists()) return;
+    m_menu->Widget()->setGeometry(0, 0, Widget()->width(), m_menu->Height());
+}
+
+void Window::SetMenu(const MenuTemplate* menu) {
+    if (!Exists()) return;
+    const Size client = ClientSize();
+    m_menu.reset();
+    if (menu != nullptr) m_menu = std::make_unique<MenuBar>(*this, *menu);
+    PlaceMenuBar();
+    SetClientSize(client);  // the bar takes its room above the client area
+}
+
+MenuBar* Window::Menu() const { return m_menu.get(); }
+
+void Window::SetAccelerators(const AcceleratorTable* table) {
+    m_accelerators = table != nullptr ? std::make_unique<AcceleratorTable>(*table) : nullptr;
+    if (table != nullptr && StartWindowSystem()) AcceleratorWatch::Install();
+}
+
+const AcceleratorTable* Window::Accelerators() const { return m_accelerators.get(); }
+
+Window* Window::InnermostLoop() { return LoopingWindows().empty() ? nullptr : LoopingWindows().back(); }
 
 Rect Window::PlacementRect() const {
     if (!Exists()) return Rect{};
@@ -383,6 +469,13 @@ void Window::Maximise() {
         m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
     }
     Widget()->showMaximized();
+}
+void Window::Minimise() {
+    if (!Exists()) return;
+    if (!IsMaximised() && !IsMinimised() && Widget()->isVisible()) {
+        m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
+    }
+    Widget()->showMinimized();
 }
 void Window::Invalidate() {
     if (Exists()) Widget()->update();
@@ -518,12 +611,16 @@ int Window::RunLoop() {
     QPointer<WindowWidget> widget = m_impl->widget;
     QEventLoop loop;
     m_impl->loops.push_back(&loop);
+    LoopingWindows().push_back(this);
     ++m_modalDepth;
     widget->show();
     widget->raise();
     widget->activateWindow();
     const int result = loop.exec(QEventLoop::DialogExec);
     if (widget && widget->Owner() == this) {
+        auto& looping = LoopingWindows();
+        const auto mine = std::find(looping.rbegin(), looping.rend(), this);
+        if (mine != looping.rend()) looping.erase(std::next(mine).base());
         // The object may be gone when its owner destroyed it from inside the loop.
         --m_modalDepth;
         if (!m_impl->loops.empty() && m_impl->loops.back() == &loop) m_impl->loops.pop_back();
@@ -573,6 +670,7 @@ void Window::DispatchResize() {
     if (m_kind != WindowKind::Child && Widget()->isVisible() && !IsMaximised() && !IsMinimised()) {
         m_impl->frameOffset = Widget()->geometry().topLeft() - Widget()->pos();
     }
+    PlaceMenuBar();
     UpdateScrollBars();
     OnResize(ClientSize());
 }
@@ -585,9 +683,14 @@ bool Window::DispatchKey(const KeyInput& input) {
         return true;
     }
     if (input.code == kKeyEnter) {
-        // Enter presses the button that has the focus, as dialogs do; otherwise it means OK.
-        if (auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
-            button != nullptr && Window::FromWidget(button) == this) {
+        // Enter presses the push button that has the focus, as dialogs do; otherwise (a check box
+        // among them) it means OK.
+        auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+        const auto* control = dynamic_cast<const PushButton*>(Control::FromWidget(button));
+        const bool checkable =
+            control != nullptr
+            && (control->Style() == ButtonStyle::CheckBox || control->Style() == ButtonStyle::PushLike);
+        if (button != nullptr && Window::FromWidget(button) == this && !checkable) {
             button->click();
         } else {
             OnCommand(kCommandOk);
@@ -604,6 +707,12 @@ Control* Window::FindControl(int id) const {
         if (control->Id() == id) return control.get();
     }
     return nullptr;
+}
+
+std::vector<Control*> Window::Controls() const {
+    std::vector<Control*> controls;
+    for (const auto& control : m_controls) controls.push_back(control.get());
+    return controls;
 }
 
 void Window::AdoptControl(std::unique_ptr<Control> control) { m_controls.push_back(std::move(control)); }
@@ -687,6 +796,8 @@ Control* Window::MakeTemplateControl(const DialogItem& item) {
     if (SameClass(cls, kClassTrackBar)) return &AddControl<Slider>(item.id, (item.style & kTbsVert) != 0);
     if (SameClass(cls, kClassScrollBar) && (item.style & kSbsSizeGrip)) return &AddControl<SizeGrip>(item.id);
     if (const ControlMaker* maker = FindControlClass(cls)) return (*maker)(*this, item);
+    // A list view that no maker claims is the layer's report list; its owner attaches a handler.
+    if (SameClass(cls, kClassListView)) return &AddControl<ReportList>(item.id);
     return nullptr;
 }
 
@@ -737,5 +848,8 @@ void Window::OnControlNotify(int id, int code) {
 }
 long Window::OnNotify(int, int, void*) { return 0; }
 void Window::OnDropFiles(const std::vector<std::string>&) {}
+void Window::OnMenuCommand(int id, bool) { OnCommand(id); }
+void Window::OnMenuPopup(const std::vector<int>&) {}
+void Window::OnIdle() {}
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/window/Geometry.h"
 #include "platform/window/Image.h"
 #include "platform/window/Input.h"
+#include "platform/window/Resources.h"
 
 #include <map>
 #include <memory>
@@ -17,8 +18,10 @@ namespace platform {
 
 class Control;
 class DrawContext;
+class MenuBar;
 struct DialogItem;
 struct DialogTemplate;
+struct MenuTemplate;
 enum class CursorShape;
 
 // Command ids that a dialog's Enter and Esc keys (and its close box) send.
@@ -58,7 +61,8 @@ public:
     void Enable(bool enabled);
     bool IsEnabled() const;
 
-    // Client area in screen pixels, and its size (without the scroll bars that SetScrollSize shows).
+    // Client area in screen pixels, and its size (without the scroll bars that SetScrollSize shows and
+    // the menu bar that SetMenu puts across the top).
     Rect ClientScreenRect() const;
     Size ClientSize() const;
     void SetClientSize(Size size);
@@ -67,7 +71,8 @@ public:
     // Fixes the client size (a dialog that cannot be resized), or frees it again with an empty size.
     void SetFixedClientSize(Size size);
     void MoveTo(Point topLeft);
-    // The client area: in the parent's client pixels for a child window, in screen pixels otherwise.
+    // The client area: in the parent's client pixels for a child window (below the parent's menu bar),
+    // in screen pixels otherwise.
     void SetGeometry(const Rect& area);
     Rect Geometry() const;
     // A top-level window's placement: the top-left of its frame and the size of its client area, in
@@ -89,6 +94,7 @@ public:
     void Restore();
     // A hidden window is maximised when it is shown.
     void Maximise();
+    void Minimise();
 
     void Invalidate();
     void Invalidate(const Rect& area);
@@ -114,6 +120,17 @@ public:
     Point ScrollPosition() const;
     void SetScrollPosition(Point position);
 
+    // A menu bar across the top of a top-level window, made from the template (replacing any); null
+    // removes it. A window with a menu bar holds its content in child windows: its client area starts
+    // below the bar, and child windows are placed in client pixels. Items reach OnMenuCommand.
+    void SetMenu(const MenuTemplate* menu);
+    MenuBar* Menu() const;
+    // Keys of the table pressed anywhere in this top-level window reach OnMenuCommand as commands,
+    // before the control with the focus sees them, unless that control claims the key for itself (a
+    // text edit keeps Ctrl+A); not while the window is disabled. Null removes the table.
+    void SetAccelerators(const AcceleratorTable* table);
+    const AcceleratorTable* Accelerators() const;
+
     // Files dropped from a file manager reach OnDropFiles.
     void AcceptDroppedFiles(bool accept);
     // Queues a key press (a library key code) for the window, handled once the loop runs again, as
@@ -128,6 +145,8 @@ public:
     int RunLoop();
     void EndModal(int result);
     bool IsInModalLoop() const { return m_modalDepth > 0; }
+    // The window whose loop (RunModal, RunLoop) runs innermost now, or null.
+    static Window* InnermostLoop();
 
     // A repeating timer of this window; OnTimer(id) at each interval. Starting an id again restarts it.
     bool StartTimer(int id, int intervalMs);
@@ -144,6 +163,8 @@ public:
     }
     // The control with that id, or null.
     Control* FindControl(int id) const;
+    // The window's controls in the order they were made.
+    std::vector<Control*> Controls() const;
     // Destroys a control of this window before the window goes.
     void DestroyControl(Control& control);
     // Makes the controls of a dialog template and sizes the client area to it (a top-level window that
@@ -171,6 +192,9 @@ public:
     void DispatchControlNotify(int id, int code) { OnControlNotify(id, code); }
     long DispatchNotify(int id, int code, void* data) { return OnNotify(id, code, data); }
     void DispatchDropFiles(const std::vector<std::string>& paths) { OnDropFiles(paths); }
+    void DispatchMenuCommand(int id, bool fromAccelerator) { OnMenuCommand(id, fromAccelerator); }
+    void DispatchMenuPopup(const std::vector<int>& itemIds) { OnMenuPopup(itemIds); }
+    void DispatchIdle() { OnIdle(); }
 
 protected:
     virtual void OnPaint(DrawContext& dc);
@@ -192,6 +216,12 @@ protected:
     virtual long OnNotify(int id, int code, void* data);
     // Paths of the files dropped on the window (AcceptDroppedFiles), in the order the drop lists them.
     virtual void OnDropFiles(const std::vector<std::string>& paths);
+    // A menu item was chosen, or an accelerator pressed; the default calls OnCommand(id).
+    virtual void OnMenuCommand(int id, bool fromAccelerator);
+    // A popup of the menu bar is about to open with these command items: time to update them.
+    virtual void OnMenuPopup(const std::vector<int>& itemIds);
+    // The loop this window runs (RunModal, RunLoop) has handled everything that waited.
+    virtual void OnIdle();
 
 private:
     void Create(QWidget* parent);
@@ -199,6 +229,11 @@ private:
     void AdoptControl(std::unique_ptr<Control> control);
     void UpdateScrollBars();
     void ScrollControlsBy(int dx, int dy);
+    // Pixels the menu bar takes at the top, 0 without one.
+    int MenuHeight() const;
+    // Where the client area of a child window's parent starts inside the parent's widget.
+    int ParentClientTop() const;
+    void PlaceMenuBar();
 
     struct Impl;
     std::unique_ptr<Impl> m_impl;
@@ -207,6 +242,8 @@ private:
     int m_modalDepth = 0;
     std::vector<std::unique_ptr<Control>> m_controls;
     std::map<int, int> m_timers;  // our id -> toolkit id
+    std::unique_ptr<MenuBar> m_menu;
+    std::unique_ptr<AcceleratorTable> m_accelerators;
 };
 
 }  // namespace platform

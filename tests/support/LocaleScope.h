@@ -31,4 +31,15 @@ private:
     locale_t m_old;
 };
 
+// The user's language for one scope, as only LANG gives it (LC_ALL and LC_MESSAGES unset); the
+// thread's locale stays.
+class LanguageScope {
+public:
+    explicit LanguageScope(const char* lang)
+        : m_lcAll("LC_ALL", nullptr), m_lcMessages("LC_MESSAGES", nullptr), m_lang("LANG", lang) {}
+
+private:
+    ScopedEnvironment m_lcAll, m_lcMessages, m_lang;
+};
+
 }  // namespace gbxtest

@@ -4,13 +4,20 @@
 #pragma once
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QSet>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
 #include "platform/window/Application.h"
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -41,6 +48,27 @@ bool PumpUntil(Condition condition, int timeoutMs = 5000) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition() && std::chrono::steady_clock::now() < until) platform::ProcessEvents();
     return condition();
+}
+
+// Handles events for that long.
+inline void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+// Grabs the window from the screen (a real display), saves it under ScreenshotPath(file), reads the
+// file back and checks that it has the window's size and is not blank.
+inline void ShootAndCheck(QWidget* window, const std::string& file) {
+    ASSERT_NE(window, nullptr);
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
+    const std::string path = ScreenshotPath(file);
+    ASSERT_TRUE(shot.save(QString::fromStdString(path), "PNG")) << path;
+    const QImage saved(QString::fromStdString(path));
+    ASSERT_FALSE(saved.isNull()) << path;
+    EXPECT_EQ(saved.size(), window->size()) << file;
+    QSet<QRgb> colours;
+    for (int y = 0; y < saved.height(); y += 2)
+        for (int x = 0; x < saved.width(); x += 2) colours.insert(saved.pixel(x, y));
+    EXPECT_GE(colours.size(), 3) << file << " looks blank";
 }
 
 // Runs action(modal) once the modal window shows, from inside its loop. A modal window that is

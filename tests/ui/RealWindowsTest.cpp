@@ -31,24 +31,8 @@ namespace {
 using gbxtest::OnRealDisplay;
 using gbxtest::ScreenshotPath;
 
-void PumpFor(int ms) {
-    gbxtest::PumpUntil([] { return false; }, ms);
-}
-
-// Grabs the window from the screen, saves it, reads the file back and checks what it holds.
-void ShootAndCheck(QWidget* window, const std::string& file) {
-    ASSERT_NE(window, nullptr);
-    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(window->winId()).toImage();
-    const std::string path = ScreenshotPath(file);
-    ASSERT_TRUE(shot.save(QString::fromStdString(path), "PNG")) << path;
-    const QImage saved(QString::fromStdString(path));
-    ASSERT_FALSE(saved.isNull()) << path;
-    EXPECT_EQ(saved.size(), window->size()) << file;
-    QSet<QRgb> colours;
-    for (int y = 0; y < saved.height(); y += 2)
-        for (int x = 0; x < saved.width(); x += 2) colours.insert(saved.pixel(x, y));
-    EXPECT_GE(colours.size(), 3) << file << " looks blank";
-}
+using gbxtest::PumpFor;
+using gbxtest::ShootAndCheck;
 
 TEST(RealWindows, ProgressDialogAndAboutBox) {
     if (!OnRealDisplay()) GTEST_SKIP() << "runs on an X server as ui_tests.RealWindows";

@@ -196,3 +196,35 @@ TEST_F(DrawContextTest, UpdateRectanglesDecideVisibility) {
 }
 
 }  // namespace
+
+namespace {
+
+// Smooth shapes on a transparent picture: solid inside, partly covered at the edges, nothing outside.
+TEST(DrawContextShapesTest, ShapesBlendTheirEdgesAndKeepTheirBounds) {
+    gbxtest::UseOffscreenToolkitUnlessSet();
+    ASSERT_TRUE(platform::StartWindowSystem());
+    Image picture(40, 40, true);
+    picture.Fill(0);
+    {
+        DrawContext dc(picture);
+        dc.FillEllipse(platform::RectF{0, 0, 20, 20}, Colour{255, 0, 0});
+        dc.FillRoundRect(platform::RectF{20, 20, 40, 40}, 4, Colour{0, 0, 255}, Colour{0, 255, 0});
+        dc.StrokeLines({{22, 2}, {38, 2}}, 2, Colour{0, 0, 0}, 128);
+    }
+    auto alpha = [&](int x, int y) { return picture.PixelAt(x, y) >> 24; };
+    EXPECT_EQ(picture.PixelAt(10, 10), 0xFFFF0000u) << "the disc's middle";
+    EXPECT_EQ(alpha(0, 0), 0u) << "outside the disc's curve";
+    EXPECT_GT(alpha(10, 0), 0u);
+    EXPECT_LT(alpha(10, 0), 255u) << "an edge pixel is partly covered";
+    auto green = [&](int x, int y) { return (picture.PixelAt(x, y) >> 8) & 0xFF; };
+    auto blue = [&](int x, int y) { return picture.PixelAt(x, y) & 0xFF; };
+    EXPECT_GT(blue(30, 21), 200u) << "blue at the top";
+    EXPECT_LT(green(30, 21), 40u);
+    EXPECT_GT(green(30, 38), 200u) << "green at the bottom";
+    EXPECT_LT(blue(30, 38), 40u);
+    EXPECT_EQ(alpha(30, 30), 255u);
+    EXPECT_EQ(alpha(20, 20), 0u) << "the rounded corner leaves the corner pixel out";
+    EXPECT_NEAR(double(alpha(30, 2)), 128.0, 2.0) << "half opacity";
+}
+
+}  // namespace

@@ -89,6 +89,25 @@ TEST_F(WindowTest, DialogKeysAndCloseBoxBecomeCommands) {
     EXPECT_EQ(dialog.keys.front().code, platform::kKeyEscape);
 }
 
+TEST_F(WindowTest, EnterPressesAFocusedPushButtonButMeansOkOnACheckBox) {
+    RecordingWindow dialog(platform::WindowKind::Dialog);
+    auto& box = dialog.AddControl<platform::PushButton>(30, "Box", platform::ButtonStyle::CheckBox);
+    auto& push = dialog.AddControl<platform::PushButton>(31, "Push");
+    auto& pushLike = dialog.AddControl<platform::PushButton>(32, "Toggle", platform::ButtonStyle::PushLike);
+    gbxtest::WhenModalAppears([&](QWidget* modal) {
+        for (platform::PushButton* button : {&box, &push, &pushLike}) {
+            button->SetFocus();
+            gbxtest::PumpUntil([&] { return button->HasFocus(); });
+            gbxtest::PressKey(modal, Qt::Key_Return);
+        }
+        dialog.EndModal(0);
+    });
+    dialog.RunModal();
+    EXPECT_EQ(dialog.commands, (std::vector<int>{platform::kCommandOk, 31, platform::kCommandOk}));
+    EXPECT_FALSE(box.IsChecked());
+    EXPECT_FALSE(pushLike.IsChecked());
+}
+
 TEST_F(WindowTest, DisablingAnOwnerLeavesItsDialogsEnabled) {
     RecordingWindow owner;
     owner.Show();
