@@ -17,9 +17,17 @@ private:
     boost::shared_ptr<AProxyDialog> m_dialog;
 };
 
+CModalDialogFactory& RippingFactory() {
+    static CModalDialogFactory factory;
+    return factory;
+}
+
 }  // namespace
 
+void SetRippingDialogFactory(const CModalDialogFactory& factory) { RippingFactory() = factory; }
+
 void RegisterDialogFactories() {
+    if (RippingFactory()) CModalManager::GetInstance().SetRippingDialogFactory(RippingFactory());
     CModalManager::GetInstance().SetProxyDialogFactory(
         [] { return boost::shared_ptr<IModalDialog>(boost::make_shared<CProxyModalDialog>(CreateProxyDialog())); });
 }

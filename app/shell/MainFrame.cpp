@@ -1,0 +1,83 @@
+#include "app/shell/MainFrame.h"
+
+#include "app/card/AppServices.h"
+#include "app/card/CdAudioReader.h"
+#include "app/card/DocumentModel.h"
+#include "app/card/ModalManager.h"
+#include "general_tools/CdToc.h"
+#include "general_tools/Files.h"
+#include "platform/system/EventLoop.h"
+#include "platform/window/Window.h"
+#include "ui/ProgressBar.h"
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::IsBusy() {
+    if (CModalManager::GetInstance().GetNestingCount() != 0) return true;
+    if (platform::Window::InnermostLoop() != nullptr) return true;
+    const auto* progress = dynamic_cast<const UL::CProgressBar*>(&GetProgressBar());
+    return progress != nullptr && progress->IsShown();
+}
+
+bool CMainFrame::OnCmdMsg(const UL::CCommand& command) {
+    // Taken and dropped: nothing else along the route may carry it out now.
+    if (command.kind == UL::CCommand::Execute && IsBusy()) return true;
+    return UL::CSDIFrameWndEx::OnCmdMsg(command);
+}
+
+int CMainFrame::OnCreate() {
+    if (UL::CSDIFrameWndEx::OnCreate() == -1) return -1;
+    m_watcher = std::make_unique<GT::CDeviceChangeWatcher>();
+    if (platform::IEventLoop* loop = platform::GetEventLoop()) m_watcher->Attach(*loop);
+    return 0;
+}
+
+void CMainFrame::OnDestroy() {
+    if (m_watcher) m_watcher->Detach();
+    m_watcher.reset();
+    UL::CSDIFrameWndEx::OnDestroy();
+}
+
+void CMainFrame::OnClose() {
+    if (IsBusy()) return;
+    if (!CDocumentModel::GetInstance().GetDocument().AskSaveChanges()) return;
+    UL::CSDIFrameWndEx::OnClose();
+}
+
+void CMainFrame::OnDropFiles(const std::vector<std::string>& paths) {
+    if (IsBusy()) return;
+    CDocumentModel& model = CDocumentModel::GetInstance();
+    if (!model.GetDocument().IsConnected()) return;
+    if (platform::Window* window = GetWindow()) window->Activate();
+    // The drop hands "/" paths already; a backslash belongs to a file name here.
+    model.GetDocument().ImportFiles(paths);
+    model.Notify(CModelEvent(CModelEvent::IMPORT_ENDED));
+}
+
+CDeviceChangeHandler& CDeviceChangeHandler::GetInstance() {
+    static CDeviceChangeHandler handler;
+    return handler;
+}
+
+bool CDeviceChangeHandler::HoldsAudioCd(const std::string& drive) {
+    // A CD drive's volume id is its device; every other volume's is a folder.
+    if (drive.empty() || GT::DirectoryExists(drive)) return false;
+    GT::CCdToc toc;
+    return GetStorageDevice().ReadToc(drive, toc) && IsRippableToc(toc) && toc.HasAudioTrack();
+}
+
+bool CDeviceChangeHandler::OnDeviceChange(int event, const std::string& drive) {
+    int id;
+    if (event == GT::DEVICE_ARRIVAL) {
+        id = HoldsAudioCd(drive) ? CModelEvent::AUDIO_CD_ARRIVED : CModelEvent::VOLUME_ARRIVED;
+    } else if (event == GT::DEVICE_REMOVAL) {
+        const std::string card = CDocumentModel::GetInstance().GetDocument().GetCardDrive();
+        id = !card.empty() && drive == card ? CModelEvent::CARD_GONE : CModelEvent::DRIVE_REMOVED;
+    } else {
+        return false;
+    }
+    CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(id, drive));
+    return true;
+}
