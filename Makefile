@@ -17,8 +17,14 @@ release: deps
 	cmake --build build/release -j $(JOBS)
 
 run: release
-	@if [ -x build/release/app/GBX ]; then exec build/release/app/GBX; \
-	else echo "GBX: the editor is not built yet; only its libraries exist so far." >&2; exit 1; fi
+	@card=$$(build/release/app/GBX --has-card); \
+	if [ -n "$$card" ]; then \
+		echo "GBX: using the card at $$card"; exec build/release/app/GBX; \
+	else \
+		echo "GBX: no card mounted; using the demo card $(CURDIR)/build/release/demo-card/QM-3"; \
+		GBX_VOLUMES="$(CURDIR)/build/release/demo-card/QM-3$${GBX_VOLUMES:+:$$GBX_VOLUMES}" \
+			exec build/release/app/GBX; \
+	fi
 
 bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DGBX_TESTS=OFF -DGBX_BENCH=ON

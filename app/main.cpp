@@ -6,7 +6,7 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    // The application object lives for the whole run, as the framework expects of it.
-    static CApp theApp;
+    // The application object lives for the whole run and goes before the process-wide services.
+    CApp theApp;
     return RunProgram(theApp, std::vector<std::string>(argv + 1, argv + argc));
 }

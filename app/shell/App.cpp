@@ -139,6 +139,8 @@ int CApp::ExitInstance() {
         CFontA::GetInstance().Save(kFontSection, kFontPrefix);
         CDomain::GetInstance().StoreSaveMemory();
     }
+    // The view leaves the document model's listeners while that model still exists.
+    if (UL::CSingleDocTemplate* docTemplate = GetDocTemplate()) docTemplate->CloseAllDocuments();
     return UL::CWinApp::ExitInstance();
 }
 

@@ -10,6 +10,18 @@
 #include "platform/window/Window.h"
 #include "ui/ProgressBar.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+int& CloseRequestDescriptor() {
+    static int fd = -1;
+    return fd;
+}
+
+}  // namespace
+
 CMainFrame::CMainFrame() = default;
 
 CMainFrame::~CMainFrame() = default;
@@ -30,11 +42,28 @@ bool CMainFrame::OnCmdMsg(const UL::CCommand& command) {
 int CMainFrame::OnCreate() {
     if (UL::CSDIFrameWndEx::OnCreate() == -1) return -1;
     m_watcher = std::make_unique<GT::CDeviceChangeWatcher>();
-    if (platform::IEventLoop* loop = platform::GetEventLoop()) m_watcher->Attach(*loop);
+    if (platform::IEventLoop* loop = platform::GetEventLoop()) {
+        m_watcher->Attach(*loop);
+        if (CloseRequestDescriptor() >= 0)
+            m_closeWatch = loop->AddWatch(CloseRequestDescriptor(), POLLIN, [this] { OnCloseRequest(); });
+    }
     return 0;
 }
 
+void CMainFrame::SetCloseRequestDescriptor(int fd) { CloseRequestDescriptor() = fd; }
+
+void CMainFrame::OnCloseRequest() {
+    char drained[64];
+    while (read(CloseRequestDescriptor(), drained, sizeof drained) > 0) {
+    }
+    Close();
+}
+
 void CMainFrame::OnDestroy() {
+    if (m_closeWatch != 0) {
+        if (platform::IEventLoop* loop = platform::GetEventLoop()) loop->RemoveWatch(m_closeWatch);
+        m_closeWatch = 0;
+    }
     if (m_watcher) m_watcher->Detach();
     m_watcher.reset();
     UL::CSDIFrameWndEx::OnDestroy();

@@ -25,6 +25,10 @@ public:
     // model event 11 follows.
     void OnDropFiles(const std::vector<std::string>& paths) override;
 
+    // A descriptor that turns readable when the program is asked to end (a signal): each frame then
+    // closes as its close box makes it. -1 for none.
+    static void SetCloseRequestDescriptor(int fd);
+
 protected:
     int OnCreate() override;
     // Asks about unsaved changes first; Cancel (or a failed write) keeps the window open.
@@ -32,7 +36,10 @@ protected:
     void OnDestroy() override;
 
 private:
+    void OnCloseRequest();
+
     std::unique_ptr<GT::CDeviceChangeWatcher> m_watcher;
+    int m_closeWatch = 0;
 };
 
 // Turns a volume notice into a model event for the modal-dialog manager: an arrival is 6 when the
