@@ -40,6 +40,11 @@ bool CDoc::OnNewDocument() {
     return true;
 }
 
+void CDoc::ReportOpenFailure(const std::string& path) {
+    CModalManager::GetInstance().ShowText(UL::LoadString(UL::AFX_IDP_FAILED_TO_OPEN_DOC, "Failed to open document.")
+                                          + "\n" + path);
+}
+
 GT::CMmf& GetInstanceGuard() {
     static GT::CMmf guard;
     return guard;

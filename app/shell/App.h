@@ -16,6 +16,10 @@ class CMmf;
 class CDoc : public UL::CDocument {
 public:
     bool OnNewDocument() override;
+
+protected:
+    // Through the modal-dialog manager, as every message of the program.
+    void ReportOpenFailure(const std::string& path) override;
 };
 
 class CApp : public UL::CWinApp {
