@@ -279,7 +279,10 @@ void CViewA::OnModelEvent(const CModelEvent& event) {
 }
 
 void CViewA::OnButtonClicked(const UL::CButtonEvent& event) {
-    if (CMainFrame::IsBusy()) return;
+    if (CMainFrame::IsBusy()) {
+        UpdateButtons();  // a toggle button that flipped by itself flips back
+        return;
+    }
     const UL::CButtonA* source = nullptr;
     try {
         source = boost::any_cast<UL::CButtonA*>(event.GetSource());
