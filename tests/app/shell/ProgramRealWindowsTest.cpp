@@ -1,0 +1,196 @@
+// The whole program on an X server (app_shell_tests.RealWindows): the program's own entry run in
+// this process with a card folder that arrives after start-up, two files dropped on the window (a
+// WAV file encoded to Voxa and an MP3 file), a name edited in the table, the database written and
+// the window closed, then the card read back; the window in Japanese; and the program itself started,
+// connected to its card and ended by a signal. Screenshots are saved in the suite's build folder.
+#include "app/card/MessageTable.h"
+#include "app/shell/Program.h"
+#include "general_tools/Mmf.h"
+#include "platform/window/Controls.h"
+#include "platform/window/Input.h"
+#include "tests/app/shell/ShellTestSupport.h"
+#include "tests/support/LocaleScope.h"
+#include "tests/support/WidgetDriver.h"
+#include "ui/InputInfo.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+extern char** environ;
+
+namespace {
+
+using cardtest::CCardEnvironment;
+using shelltest::TestApp;
+
+constexpr const char* kEditedName = "Harbour Lights";
+
+void DropFiles(QWidget* window, const std::vector<std::string>& paths) {
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls.push_back(QUrl::fromLocalFile(QString::fromStdString(path)));
+    data->setUrls(urls);
+    const QPointF at(window->width() / 2.0, window->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &drop);
+    delete data;
+}
+
+// Runs the script once the program's main loop runs, then the program's entry as main runs it.
+int RunWithScript(TestApp& app, std::function<void()> script) {
+    // The tests of this suite share one process, which holds the guard since the first start.
+    app.skipInstanceGuard = GetInstanceGuard().Lock().IsOpen();
+    app.afterStep = [script](int step) {
+        if (step == CApp::STEP_INITIALISED) QTimer::singleShot(0, script);
+    };
+    return RunProgram(app, {});
+}
+
+class ProgramRealWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!gbxtest::OnRealDisplay()) GTEST_SKIP() << "runs on an X server as app_shell_tests.RealWindows";
+    }
+};
+
+TEST_F(ProgramRealWindows, ConnectsImportsTwoDroppedFilesEditsANameWritesAndCloses) {
+    if (!cardtest::HaveTools()) GTEST_SKIP() << cardtest::kNoTools;
+    CCardEnvironment env;
+    // The card arrives after start-up.
+    const std::string card = env.Dir().File("later/QM-3");
+    gbxtest::ScopedEnvironment volumes("GBX_VOLUMES", card);
+    const std::string wav = env.Dir().File("tmp/Morning Tone.wav");
+    const std::string mp3 = env.Dir().File("tmp/Evening Tone.mp3");
+    ASSERT_TRUE(cardtest::MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "2"));
+    ASSERT_TRUE(cardtest::MakeSound(env.Dir().File("tmp/evening.wav"), "-r 44100 -c 2 -b 16 -e signed-integer", "2"));
+    ASSERT_EQ(gbxtest::Run("lame --quiet -b 128 " + gbxtest::Quote(env.Dir().File("tmp/evening.wav")) + " "
+                           + gbxtest::Quote(mp3))
+                  .exitCode,
+              0);
+
+    TestApp app;
+    bool scriptDone = false;
+    RunWithScript(app, [&] {
+        CViewA* view = app.View();
+        QWidget* window = app.Frame()->GetWindow()->Widget();
+        gbxtest::PumpFor(300);
+        EXPECT_FALSE(view->IsConnectedFlag());
+        gbxtest::ShootAndCheck(window, "gbx-main-empty.png");
+
+        std::filesystem::create_directories(card);
+        EXPECT_TRUE(gbxtest::PumpUntil([&] { return view->IsConnectedFlag(); }, 10000)) << "the card arrives";
+        gbxtest::PumpFor(300);
+        gbxtest::ShootAndCheck(window, "gbx-main-connected.png");
+
+        EXPECT_TRUE(CCardEnvironment::Document().GetSaveMemory());
+        DropFiles(window, {wav, mp3});
+        const CSongList& songs = CCardEnvironment::Document().GetList(CDocX::LIST_SONGS);
+        EXPECT_EQ(songs.size(), 2u) << ::testing::PrintToString(env.textDialog.Texts());
+        gbxtest::PumpFor(300);
+        gbxtest::ShootAndCheck(window, "gbx-main-imported.png");
+
+        // The name of the first row, edited in its cell as a user types it.
+        CListCtrlA& table = view->GetTable();
+        const int row = table.ViewRowToModelRow(0);
+        ASSERT_GE(row, 0);
+        UL::ITableCellEditor* editor = table.GetEditor(row, CSongTableModel::NAME);
+        ASSERT_NE(editor, nullptr);
+        // Enter on the cell, as the table hands a key to the current cell's editor.
+        ASSERT_TRUE(editor->StartByKey(&table, row, CSongTableModel::NAME,
+                                       UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0}));
+        auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_NE(edit, nullptr);
+        edit->selectAll();
+        edit->insert(QString::fromUtf8(kEditedName));
+        gbxtest::PressKey(edit, Qt::Key_Return);
+        EXPECT_TRUE(gbxtest::PumpUntil([&] { return view->GetButton(CViewA::BUTTON_SAVE).IsEnabled(); }))
+            << "the edit is unsaved";
+
+        dynamic_cast<platform::PushButton*>(view->GetButton(CViewA::BUTTON_SAVE).GetControl())->Click();
+        EXPECT_FALSE(CCardEnvironment::Document().NeedsSaving());
+        scriptDone = true;
+        app.Frame()->Close();
+    });
+    ASSERT_TRUE(scriptDone);
+    EXPECT_TRUE(app.IsInitialised());
+    EXPECT_EQ(env.textDialog.Texts(), std::vector<std::string>{"The unit not found."}) << "only at start-up";
+
+    // The card read back by a document of its own.
+    CDocX& document = CCardEnvironment::Document();
+    document.Reset();
+    document.SetCardRoot(CDocX::MakeCardRoot(card));
+    ASSERT_TRUE(document.Load());
+    std::vector<std::string> names, paths;
+    for (const CSongRef& entry : document.GetList(CDocX::LIST_SONGS)) {
+        names.push_back(entry.song->GetTitle());
+        paths.push_back(entry.song->GetPath());
+    }
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_NE(std::find(names.begin(), names.end(), kEditedName), names.end()) << ::testing::PrintToString(names);
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"/CORVANE/QM/DB/000/0000.Q3R", "/CORVANE/QM/DB/000/0001.mp3"}));
+    for (const std::string& path : paths) EXPECT_TRUE(std::filesystem::exists(card + path)) << path;
+}
+
+TEST_F(ProgramRealWindows, InJapanese) {
+    CCardEnvironment env;
+    gbxtest::LanguageScope japanese("ja_JP.UTF-8");
+    TestApp app;
+    RunWithScript(app, [&] {
+        gbxtest::PumpFor(300);
+        EXPECT_EQ(GetTextCodeTable().GetLanguage(), 1);
+        EXPECT_TRUE(app.View()->IsConnectedFlag());
+        gbxtest::ShootAndCheck(app.Frame()->GetWindow()->Widget(), "gbx-main-japanese.png");
+        app.Frame()->Close();
+    });
+    EXPECT_TRUE(app.IsInitialised());
+}
+
+TEST_F(ProgramRealWindows, TheProgramStartsConnectsItsCardAndEndsCleanlyOnASignal) {
+    CCardEnvironment env;
+    gbxtest::ScopedEnvironment noLeakCheck("ASAN_OPTIONS", "detect_leaks=0");
+    const std::string lockFile = env.Dir().File("run") + "/InstanceManagerGigbox Setlister";
+    char program[] = GBX_PROGRAM;
+    char* argv[] = {program, nullptr};
+    pid_t child = -1;
+    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, argv, environ), 0);
+    // The window's id lands in the guard at the end of start-up.
+    const bool started = gbxtest::PumpUntil(
+        [&] {
+            const std::vector<uint8_t> id = gbxtest::ReadBytes(lockFile);
+            return id.size() == 4 && (id[0] | id[1] | id[2] | id[3]) != 0;
+        },
+        45000);
+    EXPECT_TRUE(started);
+    gbxtest::PumpFor(500);
+    ASSERT_EQ(kill(child, SIGTERM), 0);
+    // A message box ("The unit not found.") would keep the window from closing.
+    int status = -1;
+    bool ended = false;
+    gbxtest::PumpUntil([&] { return ended = ended || waitpid(child, &status, WNOHANG) == child; }, 30000);
+    if (!ended) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+    }
+    EXPECT_TRUE(ended) << "the program ends when asked";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string settings = shelltest::ReadFile(shelltest::SettingsFile(env));
+    EXPECT_NE(settings.find("SaveMemory=1"), std::string::npos) << "stored after a completed start-up\n" << settings;
+    EXPECT_NE(settings.find("[SongTableControl]"), std::string::npos) << settings;
+}
+
+}  // namespace
