@@ -2,6 +2,7 @@
 
 #include "app/card/ModalManager.h"
 #include "app/shell/ProxyDialog.h"
+#include "app/shell/RippingDialog.h"
 
 #include <boost/make_shared.hpp>
 
@@ -22,4 +23,5 @@ private:
 void RegisterDialogFactories() {
     CModalManager::GetInstance().SetProxyDialogFactory(
         [] { return boost::shared_ptr<IModalDialog>(boost::make_shared<CProxyModalDialog>(CreateProxyDialog())); });
+    CModalManager::GetInstance().SetRippingDialogFactory(CreateRippingDialog);
 }
