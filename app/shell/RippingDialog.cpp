@@ -389,7 +389,7 @@ bool CRippingDialog::OnInitDialog() {
     m_reget.SubclassDlgItem(IDC_REGET, *GetWindow());
     m_reget.Setup(false, nullptr, GetTextCodeTable().GetText(MSG_OBTAIN_AGAIN), nullptr);
     m_reget.AddListener(this);
-    GetWindow()->Show();
+    // The modal loop shows the window (shown before, it would not be modal).
     return true;
 }
 

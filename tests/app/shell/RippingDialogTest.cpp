@@ -16,10 +16,12 @@
 #include "resources/Resources.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/EmulatedCdDrive.h"
+#include "tests/support/ListDriver.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/WidgetDriver.h"
 #include "tests/support/Xmcd.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -149,8 +151,8 @@ protected:
         gbxtest::WriteText(path.string(), gbxtest::XmcdRecord(disc));
     }
     void WriteTwoAlbums() {
-        Write("rock/0a000001", Record("0a000001", "Band One / First Album", {"One", "Two", "Three"}));
-        Write("jazz/0b000002", Record("0b000002", "Band Two / Second Album", {"Uno", "Dos", "Tres"}));
+        Write("a/0a000001", Record("0a000001", "Band One / First Album", {"One", "Two", "Three"}));
+        Write("b/0b000002", Record("0b000002", "Band Two / Second Album", {"Uno", "Dos", "Tres"}));
     }
 
     // Opens the dialog and lets its first idle load the disc.
@@ -267,12 +269,17 @@ TEST_F(RippingDialogTest, TheLogoHidesItselfAfterThreeSeconds) {
 TEST_F(RippingDialogTest, EditedTitlesAreRippedAsVoxaSongsWithTheirAlbumAndProgress) {
     WriteTwoAlbums();
     TestRippingDialog& d = Open(0);
-    // The title of row 1 edited in the table's own editor.
+    // The title of row 1 edited in the table's own editor (which writes into every selected row).
     CListCtrlA& table = d.GetTable();
+    Select({1});
     UL::ITableCellEditor* editor = table.GetEditor(1, CTrackTableModel::TITLE);
     ASSERT_NE(editor, nullptr);
+    // As the editor's own start does after a click on the cell.
     ASSERT_TRUE(editor->StartEditing(&table, 1, CTrackTableModel::TITLE));
-    auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    table.OnEditingStarted(UL::CCellEditorEvent(editor));
+    QLineEdit* line = nullptr;
+    for (QWidget* widget : QApplication::allWidgets())
+        if (auto* edit = qobject_cast<QLineEdit*>(widget); edit != nullptr && edit->isVisible()) line = edit;
     ASSERT_NE(line, nullptr);
     line->setText("Zwei");
     gbxtest::PressKey(line, Qt::Key_Return);
@@ -305,12 +312,12 @@ TEST_F(RippingDialogTest, EditedTitlesAreRippedAsVoxaSongsWithTheirAlbumAndProgr
     EXPECT_TRUE(WorkFiles().empty());
     const CSongList& songs = Reloaded();
     ASSERT_EQ(songs.size(), 2u);
-    const char* titles[] = {"Uno", "Zwei"};
+    const char* titles[] = {"One", "Zwei"};
     for (size_t i = 0; i < 2; ++i) {
         const CSongX& song = *songs[i].song;
         EXPECT_EQ(song.GetTitle(), titles[i]);
-        EXPECT_EQ(song.GetAlbum(), "Second Album");
-        EXPECT_EQ(song.GetArtist(), "Band Two");
+        EXPECT_EQ(song.GetAlbum(), "First Album");
+        EXPECT_EQ(song.GetArtist(), "Band One");
         EXPECT_EQ(song.GetNumber(), static_cast<int>(i)) << "numbered from 0";
         EXPECT_EQ(song.GetFileType(), 4);
     }
@@ -376,6 +383,7 @@ TEST_F(RippingDialogTest, ADiscThatGoesDuringTheSecondTrackStopsTheRipWithMessag
         environment.textDialog.shown.clear();
         progress.armed = false;
         progress.at = "Track 02/02";
+        progress.at = "Track 02/03";
         progress.hook = [this] { drive->LoseDisc(); };
         Open();
         Select({0, 1, 2});
@@ -396,7 +404,7 @@ TEST_F(RippingDialogTest, ADiscThatGoesDuringTheSecondTrackStopsTheRipWithMessag
 TEST_F(RippingDialogTest, AnotherDiscPutInDuringTheRipIsNotStored) {
     auto other = std::make_shared<EmulatedCdDrive>(EmulatedDisc::Audio({0, 80, 171}, kLeadOut));
     std::unique_ptr<gbxtest::EmulatedDriveInstaller> swapped;
-    progress.at = "Track 02/02";
+    progress.at = "Track 02/03";
     progress.hook = [&] { swapped = std::make_unique<gbxtest::EmulatedDriveInstaller>(kDevice, other); };
     Document().SetSaveMemory(false);
     Open();
@@ -470,7 +478,8 @@ TEST_F(RippingDialogTest, RippingOntoRhythmDoesNotCountNamesAndTooManySongsIsRef
     Open();
     Select({0});
     PressOk();
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Too many albums or artists."});
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "Exceeded the maximum number of albums or artists that can be stored on the unit."});
     environment.textDialog.shown.clear();
     CDocumentModel::GetInstance().SetShownTab(CDocumentModel::TAB_RHYTHM);
     Open();
@@ -490,7 +499,9 @@ TEST_F(RippingDialogTest, RegetAfterAnEditAsksFirstAndARemovedDriveResetsTheDial
     environment.textDialog.answers = {AModalManager::ANSWER_CANCEL};
     platform::Control* reget = d.GetWindow()->FindControl(IDC_REGET);
     ASSERT_NE(reget, nullptr);
-    d.GetWindow()->DispatchControlNotify(IDC_REGET, platform::kNotifyClicked);
+    auto* button = qobject_cast<QAbstractButton*>(reget->Widget());
+    ASSERT_NE(button, nullptr);
+    button->click();
     EXPECT_EQ(Messages(), std::vector<std::string>{"Edits will be discarded."});
     EXPECT_EQ(GetCurrentTrackTitle(0), "Mine");
 
@@ -508,7 +519,9 @@ TEST_F(RippingDialogTest, TheManagerOpensItThroughTheRegisteredFactory) {
     std::string title;
     gbxtest::WhenModalAppears([&](QWidget* modal) {
         title = modal->windowTitle().toStdString();
-        gbxtest::PressKey(modal, Qt::Key_Escape);
+        platform::Window* window = platform::Window::FromWidget(modal);
+        auto* cancel = qobject_cast<QAbstractButton*>(window->FindControl(platform::kCommandCancel)->Widget());
+        cancel->click();
     });
     EXPECT_EQ(CModalManager::GetInstance().ShowRippingDialog(), AModalManager::NOT_CHOSEN);
     EXPECT_EQ(title, "CD Ripping");
@@ -574,6 +587,7 @@ TEST_F(RippingDialogTest, RealWindowsOfTheRippingDialogAndTheChooser) {
     dialog = std::make_unique<TestRippingDialog>();
     dialog->realChooser = true;
     ASSERT_TRUE(dialog->Create(nullptr));
+    dialog->GetWindow()->Show();
     gbxtest::WhenModalAppears([&](QWidget* modal) {
         gbxtest::PumpFor(300);
         gbxtest::ShootAndCheck(modal, "chooser.png");
