@@ -450,6 +450,10 @@ void CRippingDialog::ShowLogo(bool show) {
 
 bool CRippingDialog::IsLogoShown() const { return m_logo.HasWindow() && m_logo.GetControl()->IsVisible(); }
 
+platform::Size CRippingDialog::GetLogoSize() const {
+    return m_logo.GetPicture() ? m_logo.GetPicture()->GetSize() : platform::Size{0, 0};
+}
+
 void CRippingDialog::SelectAll() {
     if (!m_table.HasWindow() || !m_table.GetSelection()) return;
     const int rows = m_table.GetModel()->GetRowCount();

@@ -146,6 +146,8 @@ public:
 
     CListCtrlA& GetTable() { return m_table; }
     bool IsLogoShown() const;
+    // The logo picture's size; nothing when it could not be loaded.
+    platform::Size GetLogoSize() const;
     // Every row of the track table selected.
     void SelectAll();
 

@@ -131,6 +131,7 @@ protected:
         ASSERT_TRUE(platform::StartWindowSystem());
         resources::RegisterProgramResources();
         CAppPaths::GetInstance().SetUpFolders();
+        CAppPaths::GetInstance().SetPath(CAppPaths::PICTURES, GBX_SCRIPT_DIR);
         std::filesystem::create_directories(catalogue);
         SetProgressBar(&progress);
         environment.Connect();
@@ -221,6 +222,7 @@ TEST_F(RippingDialogTest, TheLookupLetsTheUserChooseAmongTwoAlbumsAndFillsTheTab
     EXPECT_EQ(d.GetAlbumTitle(), "Second Album");
     EXPECT_TRUE(d.logoWasShown);
     EXPECT_TRUE(d.IsLogoShown());
+    EXPECT_EQ(d.GetLogoSize(), (platform::Size{150, 36})) << "the build's logo";
     CListCtrlA& table = d.GetTable();
     ASSERT_EQ(table.GetItemCount(), 3);
     EXPECT_EQ(table.GetSelection()->GetSelected(), (std::vector<int>{0, 1, 2})) << "every row selected";
@@ -274,12 +276,13 @@ TEST_F(RippingDialogTest, EditedTitlesAreRippedAsVoxaSongsWithTheirAlbumAndProgr
     Select({1});
     UL::ITableCellEditor* editor = table.GetEditor(1, CTrackTableModel::TITLE);
     ASSERT_NE(editor, nullptr);
-    // As the editor's own start does after a click on the cell.
+    // As the editor's own start does after a click on the cell; its popup is the edit that appears.
+    const QWidgetList before = QApplication::allWidgets();
     ASSERT_TRUE(editor->StartEditing(&table, 1, CTrackTableModel::TITLE));
     table.OnEditingStarted(UL::CCellEditorEvent(editor));
     QLineEdit* line = nullptr;
     for (QWidget* widget : QApplication::allWidgets())
-        if (auto* edit = qobject_cast<QLineEdit*>(widget); edit != nullptr && edit->isVisible()) line = edit;
+        if (auto* edit = qobject_cast<QLineEdit*>(widget); edit != nullptr && !before.contains(widget)) line = edit;
     ASSERT_NE(line, nullptr);
     line->setText("Zwei");
     gbxtest::PressKey(line, Qt::Key_Return);
