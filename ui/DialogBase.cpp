@@ -19,6 +19,7 @@ protected:
     long OnNotify(int id, int code, void* data) override { return m_dialog.OnNotify(id, code, data); }
     bool OnKey(const platform::KeyInput& key) override { return m_dialog.OnKey(key); }
     void OnActivate(bool active) override { m_dialog.OnActivate(active); }
+    void OnIdle() override { m_dialog.OnKickIdle(); }
 
 private:
     CDialogBase& m_dialog;

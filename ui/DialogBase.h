@@ -51,6 +51,8 @@ protected:
     virtual long OnNotify(int, int, void*) { return 0; }
     virtual bool OnKey(const platform::KeyInput&) { return false; }
     virtual void OnActivate(bool) {}
+    // The dialog's modal loop has handled everything that waited.
+    virtual void OnKickIdle() {}
     // The window is about to be destroyed and still exists (with its controls and its owner).
     virtual void OnDestroy() {}
 

@@ -2,6 +2,7 @@
 
 #include "app/card/ModalManager.h"
 #include "app/shell/ProxyDialog.h"
+#include "app/shell/RippingDialog.h"
 
 #include <boost/make_shared.hpp>
 
@@ -17,17 +18,10 @@ private:
     boost::shared_ptr<AProxyDialog> m_dialog;
 };
 
-CModalDialogFactory& RippingFactory() {
-    static CModalDialogFactory factory;
-    return factory;
-}
-
 }  // namespace
 
-void SetRippingDialogFactory(const CModalDialogFactory& factory) { RippingFactory() = factory; }
-
 void RegisterDialogFactories() {
-    if (RippingFactory()) CModalManager::GetInstance().SetRippingDialogFactory(RippingFactory());
     CModalManager::GetInstance().SetProxyDialogFactory(
         [] { return boost::shared_ptr<IModalDialog>(boost::make_shared<CProxyModalDialog>(CreateProxyDialog())); });
+    CModalManager::GetInstance().SetRippingDialogFactory(CreateRippingDialog);
 }
