@@ -1,5 +1,9 @@
 #include "tests/support/TestSupport.h"
 
+#include "platform/system/IniProfileStore.h"
+
+#include <gtest/gtest.h>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #include <array>
@@ -13,6 +17,27 @@
 #include <stdexcept>
 
 namespace gbxtest {
+
+namespace {
+
+// Tests point the program's settings file into temporary folders; after each test it goes back to
+// where it was when the program started, so that a later write (a window stored at exit, a test that
+// does not set its own) never recreates a removed temporary folder.
+class SettingsPathReset : public ::testing::EmptyTestEventListener {
+public:
+    SettingsPathReset() : m_path(platform::GetAppProfile().GetPath()) {}
+    void OnTestEnd(const ::testing::TestInfo&) override { platform::GetAppProfile().SetPath(m_path); }
+
+private:
+    std::string m_path;
+};
+
+const bool g_settingsPathReset = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new SettingsPathReset);
+    return true;
+}();
+
+}  // namespace
 
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
