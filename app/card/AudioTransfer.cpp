@@ -413,7 +413,12 @@ int CountProgressSteps(const std::string& path) {
     } else {
         values = std::max<int64_t>(WaveFileFrames(path), 0) * 2;
     }
-    const int64_t steps = (values + CAudioTransfer::kValuesPerStep - 1) / CAudioTransfer::kValuesPerStep;
+    return CountProgressStepsOfValues(values);
+}
+
+int CountProgressStepsOfValues(int64_t values) {
+    const int64_t steps =
+        (std::max<int64_t>(values, 0) + CAudioTransfer::kValuesPerStep - 1) / CAudioTransfer::kValuesPerStep;
     return static_cast<int>(std::min<int64_t>(steps, std::numeric_limits<int>::max()));
 }
 

@@ -88,6 +88,8 @@ boost::shared_ptr<SL::IInputSampleIterator> MakeStereo16Source(
 // ceil(values / 10,000) of a conversion of the file: a Voxa file's values, or a WAV or AIFF
 // file's frames made stereo; 0 when the file cannot be read.
 int CountProgressSteps(const std::string& path);
+// ceil(values / 10,000): the steps of a conversion of that many 16-bit values.
+int CountProgressStepsOfValues(int64_t values);
 
 // The conversions. Encoding and decoding step the progress and ask it for a cancel request
 // every 10,000 values, starting with the first; a cancel ends them at once, answering true with

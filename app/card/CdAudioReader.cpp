@@ -12,6 +12,9 @@
 
 namespace {
 
+// A CD drive's volume id is its device; every other volume's is a folder.
+bool IsDeviceVolume(const std::string& drive) { return !drive.empty() && !GT::DirectoryExists(drive); }
+
 typedef SL::CFileOutputSampleIterator<SL::EBitDepth::INTEGER16> COutput16;
 
 constexpr double kCdSampleRate = 44100.0;
@@ -129,8 +132,11 @@ int CCdAudioReader::RipTrack(int track, const std::string& destination, GT::IPro
 }
 
 bool IsAudioCdInDrive(const std::string& drive) {
-    // A CD drive's volume id is its device; every other volume's is a folder.
-    if (drive.empty() || GT::DirectoryExists(drive)) return false;
+    if (!IsDeviceVolume(drive)) return false;
     CCdAudioReader& reader = CCdAudioReader::GetInstance();
     return reader.Open(drive) && reader.GetToc().HasAudioTrack();
+}
+
+bool ReadAudioCdToc(const std::string& drive, GT::CCdToc& toc) {
+    return IsDeviceVolume(drive) && GetStorageDevice().ReadToc(drive, toc) && IsRippableToc(toc) && toc.HasAudioTrack();
 }

@@ -71,3 +71,6 @@ bool IsRippableToc(const GT::CCdToc& toc);
 // A CD drive (a volume whose id is a device, not a folder) whose table of contents reads and
 // holds an audio track. Opens the drive in the process-wide reader, replacing its drive and table.
 bool IsAudioCdInDrive(const std::string& drive);
+// The same question answered with a table of contents read into the caller's table, leaving the
+// process-wide reader (and a rip using it) alone.
+bool ReadAudioCdToc(const std::string& drive, GT::CCdToc& toc);

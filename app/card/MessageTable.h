@@ -3,9 +3,10 @@
 
 #include "general_tools/TextCodeTable.h"
 
-// Ids of the texts that the card side shows.
+// Ids of the texts that the program shows.
 enum : int {
     MSG_MANUAL_PATH = 9,
+    MSG_MANUAL_MISSING = 10,
     MSG_NOW_IMPORTING = 11,
     MSG_NOW_EXPORTING = 12,
     MSG_NOW_RIPPING = 16,
@@ -28,6 +29,9 @@ enum : int {
     MSG_UNIT_NOT_FOUND = 33,
     MSG_TOO_MANY_SONGS = 35,
     MSG_TOO_MANY_NAMES = 36,
+    MSG_SELECT_CD_INFORMATION = 38,
+    MSG_SEVERAL_FOUND = 39,
+    MSG_OBTAIN_AGAIN = 40,
 };
 
 // The process-wide table.

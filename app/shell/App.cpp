@@ -15,21 +15,17 @@
 #include "ui/StringResources.h"
 
 #include <clocale>
-#include <cstdio>
 #include <memory>
 
 namespace {
 
 constexpr int kRecentFiles = 8;
 constexpr int kDocumentIconIndex = 1;
-constexpr int kMessageManualMissing = 10;
 constexpr const char* kFontSection = "Option";
 constexpr const char* kFontPrefix = "Font";
 
 std::string FormatWithFamily(const char* format) {
-    char text[256];
-    std::snprintf(text, sizeof text, format, CDomain::GetInstance().GetFamilyName().c_str());
-    return text;
+    return GT::FormatString(format, CDomain::GetInstance().GetFamilyName().c_str());
 }
 
 }  // namespace
@@ -107,7 +103,6 @@ bool CApp::InitStep(int step) {
             return true;
         case STEP_LANGUAGE: {
             const int language = UL::LoadString(IDS_LANGUAGE) == "English" ? 0 : 1;
-            GetTextCodeTable().SetLanguage(language);
             LoadMessageTable();
             GetTextCodeTable().SetLanguage(language);
             return true;
@@ -124,9 +119,11 @@ bool CApp::InitStep(int step) {
         case STEP_SHOW_WINDOW:
             if (UL::CSDIFrameWndEx* frame = GetMainWnd()) {
                 frame->ShowWindow(GetShowCommand());
-                if (platform::Window* window = frame->GetWindow()) window->UpdateNow();
                 frame->DragAcceptFiles(true);
-                if (platform::Window* window = frame->GetWindow()) window->SetTitle(GetAppName());
+                if (platform::Window* window = frame->GetWindow()) {
+                    window->UpdateNow();
+                    window->SetTitle(GetAppName());
+                }
             }
             return true;
         case STEP_STORE_WINDOW:
@@ -165,7 +162,7 @@ void CApp::OnManual() {
     const std::string manual = paths.GetPath(CAppPaths::PROGRAM) + "/" + GetTextCodeTable().GetText(MSG_MANUAL_PATH);
     // The desktop's opener is started without waiting for it: a manual that is not there is told here.
     if (!GT::IsExistingFile(manual) || !GT::OpenWithShell(manual))
-        CModalManager::GetInstance().ShowMessageById(kMessageManualMissing);
+        CModalManager::GetInstance().ShowMessageById(MSG_MANUAL_MISSING);
 }
 
 void CApp::OnVendorWeb() { GT::OpenWithShell(kVendorWebAddress); }

@@ -5,7 +5,6 @@
 #include "app/card/DocumentModel.h"
 #include "app/card/ModalManager.h"
 #include "general_tools/CdToc.h"
-#include "general_tools/Files.h"
 #include "platform/system/EventLoop.h"
 #include "platform/window/Window.h"
 #include "ui/ProgressBar.h"
@@ -91,10 +90,9 @@ CDeviceChangeHandler& CDeviceChangeHandler::GetInstance() {
 }
 
 bool CDeviceChangeHandler::HoldsAudioCd(const std::string& drive) {
-    // A CD drive's volume id is its device; every other volume's is a folder.
-    if (drive.empty() || GT::DirectoryExists(drive)) return false;
+    // A table of its own: a rip running meanwhile keeps the reader's drive and table.
     GT::CCdToc toc;
-    return GetStorageDevice().ReadToc(drive, toc) && IsRippableToc(toc) && toc.HasAudioTrack();
+    return ReadAudioCdToc(drive, toc);
 }
 
 bool CDeviceChangeHandler::OnDeviceChange(int event, const std::string& drive) {

@@ -14,9 +14,6 @@
 
 namespace {
 
-// Texts of the message table.
-enum : int { MSG_SELECT_CD_INFORMATION = 38, MSG_SEVERAL_FOUND = 39 };
-
 const char kTableSection[] = "QueryTableControl";
 const char kWidthKey[] = "ColumnWidth";
 constexpr int kFitHeader = -2;

@@ -27,16 +27,12 @@
 
 namespace {
 
-// The reget button's caption in the message table.
-enum : int { MSG_OBTAIN_AGAIN = 40 };
-
 const char kTableSection[] = "TrackTableControl";
 const char kWidthKey[] = "ColumnWidth";
 constexpr int kFitHeader = -2;
 const char kLogoName[] = "tm_logo60s.png";
 const char kTemporaryPrefix[] = "___TEMPORARY_RIPPING_FILE___";
 constexpr uint32_t kTickMs = 100;
-constexpr int kValuesPerStep = CAudioTransfer::kValuesPerStep;
 
 CDocX& Document() { return CDocumentModel::GetInstance().GetDocument(); }
 
@@ -62,12 +58,6 @@ bool IsSameDiscInDrive(const std::string& drive, const GT::CCdToc& toc) {
 
 bool IsDataTrack(const GT::CCdToc& toc, int track) {
     return toc.GetEntries()[static_cast<size_t>(track)].dataTrack != 0;
-}
-
-// ceil(values / 10,000): the encoding's steps of a track's samples.
-int EncodingSteps(int byteCount) {
-    const int64_t values = int64_t{byteCount} / 2;
-    return static_cast<int>((values + kValuesPerStep - 1) / kValuesPerStep);
 }
 
 }  // namespace
@@ -286,7 +276,8 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     const std::string temporary = domain.GetWorkFolder() + "/" + kTemporaryPrefix + number + domain.GetWaveExtension();
 
     const int blocks = reader.GetReadBlockCount(track);
-    progress.SetRange(plan.saveMemory ? blocks + EncodingSteps(reader.GetTrackByteCount(track)) : blocks);
+    progress.SetRange(
+        plan.saveMemory ? blocks + CountProgressStepsOfValues(int64_t{reader.GetTrackByteCount(track)} / 2) : blocks);
     int answer = reader.RipTrack(track, temporary, &progress);
     // A disc changed under the read gives another disc's sound: not stored.
     if (answer == CCdAudioReader::DONE && !IsSameDiscInDrive(plan.drive, plan.toc)) answer = CCdAudioReader::FAILED;
