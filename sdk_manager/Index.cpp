@@ -23,6 +23,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <set>
@@ -40,6 +41,10 @@ constexpr uint32_t kMaxName = 4096;       // a path or name in the index
 constexpr uint8_t kFolderTag = 'D', kEndTag = 'E';
 constexpr uint8_t kLinked = 1;     // the file has other names (hard links), or was reached through a link
 constexpr uint8_t kDuplicate = 2;  // the same file as one before it: not read again
+constexpr uint8_t kRecent = 4;     // changed just before the index was written: checked again next time
+// File times are kept in coarse ticks (seconds on some file systems): what changed this close to the index's
+// writing may change again within the same tick unseen, so it is not trusted until it is older.
+constexpr int64_t kRecentNanoseconds = 3000000000;
 
 Stamp StampOf(const struct stat& info) {
     Stamp s;
@@ -285,6 +290,7 @@ struct FolderHead {
     std::string path;
     Stamp stamp;
     bool readable = true;
+    bool recent = false;
     std::vector<std::string> subfolders;
     uint32_t files = 0;
 };
@@ -320,7 +326,7 @@ void WriteFolder(Writer& out, const FolderHead& head) {
     out.U8(kFolderTag);
     out.Text(head.path);
     out.StampOf(head.stamp);
-    out.U8(head.readable ? 1 : 0);
+    out.U8((head.readable ? 1 : 0) | (head.recent ? 2 : 0));
     out.U32(static_cast<uint32_t>(head.subfolders.size()));
     for (const std::string& name : head.subfolders) out.Text(name);
     out.U32(head.files);
@@ -342,7 +348,9 @@ bool ReadFolder(Reader& in, FolderHead& head, Totals& totals) {
     }
     head.path = in.Text();
     head.stamp = in.StampOf();
-    head.readable = in.U8() != 0;
+    const uint8_t state = in.U8();
+    head.readable = (state & 1) != 0;
+    head.recent = (state & 2) != 0;
     const uint32_t subfolders = in.U32();
     head.subfolders.clear();
     for (uint32_t i = 0; i < subfolders && in.Ok(); ++i) head.subfolders.push_back(in.Text());
@@ -388,7 +396,7 @@ bool ReadFile(Reader& in, FileHead& file) {
     return in.Ok();
 }
 
-// Catalogue order of two paths below the catalogue: component by component, a folder before what it holds.
+// The order of folders in the index: component by component, a folder before what it holds.
 int ComparePaths(const std::string& a, const std::string& b) {
     size_t i = 0, j = 0;
     for (;;) {
@@ -429,6 +437,9 @@ public:
 
     tmsdk_status_t Run(IndexReport& report) {
         WriteHeader(m_out, m_place);
+        struct timespec now;
+        clock_gettime(CLOCK_REALTIME, &now);
+        m_now = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
         struct stat info;
         if (stat(m_place.path.c_str(), &info) != 0) return TMSDK_STATUS_SERVICE_UNREACHABLE;
         if (Progress()) return TMSDK_STATUS_ABORTED;
@@ -481,10 +492,11 @@ private:
         FolderHead old;
         std::vector<FileHead> oldFiles;
         const bool hasOld = TakeOld(path, old, oldFiles);
-        const bool same = hasOld && old.stamp == stamp && !m_checkEveryFolder;
+        const bool same = hasOld && old.stamp == stamp && !old.recent && !m_checkEveryFolder;
         FolderHead head;
         head.path = path;
         head.stamp = stamp;
+        head.recent = Recent(stamp);
         std::vector<FileHead> listed;
         if (same) {
             head.readable = old.readable;
@@ -598,6 +610,8 @@ private:
                && target.compare(0, m_place.real.size(), m_place.real) == 0 && target[m_place.real.size()] == '/';
     }
 
+    bool Recent(const Stamp& stamp) const { return stamp.modified > m_now - kRecentNanoseconds; }
+
     // A file read once: the first name of a file with several (in catalogue order) is read, the others not.
     bool FirstName(const Stamp& stamp) { return m_seen.insert({stamp.device, stamp.inode}).second; }
 
@@ -609,6 +623,10 @@ private:
                 Read(path, file);
                 return;
             }
+        }
+        if (file.flags & kRecent) {
+            Read(path, file);
+            return;
         }
         if (file.flags & (kLinked | kDuplicate)) {
             const bool first = FirstName(file.stamp);
@@ -641,6 +659,7 @@ private:
             file.skipped = 1;
         } else {
             file.stamp = stamp;
+            if (Recent(stamp)) file.flags |= kRecent;
             if (checkName && (file.flags & kLinked) && !FirstName(stamp)) {
                 LogLeftOut(tag, "the same file as one read before");
                 file.flags |= kDuplicate;
@@ -693,6 +712,7 @@ private:
     std::unordered_set<std::pair<uint64_t, uint64_t>, PairHash> m_seen;
     Totals m_totals;
     uint32_t m_read = 0;
+    int64_t m_now = 0;
     bool m_aborted = false;
     std::string m_bytes;
 };
@@ -717,7 +737,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
             struct stat info;
             const std::string full = !place.folder || head.path.empty() ? place.path : place.path + "/" + head.path;
             const int got = head.path.empty() ? stat(full.c_str(), &info) : lstat(full.c_str(), &info);
-            stale = got != 0 || StampOf(info) != head.stamp || !head.readable;
+            stale = got != 0 || StampOf(info) != head.stamp || head.recent;
         }
         for (uint32_t i = 0; i < head.files && in.Ok(); ++i) {
             if (!ReadFile(in, file)) break;
@@ -725,6 +745,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
             counted.records += file.records.size();
             counted.skipped += file.skipped;
             const std::string name = place.folder ? Join(head.path, file.name) : place.name;
+            if (file.flags & kRecent) stale = true;
             if (!stale && recheck.count(name)) {
                 struct stat info;
                 stale = stat((place.folder ? place.path + "/" + name : place.path).c_str(), &info) != 0
@@ -966,8 +987,19 @@ bool TagBefore(const std::string& a, const std::string& b) {
     bool numbered;
     SplitTag(a, fileA, positionA, numbered);
     SplitTag(b, fileB, positionB, numbered);
-    const int c = ComparePaths(fileA, fileB);
-    return c != 0 ? c < 0 : positionA < positionB;
+    // The order the catalogue is walked in: a folder's files by name, then its folders by name.
+    size_t i = 0, j = 0;
+    for (;;) {
+        const size_t ai = fileA.find('/', i), bj = fileB.find('/', j);
+        const bool aFile = ai == std::string::npos, bFile = bj == std::string::npos;
+        const std::string partA = fileA.substr(i, aFile ? std::string::npos : ai - i);
+        const std::string partB = fileB.substr(j, bFile ? std::string::npos : bj - j);
+        if (aFile != bFile) return aFile;
+        if (partA != partB) return partA < partB;
+        if (aFile) return positionA < positionB;
+        i = ai + 1;
+        j = bj + 1;
+    }
 }
 
 }  // namespace tmsdk

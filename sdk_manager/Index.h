@@ -88,8 +88,8 @@ bool ReadIndexedRecord(const Place& place, const IndexedRecord& record, Disc& di
 // The record a tag names (see README.md), when it has this id (case ignored).
 bool ReadTaggedRecord(const Place& place, const std::string& id, const std::string& tag, Disc& disc);
 
-// Catalogue order: folders and files by name, a folder's files and folders among each other, a file's
-// records by position.
+// Catalogue order, the order the catalogue is walked in: a folder's files by name, then its folders by
+// name, each with what it holds; a file's records by position.
 bool TagBefore(const std::string& a, const std::string& b);
 
 }  // namespace tmsdk
