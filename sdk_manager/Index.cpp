@@ -2,10 +2,11 @@
 // walked and read back in one stream, so that neither needs more memory than one folder's listing and one
 // file's records, however large the catalogue grows:
 //
-//   header  "TMSDKIX" 2, kind (0 folder, 1 one file), the catalogue's real path
-//   folder  'D', path below the catalogue, stamp, readable, its subfolders' names, its files:
-//     file  name, stamp, flags, records in the file, records left out, then its readable records:
+//   header  "TMSDKIX" 3, kind (0 folder, 1 one file), the catalogue's real path
+//   folder  'D', path below the catalogue, stamp, state (readable, recent), then its files:
+//     file  'F', name, stamp, flags, records in the file, records left out, then its readable records:
 //       record  position, start, disc length in seconds, track count
+//   folder end  'X', its subfolders' names
 //   trailer 'E', folders, files, records, left out, and a checksum of every byte before it
 //
 // Folders come in catalogue order (a folder, then its subfolders in name order, each followed by its own),
@@ -35,10 +36,10 @@ namespace tmsdk {
 
 namespace {
 
-constexpr char kMagic[8] = {'T', 'M', 'S', 'D', 'K', 'I', 'X', 2};
+constexpr char kMagic[8] = {'T', 'M', 'S', 'D', 'K', 'I', 'X', 3};
 constexpr uint32_t kProgressEvery = 256;  // files read between two progress reports
 constexpr uint32_t kMaxName = 4096;       // a path or name in the index
-constexpr uint8_t kFolderTag = 'D', kEndTag = 'E';
+constexpr uint8_t kFolderTag = 'D', kFileTag = 'F', kFolderEndTag = 'X', kEndTag = 'E';
 constexpr uint8_t kLinked = 1;     // the file has other names (hard links), or was reached through a link
 constexpr uint8_t kDuplicate = 2;  // the same file as one before it: not read again
 constexpr uint8_t kRecent = 4;     // changed just before the index was written: checked again next time
@@ -119,6 +120,46 @@ constexpr uint64_t kFnvStart = 0xcbf29ce484222325ull;
 
 // --- Writing and reading the index -------------------------------------------------------------------------
 
+// A checksum of a byte stream, taken eight bytes at a time whatever pieces the stream comes in.
+class Checksum {
+public:
+    void Add(const unsigned char* p, size_t n) {
+        m_length += n;
+        if (m_pending > 0) {
+            while (n > 0 && m_pending < 8) {
+                m_word[m_pending++] = *p++;
+                --n;
+            }
+            if (m_pending < 8) return;
+            Mix(m_word);
+            m_pending = 0;
+        }
+        for (; n >= 8; p += 8, n -= 8) Mix(p);
+        while (n > 0) {
+            m_word[m_pending++] = *p++;
+            --n;
+        }
+    }
+    uint64_t Value() const {
+        uint64_t hash = m_hash;
+        for (size_t i = 0; i < m_pending; ++i) hash = (hash ^ m_word[i]) * kPrime;
+        hash ^= m_length;
+        return hash ^ (hash >> 31);
+    }
+
+private:
+    static constexpr uint64_t kPrime = 0x9E3779B97F4A7C15ull;
+    void Mix(const unsigned char* p) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        m_hash = (m_hash ^ word) * kPrime;
+        m_hash ^= m_hash >> 29;
+    }
+    uint64_t m_hash = kFnvStart, m_length = 0;
+    unsigned char m_word[8] = {};
+    size_t m_pending = 0;
+};
+
 // Writes to a temporary file beside the index and renames it over the index when finished; a writer that
 // could not open its file (a read-only cache) takes everything and writes nothing.
 class Writer {
@@ -135,7 +176,6 @@ public:
     Writer& operator=(const Writer&) = delete;
 
     void Bytes(const void* data, size_t n) {
-        m_hash = Fnv(m_hash, static_cast<const unsigned char*>(data), n);
         if (m_fd < 0) return;
         m_buffer.append(static_cast<const char*>(data), n);
         if (m_buffer.size() >= kBufferBytes) Flush();
@@ -157,10 +197,11 @@ public:
     // Ends the stream with its checksum and puts the file in the index's place; false when nothing was
     // written.
     bool Finish() {
-        const uint64_t sum = m_hash;
-        U64(sum);
         if (m_fd < 0) return false;
         Flush();
+        const uint64_t sum = m_checksum.Value();
+        m_buffer.assign(reinterpret_cast<const char*>(&sum), sizeof sum);
+        Flush(false);
         const bool ok = m_fd >= 0 && close(m_fd) == 0;
         m_fd = -1;
         if (!ok || rename(m_temporary.c_str(), m_target.c_str()) != 0) {
@@ -180,7 +221,8 @@ public:
 
 private:
     static constexpr size_t kBufferBytes = 256 * 1024;
-    void Flush() {
+    void Flush(bool summed = true) {
+        if (summed) m_checksum.Add(reinterpret_cast<const unsigned char*>(m_buffer.data()), m_buffer.size());
         size_t done = 0;
         while (m_fd >= 0 && done < m_buffer.size()) {
             const ssize_t n = write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
@@ -195,7 +237,7 @@ private:
     }
     std::string m_target, m_temporary, m_buffer;
     int m_fd = -1;
-    uint64_t m_hash = kFnvStart;
+    Checksum m_checksum;
 };
 
 class Reader {
@@ -203,7 +245,8 @@ public:
     explicit Reader(const std::string& path) {
         m_fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat info;
-        m_ok = m_fd >= 0 && fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
+        m_ok = m_fd >= 0 && fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 8;
+        if (m_ok) m_summed = static_cast<uint64_t>(info.st_size) - 8;  // all but the checksum itself
         m_buffer.resize(kBufferBytes);
     }
     ~Reader() {
@@ -219,7 +262,6 @@ public:
             if (m_at == m_end && !Fill()) return m_ok = false;
             const size_t take = std::min(n, m_end - m_at);
             std::memcpy(out, &m_buffer[m_at], take);
-            m_hash = Fnv(m_hash, out, take);
             m_at += take;
             out += take;
             n -= take;
@@ -241,12 +283,11 @@ public:
         Bytes(&v, 8);
         return v;
     }
-    std::string Text() {
+    void Text(std::string& text) {
         const uint32_t n = U32();
         if (n > kMaxName) m_ok = false;
-        std::string text(m_ok ? n : 0, '\0');
-        if (m_ok) Bytes(&text[0], n);
-        return text;
+        text.resize(m_ok ? n : 0);
+        if (m_ok && n > 0) Bytes(&text[0], n);
     }
     Stamp StampOf() {
         Stamp s;
@@ -260,10 +301,9 @@ public:
     void Fail() { m_ok = false; }
     // The checksum that ends the stream matches every byte before it, and nothing follows.
     bool Finish() {
-        const uint64_t expected = m_hash;
         const uint64_t sum = U64();
         unsigned char extra;
-        return m_ok && sum == expected && !Bytes(&extra, 1);
+        return m_ok && m_position == m_summed + 8 && m_at == m_end && sum == m_checksum.Value() && !Bytes(&extra, 1);
     }
 
 private:
@@ -276,6 +316,10 @@ private:
             if (n <= 0) return false;
             m_at = 0;
             m_end = static_cast<size_t>(n);
+            if (m_position < m_summed)
+                m_checksum.Add(reinterpret_cast<const unsigned char*>(m_buffer.data()),
+                               static_cast<size_t>(std::min<uint64_t>(m_end, m_summed - m_position)));
+            m_position += m_end;
             return true;
         }
     }
@@ -283,7 +327,12 @@ private:
     bool m_ok = false;
     std::string m_buffer;
     size_t m_at = 0, m_end = 0;
-    uint64_t m_hash = kFnvStart;
+    uint64_t m_position = 0, m_summed = 0;  // bytes read from the file; bytes the checksum covers
+    Checksum m_checksum;
+};
+
+struct Totals {
+    uint64_t folders = 0, files = 0, records = 0, skipped = 0;
 };
 
 struct FolderHead {
@@ -291,8 +340,6 @@ struct FolderHead {
     Stamp stamp;
     bool readable = true;
     bool recent = false;
-    std::vector<std::string> subfolders;
-    uint32_t files = 0;
 };
 
 struct FileHead {
@@ -301,10 +348,6 @@ struct FileHead {
     uint8_t flags = 0;
     uint32_t count = 0, skipped = 0;
     std::vector<RecordSummary> records;
-};
-
-struct Totals {
-    uint64_t folders = 0, files = 0, records = 0, skipped = 0;
 };
 
 void WriteHeader(Writer& out, const Place& place) {
@@ -317,7 +360,8 @@ bool ReadHeader(Reader& in, const Place& place) {
     char magic[sizeof kMagic];
     in.Bytes(magic, sizeof magic);
     const uint8_t kind = in.U8();
-    const std::string real = in.Text();
+    std::string real;
+    in.Text(real);
     return in.Ok() && std::memcmp(magic, kMagic, sizeof kMagic) == 0 && kind == (place.folder ? 0 : 1)
            && real == place.real;
 }
@@ -327,38 +371,41 @@ void WriteFolder(Writer& out, const FolderHead& head) {
     out.Text(head.path);
     out.StampOf(head.stamp);
     out.U8((head.readable ? 1 : 0) | (head.recent ? 2 : 0));
-    out.U32(static_cast<uint32_t>(head.subfolders.size()));
-    for (const std::string& name : head.subfolders) out.Text(name);
-    out.U32(head.files);
 }
 
-// The next folder, or false at the trailer (whose totals are then read).
-bool ReadFolder(Reader& in, FolderHead& head, Totals& totals) {
-    const uint8_t tag = in.U8();
-    if (tag == kEndTag) {
-        totals.folders = in.U64();
-        totals.files = in.U64();
-        totals.records = in.U64();
-        totals.skipped = in.U64();
-        return false;
-    }
-    if (tag != kFolderTag) {
-        in.Fail();
-        return false;
-    }
-    head.path = in.Text();
+void ReadFolder(Reader& in, FolderHead& head) {
+    in.Text(head.path);
     head.stamp = in.StampOf();
     const uint8_t state = in.U8();
     head.readable = (state & 1) != 0;
     head.recent = (state & 2) != 0;
-    const uint32_t subfolders = in.U32();
-    head.subfolders.clear();
-    for (uint32_t i = 0; i < subfolders && in.Ok(); ++i) head.subfolders.push_back(in.Text());
-    head.files = in.U32();
+}
+
+void WriteFolderEnd(Writer& out, const std::vector<std::string>& subfolders) {
+    out.U8(kFolderEndTag);
+    out.U32(static_cast<uint32_t>(subfolders.size()));
+    for (const std::string& name : subfolders) out.Text(name);
+}
+
+bool ReadFolderEnd(Reader& in, std::vector<std::string>& subfolders) {
+    const uint32_t count = in.U32();
+    subfolders.clear();
+    for (uint32_t i = 0; i < count && in.Ok(); ++i) {
+        subfolders.emplace_back();
+        in.Text(subfolders.back());
+    }
     return in.Ok();
 }
 
+void ReadTotals(Reader& in, Totals& totals) {
+    totals.folders = in.U64();
+    totals.files = in.U64();
+    totals.records = in.U64();
+    totals.skipped = in.U64();
+}
+
 void WriteFile(Writer& out, const FileHead& file) {
+    out.U8(kFileTag);
     out.Text(file.name);
     out.StampOf(file.stamp);
     out.U8(file.flags);
@@ -374,7 +421,7 @@ void WriteFile(Writer& out, const FileHead& file) {
 }
 
 bool ReadFile(Reader& in, FileHead& file) {
-    file.name = in.Text();
+    in.Text(file.name);
     file.stamp = in.StampOf();
     file.flags = in.U8();
     file.count = in.U32();
@@ -459,69 +506,79 @@ public:
     }
 
 private:
-    // The old index's folder at `path` and its files, if it has one. Folders before it in catalogue order are
-    // gone and passed over; a folder after it is kept for its turn.
-    bool TakeOld(const std::string& path, FolderHead& head, std::vector<FileHead>& files) {
+    // --- The old index, read in step with the walk.
+    uint8_t OldTag() {
+        if (!m_tagRead) {
+            m_tag = m_old && m_old->Ok() ? m_old->U8() : 0;
+            m_tagRead = true;
+        }
+        return m_old && m_old->Ok() ? m_tag : 0;
+    }
+    bool TakeTag(uint8_t tag) {
+        if (OldTag() != tag) return false;
+        m_tagRead = false;
+        return true;
+    }
+    // The old index's folder at `path`, whose files come next, if it has one. Folders before it in
+    // catalogue order are gone and passed over; a folder after it waits for its turn.
+    bool TakeOldFolder(const std::string& path, FolderHead& head) {
         while (m_old) {
-            if (m_pendingHead) {
-                m_pendingHead = false;
-                Totals ignored;
-                m_hasOld = m_old->Ok() && ReadFolder(*m_old, m_oldHead, ignored);
+            if (!m_hasOldHead) {
+                if (!TakeTag(kFolderTag)) return false;
+                ReadFolder(*m_old, m_oldHead);
+                m_hasOldHead = m_old->Ok();
+                if (!m_hasOldHead) return false;
             }
-            if (!m_hasOld) return false;
             const int order = ComparePaths(m_oldHead.path, path);
             if (order > 0) return false;
-            files.assign(m_oldHead.files, FileHead());
-            for (FileHead& file : files)
-                if (!ReadFile(*m_old, file)) {
-                    m_old = nullptr;  // changed under us: what is left is read from the catalogue
-                    return false;
-                }
-            m_pendingHead = true;
-            m_hasOld = false;
+            m_hasOldHead = false;
             if (order == 0) {
                 head = m_oldHead;
                 return true;
             }
+            FileHead file;
+            std::vector<std::string> subfolders;
+            while (NextOldFile(file)) {
+            }
+            if (!EndOldFolder(subfolders)) return false;
         }
         return false;
     }
+    bool NextOldFile(FileHead& file) { return m_old && TakeTag(kFileTag) && ReadFile(*m_old, file); }
+    bool EndOldFolder(std::vector<std::string>& subfolders) {
+        if (m_old && TakeTag(kFolderEndTag) && ReadFolderEnd(*m_old, subfolders)) return true;
+        m_old = nullptr;  // not what was written: what is left is read from the catalogue
+        return false;
+    }
 
+    // --- The catalogue.
     void Walk(const std::string& path, int depth, const Stamp& stamp) {
         if (m_aborted) return;
         FolderHead old;
-        std::vector<FileHead> oldFiles;
-        const bool hasOld = TakeOld(path, old, oldFiles);
-        const bool same = hasOld && old.stamp == stamp && !old.recent && !m_checkEveryFolder;
+        const bool hasOld = TakeOldFolder(path, old);
         FolderHead head;
         head.path = path;
         head.stamp = stamp;
         head.recent = Recent(stamp);
-        std::vector<FileHead> listed;
-        if (same) {
+        std::vector<std::string> subfolders;
+        if (hasOld && old.stamp == stamp && !old.recent && !m_checkEveryFolder) {
+            // Its names did not change: its files are taken over as they were, each checked where asked.
             head.readable = old.readable;
-            head.subfolders = old.subfolders;
-        } else {
-            head.readable = List(path, depth, head.subfolders, listed);
-        }
-        head.files = static_cast<uint32_t>(same ? oldFiles.size() : listed.size());
-        WriteFolder(m_out, head);
-        ++m_totals.folders;
-        if (same) {
-            for (FileHead& file : oldFiles) Keep(path, file);
-        } else {
-            // Both lists are in name order: a file whose stamp did not change is taken from the old index.
-            size_t o = 0;
-            for (FileHead& file : listed) {
-                while (o < oldFiles.size() && oldFiles[o].name < file.name) ++o;
-                if (o < oldFiles.size() && oldFiles[o].name == file.name && oldFiles[o].stamp == file.stamp)
-                    Keep(path, oldFiles[o]);
-                else
-                    Read(path, file);
+            WriteFolder(m_out, head);
+            FileHead file;
+            std::string last;
+            while (!m_aborted && NextOldFile(file)) {
+                last = file.name;
+                Keep(path, file);
             }
+            if (!m_aborted && !EndOldFolder(subfolders)) ListFolder(path, depth, last, false, subfolders, nullptr);
+        } else {
+            ListFolder(path, depth, "", hasOld, subfolders, &head);
         }
-        oldFiles.clear();
-        for (const std::string& name : head.subfolders) {
+        if (m_aborted) return;
+        WriteFolderEnd(m_out, subfolders);
+        ++m_totals.folders;
+        for (const std::string& name : subfolders) {
             if (m_aborted) return;
             const std::string child = Join(path, name);
             struct stat info;
@@ -530,29 +587,55 @@ private:
         }
     }
 
-    std::string Full(const std::string& path) const {
-        if (!m_place.folder) return m_place.path;
-        return path.empty() ? m_place.path : m_place.path + "/" + path;
+    // Lists a folder again, after the name `after`, and writes its head (when given) and its files: a file
+    // whose stamp did not change is taken from the old index (read alongside, both in name order), the others
+    // are read. Only the folder's names are held, in one block, to be put in order.
+    void ListFolder(const std::string& path, int depth, const std::string& after, bool merge,
+                    std::vector<std::string>& subfolders, FolderHead* head) {
+        std::string names;
+        std::vector<uint32_t> starts;
+        const bool readable = ListNames(path, names, starts);
+        if (head) {
+            head->readable = readable;
+            WriteFolder(m_out, *head);
+        }
+        FileHead previous;
+        bool hasPrevious = merge && NextOldFile(previous);
+        const std::string folder = Full(path);
+        for (uint32_t start : starts) {
+            if (m_aborted) break;
+            const char* name = &names[start];
+            const std::string relative = Join(path, name);
+            FileHead file;
+            file.name = name;
+            if (!Classify(relative, folder + "/" + file.name, depth, file, subfolders)) continue;
+            if (!after.empty() && after.compare(name) >= 0) continue;  // taken over already
+            while (hasPrevious && previous.name < file.name) hasPrevious = NextOldFile(previous);
+            if (hasPrevious && previous.name == file.name && previous.stamp == file.stamp) {
+                Keep(path, previous);
+                hasPrevious = NextOldFile(previous);
+            } else {
+                Read(path, file);
+            }
+        }
+        if (merge && !m_aborted) {
+            while (hasPrevious) hasPrevious = NextOldFile(previous);
+            std::vector<std::string> ignored;
+            EndOldFolder(ignored);
+        }
     }
 
-    // The folder's entries in name order: its subfolders, and its files with their stamps. Whatever is passed
-    // over is logged.
-    bool List(const std::string& path, int depth, std::vector<std::string>& subfolders, std::vector<FileHead>& files) {
+    bool ListNames(const std::string& path, std::string& names, std::vector<uint32_t>& starts) {
         if (!m_place.folder) {
-            struct stat info;
-            FileHead file;
-            file.name = m_place.name;
-            if (stat(m_place.path.c_str(), &info) == 0) file.stamp = StampOf(info);
-            files.push_back(file);
+            starts.push_back(0);
+            names = m_place.name + '\0';
             return true;
         }
-        const std::string folder = Full(path);
-        DIR* dir = opendir(folder.c_str());
+        DIR* dir = opendir(Full(path).c_str());
         if (!dir) {
             LogLeftOut(path, "the folder cannot be read (" + ErrorText(errno) + ")");
             return false;
         }
-        std::vector<std::string> names;
         while (dirent* entry = readdir(dir)) {
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
@@ -560,48 +643,59 @@ private:
                 LogLeftOut(Join(path, name), "a hidden name");
                 continue;
             }
-            names.emplace_back(name);
+            starts.push_back(static_cast<uint32_t>(names.size()));
+            names.append(name, std::strlen(name) + 1);
         }
         closedir(dir);
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) {
-            const std::string relative = Join(path, name);
-            const std::string full = folder + "/" + name;
-            struct stat info;
-            if (lstat(full.c_str(), &info) != 0) continue;  // gone since it was listed
-            if (S_ISDIR(info.st_mode)) {
-                if (depth + 1 > kMaxDepth)
-                    LogLeftOut(relative, "more than 8 folders deep");
-                else
-                    subfolders.push_back(name);
-                continue;
-            }
-            FileHead file;
-            file.name = name;
-            if (S_ISLNK(info.st_mode)) {
-                if (stat(full.c_str(), &info) != 0) {
-                    LogLeftOut(relative, "a link to nothing");
-                    continue;
-                }
-                if (S_ISDIR(info.st_mode)) {
-                    LogLeftOut(relative, "a folder reached through a link");
-                    continue;
-                }
-                if (S_ISREG(info.st_mode) && InsideCatalogue(full)) {
-                    LogLeftOut(relative, "a link to a file of the catalogue, which is read where it is");
-                    continue;
-                }
-                file.flags = kLinked;
-            }
-            if (!S_ISREG(info.st_mode)) {
-                LogLeftOut(relative, "not a regular file");
-                continue;
-            }
-            if (info.st_nlink > 1) file.flags = kLinked;
-            file.stamp = StampOf(info);
-            files.push_back(std::move(file));
-        }
+        const char* base = names.data();
+        std::sort(starts.begin(), starts.end(),
+                  [base](uint32_t a, uint32_t b) { return std::strcmp(base + a, base + b) < 0; });
         return true;
+    }
+
+    // What an entry is: a file to read (with its stamp, true), a folder to walk, or something passed over.
+    bool Classify(const std::string& relative, const std::string& full, int depth, FileHead& file,
+                  std::vector<std::string>& subfolders) {
+        struct stat info;
+        if (!m_place.folder) {
+            if (stat(m_place.path.c_str(), &info) == 0) file.stamp = StampOf(info);
+            return true;
+        }
+        if (lstat(full.c_str(), &info) != 0) return false;  // gone since it was listed
+        if (S_ISDIR(info.st_mode)) {
+            if (depth + 1 > kMaxDepth)
+                LogLeftOut(relative, "more than 8 folders deep");
+            else
+                subfolders.push_back(file.name);
+            return false;
+        }
+        if (S_ISLNK(info.st_mode)) {
+            if (stat(full.c_str(), &info) != 0) {
+                LogLeftOut(relative, "a link to nothing");
+                return false;
+            }
+            if (S_ISDIR(info.st_mode)) {
+                LogLeftOut(relative, "a folder reached through a link");
+                return false;
+            }
+            if (S_ISREG(info.st_mode) && InsideCatalogue(full)) {
+                LogLeftOut(relative, "a link to a file of the catalogue, which is read where it is");
+                return false;
+            }
+            file.flags = kLinked;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            LogLeftOut(relative, "not a regular file");
+            return false;
+        }
+        if (info.st_nlink > 1) file.flags = kLinked;
+        file.stamp = StampOf(info);
+        return true;
+    }
+
+    std::string Full(const std::string& path) const {
+        if (!m_place.folder) return m_place.path;
+        return path.empty() ? m_place.path : m_place.path + "/" + path;
     }
 
     bool InsideCatalogue(const std::string& link) const {
@@ -708,7 +802,8 @@ private:
     std::set<std::string> m_recheck;
     bool m_checkEveryFile, m_checkEveryFolder;
     FolderHead m_oldHead;
-    bool m_hasOld = false, m_pendingHead = true;
+    bool m_hasOldHead = false, m_tagRead = false;
+    uint8_t m_tag = 0;
     std::unordered_set<std::pair<uint64_t, uint64_t>, PairHash> m_seen;
     Totals m_totals;
     uint32_t m_read = 0;
@@ -727,37 +822,58 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
     if (!in.Ok()) return IndexState::kMissing;
     if (!ReadHeader(in, place)) return IndexState::kDamaged;
     const std::set<std::string> recheck(request.recheck.begin(), request.recheck.end());
-    bool stale = false;
+    bool stale = false, ended = false;
     FolderHead head;
     FileHead file;
+    std::vector<std::string> subfolders;
     Totals totals, counted;
-    while (ReadFolder(in, head, totals)) {
-        ++counted.folders;
-        if (!stale) {
-            struct stat info;
-            const std::string full = !place.folder || head.path.empty() ? place.path : place.path + "/" + head.path;
-            const int got = head.path.empty() ? stat(full.c_str(), &info) : lstat(full.c_str(), &info);
-            stale = got != 0 || StampOf(info) != head.stamp || head.recent;
-        }
-        for (uint32_t i = 0; i < head.files && in.Ok(); ++i) {
-            if (!ReadFile(in, file)) break;
-            ++counted.files;
-            counted.records += file.records.size();
-            counted.skipped += file.skipped;
-            const std::string name = place.folder ? Join(head.path, file.name) : place.name;
-            if (file.flags & kRecent) stale = true;
-            if (!stale && recheck.count(name)) {
+    while (in.Ok() && !ended) {
+        switch (in.U8()) {
+            case kFolderTag: {
+                ReadFolder(in, head);
+                if (stale) break;
                 struct stat info;
-                stale = stat((place.folder ? place.path + "/" + name : place.path).c_str(), &info) != 0
-                        || StampOf(info) != file.stamp;
+                const std::string full = !place.folder || head.path.empty() ? place.path : place.path + "/" + head.path;
+                const int got = head.path.empty() ? stat(full.c_str(), &info) : lstat(full.c_str(), &info);
+                stale = got != 0 || StampOf(info) != head.stamp || head.recent;
+                break;
             }
-            if (stale || !request.want) continue;
-            for (const RecordSummary& r : file.records)
-                if (request.want(r.tracks, r.lengthSeconds))
-                    records.push_back({name, file.stamp, r.position, r.start, r.tracks, r.lengthSeconds});
+            case kFileTag: {
+                if (!ReadFile(in, file)) break;
+                ++counted.files;
+                counted.records += file.records.size();
+                counted.skipped += file.skipped;
+                if (file.flags & kRecent) stale = true;
+                if (stale) break;
+                bool wanted = false;
+                for (const RecordSummary& r : file.records)
+                    wanted = wanted || (request.want && request.want(r.tracks, r.lengthSeconds));
+                if (!wanted && recheck.empty()) break;
+                const std::string name = place.folder ? Join(head.path, file.name) : place.name;
+                if (recheck.count(name)) {
+                    struct stat info;
+                    stale = stat((place.folder ? place.path + "/" + name : place.path).c_str(), &info) != 0
+                            || StampOf(info) != file.stamp;
+                }
+                if (stale || !wanted) break;
+                for (const RecordSummary& r : file.records)
+                    if (request.want(r.tracks, r.lengthSeconds))
+                        records.push_back({name, file.stamp, r.position, r.start, r.tracks, r.lengthSeconds});
+                break;
+            }
+            case kFolderEndTag:
+                ReadFolderEnd(in, subfolders);
+                ++counted.folders;
+                break;
+            case kEndTag:
+                ReadTotals(in, totals);
+                ended = true;
+                break;
+            default:
+                in.Fail();
         }
     }
-    if (!in.Finish() || totals.folders != counted.folders || totals.files != counted.files
+    if (!ended || !in.Finish() || totals.folders != counted.folders || totals.files != counted.files
         || totals.records != counted.records || totals.skipped != counted.skipped)
         return IndexState::kDamaged;
     report.records = static_cast<uint32_t>(std::min<uint64_t>(totals.records, UINT32_MAX));
