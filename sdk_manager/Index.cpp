@@ -257,6 +257,11 @@ public:
 
     bool Ok() const { return m_ok; }
     bool Bytes(void* data, size_t n) {
+        if (m_ok && m_end - m_at >= n) {  // the common case: all of it in the buffer
+            std::memcpy(data, &m_buffer[m_at], n);
+            m_at += n;
+            return true;
+        }
         auto* out = static_cast<unsigned char*>(data);
         while (m_ok && n > 0) {
             if (m_at == m_end && !Fill()) return m_ok = false;
