@@ -2,16 +2,9 @@
 // trusted for nothing: counts, numbers and lengths are bounded, and a record that breaks a rule is left out.
 #include "sdk_manager/Catalogue.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include "sdk_manager/Internal.h"
 
@@ -20,11 +13,6 @@ namespace tmsdk {
 namespace {
 
 constexpr size_t kMaxValueBytes = 64 * 1024;  // a title, artist, year or genre
-constexpr off_t kMaxFileBytes = 64 << 20;     // one file of the catalogue
-constexpr uint32_t kMaxFiles = 1000000;       // files of a catalogue folder
-constexpr uint32_t kMaxDiscs = 2000000;       // records of a whole catalogue
-constexpr int kMaxDepth = 8;                  // folders below the catalogue folder
-constexpr uint32_t kProgressEvery = 256;      // files between two progress reports
 
 bool StartsWithFolded(const std::string& text, size_t at, const char* prefix) {
     for (size_t i = 0; prefix[i]; ++i, ++at) {
@@ -37,6 +25,8 @@ bool StartsWithFolded(const std::string& text, size_t at, const char* prefix) {
     }
     return true;
 }
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 bool IsDigits(const std::string& text, size_t from, size_t to) {
     if (from >= to) return false;
@@ -164,7 +154,7 @@ struct RawRecord {
     uint64_t length = 0;
     std::string discId, dtitle, dyear, dgenre;
     std::vector<std::string> ttitles;
-    bool tooManyOffsets = false, offsetOutOfRange = false, lengthOutOfRange = false;
+    bool tooManyOffsets = false, offsetOutOfRange = false, offsetNotANumber = false, lengthOutOfRange = false;
     bool HasContent() const { return !offsets.empty() || hasLength || !discId.empty() || !dtitle.empty(); }
 };
 
@@ -198,6 +188,9 @@ void ParseLines(const std::string& text, RawRecord& r) {
                         r.offsets.push_back(static_cast<uint32_t>(offset));
                     continue;
                 }
+                // The list ends at an empty comment line or at words ("Disc length:"); anything else in it
+                // ("-5000", "0x5000", "5000 frames") is an offset that cannot be read, not the list's end.
+                if (body < bodyEnd && !IsLetter(line[body])) r.offsetNotANumber = true;
                 inOffsets = false;
             }
             if (StartsWithFolded(line, body, "Disc length:")) {
@@ -239,6 +232,7 @@ void ParseLines(const std::string& text, RawRecord& r) {
 const char* Check(const RawRecord& r) {
     if (r.tooManyOffsets) return "more than 99 track offsets";
     if (r.offsetOutOfRange) return "a track offset out of range";
+    if (r.offsetNotANumber) return "a track offset that is not a decimal number";
     if (r.offsets.empty()) return "no track frame offsets";
     for (size_t i = 1; i < r.offsets.size(); ++i)
         if (r.offsets[i] <= r.offsets[i - 1]) return "track offsets not increasing";
@@ -272,19 +266,41 @@ Disc MakeDisc(const RawRecord& r, const std::string& tag) {
     return d;
 }
 
-// The records of a file: each "# xmcd" line starts one; text before the first that holds nothing is no record.
-std::vector<std::string> SplitRecords(const std::string& bytes) {
-    std::vector<std::string> records;
+struct RecordSpan {
+    size_t start, size;
+};
+
+// Where the records of a file stand: each "# xmcd" line starts one.
+std::vector<RecordSpan> SplitRecords(const std::string& bytes) {
+    std::vector<RecordSpan> records;
     size_t recordStart = 0, lineStart = 0;
     while (lineStart < bytes.size()) {
         if (lineStart > recordStart && StartsWithFolded(bytes, lineStart, "# xmcd")) {
-            records.push_back(bytes.substr(recordStart, lineStart - recordStart));
+            records.push_back({recordStart, lineStart - recordStart});
             recordStart = lineStart;
         }
         const size_t end = bytes.find('\n', lineStart);
         lineStart = end == std::string::npos ? bytes.size() : end + 1;
     }
-    records.push_back(bytes.substr(recordStart));
+    records.push_back({recordStart, bytes.size() - recordStart});
+    return records;
+}
+
+// The records of a file that hold anything, each with where it starts; text before the first record that
+// holds nothing is no record.
+struct ParsedRecord {
+    size_t start;
+    RawRecord raw;
+};
+
+std::vector<ParsedRecord> ParseRecords(const std::string& bytes) {
+    std::vector<ParsedRecord> records;
+    for (const RecordSpan& span : SplitRecords(bytes)) {
+        const std::string chunk = bytes.substr(span.start, span.size);
+        ParsedRecord r{span.start, {}};
+        ParseLines(IsUtf8(chunk) ? chunk : Latin1ToUtf8(chunk), r.raw);
+        if (r.raw.HasContent()) records.push_back(std::move(r));
+    }
     return records;
 }
 
@@ -302,28 +318,58 @@ std::string DiscIdOf(const std::vector<uint32_t>& offsets, uint32_t lengthSecond
     return text;
 }
 
+std::string RecordTag(const std::string& name, uint32_t position, uint32_t count) {
+    return count == 1 ? name : name + "#" + std::to_string(position);
+}
+
 void ReadXmcd(const std::string& bytes, const std::string& name, std::vector<Disc>& discs, ReadReport& report) {
-    std::vector<RawRecord> records;
-    for (const std::string& chunk : SplitRecords(bytes)) {
-        RawRecord r;
-        ParseLines(IsUtf8(chunk) ? chunk : Latin1ToUtf8(chunk), r);
-        if (r.HasContent()) records.push_back(std::move(r));
-    }
+    const std::vector<ParsedRecord> records = ParseRecords(bytes);
     if (records.empty()) {
         // Not a disc record at all (an empty, binary or foreign file): left out like a damaged one.
         ++report.skipped;
         report.reasons.push_back(name + ": no disc record");
         return;
     }
-    for (size_t i = 0; i < records.size(); ++i) {
-        const std::string tag = records.size() == 1 ? name : name + "#" + std::to_string(i + 1);
-        if (const char* reason = Check(records[i])) {
+    const uint32_t count = static_cast<uint32_t>(records.size());
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string tag = RecordTag(name, i + 1, count);
+        if (const char* reason = Check(records[i].raw)) {
             ++report.skipped;
             report.reasons.push_back(tag + ": " + reason);
             continue;
         }
-        discs.push_back(MakeDisc(records[i], tag));
+        discs.push_back(MakeDisc(records[i].raw, tag));
     }
+}
+
+void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& summaries,
+                   uint32_t& count, ReadReport& report) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+    count = static_cast<uint32_t>(records.size());
+    if (records.empty()) {
+        ++report.skipped;
+        report.reasons.push_back(name + ": no disc record");
+        return;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        const RawRecord& r = records[i].raw;
+        if (const char* reason = Check(r)) {
+            ++report.skipped;
+            report.reasons.push_back(RecordTag(name, i + 1, count) + ": " + reason);
+            continue;
+        }
+        summaries.push_back({i + 1, static_cast<uint32_t>(records[i].start), static_cast<uint32_t>(r.offsets.size()),
+                             static_cast<uint32_t>(r.length)});
+    }
+}
+
+bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+    if (position == 0 || position > records.size()) return false;
+    const ParsedRecord& r = records[position - 1];
+    if ((start != kAnyStart && r.start != start) || Check(r.raw)) return false;
+    disc = MakeDisc(r.raw, RecordTag(name, position, static_cast<uint32_t>(records.size())));
+    return true;
 }
 
 void Catalogue::Index() {
@@ -406,126 +452,5 @@ const Disc* FindAlbum(const Catalogue& catalogue, const std::string& id, const s
         if (catalogue.discs[index].tag == tag) return &catalogue.discs[index];
     return nullptr;
 }
-
-std::string CataloguePath() {
-    if (const char* path = std::getenv("TMSDK_CATALOGUE"); path && *path) return path;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        return std::string(data) + "/tmsdk_sdkmanager/catalogue";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/tmsdk_sdkmanager/catalogue";
-    return {};
-}
-
-namespace {
-
-// The regular files below a folder, in name order, each with its path relative to the folder. Hidden
-// entries and folders reached through links are passed over.
-void ListFiles(const std::string& folder, const std::string& relative, int depth,
-               std::vector<std::pair<std::string, std::string>>& files) {
-    if (depth > kMaxDepth || files.size() >= kMaxFiles) return;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return;
-    std::vector<std::string> names;
-    while (dirent* entry = readdir(dir))
-        if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        const std::string path = folder + "/" + name;
-        const std::string rel = relative.empty() ? name : relative + "/" + name;
-        struct stat info;
-        if (lstat(path.c_str(), &info) != 0) continue;
-        if (S_ISDIR(info.st_mode)) {
-            ListFiles(path, rel, depth + 1, files);
-        } else if (S_ISREG(info.st_mode)
-                   || (S_ISLNK(info.st_mode) && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))) {
-            if (files.size() >= kMaxFiles) return;
-            files.emplace_back(path, rel);
-        }
-    }
-}
-
-bool ReadFile(const std::string& path, std::string& bytes) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat info;
-    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(info.st_size));
-        size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t n = read(fd, &bytes[got], bytes.size() - got);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            got += static_cast<size_t>(n);
-        }
-        bytes.resize(got);  // a file that shrank while it was read is read as far as it went
-    }
-    close(fd);
-    return ok;
-}
-
-std::mutex g_cacheLock;
-std::shared_ptr<const Catalogue> g_cache;
-
-}  // namespace
-
-tmsdk_status_t LoadCatalogue(const std::string& path, const CatalogueProgress& progress,
-                             std::shared_ptr<const Catalogue>& catalogue, uint32_t& detail) {
-    detail = 0;
-    struct stat info;
-    if (path.empty() || stat(path.c_str(), &info) != 0) {
-        detail = path.empty() ? 0 : static_cast<uint32_t>(errno);
-        return TMSDK_STATUS_SERVICE_UNREACHABLE;
-    }
-    std::vector<std::pair<std::string, std::string>> files;
-    if (S_ISDIR(info.st_mode)) {
-        if (access(path.c_str(), R_OK | X_OK) != 0) {
-            detail = static_cast<uint32_t>(errno);
-            return TMSDK_STATUS_SERVICE_UNREACHABLE;
-        }
-        ListFiles(path, "", 0, files);
-    } else {
-        const size_t slash = path.find_last_of('/');
-        files.emplace_back(path, slash == std::string::npos ? path : path.substr(slash + 1));
-    }
-    auto made = std::make_shared<Catalogue>();
-    made->path = path;
-    const uint32_t found = static_cast<uint32_t>(files.size());
-    std::string bytes;
-    ReadReport report;
-    for (uint32_t i = 0; i < found && made->discs.size() < kMaxDiscs; ++i) {
-        if (i % kProgressEvery == 0 && progress && progress(i, found)) return TMSDK_STATUS_ABORTED;
-        if (!ReadFile(files[i].first, bytes)) {
-            ++report.skipped;
-            report.reasons.push_back(files[i].second + ": cannot be read");
-            continue;
-        }
-        ReadXmcd(bytes, files[i].second, made->discs, report);
-    }
-    if (made->discs.size() > kMaxDiscs) made->discs.resize(kMaxDiscs);
-    if (progress && progress(found, found)) return TMSDK_STATUS_ABORTED;
-    for (const std::string& reason : report.reasons) Log(__LINE__, ("catalogue: left out " + reason).c_str());
-    made->skipped = report.skipped;
-    if (made->discs.empty() && report.skipped > 0) {
-        detail = report.skipped;
-        return TMSDK_STATUS_CATALOGUE_UNREADABLE;
-    }
-    made->Index();
-    catalogue = std::move(made);
-    return 0;
-}
-
-std::shared_ptr<const Catalogue> CachedCatalogue(const std::string& path) {
-    std::lock_guard<std::mutex> lock(g_cacheLock);
-    return g_cache && g_cache->path == path ? g_cache : nullptr;
-}
-
-void KeepCatalogue(std::shared_ptr<const Catalogue> catalogue) {
-    std::lock_guard<std::mutex> lock(g_cacheLock);
-    g_cache = std::move(catalogue);
-}
-
-void DropCatalogue() { KeepCatalogue(nullptr); }
 
 }  // namespace tmsdk

@@ -1,10 +1,8 @@
-// The disc catalogue a lookup answers from: disc records in the xmcd text format, from a folder or one file,
-// read once per start of the manager, and matched by table of contents or by album identifier.
+// Disc records in the xmcd text format, and how a table of contents is matched against them. Where the
+// records come from (files named by disc id, the index of the catalogue) is in Index.h.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,8 +22,9 @@ struct Disc {
     uint32_t lengthSeconds = 0;     // "# Disc length:", the lead-out in whole seconds
     std::string id;                 // the first DISCID, 8 lower-case hexadecimal digits
     std::string tag;                // where the record stands in the catalogue (see README.md)
+    // Empty when the record has none: an absent title stays absent, it is never handed out as "".
     std::string artist, title, year, genre;
-    std::vector<std::string> trackTitles;   // one per track, empty when the record has none
+    std::vector<std::string> trackTitles;   // one per track
     std::vector<std::string> trackArtists;  // one per track, empty unless the disc is a compilation
 };
 
@@ -38,13 +37,30 @@ struct ReadReport {
 // be read are counted and left out; nothing in the bytes can make this fail otherwise.
 void ReadXmcd(const std::string& bytes, const std::string& name, std::vector<Disc>& discs, ReadReport& report);
 
-// The disc id that xmcd derives from a table of contents.
+// The disc id that xmcd derives from a table of contents: the digit sums of the track starts in seconds
+// modulo 255, the disc's length in seconds after the first track, and the track count.
 std::string DiscIdOf(const std::vector<uint32_t>& offsets, uint32_t lengthSeconds);
 
+// A record's tag: the file's name, followed by "#" and the record's position when the file holds several.
+std::string RecordTag(const std::string& name, uint32_t position, uint32_t count);
+
+// What the index keeps of a readable record: its position among the file's records (from 1), the byte where
+// it starts, its track count and its disc length.
+struct RecordSummary {
+    uint32_t position, start, tracks, lengthSeconds;
+};
+// The readable records of one file's bytes as ReadXmcd reads them; `count` is how many records the file
+// holds, readable or not (what tags are made from).
+void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& records,
+                   uint32_t& count, ReadReport& report);
+// The record at `position` (from 1) of a file's bytes, tagged from the file's `name`, when it can be read and
+// starts at `start` (any start: kAnyStart).
+constexpr uint32_t kAnyStart = 0xFFFFFFFFu;
+bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc);
+
+// Discs to compare, in catalogue order.
 struct Catalogue {
-    std::string path;
     std::vector<Disc> discs;
-    uint32_t skipped = 0;
     std::unordered_map<size_t, std::vector<uint32_t>> byTrackCount;  // disc indexes in catalogue order
     std::unordered_map<std::string, std::vector<uint32_t>> byId;
     void Index();
@@ -67,22 +83,5 @@ bool ParseToc(const char* text, std::vector<uint32_t>& trackOffsets, uint32_t& l
 Matches MatchToc(const Catalogue& catalogue, const std::vector<uint32_t>& trackOffsets, uint32_t leadOut);
 // The disc of this identifier and tag, if the catalogue holds it.
 const Disc* FindAlbum(const Catalogue& catalogue, const std::string& id, const std::string& tag);
-
-// TMSDK_CATALOGUE, else the stand-in's folder in the per-user data folder; empty when neither can be named.
-std::string CataloguePath();
-
-// Called while reading with (files read, files found); true asks to stop.
-using CatalogueProgress = std::function<bool(uint32_t read, uint32_t found)>;
-
-// Reads a catalogue: TMSDK_STATUS_SERVICE_UNREACHABLE when the path is not there or cannot be opened
-// (detail: errno), TMSDK_STATUS_CATALOGUE_UNREADABLE when it holds files but no readable record (detail:
-// the records and files skipped), TMSDK_STATUS_ABORTED when progress asked to stop.
-tmsdk_status_t LoadCatalogue(const std::string& path, const CatalogueProgress& progress,
-                             std::shared_ptr<const Catalogue>& catalogue, uint32_t& detail);
-
-// The catalogue read for this path since the manager started, or null.
-std::shared_ptr<const Catalogue> CachedCatalogue(const std::string& path);
-void KeepCatalogue(std::shared_ptr<const Catalogue> catalogue);
-void DropCatalogue();
 
 }  // namespace tmsdk

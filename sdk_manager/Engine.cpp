@@ -1,8 +1,10 @@
 // What answers a lookup's requests: the disc catalogue, or a scripted backend that a test installed.
 // Without a catalogue a lookup fails as an unreachable service does.
+#include <algorithm>
 #include <mutex>
 
 #include "sdk_manager/Catalogue.h"
+#include "sdk_manager/Index.h"
 #include "sdk_manager/Lookup.h"
 #include "sdk_manager/tmsdk_sdkmanager_test.h"
 
@@ -31,8 +33,9 @@ Gdo* NewAlbum(const Disc& disc, bool full) {
     AddValue(album.object, TMSDK_VAL_TUI_TYPE, TMSDK_TUI_TYPE_ALBUM);
     AddValue(album.object, TMSDK_VAL_TUI_ID, disc.id);
     AddValue(album.object, TMSDK_VAL_TUI_TAG, disc.tag);
-    AddValue(album.object, TMSDK_VAL_ARTIST, disc.artist);
-    AddValue(album.object, TMSDK_VAL_TITLE, disc.title);
+    // A name the record does not give is absent, not empty, so that the caller keeps its own.
+    if (!disc.artist.empty()) AddValue(album.object, TMSDK_VAL_ARTIST, disc.artist);
+    if (!disc.title.empty()) AddValue(album.object, TMSDK_VAL_TITLE, disc.title);
     if (!disc.year.empty()) AddValue(album.object, TMSDK_VAL_DATE, disc.year);
     if (!disc.genre.empty()) AddValue(album.object, TMSDK_VAL_GENRE, disc.genre);
     if (!full) return album.Release();
@@ -40,7 +43,7 @@ Gdo* NewAlbum(const Disc& disc, bool full) {
     for (size_t i = 0; i < disc.offsets.size(); ++i) {
         GdoRef track(NewGdo(TMSDK_CTX_TRACK));
         AddValue(track.object, TMSDK_VAL_TRACKNUMBER, std::to_string(i + 1));
-        AddValue(track.object, TMSDK_VAL_TITLE, disc.trackTitles[i]);
+        if (!disc.trackTitles[i].empty()) AddValue(track.object, TMSDK_VAL_TITLE, disc.trackTitles[i]);
         if (!disc.trackArtists[i].empty()) AddValue(track.object, TMSDK_VAL_ARTIST, disc.trackArtists[i]);
         AddChild(album.object, TMSDK_KEY_TRACKS, track.Release());
     }
@@ -61,34 +64,86 @@ const char* ResponseCode(MatchKind kind) {
     return TMSDK_RESULT_NO_MATCHES;
 }
 
-// The catalogue of this start of the manager, read now when it was not yet.
-tmsdk_status_t OpenCatalogue(Lookup& lookup, std::shared_ptr<const Catalogue>& catalogue) {
-    const std::string path = CataloguePath();
-    catalogue = CachedCatalogue(path);
-    if (catalogue) return 0;
-    if (SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_OPENING)) return TMSDK_STATUS_ABORTED;
-    uint32_t detail = 0;
-    const tmsdk_status_t status = LoadCatalogue(
-        path,
-        [&lookup](uint32_t read, uint32_t found) {
-            return SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_READING, read, found);
-        },
-        catalogue, detail);
-    {
-        std::lock_guard<std::mutex> lock(g_reportLock);
-        g_reportDiscs = catalogue ? static_cast<uint32_t>(catalogue->discs.size()) : 0;
-        g_reportSkipped = catalogue ? catalogue->skipped : detail;
+void Report(const IndexReport& report) {
+    std::lock_guard<std::mutex> lock(g_reportLock);
+    g_reportDiscs = report.records;
+    g_reportSkipped = report.skipped;
+}
+
+// A second either side of the disc length's one-second resolution: what a fuzzy match allows.
+bool NearLength(uint32_t leadOut, uint32_t lengthSeconds) {
+    const uint64_t recorded = uint64_t{lengthSeconds} * kFramesPerSecond;
+    const uint64_t gap = leadOut > recorded ? leadOut - recorded : recorded - leadOut;
+    return gap < 2 * kFramesPerSecond;
+}
+
+// The discs a table of contents can match, in catalogue order: those in files named by its disc id, and
+// those the index finds of its track count and about its length. An exact match found by name is answered
+// without building an index that is not there yet.
+tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<uint32_t>& offsets, uint32_t leadOut,
+                          Catalogue& catalogue, uint32_t& total) {
+    // The record's length is the lead-out in whole seconds; a lead-out within a second below it reads one less.
+    const uint32_t seconds = leadOut / kFramesPerSecond;
+    catalogue.discs = DiscsNamed(place, {DiscIdOf(offsets, seconds), DiscIdOf(offsets, seconds + 1)});
+    catalogue.Index();
+    const MatchKind byName = MatchToc(catalogue, offsets, leadOut).kind;
+    total = static_cast<uint32_t>(catalogue.discs.size());
+
+    IndexRequest request;
+    request.use = byName == MatchKind::kSingle || byName == MatchKind::kMultipleExact ? IndexRequest::Use::kIfPresent
+                                                                                      : IndexRequest::Use::kBuild;
+    const size_t tracks = offsets.size();
+    request.want = [tracks, leadOut](uint32_t t, uint32_t length) {
+        return t == tracks && NearLength(leadOut, length);
+    };
+    bool opened = false;
+    request.progress = [&lookup, &opened](uint32_t read, uint32_t found) {
+        if (!opened && SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_OPENING)) return true;
+        opened = true;
+        return SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_READING, read, found);
+    };
+    std::vector<IndexedRecord> records;
+    IndexReport report;
+    // A file that changed since it was indexed (written over in place) is read again and the index mended.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
+        request.recheck.clear();
+        std::vector<Disc> found;
+        for (const IndexedRecord& record : records) {
+            Disc disc;
+            if (ReadIndexedRecord(place, record, disc))
+                found.push_back(std::move(disc));
+            else
+                request.recheck.push_back(record.file);
+        }
+        if (!request.recheck.empty() && attempt == 0) continue;
+        for (Disc& disc : found) catalogue.discs.push_back(std::move(disc));
+        break;
     }
-    if (status == TMSDK_STATUS_ABORTED) return status;
-    if (status != 0) return Fail(lookup, status, 0, detail);
-    KeepCatalogue(catalogue);
+    if (report.present) {
+        Report(report);
+        total = report.records;
+        if (report.records == 0 && report.skipped > 0 && catalogue.discs.empty())
+            return Fail(lookup, TMSDK_STATUS_CATALOGUE_UNREADABLE, 0, report.skipped);
+    }
+    // Catalogue order, each record once (a file named by its disc id is also in the index).
+    std::stable_sort(catalogue.discs.begin(), catalogue.discs.end(),
+                     [](const Disc& a, const Disc& b) { return TagBefore(a.tag, b.tag); });
+    catalogue.discs.erase(std::unique(catalogue.discs.begin(), catalogue.discs.end(),
+                                      [](const Disc& a, const Disc& b) { return a.tag == b.tag; }),
+                          catalogue.discs.end());
+    catalogue.Index();
     return 0;
 }
 
 tmsdk_status_t AnswerFromCatalogue(Lookup& lookup, std::vector<GdoRef>& responses) {
     if (SendStatus(lookup, 8, TMSDK_LOOKUP_STATUS_STARTED)) return TMSDK_STATUS_ABORTED;
-    std::shared_ptr<const Catalogue> catalogue;
-    if (tmsdk_status_t status = OpenCatalogue(lookup, catalogue)) return status;
+    Place place;
+    uint32_t detail = 0;
+    if (tmsdk_status_t status = OpenPlace(place, detail)) {
+        if (SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_OPENING)) return TMSDK_STATUS_ABORTED;
+        return Fail(lookup, status, 0, detail);
+    }
     const uint32_t count = static_cast<uint32_t>(lookup.requests.size());
     for (uint32_t i = 0; i < count; ++i) {
         const Request& request = lookup.requests[i];
@@ -98,20 +153,27 @@ tmsdk_status_t AnswerFromCatalogue(Lookup& lookup, std::vector<GdoRef>& response
             uint32_t leadOut = 0;
             if (!ParseToc(request.Data(TMSDK_LOOKUP_DATA_TOC), offsets, leadOut))
                 return Fail(lookup, TMSDK_STATUS_INVALID_ARGUMENT, i + 1, 0);
-            const Matches matches = MatchToc(*catalogue, offsets, leadOut);
+            Catalogue catalogue;
+            uint32_t total = 0;
+            if (tmsdk_status_t status = Candidates(lookup, place, offsets, leadOut, catalogue, total)) {
+                if (status == TMSDK_STATUS_ABORTED || lookup.aborted) return TMSDK_STATUS_ABORTED;
+                return status == TMSDK_STATUS_CATALOGUE_UNREADABLE ? status : Fail(lookup, status, i + 1, 0);
+            }
+            const Matches matches = MatchToc(catalogue, offsets, leadOut);
             if (SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_MATCHING, matches.compared,
-                           static_cast<uint32_t>(catalogue->discs.size())))
+                           std::max(total, matches.compared)))
                 return TMSDK_STATUS_ABORTED;
             // One disc comes in full; several come as short albums that a resolve completes.
             responses[i].object = NewResponse(ResponseCode(matches.kind));
             for (uint32_t disc : matches.discs)
                 AddChild(responses[i].object, TMSDK_KEY_ALBUMS,
-                         NewAlbum(catalogue->discs[disc], matches.kind == MatchKind::kSingle));
+                         NewAlbum(catalogue.discs[disc], matches.kind == MatchKind::kSingle));
         } else if (request.type == TMSDK_LOOKUP_TYPE_ALBUM_TUI) {
-            const Disc* disc =
-                FindAlbum(*catalogue, request.Data(TMSDK_LOOKUP_DATA_TUI), request.Data(TMSDK_LOOKUP_DATA_TUI_TAG));
-            responses[i].object = NewResponse(disc ? TMSDK_RESULT_SINGLE_MATCH : TMSDK_RESULT_NO_MATCHES);
-            if (disc) AddChild(responses[i].object, TMSDK_KEY_ALBUMS, NewAlbum(*disc, true));
+            Disc disc;
+            const bool found = ReadTaggedRecord(place, request.Data(TMSDK_LOOKUP_DATA_TUI),
+                                                request.Data(TMSDK_LOOKUP_DATA_TUI_TAG), disc);
+            responses[i].object = NewResponse(found ? TMSDK_RESULT_SINGLE_MATCH : TMSDK_RESULT_NO_MATCHES);
+            if (found) AddChild(responses[i].object, TMSDK_KEY_ALBUMS, NewAlbum(disc, true));
         } else {
             // xmcd records hold neither links nor extra data: the chained requests find nothing.
             responses[i].object = NewResponse(TMSDK_RESULT_NO_MATCHES);

@@ -2,7 +2,6 @@
 // and the two small interfaces (error information, handles), the hooks, and the test calls' counters.
 #include <cstring>
 
-#include "sdk_manager/Catalogue.h"
 #include "sdk_manager/Interfaces.h"
 #include "sdk_manager/Internal.h"
 #include "sdk_manager/tmsdk_sdkmanager_test.h"
@@ -212,7 +211,6 @@ tmsdk_status_t tmsdk_sdkmanager_shutdown(void) {
     s.moduleHandles.clear();
     s.errorInfo.clear();
     s.packages.clear();
-    DropCatalogue();  // the next start reads the catalogue afresh
     return 0;
 }
 

@@ -49,7 +49,7 @@ TMSDK_SDKMANAGER_API const char* tmsdk_sdkmanager_test_package_name(uint32_t pac
 /* What the error-information interface was last told about a handle: TMSDK_STATUS_NOT_FOUND when nothing. */
 TMSDK_SDKMANAGER_API tmsdk_status_t tmsdk_sdkmanager_test_errorinfo_get(const void* handle, uint32_t* code,
                                                                         uint32_t* detail);
-/* The last catalogue read: disc records kept and records (or files) skipped as unreadable. */
+/* What the catalogue's index held when a lookup last used it: disc records, and records (or files) left out. */
 TMSDK_SDKMANAGER_API tmsdk_status_t tmsdk_sdkmanager_test_catalogue_report(uint32_t* discs, uint32_t* skipped);
 
 /* ---- Scripted backend -------------------------------------------------------------------------------- */

@@ -1,7 +1,13 @@
 // Disc records in the xmcd text format, written by the tests (and the benchmarks) for a disc catalogue.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +70,31 @@ inline std::string TocText(const XmcdDisc& disc, uint32_t leadOut) {
     std::string text;
     for (uint32_t offset : disc.offsets) text += std::to_string(offset) + " ";
     return text + std::to_string(leadOut) + " ";
+}
+
+// The id xmcd files are named by, written the way the format's documentation gives it: the sum of the
+// decimal digits of every track's start in seconds, modulo 255; the seconds from the first track to the
+// lead-out; the track count.
+inline std::string XmcdDiscId(const std::vector<uint32_t>& offsets, uint32_t leadOutSeconds) {
+    unsigned sum = 0;
+    for (uint32_t offset : offsets)
+        for (const char digit : std::to_string(offset / 75)) sum += static_cast<unsigned>(digit - '0');
+    const unsigned length = leadOutSeconds - offsets.front() / 75;
+    char id[9];
+    std::snprintf(id, sizeof id, "%02x%04x%02x", sum % 255, length & 0xFFFF, static_cast<unsigned>(offsets.size()));
+    return id;
+}
+inline std::string XmcdDiscId(const XmcdDisc& disc) { return XmcdDiscId(disc.offsets, disc.lengthSeconds); }
+
+// Sets the times of a folder and of everything below it an hour back, as a catalogue unpacked long before
+// (what the index trusts at once; what changed within the last seconds is checked again).
+inline void AgeTree(const std::string& path) {
+    namespace fs = std::filesystem;
+    const struct timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    std::vector<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(path)) paths.push_back(entry.path().string());
+    paths.push_back(path);
+    for (const std::string& p : paths) utimensat(AT_FDCWD, p.c_str(), old, AT_SYMLINK_NOFOLLOW);
 }
 
 }  // namespace gbxtest

@@ -122,7 +122,7 @@ public:
     std::function<void(const CModelEvent&)> onEvent;
 };
 
-// One test's world: its own settings, data, runtime and temporary folders, a card folder named
+// One test's world: its own settings, data, cache, runtime and temporary folders, a card folder named
 // QM-3 that counts as a mounted volume, the stand-ins installed, the document and the model at
 // rest, the message table loaded in English.
 class CCardEnvironment {
@@ -130,6 +130,7 @@ public:
     CCardEnvironment()
         : m_config("XDG_CONFIG_HOME", m_dir.File("config")),
           m_data("XDG_DATA_HOME", m_dir.File("data")),
+          m_cache("XDG_CACHE_HOME", m_dir.File("cache")),
           m_runtime("XDG_RUNTIME_DIR", m_dir.File("run")),
           m_temp("TMPDIR", m_dir.File("tmp")),
           m_volumes("GBX_VOLUMES", m_dir.File("QM-3")) {
@@ -192,7 +193,7 @@ public:
 
 private:
     gbxtest::TempDir m_dir;
-    gbxtest::ScopedEnvironment m_config, m_data, m_runtime, m_temp, m_volumes;
+    gbxtest::ScopedEnvironment m_config, m_data, m_cache, m_runtime, m_temp, m_volumes;
 };
 
 // Sound files of the tests come from sox and lame.

@@ -217,6 +217,16 @@ TEST_F(TunemarkTest, AFuzzyMatchGivesTheNearestAlbumFirst) {
     EXPECT_EQ(o.objectsLeft, 0u);
 }
 
+TEST_F(TunemarkTest, ARecordWithoutTrackTitlesLeavesTheMadeUpNames) {
+    XmcdDisc untitled = gbxtest::EvenDisc("a000000b", "Artist U / Untitled", 3, 200);
+    untitled.tracks.clear();  // no TTITLE lines: the tracks come without titles, not with empty ones
+    Write("rock/a000000b", untitled);
+    const Outcome o = LookUp(TocOf(untitled));
+    EXPECT_TRUE(o.found);
+    EXPECT_TRUE(o.albums.empty());  // no album to take: the ripping dialog keeps "Track01" and on
+    EXPECT_EQ(o.objectsLeft, 0u);
+}
+
 TEST_F(TunemarkTest, NoMatchFindsNothingAndSucceeds) {
     Write("rock/a0000001", DiscA());
     const Outcome o = LookUp(TocOf(Unknown()));

@@ -36,6 +36,7 @@ class LookupTest : public ::testing::Test {
 protected:
     gbxtest::TempDir dir;
     gbxtest::ScopedEnvironment data{"XDG_DATA_HOME", dir.Path()};
+    gbxtest::ScopedEnvironment cache{"XDG_CACHE_HOME", dir.File("cache")};
     gbxtest::ScopedEnvironment catalogue{"TMSDK_CATALOGUE", dir.File("no-such-catalogue")};
     TmsdkSession session;
     const tmsdk_lookup_interface_t* li = session.Interface<tmsdk_lookup_interface_t>(TMSDK_INTERFACE_LOOKUP);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "sdk_manager/Catalogue.h"
+#include "tests/support/TestSupport.h"
 #include "tests/support/Xmcd.h"
 
 using namespace tmsdk;
@@ -97,6 +99,51 @@ TEST(CatalogueReaderTest, DiscIdIsDerivedWhenTheRecordHasNone) {
     }
 }
 
+TEST(CatalogueReaderTest, DiscIdsAsTheFormatsDocumentationGivesThem) {
+    // Four tracks at frames 150, 11563, 25174 and 45863, the lead-out at 55370 (738 seconds): digit sums
+    // 2 + 10 + 11 + 8 = 31, 736 seconds after the first track.
+    EXPECT_EQ(DiscIdOf({150, 11563, 25174, 45863}, 55370 / 75), "1f02e004");
+    // A digit sum above 255 wraps, and so does a length beyond 16 bits.
+    std::vector<uint32_t> many;
+    for (uint32_t i = 0; i < 99; ++i) many.push_back(150 + i * 75 * 599);
+    EXPECT_EQ(DiscIdOf(many, 99 * 599 + 2).substr(6), "63");
+}
+
+// The same ids from python3, written apart from the reader from the format's description.
+TEST(CatalogueReaderTest, DiscIdsAgreeWithAnIndependentComputation) {
+    std::mt19937 random(7);
+    std::string tocs;
+    std::vector<std::string> ours;
+    for (int disc = 0; disc < 300; ++disc) {
+        std::vector<uint32_t> offsets;
+        uint32_t frame = random() % 2 ? 150 : 182 + random() % 30000;
+        const uint32_t tracks = 1 + random() % 99;
+        for (uint32_t t = 0; t < tracks; ++t) {
+            offsets.push_back(frame);
+            frame += 1 + random() % 40000;
+        }
+        const uint32_t seconds = frame / 75 + random() % 3;
+        for (uint32_t offset : offsets) tocs += std::to_string(offset) + " ";
+        tocs += std::to_string(seconds) + "\n";
+        ours.push_back(DiscIdOf(offsets, seconds));
+    }
+    const gbxtest::TempDir dir;
+    gbxtest::WriteText(dir.File("tocs"), tocs);
+    const char* script = R"(
+import sys
+for line in open(sys.argv[1]):
+    numbers = [int(n) for n in line.split()]
+    offsets, seconds = numbers[:-1], numbers[-1]
+    digits = sum(sum(int(d) for d in str(o // 75)) for o in offsets)
+    print('%08x' % (((digits % 255) << 24) | (((seconds - offsets[0] // 75) & 0xFFFF) << 8) | len(offsets)))
+)";
+    const gbxtest::CommandResult python = gbxtest::Python(script, {dir.File("tocs")});
+    ASSERT_EQ(python.exitCode, 0);
+    std::string expected;
+    for (const std::string& id : ours) expected += id + "\n";
+    EXPECT_EQ(python.output, expected);
+}
+
 TEST(CatalogueReaderTest, HostileRecordsAreLeftOutWithAReason) {
     const std::string good = gbxtest::XmcdRecord(gbxtest::EvenDisc("0000000a", "A / B", 3, 100));
     std::string manyOffsets = "# Track frame offsets:\n";
@@ -119,6 +166,13 @@ TEST(CatalogueReaderTest, HostileRecordsAreLeftOutWithAReason) {
          0, 1},
         {"no offsets", "# Disc length: 100 seconds\nDISCID=12345678\nDTITLE=A / B\n", 0, 1},
         {"a huge track number", good + "TTITLE99999999999999999999=Nothing\nTTITLE99=Nothing\n", 1, 0},
+        {"a negative offset", "# Track frame offsets:\n#\t150\n#\t-5000\n#\n# Disc length: 600 seconds\n", 0, 1},
+        {"a hexadecimal offset", "# Track frame offsets:\n#\t150\n#\t0x5000\n#\n# Disc length: 600 seconds\n", 0, 1},
+        {"an offset with a unit", "# Track frame offsets:\n#\t150\n#\t5000 frames\n#\n# Disc length: 600 seconds\n", 0,
+         1},
+        // The list ends at an empty comment line or at words.
+        {"the disc length right after the offsets", "# Track frame offsets:\n#\t150\n# Disc length: 600 seconds\n", 1,
+         0},
         {"stray text and binary bytes", "\x01\x02garbage\xFF\xFE\nno equals sign here\n\n", 0, 1},
         {"empty", "", 0, 1},
     };

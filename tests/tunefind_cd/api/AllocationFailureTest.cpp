@@ -192,6 +192,7 @@ template <class Kind>
 void FailEveryAllocation(const std::vector<const char*>& allocatingSteps) {
     gbxtest::TempDir dir;
     gbxtest::ScopedEnvironment data("XDG_DATA_HOME", dir.Path());
+    gbxtest::ScopedEnvironment cache("XDG_CACHE_HOME", dir.File("cache"));
     gbxtest::ScopedEnvironment catalogue("TMSDK_CATALOGUE", dir.File("absent"));
     const uint32_t blocks = tmsdk_sdkmanager_test_live_blocks();
     std::string unused;

@@ -13,6 +13,7 @@ class ModuleTest : public ::testing::Test {
 protected:
     TempDir dir;
     ScopedEnvironment data{"XDG_DATA_HOME", dir.Path()};
+    ScopedEnvironment cache{"XDG_CACHE_HOME", dir.File("cache")};
     ScopedEnvironment catalogue{"TMSDK_CATALOGUE", dir.File("catalogue")};
     uint32_t blocks = tmsdk_sdkmanager_test_live_blocks();
     TmsdkSession session;

@@ -121,6 +121,7 @@ int main(void) {
     char catalogue[4200];
     snprintf(catalogue, sizeof catalogue, "%s/no-catalogue", folder);
     setenv("XDG_DATA_HOME", folder, 1);
+    setenv("XDG_CACHE_HOME", folder, 1);
     setenv("TMSDK_CATALOGUE", catalogue, 1);
 
     CheckLayouts();

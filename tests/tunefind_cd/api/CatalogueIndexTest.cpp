@@ -1,0 +1,396 @@
+// Lookups against a catalogue laid out as CD databases publish it (a folder per category, a file per disc id)
+// with files of other names among them: the same answers without an index, with the index built by the
+// lookup, with a kept index, and with one that went stale; and catalogue files that try to mislead or block
+// the reader.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <vector>
+
+#include "tests/support/Xmcd.h"
+#include "tests/tunefind_cd/api/ModuleSession.h"
+#include "tests/tunefind_cd/api/Scripted.h"
+
+using gbxtest::ValueOf;
+using gbxtest::XmcdDisc;
+namespace fs = std::filesystem;
+
+namespace {
+
+uint32_t LeadOut(const XmcdDisc& disc) { return disc.lengthSeconds * 75; }
+
+XmcdDisc Disc(const std::string& id, const std::string& title, uint32_t tracks, uint32_t seconds) {
+    return gbxtest::EvenDisc(id, "Artist / " + title, tracks, seconds);
+}
+
+// The catalogue as the lookups below expect it, and how it looked before three changes.
+XmcdDisc Single() { return Disc("a0000001", "Named By Id", 3, 200); }
+XmcdDisc TwinOne() { return Disc("b0000002", "Twin One", 4, 180); }
+XmcdDisc TwinTwo() { return Disc("c0000003", "Twin Two", 4, 180); }  // the same table of contents
+XmcdDisc Near() { return Disc("d0000004", "Near", 5, 240); }
+XmcdDisc InACollection() { return Disc("e0000005", "Second Of Two", 7, 150); }
+XmcdDisc Added() { return Disc("f0000006", "Added", 6, 210); }
+XmcdDisc Changed() { return Disc("a0000007", "Changed In Place", 8, 190); }
+XmcdDisc BeforeTheChange() {
+    XmcdDisc disc = Changed();
+    disc.dtitle = "Artist / Before";
+    disc.offsets[1] += 40;  // near enough to be looked at again, not an exact match
+    return disc;
+}
+XmcdDisc Removed() { return Disc("a0000008", "Removed", 9, 170); }
+
+struct Expected {
+    const char* what;
+    std::string toc;
+    uint32_t match;
+    std::vector<std::string> titles;  // of the albums in the response, in order
+};
+
+std::vector<Expected> Table() {
+    XmcdDisc shifted = Near();
+    shifted.offsets[2] += 30;
+    return {
+        {"exact, in a file named by its disc id",
+         gbxtest::TocText(Single(), LeadOut(Single())),
+         TMSDK_TUNEFINDCD_MATCH_SINGLE,
+         {"Named By Id"}},
+        {"two exact, both named by the disc id",
+         gbxtest::TocText(TwinOne(), LeadOut(TwinOne())),
+         TMSDK_TUNEFINDCD_MATCH_MULTIPLE_EXACT,
+         {"Twin One", "Twin Two"}},
+        {"fuzzy, in a file named by the user",
+         gbxtest::TocText(shifted, LeadOut(shifted) + 20),
+         TMSDK_TUNEFINDCD_MATCH_FUZZY,
+         {"Near"}},
+        {"exact, the second record of a file",
+         gbxtest::TocText(InACollection(), LeadOut(InACollection())),
+         TMSDK_TUNEFINDCD_MATCH_SINGLE,
+         {"Second Of Two"}},
+        {"exact, added", gbxtest::TocText(Added(), LeadOut(Added())), TMSDK_TUNEFINDCD_MATCH_SINGLE, {"Added"}},
+        {"exact, changed in place",
+         gbxtest::TocText(Changed(), LeadOut(Changed())),
+         TMSDK_TUNEFINDCD_MATCH_SINGLE,
+         {"Changed In Place"}},
+        {"removed", gbxtest::TocText(Removed(), LeadOut(Removed())), TMSDK_TUNEFINDCD_MATCH_NONE, {}},
+        {"nothing near", "150 300 450 ", TMSDK_TUNEFINDCD_MATCH_NONE, {}},
+    };
+}
+
+enum class Index { kNone, kBuiltByTheLookups, kKept, kStale };
+
+std::string Name(const ::testing::TestParamInfo<Index>& info) {
+    const char* names[] = {"WithoutAnIndex", "IndexBuiltByTheLookups", "KeptIndex", "StaleIndex"};
+    return names[static_cast<int>(info.param)];
+}
+
+class CatalogueIndexTest : public gbxtest::ModuleTest {
+protected:
+    std::string folder = dir.File("catalogue");
+
+    void SetUp() override {
+        ModuleTest::SetUp();
+        fs::create_directories(folder);
+    }
+
+    void Write(const std::string& relative, const std::string& bytes) {
+        fs::create_directories(fs::path(folder + "/" + relative).parent_path());
+        gbxtest::WriteText(folder + "/" + relative, bytes);
+    }
+    void Write(const std::string& relative, const XmcdDisc& disc) { Write(relative, gbxtest::XmcdRecord(disc)); }
+    std::string NamedById(const std::string& category, const XmcdDisc& disc) {
+        return category + "/" + gbxtest::XmcdDiscId(disc);
+    }
+
+    // The catalogue as it stands before the changes: what the stale index is built from.
+    void WriteBefore() {
+        Write(NamedById("rock", Single()), Single());
+        Write(NamedById("jazz", TwinOne()), TwinOne());
+        Write(NamedById("misc", TwinTwo()), TwinTwo());
+        Write("blues/my near disc.txt", Near());
+        Write("misc/collection.xmcd",
+              gbxtest::XmcdRecord(Disc("e0000009", "First Of Two", 2, 300)) + gbxtest::XmcdRecord(InACollection()));
+        Write("folk/changed", BeforeTheChange());
+        Write(NamedById("rock", Removed()), Removed());
+    }
+    // A record added, one changed in place (its folder's time stays), one removed.
+    void Change() {
+        Write(NamedById("jazz", Added()), Added());
+        Write("folk/changed", Changed());
+        fs::remove(folder + "/" + NamedById("rock", Removed()));
+    }
+
+    struct Answer {
+        uint32_t status = 0, match = 99;
+        std::vector<std::string> titles, tags;
+    };
+    Answer LookUp(const std::string& toc) {
+        Answer answer;
+        tmsdk_tunefindcd_query_t query = NewQuery();
+        tmsdk_gdo_t response = nullptr;
+        EXPECT_STATUS(tmsdk_tunefindcd_query_set_toc_string(query, toc.c_str(), 0), 0u);
+        answer.status = tmsdk_tunefindcd_query_find_albums(query, &answer.match, &response);
+        uint32_t count = 0;
+        if (response) {
+            EXPECT_STATUS(tmsdk_sdkmanager_gdo_child_count(response, TMSDK_KEY_ALBUMS, &count), 0u);
+        }
+        for (uint32_t n = 1; n <= count; ++n) {
+            tmsdk_gdo_t album = gbxtest::ChildOf(response, TMSDK_KEY_ALBUMS, n);
+            answer.titles.push_back(ValueOf(album, TMSDK_VAL_TITLE));
+            answer.tags.push_back(ValueOf(album, TMSDK_VAL_TUI_TAG));
+            EXPECT_STATUS(tmsdk_sdkmanager_gdo_release(album), 0u);
+        }
+        EXPECT_STATUS(tmsdk_sdkmanager_gdo_release(response), 0u);
+        EXPECT_STATUS(tmsdk_tunefindcd_query_release(query), 0u);
+        return answer;
+    }
+
+    std::vector<std::string> IndexFiles() const {
+        std::vector<std::string> files;
+        const std::string cache = dir.File("cache/tmsdk_sdkmanager");
+        if (fs::exists(cache))
+            for (const auto& entry : fs::directory_iterator(cache)) files.push_back(entry.path().string());
+        return files;
+    }
+};
+
+class CatalogueIndexModeTest : public CatalogueIndexTest, public ::testing::WithParamInterface<Index> {};
+
+TEST_P(CatalogueIndexModeTest, ExactSeveralFuzzyAndNoMatchesAnswerTheSame) {
+    // A cache folder that cannot be made: below a file.
+    gbxtest::ScopedEnvironment blocked("XDG_CACHE_HOME",
+                                       GetParam() == Index::kNone ? dir.File("file/cache") : dir.File("cache"));
+    gbxtest::WriteText(dir.File("file"), "not a folder");
+    WriteBefore();
+    if (GetParam() == Index::kStale) {
+        gbxtest::AgeTree(folder);
+        EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+        ASSERT_EQ(IndexFiles().size(), 1u);
+        Change();
+    } else {
+        Change();
+        gbxtest::AgeTree(folder);
+        if (GetParam() == Index::kKept) {
+            EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);
+        }
+    }
+    for (const Expected& row : Table()) {
+        const Answer answer = LookUp(row.toc);
+        EXPECT_STATUS(answer.status, 0u) << row.what;
+        EXPECT_EQ(answer.match, row.match) << row.what;
+        EXPECT_EQ(answer.titles, row.titles) << row.what;
+    }
+    EXPECT_EQ(IndexFiles().size(), GetParam() == Index::kNone ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CatalogueIndexModeTest,
+                         ::testing::Values(Index::kNone, Index::kBuiltByTheLookups, Index::kKept, Index::kStale), Name);
+
+struct StatusLog {
+    std::vector<uint32_t> statuses;
+    std::vector<std::pair<uint32_t, uint32_t>> progress;
+};
+
+void LogStatus(void* data, tmsdk_tunefindcd_query_t, uint32_t status, uint32_t read, uint32_t found, uint8_t* abort) {
+    auto* log = static_cast<StatusLog*>(data);
+    log->statuses.push_back(status);
+    if (status == 2) log->progress.emplace_back(read, found);
+    *abort = 0;
+}
+
+TEST_F(CatalogueIndexTest, AnExactMatchByDiscIdReadsNothingElse) {
+    Write(NamedById("rock", Single()), Single());
+    for (int i = 0; i < 50; ++i) Write("misc/other" + std::to_string(i), Disc("", "Other", 2, 100 + i));
+    StatusLog log;
+    tmsdk_tunefindcd_query_t query = NewQuery(LogStatus, &log);
+    const std::string toc = gbxtest::TocText(Single(), LeadOut(Single()));
+    ASSERT_STATUS(tmsdk_tunefindcd_query_set_toc_string(query, toc.c_str(), 0), 0u);
+    uint32_t match = 0;
+    tmsdk_gdo_t response = nullptr;
+    ASSERT_STATUS(tmsdk_tunefindcd_query_find_albums(query, &match, &response), 0u);
+    EXPECT_EQ(match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    tmsdk_gdo_t album = gbxtest::ChildOf(response, TMSDK_KEY_ALBUMS, 1);
+    EXPECT_EQ(ValueOf(album, TMSDK_VAL_TUI_TAG), NamedById("rock", Single()));
+    gbxtest::ReleaseAll({album, response});
+    // Started, request sent, matching, answer received, ready, finished: no catalogue read, no index made.
+    EXPECT_EQ(log.statuses, (std::vector<uint32_t>{1, 2, 3, 2, 3, 4}));
+    EXPECT_TRUE(IndexFiles().empty());
+
+    // Nothing exact by name: the index is built, with its progress.
+    log = StatusLog();
+    ASSERT_STATUS(tmsdk_tunefindcd_query_set_toc_string(query, "150 300 ", 0), 0u);
+    ASSERT_STATUS(tmsdk_tunefindcd_query_find_albums(query, &match, &response), 0u);
+    EXPECT_EQ(match, TMSDK_TUNEFINDCD_MATCH_NONE);
+    // Files read of files found, ending with every file.
+    EXPECT_NE(std::find(log.progress.begin(), log.progress.end(), std::pair<uint32_t, uint32_t>{51, 51}),
+              log.progress.end());
+    for (const auto& p : log.progress) EXPECT_LE(p.first, p.second);
+    EXPECT_EQ(IndexFiles().size(), 1u);
+    EXPECT_STATUS(tmsdk_tunefindcd_query_release(query), 0u);
+}
+
+TEST_F(CatalogueIndexTest, ADamagedIndexIsBuiltAgainNeverTrusted) {
+    Write("jazz/one", TwinOne());
+    Write("misc/two", TwinTwo());
+    gbxtest::AgeTree(folder);
+    const std::string toc = gbxtest::TocText(TwinOne(), LeadOut(TwinOne()));
+    ASSERT_EQ(LookUp(toc).titles, (std::vector<std::string>{"Twin One", "Twin Two"}));
+    ASSERT_EQ(IndexFiles().size(), 1u);
+    const std::string index = IndexFiles()[0];
+    const std::vector<uint8_t> good = gbxtest::ReadBytes(index);
+    const struct {
+        const char* what;
+        std::vector<uint8_t> bytes;
+    } damaged[] = {
+        {"a byte changed",
+         [&] {
+             std::vector<uint8_t> b = good;
+             b[b.size() / 2] ^= 0x40;
+             return b;
+         }()},
+        {"cut short", std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(good.size() / 2))},
+        {"empty", {}},
+        {"another kind of file", std::vector<uint8_t>(300, 'x')},
+    };
+    for (const auto& d : damaged) {
+        gbxtest::WriteBytes(index, d.bytes);
+        const Answer answer = LookUp(toc);
+        EXPECT_EQ(answer.titles, (std::vector<std::string>{"Twin One", "Twin Two"})) << d.what;
+        EXPECT_EQ(gbxtest::ReadBytes(index), good) << d.what << ": written again as it was";
+    }
+}
+
+TEST_F(CatalogueIndexTest, AFileWithSeveralNamesIsReadOnce) {
+    Write("rock/a0000001", Single());
+    fs::create_directories(folder + "/jazz");
+    fs::create_symlink("../rock/a0000001", folder + "/jazz/link-to-a-record");
+    fs::create_hard_link(folder + "/rock/a0000001", folder + "/misc-hard-link");
+    const gbxtest::TempDir outside;
+    gbxtest::WriteText(outside.File("record"), gbxtest::XmcdRecord(Near()));
+    fs::create_symlink(outside.File("record"), folder + "/jazz/from-outside");
+    fs::create_symlink(outside.File("record"), folder + "/jazz/from-outside-again");
+    Answer answer = LookUp(gbxtest::TocText(Single(), LeadOut(Single())));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    EXPECT_EQ(answer.tags, std::vector<std::string>{"misc-hard-link"});  // the first of its names
+    // A record outside the catalogue reached through a link is read, once.
+    answer = LookUp(gbxtest::TocText(Near(), LeadOut(Near())));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    EXPECT_EQ(answer.tags, std::vector<std::string>{"jazz/from-outside"});
+}
+
+std::vector<std::string> g_log;
+void CollectLog(uint32_t, const char*, uint32_t, uint32_t, const char* text) { g_log.push_back(text); }
+
+struct LogScope {
+    LogScope() {
+        g_log.clear();
+        tmsdk_sdkmanager_log_callback = CollectLog;
+        tmsdk_sdkmanager_package_flags[TMSDK_SDKMANAGER_PACKAGE] = TMSDK_PACKAGE_FLAG_LOG;
+    }
+    ~LogScope() {
+        tmsdk_sdkmanager_log_callback = nullptr;
+        tmsdk_sdkmanager_package_flags[TMSDK_SDKMANAGER_PACKAGE] = 0;
+    }
+};
+
+bool Logged(const std::string& text) {
+    for (const std::string& line : g_log)
+        if (line.find(text) != std::string::npos) return true;
+    return false;
+}
+
+TEST_F(CatalogueIndexTest, AFifoNeverBlocksTheLookup) {
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string toc = gbxtest::TocText(Single(), LeadOut(Single()));
+    Write(NamedById("rock", Near()), Near());
+    fs::create_directories(folder + "/jazz");
+    ASSERT_EQ(mkfifo((folder + "/" + NamedById("jazz", Single())).c_str(), 0600), 0);  // named by the disc id
+    ASSERT_EQ(mkfifo((folder + "/rock/queue").c_str(), 0600), 0);
+    LogScope logging;
+    for (const std::string& catalogue : {fifo, folder}) {
+        gbxtest::ScopedEnvironment named("TMSDK_CATALOGUE", catalogue);
+        auto lookup = std::async(std::launch::async, [&] { return LookUp(toc); });
+        if (lookup.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // Let the blocked reader go, so that the test can end, then fail.
+            for (const std::string& f : {fifo, folder + "/" + NamedById("jazz", Single()), folder + "/rock/queue"})
+                close(open(f.c_str(), O_WRONLY | O_NONBLOCK));
+            lookup.wait();
+            FAIL() << catalogue << ": the lookup waited on a FIFO";
+        }
+        const Answer answer = lookup.get();
+        if (catalogue == fifo) {
+            EXPECT_STATUS(answer.status, 0x90810166u);  // a catalogue without a record
+            EXPECT_TRUE(Logged("catalogue: left out fifo: not a regular file"));
+        } else {
+            EXPECT_STATUS(answer.status, 0u);
+            EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_NONE);
+            EXPECT_TRUE(Logged("catalogue: left out rock/queue: not a regular file"));
+        }
+    }
+}
+
+TEST_F(CatalogueIndexTest, WhatIsPassedOverIsLogged) {
+    Write("rock/a0000001", Single());
+    Write("rock/.hidden", Near());
+    fs::create_directories(folder + "/1/2/3/4/5/6/7/8/9");
+    Write("1/2/3/4/5/6/7/8/deep", TwinOne());
+    fs::create_directory_symlink(folder + "/rock", folder + "/linked-folder");
+    fs::create_symlink(folder + "/nowhere", folder + "/broken");
+    Write("bad/offsets",
+          "# xmcd\n# Track frame offsets:\n#\t150\n#\t-5000\n#\n# Disc length: 600 seconds\nDTITLE=A / B\n");
+    LogScope logging;
+    EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);
+    for (const char* line : {"catalogue: left out rock/.hidden: a hidden name",
+                             "catalogue: left out 1/2/3/4/5/6/7/8/9: more than 8 folders deep",
+                             "catalogue: left out linked-folder: a folder reached through a link",
+                             "catalogue: left out broken: a link to nothing",
+                             "catalogue: left out bad/offsets: a track offset that is not a decimal number"})
+        EXPECT_TRUE(Logged(line)) << line;
+    EXPECT_EQ(LookUp(gbxtest::TocText(TwinOne(), LeadOut(TwinOne()))).titles, std::vector<std::string>{"Twin One"});
+}
+
+TEST_F(CatalogueIndexTest, AnUnreadableFolderIsLoggedLikeAnUnreadableFile) {
+    if (geteuid() == 0) GTEST_SKIP() << "every folder is readable to root";
+    Write("rock/a0000001", Single());
+    Write("locked/b0000002", TwinOne());
+    fs::permissions(folder + "/locked", fs::perms::none);
+    LogScope logging;
+    EXPECT_EQ(LookUp(gbxtest::TocText(Single(), LeadOut(Single()))).match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    fs::permissions(folder + "/locked", fs::perms::owner_all);
+    EXPECT_TRUE(Logged("catalogue: left out locked: the folder cannot be read"));
+}
+
+TEST_F(CatalogueIndexTest, AbsentTitlesStayAbsent) {
+    XmcdDisc untitled = Disc("a000000a", "", 3, 200);
+    untitled.dtitle.clear();
+    untitled.tracks.clear();
+    std::string record = gbxtest::XmcdRecord(untitled);
+    record.erase(record.find("DTITLE="), std::string("DTITLE=\n").size());
+    Write("rock/untitled", record);
+    tmsdk_tunefindcd_query_t query = NewQuery();
+    const std::string toc = gbxtest::TocText(untitled, LeadOut(untitled));
+    ASSERT_STATUS(tmsdk_tunefindcd_query_set_toc_string(query, toc.c_str(), 0), 0u);
+    uint32_t match = 0;
+    tmsdk_gdo_t response = nullptr;
+    ASSERT_STATUS(tmsdk_tunefindcd_query_find_albums(query, &match, &response), 0u);
+    ASSERT_EQ(match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    tmsdk_gdo_t album = gbxtest::ChildOf(response, TMSDK_KEY_ALBUMS, 1);
+    tmsdk_gdo_t track = gbxtest::ChildOf(album, TMSDK_KEY_TRACKS, 2);
+    const char* text = nullptr;
+    for (const char* key : {TMSDK_VAL_TITLE, TMSDK_VAL_ARTIST})
+        EXPECT_STATUS(tmsdk_sdkmanager_gdo_value_get(album, key, 1, &text), 0x10810003u) << key;
+    EXPECT_STATUS(tmsdk_sdkmanager_gdo_value_get(track, TMSDK_VAL_TITLE, 1, &text), 0x10810003u);
+    EXPECT_EQ(ValueOf(track, TMSDK_VAL_TRACKNUMBER), "2");
+    gbxtest::ReleaseAll({track, album, response});
+    EXPECT_STATUS(tmsdk_tunefindcd_query_release(query), 0u);
+}
+
+}  // namespace
