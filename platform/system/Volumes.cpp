@@ -22,6 +22,9 @@
 #ifndef STATX_MNT_ID_UNIQUE
 #define STATX_MNT_ID_UNIQUE 0x4000U
 #endif
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x2000
+#endif
 
 namespace fs = std::filesystem;
 
@@ -306,7 +309,11 @@ bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdenti
     if (found.uniqueMountId || (info.stx_mask & STATX_MNT_ID) != 0) found.mountId = info.stx_mnt_id;
     found.device = makedev(info.stx_dev_major, info.stx_dev_minor);
     found.inode = info.stx_ino;
-    if (readSerial) found.serial = ReadFileSystemSerial(found.device);
+    // Only a mounted file system's own root has a serial of its own: a folder inside one (a
+    // GBX_VOLUMES folder) is told by its device and inode, and its disk is never looked at.
+    const bool mountRoot =
+        (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    if (readSerial && mountRoot) found.serial = ReadFileSystemSerial(found.device);
     identity = found;
     return true;
 }

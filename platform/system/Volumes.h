@@ -90,8 +90,8 @@ struct VolumeIdentity {
     // file systems and when it cannot be read.
     std::string serial;
 };
-// The identity of the folder's file system now; serial read only when asked (it looks at the
-// device). False when the folder cannot be looked at.
+// The identity of the folder's file system now; the serial read only when asked (it looks at the
+// device) and only for a mount point. False when the folder cannot be looked at.
 bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity);
 // The file-system serial of the block device with this device number: /dev/disk/by-uuid, else
 // libblkid; empty when none.

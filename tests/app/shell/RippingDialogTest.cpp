@@ -473,6 +473,31 @@ TEST_F(RippingDialogTest, ACardRemovedWhileTheDialogIsOpenIsNeverWritten) {
     EXPECT_TRUE(WorkFiles().empty());
 }
 
+// The room a rip needs on the card: each track's Voxa file, its icon file and the whole temporary
+// database set that the save after the rip writes beside the old one, with 1 MiB to spare.
+TEST_F(RippingDialogTest, TheRipKeepsRoomForTheTemporaryDatabaseSet) {
+    // The first track's 80 sectors are 47,040 stereo frames; the estimate of their Voxa file is
+    // ceil(((47,040 - 1) / 16 + 1) * 16 * 2 * 6 / 8) + 56 (a little more than the file's 70,616).
+    const int64_t voxaFile = 70583 + 56;
+    const int64_t databaseSet = 1024034 + 2048034 + 5 * 25060;
+    const int64_t mib = 1048576;
+    cardtest::CFixedDiskSpace space;
+    space.figures.clusterBytes = 1;
+    platform::SetDiskSpaceSource(&space);
+    WriteTwoAlbums();
+    for (const int64_t shortBy : {1, 0}) {
+        SCOPED_TRACE(shortBy ? "one byte short" : "exactly enough");
+        environment.textDialog.shown.clear();
+        space.figures.freeBytes = static_cast<uint64_t>(voxaFile + 1044 + databaseSet + mib - shortBy);
+        Open(0);
+        Select({0});
+        PressOk();
+        EXPECT_EQ(Messages(), shortBy ? std::vector<std::string>{"Insufficient free space on the unit."}
+                                      : std::vector<std::string>());
+        EXPECT_EQ(CardAudioFiles().size(), shortBy ? 0u : 2u);
+    }
+}
+
 // "Conserve Card Memory": while the first track is encoded, the card is unmounted and another
 // card labelled QM-3 is mounted at its folder. Nothing of the rip reaches the other card: not the
 // track over its own song of that slot, not a database.

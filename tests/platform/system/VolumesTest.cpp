@@ -139,6 +139,27 @@ TEST(ListVolumesTest, NamedFoldersComeBeforeEveryMountedVolume) {
     }
 }
 
+// A folder that stands for a card (a GBX_VOLUMES folder) is told by its device and inode within
+// its mount; its disk is never looked at for a serial. A file or nothing is no volume.
+TEST(VolumeIdentityTest, AFolderIsToldByItsInodeWithinItsMount) {
+    gbxtest::TempDir dir;
+    std::filesystem::create_directory(dir.File("a"));
+    std::filesystem::create_directory(dir.File("b"));
+    gbxtest::WriteText(dir.File("file"), "x");
+    platform::VolumeIdentity a, b, again;
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("a"), true, a));
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("b"), true, b));
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("a"), true, again));
+    EXPECT_EQ(a.device, b.device);
+    EXPECT_EQ(a.mountId, b.mountId);
+    EXPECT_NE(a.inode, b.inode);
+    EXPECT_TRUE(a.serial.empty());
+    EXPECT_EQ(again.inode, a.inode);
+    EXPECT_EQ(again.mountId, a.mountId);
+    EXPECT_FALSE(platform::ReadVolumeIdentity(dir.File("file"), false, a));
+    EXPECT_FALSE(platform::ReadVolumeIdentity(dir.File("missing"), false, a));
+}
+
 TEST(ListVolumesTest, CdDriveCarriesTheMountOfItsDisc) {
     platform::VolumeSources sources;
     sources.mountInfo = kMountInfo;
