@@ -18,12 +18,18 @@ endfunction()
 # gbx_test_environment(<variable>)
 # The environment every test runs in, as a list of NAME=value: the source folder, widgets drawn off
 # screen (tests that need a real display run under xvfb-run and name their platform themselves), a
-# settings folder and a cache folder in the build tree (never the user's),
-# and the sanitizers' options with the leak suppressions. Set on each test, so that a single test
-# run by ctest alone runs as it does in `make test`.
+# settings folder and a cache folder in the build tree (never the user's), an empty mount table and no GBX_VOLUMES
+# folders (so that no test sees a card or any other volume of the machine; a test presents its
+# own), and the sanitizers' options with the leak suppressions. Set on each test, so that a single
+# test run by ctest alone runs as it does in `make test`.
 function(gbx_test_environment variable)
+  set(mountinfo ${CMAKE_BINARY_DIR}/test-home/mountinfo)
+  if(NOT EXISTS ${mountinfo})
+    file(WRITE ${mountinfo} "")
+  endif()
   set(env "GBX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "QT_QPA_PLATFORM=offscreen"
-      "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config" "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+      "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config" "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache"
+      "GBX_MOUNTINFO=${mountinfo}" "GBX_VOLUMES=")
   if(GBX_SANITIZE)
     list(APPEND env
       "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"

@@ -14,6 +14,17 @@ CDriveList ListDrives() {
     return drives;
 }
 
+bool GetVolumeIdentity(const std::string& folder, bool readSerial, CVolumeIdentity& identity) {
+    platform::VolumeIdentity found;
+    if (!platform::ReadVolumeIdentity(folder, readSerial, found)) return false;
+    identity.mountId = found.mountId;
+    identity.uniqueMountId = found.uniqueMountId;
+    identity.device = found.device;
+    identity.inode = found.inode;
+    identity.serial = found.serial;
+    return true;
+}
+
 bool GetDiskSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes) {
     platform::DiskSpace space;
     if (!platform::QueryDiskSpace(path, space)) return false;

@@ -13,8 +13,22 @@ namespace GT {
 typedef std::pair<std::string, std::string> CDriveRecord;
 typedef std::vector<CDriveRecord> CDriveList;
 
-// Every volume in id order: disks, FUSE mounts, CD drives and GBX_VOLUMES folders.
+// Every volume: the GBX_VOLUMES folders first, then disks, FUSE mounts and CD drives in id order.
 CDriveList ListDrives();
+
+// What tells the file system at a folder from another one mounted there later: the mount's id
+// (unique for the running system where the kernel gives such an id), the folder's device and
+// inode, and a block device's file-system serial (the FAT volume id).
+struct CVolumeIdentity {
+    uint64_t mountId = 0;
+    bool uniqueMountId = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    std::string serial;  // empty when none was read
+};
+// The folder's identity now (the serial only when asked: it looks at the device); false when the
+// folder cannot be looked at.
+bool GetVolumeIdentity(const std::string& folder, bool readSerial, CVolumeIdentity& identity);
 
 // Total and user-available bytes of the volume holding path (which need not exist yet).
 bool GetDiskSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes);

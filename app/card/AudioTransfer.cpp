@@ -1,19 +1,21 @@
 #include "app/card/AudioTransfer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <boost/pointer_cast.hpp>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
-#include <fstream>
+#include <cstdio>
 #include <limits>
 
 #include "app/card/AppServices.h"
-#include "app/card/CardDocument.h"
 #include "app/card/CardFiles.h"
-#include "app/card/DocumentModel.h"
+#include "app/card/CardVolume.h"
 #include "app/card/Domain.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
@@ -64,32 +66,57 @@ int64_t FrameCount(const SL::IWave& wave) {
 // The connected card may take a write at the path: it lies on the card, and the card is still
 // the one that was connected (and, during a run, the run's own), not whatever its mount point
 // now holds.
-bool IsWritableOnCard(const std::string& path) {
-    const CDocX& document = CDocumentModel::GetInstance().GetDocument();
-    return document.IsOnCard(path) && document.IsCardWritable();
+bool IsWritableOnCard(const CCardVolume& card, const std::string& path) {
+    return card.IsOnCard(path) && card.IsWritable();
 }
 
 // A file onto the connected card through the card's file operations (copied and synced), then
 // made writable for all.
-bool CopyOntoCard(const std::string& source, const std::string& destination) {
-    if (!IsWritableOnCard(destination) || !GetCardFileSystem().CopyInto(source, destination)) return false;
+bool CopyOntoCard(const CCardVolume& card, const std::string& source, const std::string& destination) {
+    if (!IsWritableOnCard(card, destination) || !GetCardFileSystem().CopyInto(source, destination)) return false;
     GT::MakeWritable(destination);
     return true;
 }
 
-bool RemoveFromCard(const std::string& path) { return IsWritableOnCard(path) && GetCardFileSystem().Remove(path); }
+bool RemoveFromCard(const CCardVolume& card, const std::string& path) {
+    return IsWritableOnCard(card, path) && GetCardFileSystem().Remove(path);
+}
 
 bool IsImportableMp3(const std::string& path) {
     GT::CMp3FileInfo info;
     return info.Read(path) && info.sampleRate == kImportMp3SampleRate;
 }
 
-// A copy into the user's folders, with the access the user's files get by default. made tells
-// whether the destination was reached (and so replaced): a source that cannot be read leaves it
-// alone.
-bool CopyToFolder(const std::string& source, const std::string& destination, bool& made) {
-    made = std::ifstream(source, std::ios::binary).good();
-    return made && GT::CopyFile(source, destination, false);
+// A new, empty file of the export's own beside its destination (".NAME.gbx-export-N"), made with
+// the access the user's files get by default and never one that was there; empty when none can
+// be made.
+std::string MakeExportTemporary(const std::string& destination) {
+    const GT::CPathParts parts(destination, '/');
+    const std::string stem = parts.directory + "." + parts.title + parts.extension + ".gbx-export-";
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string path = stem + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            close(fd);
+            return path;
+        }
+        if (errno != EEXIST) break;
+    }
+    return std::string();
+}
+
+// The export's file: written under a temporary name beside the destination, then renamed over it
+// only when complete, so that a failure or a cancel leaves an existing destination as it was.
+// write answers DONE, FAILED or CANCELLED for the temporary file it is given.
+template <class TWrite>
+int WriteExport(const std::string& destination, TWrite write) {
+    const std::string temporary = MakeExportTemporary(destination);
+    if (temporary.empty()) return CAudioTransfer::FAILED;
+    int result = write(temporary);
+    if (result == CAudioTransfer::DONE && std::rename(temporary.c_str(), destination.c_str()) != 0)
+        result = CAudioTransfer::FAILED;
+    if (result != CAudioTransfer::DONE) GT::RemoveFile(temporary);
+    return result;
 }
 
 // The copy loop in blocks: while the input has a value and the output takes one, values move
@@ -175,7 +202,7 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
     if (encode) {
         const std::string temporary = TemporaryPath(kTemporaryVoxaPrefix, destination);
         result = ImportWithEncoding(source, temporary);
-        if (result == DONE && !CopyOntoCard(temporary, destination)) {
+        if (result == DONE && !CopyOntoCard(m_card, temporary, destination)) {
             ShowMessage(MSG_IMPORT_FAILED);
             result = FAILED;
         }
@@ -192,7 +219,7 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
         else
             result = ImportWithoutEncoding(source, destination) ? DONE : FAILED;
     }
-    if (result != DONE) RemoveFromCard(destination);
+    if (result != DONE) RemoveFromCard(m_card, destination);
     return result;
 }
 
@@ -206,7 +233,7 @@ int CAudioTransfer::ImportInPlace(const std::string& path) {
         // An AIFF file named as a WAV file would need converting over itself.
         importable = wave && IsImportableWave(*wave) && loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE;
     }
-    if (importable && IsWritableOnCard(path)) return DONE;
+    if (importable && IsWritableOnCard(m_card, path)) return DONE;
     ShowMessage(importable ? MSG_IMPORT_FAILED : MSG_UNSUPPORTED_FORMAT);
     return FAILED;
 }
@@ -219,10 +246,10 @@ int CAudioTransfer::ImportMp3(const std::string& source, const std::string& dest
     bool copied;
     {
         UL::CWaitCursor wait;
-        copied = CopyOntoCard(source, destination);
+        copied = CopyOntoCard(m_card, source, destination);
     }
     if (copied) return DONE;
-    RemoveFromCard(destination);
+    RemoveFromCard(m_card, destination);
     ShowMessage(MSG_IMPORT_FAILED);
     return FAILED;
 }
@@ -233,7 +260,7 @@ int CAudioTransfer::ImportWithEncoding(const std::string& source, const std::str
     {
         UL::CWaitCursor wait;
         const boost::shared_ptr<SL::IWave> wave = OpenWave(source).first;
-        importable = wave && IsImportableWave(*wave);
+        importable = wave && IsEncodableWave(*wave);
         bool made = false;
         if (importable) encoded = Encode(source, destination, made) != EConversion::FAILED;
     }
@@ -258,19 +285,19 @@ bool CAudioTransfer::ImportWithoutEncoding(const std::string& source, const std:
     bool done = false;
     if (loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE) {
         UL::CWaitCursor wait;
-        done = CopyOntoCard(source, destination);
+        done = CopyOntoCard(m_card, source, destination);
     } else if (loader.GetDetectedFormat() == SL::CWaveFileFormat::AIFF) {
         UL::CWaitCursor wait;
         const std::string temporary = TemporaryPath(kTemporarySourcePrefix, destination);
         bool made = false;
-        done = Convert(source, temporary, made) == EConversion::DONE && CopyOntoCard(temporary, destination);
+        done = Convert(source, temporary, made) == EConversion::DONE && CopyOntoCard(m_card, temporary, destination);
         RemoveTemporaryFile(temporary);
     } else {
         ShowMessage(MSG_UNSUPPORTED_FORMAT);
         return false;
     }
     if (done) return true;
-    RemoveFromCard(destination);
+    RemoveFromCard(m_card, destination);
     ShowMessage(MSG_IMPORT_FAILED);
     return false;
 }
@@ -308,12 +335,25 @@ int64_t WaveFileFrames(const std::string& path) {
     return wave ? std::max<int64_t>(FrameCount(*wave), 0) : -1;
 }
 
+// Encoding makes every source stereo: a mono file's Voxa file is as large as a stereo one's.
+uint64_t EstimateStereoVoxaSize(int64_t frames) {
+    return EstimateVoxaFileSizeOfPcm(static_cast<uint64_t>(frames) * kStereo16FrameBytes);
+}
+
 }  // namespace
 
+bool CAudioTransfer::IsEncodableWave(const SL::IWave& wave) {
+    return IsImportableWave(wave) && EstimateStereoVoxaSize(FrameCount(wave)) <= kMaxVoxaFileBytes;
+}
+
+bool CAudioTransfer::IsTooLongToEncode(const std::string& path) {
+    const boost::shared_ptr<SL::IWave> wave = OpenWave(path).first;
+    return wave && IsImportableWave(*wave) && !IsEncodableWave(*wave);
+}
+
 uint64_t CAudioTransfer::EstimateImportSize(const std::string& path) {
-    // Encoding makes every source stereo: a mono file's Voxa file is as large as a stereo one's.
     const int64_t frames = WaveFileFrames(path);
-    return frames >= 0 ? EstimateVoxaFileSizeOfPcm(static_cast<uint64_t>(frames) * kStereo16FrameBytes) : 0;
+    return frames >= 0 ? EstimateStereoVoxaSize(frames) : 0;
 }
 
 uint64_t CAudioTransfer::EstimateConvertedSize(const std::string& path) {
@@ -324,27 +364,38 @@ uint64_t CAudioTransfer::EstimateConvertedSize(const std::string& path) {
 // --- export ---
 
 int CAudioTransfer::ExportFile(const std::string& source, const std::string& destination, bool voxa) {
+    // The card seen under a second path: the "copy" would be the card's own file, which a
+    // failure would then take away.
+    if (GT::IsSameFile(source, destination)) {
+        ShowMessage(MSG_EXPORT_FAILED);
+        return FAILED;
+    }
     if (voxa) return ExportVoxaFile(source, destination, SL::CWaveFileFormat::WINWAVE);
     GT::IProgress& progress = GetProgressBar();
     if (progress.IsCancelled()) return CANCELLED;
     progress.Step();
-    bool made = false;
-    if (CopyToFolder(source, destination, made)) return DONE;
-    if (made) GT::RemoveFile(destination);
-    ShowMessage(MSG_EXPORT_FAILED);
-    return FAILED;
+    const int result = WriteExport(destination, [&source](const std::string& temporary) {
+        return GT::CopyFile(source, temporary, false) ? DONE : FAILED;
+    });
+    if (result == FAILED) ShowMessage(MSG_EXPORT_FAILED);
+    return result;
 }
 
 int CAudioTransfer::ExportVoxaFile(const std::string& source, const std::string& destination,
                                    const SL::CWaveFileFormat& format) {
-    bool made = false;
-    bool decoded;
+    if (GT::IsSameFile(source, destination)) {
+        ShowMessage(MSG_EXPORT_FAILED);
+        return FAILED;
+    }
+    int result;
     {
         UL::CWaitCursor wait;
-        decoded = Decode(source, destination, format, made) != EConversion::FAILED;
+        result = WriteExport(destination, [&](const std::string& temporary) {
+            bool made = false;
+            const bool decoded = Decode(source, temporary, format, made) != EConversion::FAILED;
+            return GetProgressBar().IsCancelled() ? CANCELLED : decoded ? DONE : FAILED;
+        });
     }
-    const int result = GetProgressBar().IsCancelled() ? CANCELLED : decoded ? DONE : FAILED;
-    if (result != DONE && made) GT::RemoveFile(destination);
     if (result == FAILED) ShowMessage(MSG_EXPORT_FAILED);
     return result;
 }
@@ -376,14 +427,14 @@ bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         // Only the connected card's own files: a path off the card, or a card that went, keeps
         // whatever lies there.
-        if (GT::IsExistingFile(path) && !RemoveFromCard(path)) {
+        if (GT::IsExistingFile(path) && !RemoveFromCard(m_card, path)) {
             // The song stays: its icon file keeps its name and protect flag.
             deleted = false;
             continue;
         }
         const GT::CPathParts parts(path, '/');
-        RemoveFromCard(parts.directory + parts.title + domain.GetIconExtension());
-        RemoveFromCard(parts.directory + parts.title + domain.GetQ3sExtension());
+        RemoveFromCard(m_card, parts.directory + parts.title + domain.GetIconExtension());
+        RemoveFromCard(m_card, parts.directory + parts.title + domain.GetQ3sExtension());
     }
     if (!deleted) ShowMessage(MSG_DELETE_FAILED);
     return deleted;

@@ -3,10 +3,14 @@
 // Voxa files and decoding them back, size estimates for the free-space checks, and deleting a
 // song's files. Beside it, the conversion loops that carry samples from one stream to another.
 //
+// Every write and deletion on the card goes through the card volume it is given (the connected
+// card, still the same one).
+//
 // One-file operations answer 0 failed, 1 done or 2 cancelled, and a failure has already shown
 // its message (22 import, 23 export, 24 delete, 28 unsupported file). On 0 and 2 nothing is
-// left behind: no temporary file in the work folder and no partial destination (an export that
-// was cancelled before it wrote anything leaves an existing destination alone). Progress and
+// left behind: no temporary file in the work folder and no partial destination; an export is
+// written under a temporary name beside its destination and replaces an existing file only when
+// complete, so a cancelled or failed export leaves that file as it was. Progress and
 // cancel requests go to the process-wide progress dialog (GetProgressBar), whose range the
 // caller has set: one step per file copied, one per 10,000 values converted
 // (CountProgressSteps).
@@ -27,9 +31,14 @@ namespace GT {
 class IProgress;
 }
 
+class CCardVolume;
+
 class CAudioTransfer {
 public:
     enum : int { FAILED = 0, DONE = 1, CANCELLED = 2 };
+
+    // The card that imports write onto and deletions take files from; kept by reference.
+    explicit CAudioTransfer(const CCardVolume& card) : m_card(card) {}
     // Frames of an importable wave: one second and a little more, up to 24 hours at 44,100 Hz.
     static constexpr int64_t kMinImportFrames = 44928;
     static constexpr int64_t kMaxImportFrames = 3810240000;
@@ -57,6 +66,11 @@ public:
     // 1 or 2 channels of 8, 16 or 24-bit integers at exactly 44,100 Hz, kMinImportFrames to
     // kMaxImportFrames frames.
     bool IsImportableWave(const SL::IWave& wave);
+    // An importable wave that also fits in one Voxa file (the encoder stops short of 2 GiB, about
+    // nine hours of stereo): what encoding on import needs.
+    bool IsEncodableWave(const SL::IWave& wave);
+    // A WAV or AIFF file that could be imported but is too long to be encoded.
+    bool IsTooLongToEncode(const std::string& path);
     // The Voxa file's size that encoding the WAV or AIFF file gives (always stereo); 0 when it is
     // neither.
     uint64_t EstimateImportSize(const std::string& path);
@@ -65,7 +79,8 @@ public:
     uint64_t EstimateConvertedSize(const std::string& path);
 
     // A song from the card (source) to the user's folders: a Voxa song (voxa set) is decoded
-    // into a WAV file, any other copied.
+    // into a WAV file, any other copied. A destination that is the source itself (the card seen
+    // under another path) is refused with message 23 and left alone.
     int ExportFile(const std::string& source, const std::string& destination, bool voxa);
     int ExportVoxaFile(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format);
     // What exporting the file writes: a Voxa file's samples as 16-bit PCM plus the format's
@@ -79,6 +94,9 @@ public:
     bool DeleteSongFiles(const std::vector<std::string>& paths);
     // A file or a folder is there.
     bool FileExists(const std::string& path);
+
+private:
+    const CCardVolume& m_card;
 };
 
 // The source as 16-bit values, a mono source made stereo; empty when the source's format is not

@@ -1,10 +1,7 @@
 #include "app/card/CardDocument.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <limits>
 #include <unordered_set>
 
 #include "app/card/DatabaseStore.h"
@@ -20,28 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int64_t kSpareBytes = 1048576;  // kept free on every volume that a check asks about
-
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// The path with its links and "." and ".." resolved as far as it exists.
-std::string CanonicalForm(const std::string& path) {
-    std::error_code ec;
-    const fs::path canonical = fs::weakly_canonical(fs::path(path), ec);
-    if (ec) return std::string();
-    std::string text = canonical.string();
-    while (text.size() > 1 && text.back() == '/') text.pop_back();
-    return text;
-}
-
-bool HasParentSegment(const std::string& path) {
-    const std::string wrapped = "/" + path + "/";
-    return Contains(wrapped, "/../");
-}
 
 size_t CountDistinct(std::vector<std::string>& names) {
     std::sort(names.begin(), names.end());
@@ -163,73 +139,13 @@ bool CDocX::AreAllImportable(const std::vector<std::string>& paths) {
 
 // --- places ---
 
-const std::string& CDocX::GetDatabaseFolderName() {
-    static const std::string name("CORVANE/QM/DB/");
-    return name;
-}
-
-std::string CDocX::MakeDatabasePath(const std::string& root) {
-    return root.empty() ? std::string() : root + GetDatabaseFolderName();
-}
-
-std::string CDocX::MakeCardRoot(const std::string& drive) {
-    if (drive.empty()) return std::string();
-    return drive.back() == '/' ? drive : drive + "/";
-}
-
-void CDocX::SetCardRoot(const std::string& root) {
-    ++m_connection;
-    m_databasePath = MakeDatabasePath(root);
-    m_cardIdentified = false;
-    struct stat info {};
-    if (!root.empty() && stat(root.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        m_cardDevice = static_cast<uint64_t>(info.st_dev);
-        m_cardInode = static_cast<uint64_t>(info.st_ino);
-        m_cardIdentified = true;
-    }
-}
-
-std::string CDocX::GetCardRoot() const {
-    if (!IsConnected()) return std::string();
-    return m_databasePath.substr(0, m_databasePath.size() - GetDatabaseFolderName().size());
-}
-
-std::string CDocX::GetCardDrive() const {
-    const std::string root = GetCardRoot();
-    return root.empty() ? root : root.substr(0, root.size() - 1);
-}
-
-bool CDocX::IsOnCard(const std::string& path) const {
-    if (!IsConnected() || path.empty()) return false;
-    const std::string root = CanonicalForm(GetCardRoot());
-    const std::string candidate = CanonicalForm(path);
-    if (root.empty() || candidate.empty()) return false;
-    return candidate == root || root == "/" || StartsWith(candidate, root + "/");
-}
-
 std::string CDocX::GetSongFolder(int slot) {
     if (!IsConnected()) return std::string();
-    if (slot < 0 || slot >= MAX_SONGS) return m_databasePath;
-    const std::string folder = m_databasePath + GT::FormatString("%03d/", slot / 100);
+    const std::string& databasePath = GetDatabasePath();
+    if (slot < 0 || slot >= MAX_SONGS) return databasePath;
+    const std::string folder = databasePath + GT::FormatString("%03d/", slot / 100);
     MakeFolderOnCard(folder, true);
     return folder;
-}
-
-bool CDocX::IsCardMounted() const {
-    if (!IsConnected() || !m_cardIdentified) return false;
-    struct stat info {};
-    return stat(GetCardRoot().c_str(), &info) == 0 && S_ISDIR(info.st_mode)
-           && static_cast<uint64_t>(info.st_dev) == m_cardDevice && static_cast<uint64_t>(info.st_ino) == m_cardInode;
-}
-
-bool CDocX::IsCardWritable() const {
-    return IsCardMounted() && (m_pinnedConnection == 0 || m_pinnedConnection == m_connection);
-}
-
-bool CDocX::MakeFolderOnCard(const std::string& folder, bool grantEveryone) const {
-    const std::string root = GetCardRoot();
-    if (root.empty() || !StartsWith(folder, root) || HasParentSegment(folder.substr(root.size()))) return false;
-    return IsCardWritable() && GT::CreateDirectoryPath(folder, grantEveryone);
 }
 
 std::string CDocX::FindCardDrive() { return FindCardDrive(GT::ListDrives()); }
@@ -266,9 +182,7 @@ void CDocX::Clear() {
 }
 
 void CDocX::Reset() {
-    ++m_connection;
-    m_databasePath.clear();
-    m_cardIdentified = false;
+    m_volume.Disconnect();
     Clear();
 }
 
@@ -351,23 +265,6 @@ int CDocX::SetBestRank(CSongX* song, int n) {
     return result;
 }
 
-int CDocX::CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) const {
-    uint64_t total = 0, available = 0;
-    if (!GT::GetDiskSpace(target, total, available)) return SPACE_UNKNOWN;
-    int64_t needed = 0;
-    bool overflow = false;
-    for (int64_t size : sizes) {
-        int64_t bytes = 0;
-        if (!GT::GetDiskSpaceRequired(target, size, bytes)) return SPACE_UNKNOWN;
-        if (bytes > std::numeric_limits<int64_t>::max() - needed)
-            overflow = true;
-        else
-            needed += bytes;
-    }
-    const int64_t free = static_cast<int64_t>(std::min<uint64_t>(available, std::numeric_limits<int64_t>::max()));
-    return !overflow && needed <= free - kSpareBytes ? SPACE_FITS : SPACE_SHORT;
-}
-
 bool CDocX::CheckAlbumArtistLimit(const std::vector<std::string>& albumsToAdd,
                                   const std::vector<std::string>& artistsToAdd,
                                   const std::vector<std::string>& albumsToRemove,
@@ -401,13 +298,13 @@ bool CDocX::Load() {
     if (!IsConnected()) return false;
     Clear();
     CDatabaseStore& store = CDatabaseStore::GetInstance();
-    if (IsCardMounted()) store.RecoverInterruptedSave(*this);
-    if (!store.DatabaseExists(*this)) return true;  // a new card: nothing written yet
-    if (!store.Load(*this)) {
+    if (IsCardMounted()) store.RecoverInterruptedSave(m_volume);
+    if (!store.DatabaseExists(m_volume)) return true;  // a new card: nothing written yet
+    if (!store.Load(m_volume, *this)) {
         Clear();
         return false;
     }
-    CIconFileStore::GetInstance().ReadAllIconFiles(*this);
+    CIconFileStore::GetInstance().ReadAllIconFiles(m_volume, *this);
     // A damaged or missing list file must not make songs vanish at the next save.
     PutUnlistedSongsInSongs();
     ClearChanges();
@@ -415,10 +312,10 @@ bool CDocX::Load() {
 }
 
 bool CDocX::Save() {
-    if (!IsConnected() || !MakeFolderOnCard(m_databasePath, false)) return false;
+    if (!IsConnected() || !MakeFolderOnCard(GetDatabasePath(), false)) return false;
     UL::CWaitCursor wait;
-    const std::set<CSongX*> unwritten = CIconFileStore::GetInstance().WriteChangedIconFiles(*this);
-    if (!CDatabaseStore::GetInstance().Save(*this)) return false;
+    const std::set<CSongX*> unwritten = CIconFileStore::GetInstance().WriteChangedIconFiles(m_volume, *this);
+    if (!CDatabaseStore::GetInstance().Save(m_volume, *this)) return false;
     // Titles and protect flags live only in the icon files: songs whose icon file was not
     // written stay changed.
     m_changedSongs = unwritten;

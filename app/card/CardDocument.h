@@ -4,12 +4,15 @@
 // the card's database and icon files into itself and writes them back.
 //
 // On this system the card's "drive" is its volume id (the mount point) and its root the id and
-// "/". Every write to the card first checks that the same volume is still mounted there, and no
-// folder is made above the card root.
+// "/". Where the card lies and which card it is are the card volume's (CCardVolume), which the
+// document owns and hands to the stores and transfers: every write to the card first checks that
+// the same card is still mounted there, and no folder is made above the card root.
 #pragma once
 
+#include "app/card/CardVolume.h"
 #include "app/card/ModelEvents.h"
 #include "app/card/Song.h"
+#include "app/card/SongLists.h"
 #include "general_tools/Drives.h"
 
 #include <cstdint>
@@ -17,13 +20,14 @@
 #include <string>
 #include <vector>
 
-class CDocX : public IModelEventListener {
+class CDocX : public IModelEventListener, public ISongLists {
 public:
-    // List kinds of GetList; any other value gives Songs.
-    enum : int { LIST_SONGS = 0, LIST_RHYTHM = 1, LIST_USER = 2, LIST_BEST = 3 };
-    enum : int { MAX_SONGS = 4000, MAX_BEST = 30, MAX_NAMES = 2000 };
     // Answers of CheckFreeSpace.
-    enum : int { SPACE_FITS = 0, SPACE_SHORT = 1, SPACE_UNKNOWN = 2 };
+    enum : int {
+        SPACE_FITS = CCardVolume::SPACE_FITS,
+        SPACE_SHORT = CCardVolume::SPACE_SHORT,
+        SPACE_UNKNOWN = CCardVolume::SPACE_UNKNOWN
+    };
 
     CDocX();
     ~CDocX() override;
@@ -36,18 +40,18 @@ public:
     void OnModelEvent(const CModelEvent& event) override;
 
     // --- queries ---
-    bool IsConnected() const { return !m_databasePath.empty(); }
+    bool IsConnected() const { return m_volume.IsConnected(); }
     // Changed songs or the modified flag.
     bool NeedsSaving() const { return !m_changedSongs.empty() || m_modified != 0; }
-    CSongList& GetList(int kind);
-    const CSongList& GetList(int kind) const;
+    CSongList& GetList(int kind) override;
+    const CSongList& GetList(int kind) const override;
     static int GetMaxSongs() { return MAX_SONGS; }
-    const CSlotTable& GetSlots() const { return m_slots; }
+    const CSlotTable& GetSlots() const override { return m_slots; }
     // The database store fills the table when it loads the card.
-    CSlotTable& GetSlots() { return m_slots; }
+    CSlotTable& GetSlots() override { return m_slots; }
     int GetSlotCount() const { return static_cast<int>(m_slots.size()); }
     // The slot's record; empty for a number outside the table.
-    CSongPointer GetSong(int slot) const;
+    CSongPointer GetSong(int slot) const override;
     // The slot that holds the record, or -1.
     int FindSlot(const CSongX* song) const;
     // The song's index in a list, or -1.
@@ -61,38 +65,40 @@ public:
     static bool IsVoxaFile(const std::string& path);
     static bool AreAllImportable(const std::vector<std::string>& paths);
 
-    // --- the card's places ---
+    // --- the card's places (the card volume's) ---
     // "CORVANE/QM/DB/"
-    static const std::string& GetDatabaseFolderName();
+    static const std::string& GetDatabaseFolderName() { return CCardVolume::GetDatabaseFolderName(); }
     // root + "CORVANE/QM/DB/", empty for an empty root.
-    static std::string MakeDatabasePath(const std::string& root);
+    static std::string MakeDatabasePath(const std::string& root) { return CCardVolume::MakeDatabasePath(root); }
     // The root of a volume: its id and "/".
-    static std::string MakeCardRoot(const std::string& drive);
-    // Connects the card at this root (empty: none) and remembers which volume is mounted there.
-    void SetCardRoot(const std::string& root);
-    const std::string& GetDatabasePath() const { return m_databasePath; }
+    static std::string MakeCardRoot(const std::string& drive) { return CCardVolume::MakeCardRoot(drive); }
+    // Connects the card at this root (empty: none) and takes the identity of what is mounted there.
+    void SetCardRoot(const std::string& root) { m_volume.Connect(root); }
+    const CCardVolume& GetVolume() const { return m_volume; }
+    const std::string& GetDatabasePath() const { return m_volume.GetDatabasePath(); }
     // The volume id and "/"; empty without a card.
-    std::string GetCardRoot() const;
+    std::string GetCardRoot() const { return m_volume.GetRoot(); }
     // The volume id; empty without a card.
-    std::string GetCardDrive() const;
-    // A card is connected and the path lies on it: its canonical form is the card root's or
-    // lies below it.
-    bool IsOnCard(const std::string& path) const;
+    std::string GetCardDrive() const { return m_volume.GetDrive(); }
+    // A card is connected and the path lies on it (by its canonical form, or by device and inode).
+    bool IsOnCard(const std::string& path) const { return m_volume.IsOnCard(path); }
     // Slot 0 to 3999: the database path + "%03d/" of slot / 100, made (writable for all) when
     // the card is mounted; any other number: the database path, nothing made. Empty without a
     // card.
     std::string GetSongFolder(int slot);
-    // The volume mounted at the card root is the one that was there at connect.
-    bool IsCardMounted() const;
+    // The card mounted at the card root is the one that was there at connect.
+    bool IsCardMounted() const { return m_volume.IsMounted(); }
     // The card may be written: it is mounted, and while a run lasts it is the card the run started
     // on (a run never writes to a card connected after its own went).
-    bool IsCardWritable() const;
+    bool IsCardWritable() const { return m_volume.IsWritable(); }
     // Which connection this is: it changes whenever a card is connected or forgotten, so that a run
     // can tell that its card, and with it every slot record, went while it waited.
-    uint64_t GetConnection() const { return m_connection; }
+    uint64_t GetConnection() const { return m_volume.GetConnection(); }
     // Makes a folder on the card (and its missing parents below the card root) after checking
     // that the card may be written; false for a folder that is not below the card root.
-    bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const;
+    bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const {
+        return m_volume.MakeFolder(folder, grantEveryone);
+    }
 
     // --- finding the card ---
     // The first listed volume that is the card (label "QM-3", or holding "Gigbox" as written,
@@ -108,7 +114,7 @@ public:
     int GetModified() const { return m_modified; }
     void MarkChanged(CSongX* song) { m_changedSongs.insert(song); }
     // Songs whose icon files the next save writes, ordered by address.
-    const std::set<CSongX*>& GetChangedSongs() const { return m_changedSongs; }
+    const std::set<CSongX*>& GetChangedSongs() const override { return m_changedSongs; }
     void ClearChanges();
     void ClearAddedSongs() { m_addedSongs.clear(); }
     // Songs that the last import or rip added, in order; only ever compared, never read through.
@@ -121,18 +127,20 @@ public:
     int AllocateSlot();
     // Erases the song's entry from one list; sets the modified flag when there was one.
     bool EraseFromList(int kind, const CSongX* song);
-    void MoveToSongs(CSongX* song);
+    void MoveToSongs(CSongX* song) override;
     // Also sets album and artist to "~RHYTHM".
-    void MoveToRhythm(CSongX* song);
+    void MoveToRhythm(CSongX* song) override;
     // Also sets album and artist to "~USER".
-    void MoveToUser(CSongX* song);
+    void MoveToUser(CSongX* song) override;
     // Tab 1 Rhythm, 2 User, any other Songs; then the song joins the added songs.
     void AddToCategory(CSongX* song, int tab);
     // Moves the song to 1-based position n of Best (n <= 0 takes it out); answers its new
     // position, or its old one (-1 when absent) when it left or stayed.
-    int SetBestRank(CSongX* song, int n);
+    int SetBestRank(CSongX* song, int n) override;
     // Whether files of these sizes fit on the target's volume with 1 MiB to spare.
-    int CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) const;
+    int CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) const {
+        return CCardVolume::CheckFreeSpace(target, sizes);
+    }
     // Whether the distinct albums and artists of the Songs list, after the changes, are at most
     // 2000 together.
     bool CheckAlbumArtistLimit(const std::vector<std::string>& albumsToAdd,
@@ -185,8 +193,10 @@ public:
     // writes the database for the songs already gone.
     bool DeleteSongs(const std::vector<CSongX*>& songs);
     // Deletes the song's files and takes it out of the lists and the changed songs; its slot is
-    // free again.
+    // free again. Files that another slot names too stay.
     bool DeleteSong(CSongX* song);
+    // Another used slot names the slot's song file (the same file on the card).
+    bool IsFileOfAnotherSlot(int slot) const;
 
     // --- what storing new songs shares with CD ripping ---
     // Songs on this tab carry albums and artists that count against the card's 2000 names (the
@@ -245,7 +255,7 @@ private:
     // Used songs that no list names join Songs, in slot order.
     void PutUnlistedSongsInSongs();
 
-    std::string m_databasePath;
+    CCardVolume m_volume;
     CSlotTable m_slots;
     CSongList m_songs;
     CSongList m_rhythm;
@@ -256,14 +266,6 @@ private:
     bool m_saveMemory = true;
     std::vector<CSongX*> m_addedSongs;
 
-    // Counts connects and disconnects; a run pins the one it started on (0: no run).
-    uint64_t m_connection = 0;
-    uint64_t m_pinnedConnection = 0;
-
-    // The volume mounted at the card root when it was connected.
-    uint64_t m_cardDevice = 0;
-    uint64_t m_cardInode = 0;
-    bool m_cardIdentified = false;
     std::set<std::string> m_refusedVolumes;
 };
 

@@ -56,14 +56,14 @@ std::string SlotFileName(int slot, const std::string& extension) { return GT::Fo
 // --- a run's hold on its card ---
 
 CDocX::CCardRun::CCardRun(CDocX& document)
-    : m_document(document), m_connection(document.m_connection), m_outerPin(document.m_pinnedConnection) {
-    m_document.m_pinnedConnection = m_connection;
-}
+    : m_document(document),
+      m_connection(document.m_volume.GetConnection()),
+      m_outerPin(document.m_volume.Pin(m_connection)) {}
 
-CDocX::CCardRun::~CCardRun() { m_document.m_pinnedConnection = m_outerPin; }
+CDocX::CCardRun::~CCardRun() { m_document.m_volume.Pin(m_outerPin); }
 
 bool CDocX::CCardRun::IsCardThere() const {
-    return m_document.IsConnected() && m_document.m_connection == m_connection;
+    return m_document.IsConnected() && m_document.m_volume.GetConnection() == m_connection;
 }
 
 bool CDocX::CCardRun::CheckCard() {
@@ -93,7 +93,7 @@ int CDocX::CheckSongSpace(const std::vector<int64_t>& audioSizes, size_t songCou
     // A save writes the whole new set beside the old one before it replaces it.
     const std::vector<int64_t> database = CDatabaseStore::GetDatabaseFileSizes();
     sizes.insert(sizes.end(), database.begin(), database.end());
-    return CheckFreeSpace(m_databasePath + kSpaceProbeTitle + CDomain::GetInstance().GetWaveExtension(), sizes);
+    return CheckFreeSpace(GetDatabasePath() + kSpaceProbeTitle + CDomain::GetInstance().GetWaveExtension(), sizes);
 }
 
 CSongX* CDocX::FillNewSong(int slot, const std::string& destination) {
@@ -141,7 +141,7 @@ bool CDocX::WouldOverwriteALaterSource(const std::vector<std::string>& sources,
     for (size_t i = 0; i < slots.size(); ++i) {
         const int slot = slots[i];
         const std::string destination =
-            m_databasePath + GT::FormatString("%03d/", slot / 100) + SlotFileName(slot, extensions[i]);
+            GetDatabasePath() + GT::FormatString("%03d/", slot / 100) + SlotFileName(slot, extensions[i]);
         GT::CFileIdentity identity;
         if (!GT::GetFileIdentity(destination, identity)) continue;
         const auto found = lastIndex.find(identity);
@@ -168,7 +168,7 @@ bool CDocX::CheckAlbumArtistLimitOfFiles(const std::vector<std::string>& sources
 }
 
 bool CDocX::CheckImportSpace(const std::vector<std::string>& sources) const {
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(m_volume);
     std::vector<int64_t> sizes;
     for (const std::string& source : sources) {
         if (EncodesOnImport(source))
@@ -203,6 +203,16 @@ bool CDocX::ImportFiles(const std::vector<std::string>& sources) {
         ShowMessage(MSG_TOO_MANY_NAMES);
         return false;
     }
+    // A file too long for one Voxa file would fail only after a long encoding (and its room
+    // cannot be told): refused before anything is written.
+    CAudioTransfer transfer(m_volume);
+    const auto tooLongToEncode = [this, &transfer](const std::string& source) {
+        return EncodesOnImport(source) && transfer.IsTooLongToEncode(source);
+    };
+    if (std::any_of(sources.begin(), sources.end(), tooLongToEncode)) {
+        ShowMessage(MSG_UNSUPPORTED_FORMAT);
+        return false;
+    }
     if (!CheckImportSpace(sources)) return false;
     // A Voxa file passes the extension test, but no transfer takes it: refused before anything
     // is written rather than after the files before it.
@@ -234,7 +244,6 @@ bool CDocX::ImportFiles(const std::vector<std::string>& sources) {
     progress.Begin();
     progress.SetRange(static_cast<int>(count));
     bool result = true;
-    CAudioTransfer transfer;
     for (size_t i = 0; i < count; ++i) {
         const std::string& source = sources[i];
         // Every progress call lets the removal notice through: the card is looked at after them.
@@ -292,7 +301,7 @@ bool CDocX::ExportFiles(const std::vector<std::string>& cardPaths) {
         return false;
     }
 
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(m_volume);
     CDomain& domain = CDomain::GetInstance();
     std::vector<int64_t> sizes;
     for (const std::string& path : cardPaths) {
@@ -396,14 +405,37 @@ bool CDocX::DeleteSongs(const std::vector<CSongX*>& songs) {
     return run.WriteDatabase(deleted);
 }
 
+bool CDocX::IsFileOfAnotherSlot(int slot) const {
+    const CSongPointer song = GetSong(slot);
+    if (!song || !song->IsUsed()) return false;
+    const std::string path = song->GetFullPath();
+    const std::string name = GT::ToUpper(GT::CPathParts(path, '/').title + GT::CPathParts(path, '/').extension);
+    GT::CFileIdentity identity;
+    const bool exists = GT::GetFileIdentity(path, identity);
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        const CSongX* other = m_slots[i].get();
+        if (static_cast<int>(i) == slot || other == nullptr || !other->IsUsed()) continue;
+        const std::string otherPath = GetCardDrive() + other->GetPath();
+        const GT::CPathParts parts(otherPath, '/');
+        // Only a file of the same name can be the same file on the card (FAT ignores case).
+        if (GT::ToUpper(parts.title + parts.extension) != name) continue;
+        GT::CFileIdentity otherIdentity;
+        if (exists ? GT::GetFileIdentity(otherPath, otherIdentity) && otherIdentity == identity
+                   : GT::ToUpper(otherPath) == GT::ToUpper(path))
+            return true;
+    }
+    return false;
+}
+
 bool CDocX::DeleteSong(CSongX* song) {
     const int slot = FindSlot(song);
     if (slot < 0 || !song->IsUsed()) return false;
     // Held while its files go: the card, and the slot table with it, may go meanwhile.
     const CSongPointer held = m_slots[static_cast<size_t>(slot)];
-    const uint64_t connection = m_connection;
-    if (!CAudioTransfer().DeleteSongFiles({held->GetFullPath()})) return false;
-    if (m_connection != connection) return false;
+    const uint64_t connection = m_volume.GetConnection();
+    // A file that another slot still names (a database written elsewhere) stays, with its icon.
+    if (!IsFileOfAnotherSlot(slot) && !CAudioTransfer(m_volume).DeleteSongFiles({held->GetFullPath()})) return false;
+    if (m_volume.GetConnection() != connection) return false;
     for (int kind : {LIST_SONGS, LIST_RHYTHM, LIST_USER, LIST_BEST}) EraseFromList(kind, held.get());
     // No icon file is written for a song without a file.
     m_changedSongs.erase(held.get());

@@ -10,8 +10,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "app/card/CardDocument.h"
 #include "app/card/CardFiles.h"
+#include "app/card/CardVolume.h"
 #include "app/card/Domain.h"
 #include "app/card/IconFiles.h"
 #include "general_tools/Drives.h"
@@ -48,7 +48,7 @@ bool WriteDatabaseFile(const boost::shared_ptr<TData>& data, std::ostream& out) 
     return dto.Write(out) && out.good();
 }
 
-bool ApplySongList(const std::string& path, const CNameTable& names, CDocX& document, EListFile list) {
+bool ApplySongList(const std::string& path, const CNameTable& names, ISongLists& document, EListFile list) {
     std::unique_ptr<CQm3FileDto> dto;
     const Chunks::CSongListChunk* chunk = ReadDatabaseFile<Chunks::CSongListChunk>(path, dto);
     if (chunk == nullptr) return false;
@@ -172,21 +172,21 @@ std::vector<int64_t> CDatabaseStore::GetDatabaseFileSizes() {
             kSongList};
 }
 
-bool CDatabaseStore::DatabaseExists(const CDocX& document) const {
+bool CDatabaseStore::DatabaseExists(const CCardVolume& card) const {
     for (const std::string& name : GetFileNames())
-        if (GT::IsExistingFile(document.GetDatabasePath() + name)) return true;
+        if (GT::IsExistingFile(card.GetDatabasePath() + name)) return true;
     return false;
 }
 
-void CDatabaseStore::RecoverInterruptedSave(CDocX& document) {
-    if (!document.IsCardMounted() || !GT::DirectoryExists(document.GetDatabasePath())) return;
-    CCardFileSet::Recover(document.GetDatabasePath(), GetFileNames());
+void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card) {
+    if (!card.IsWritable() || !GT::DirectoryExists(card.GetDatabasePath())) return;
+    CCardFileSet::Recover(card.GetDatabasePath(), GetFileNames());
 }
 
 // --- loading ---
 
-bool CDatabaseStore::Load(CDocX& document) {
-    const std::string folder = document.GetDatabasePath();
+bool CDatabaseStore::Load(const CCardVolume& card, ISongLists& document) {
+    const std::string folder = card.GetDatabasePath();
     const std::vector<std::string> files = GetFileNames();
     if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
     CNameTable names;
@@ -204,7 +204,7 @@ bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& s
     const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(path, dto);
     if (chunk == nullptr) return false;
     // The document keeps at most 4000 slots; the files of slots beyond are never touched.
-    const size_t count = std::min<size_t>(chunk->entries.size(), CDocX::MAX_SONGS);
+    const size_t count = std::min<size_t>(chunk->entries.size(), ISongLists::MAX_SONGS);
     slots.clear();
     slots.reserve(count);
     for (size_t i = 0; i < count; ++i) {
@@ -224,23 +224,23 @@ bool CDatabaseStore::ReadNameTable(const std::string& path, CNameTable& names) {
     return true;
 }
 
-bool CDatabaseStore::ReadAlbumList(const std::string& path, const CNameTable& names, CDocX& document) {
+bool CDatabaseStore::ReadAlbumList(const std::string& path, const CNameTable& names, ISongLists& document) {
     return ApplySongList(path, names, document, LIST_ALBUM);
 }
 
-bool CDatabaseStore::ReadArtistList(const std::string& path, const CNameTable& names, CDocX& document) {
+bool CDatabaseStore::ReadArtistList(const std::string& path, const CNameTable& names, ISongLists& document) {
     return ApplySongList(path, names, document, LIST_ARTIST);
 }
 
-bool CDatabaseStore::ReadBestList(const std::string& path, const CNameTable& names, CDocX& document) {
+bool CDatabaseStore::ReadBestList(const std::string& path, const CNameTable& names, ISongLists& document) {
     return ApplySongList(path, names, document, LIST_BEST);
 }
 
-bool CDatabaseStore::ReadUserList(const std::string& path, const CNameTable& names, CDocX& document) {
+bool CDatabaseStore::ReadUserList(const std::string& path, const CNameTable& names, ISongLists& document) {
     return ApplySongList(path, names, document, LIST_USER);
 }
 
-bool CDatabaseStore::ReadRhythmList(const std::string& path, const CNameTable& names, CDocX& document) {
+bool CDatabaseStore::ReadRhythmList(const std::string& path, const CNameTable& names, ISongLists& document) {
     return ApplySongList(path, names, document, LIST_RHYTHM);
 }
 
@@ -313,30 +313,30 @@ bool CDatabaseStore::WriteNameTable(const CNameTable& names, std::ostream& out) 
     return WriteDatabaseFile(chunk, out);
 }
 
-bool CDatabaseStore::WriteAlbumList(const CNameTable& names, const CDocX& document, std::ostream& out) {
-    const CSongList sorted = SortByAlbum(document.GetList(CDocX::LIST_SONGS));
+bool CDatabaseStore::WriteAlbumList(const CNameTable& names, const ISongLists& document, std::ostream& out) {
+    const CSongList sorted = SortByAlbum(document.GetList(ISongLists::LIST_SONGS));
     auto chunk = MakeListChunk("ALBUM", sorted);
     chunk->groups = BuildGroups(sorted, names, KEY_ALBUM);
     return WriteDatabaseFile(chunk, out);
 }
 
-bool CDatabaseStore::WriteArtistList(const CNameTable& names, const CDocX& document, std::ostream& out) {
-    const CSongList sorted = SortByArtist(document.GetList(CDocX::LIST_SONGS));
+bool CDatabaseStore::WriteArtistList(const CNameTable& names, const ISongLists& document, std::ostream& out) {
+    const CSongList sorted = SortByArtist(document.GetList(ISongLists::LIST_SONGS));
     auto chunk = MakeListChunk("ARTIST", sorted);
     chunk->groups = BuildGroups(sorted, names, KEY_ARTIST);
     return WriteDatabaseFile(chunk, out);
 }
 
-bool CDatabaseStore::WriteBestList(const CDocX& document, std::ostream& out) {
-    return WriteUngroupedList("BEST10", document.GetList(CDocX::LIST_BEST), out);
+bool CDatabaseStore::WriteBestList(const ISongLists& document, std::ostream& out) {
+    return WriteUngroupedList("BEST10", document.GetList(ISongLists::LIST_BEST), out);
 }
 
-bool CDatabaseStore::WriteUserList(const CDocX& document, std::ostream& out) {
-    return WriteUngroupedList("MYSONG", SortUserByTitle(document.GetList(CDocX::LIST_USER)), out);
+bool CDatabaseStore::WriteUserList(const ISongLists& document, std::ostream& out) {
+    return WriteUngroupedList("MYSONG", SortUserByTitle(document.GetList(ISongLists::LIST_USER)), out);
 }
 
-bool CDatabaseStore::WriteRhythmList(const CDocX& document, std::ostream& out) {
-    return WriteUngroupedList("RHYTHM", SortRhythmByTitle(document.GetList(CDocX::LIST_RHYTHM)), out);
+bool CDatabaseStore::WriteRhythmList(const ISongLists& document, std::ostream& out) {
+    return WriteUngroupedList("RHYTHM", SortRhythmByTitle(document.GetList(ISongLists::LIST_RHYTHM)), out);
 }
 
 namespace {
@@ -359,7 +359,7 @@ bool HasRoomForNewSet(const std::string& folder) {
 
 // The way of a card too full for a new set: all seven written to the work folder first, then
 // each copied over its card file.
-bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entries) {
+bool WriteInPlace(const CCardVolume& card, const std::vector<CCardFileSet::CEntry>& entries) {
     CCardFileSystem& files = GetCardFileSystem();
     const std::string prefix = CDomain::GetInstance().GetWorkFolder() + "/" + kTemporaryPrefix;
     std::vector<std::string> temporaries;
@@ -371,22 +371,22 @@ bool WriteInPlace(CDocX& document, const std::vector<CCardFileSet::CEntry>& entr
         if (opened) temporaries.push_back(path);
         if (!written) break;
     }
-    bool copied = written && document.IsCardWritable();
+    bool copied = written && card.IsWritable();
     if (copied)
         for (const CCardFileSet::CEntry& entry : entries)
-            copied = GT::CopyFile(prefix + entry.name, document.GetDatabasePath() + entry.name, true) && copied;
+            copied = GT::CopyFile(prefix + entry.name, card.GetDatabasePath() + entry.name, true) && copied;
     for (const std::string& path : temporaries) files.Remove(path);
     return copied;
 }
 
 }  // namespace
 
-bool CDatabaseStore::Save(CDocX& document) {
-    if (!document.IsCardWritable()) return false;
-    const std::string folder = document.GetDatabasePath();
-    const CNameTable names = BuildNameTable(document.GetList(CDocX::LIST_SONGS));
+bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
+    if (!card.IsWritable()) return false;
+    const std::string folder = card.GetDatabasePath();
+    const CNameTable names = BuildNameTable(document.GetList(ISongLists::LIST_SONGS));
     const std::vector<std::string> files = GetFileNames();
-    const CDocX& doc = document;
+    const ISongLists& doc = document;
     const std::vector<CCardFileSet::CEntry> entries = {
         {files[0], [this, &doc](std::ostream& out) { return WriteSongFilenameList(doc.GetSlots(), out); }},
         {files[1], [this, &names](std::ostream& out) { return WriteNameTable(names, out); }},
@@ -401,5 +401,5 @@ bool CDatabaseStore::Save(CDocX& document) {
     CCardFileSet::Recover(folder, files);
     if (GetCardFileSystem().Exists(folder + CCardFileSet::CompleteMarkName())) return false;
     if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
-    return WriteInPlace(document, entries);
+    return WriteInPlace(card, entries);
 }

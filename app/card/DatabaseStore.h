@@ -1,15 +1,18 @@
-// Turns the card document's slots and lists into the seven database files and back.
+// Turns the card document's slots and lists into the seven database files and back. The files
+// lie in the card volume's database folder; every write first asks the volume that the card is
+// still the connected one.
 #pragma once
 
 #include "app/card/DatabaseFiles.h"
 #include "app/card/Song.h"
+#include "app/card/SongLists.h"
 
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-class CDocX;
+class CCardVolume;
 
 typedef std::vector<CNameRecord> CNameTable;
 
@@ -20,17 +23,17 @@ public:
 
     static CDatabaseStore& GetInstance();
 
-    // Reads the seven files from the document's database folder into its slots and lists (which
+    // Reads the seven files from the card's database folder into the slots and lists (which
     // the caller has emptied). False only when the song-file-name table cannot be read.
-    bool Load(CDocX& document);
+    bool Load(const CCardVolume& card, ISongLists& document);
     // Writes the seven files: as one set that replaces the old one whole when the card has room
     // for it beside the old files, else in place through the work folder. True only when all
     // seven were written.
-    bool Save(CDocX& document);
+    bool Save(const CCardVolume& card, const ISongLists& document);
     // Whether any of the seven files is on the card.
-    bool DatabaseExists(const CDocX& document) const;
+    bool DatabaseExists(const CCardVolume& card) const;
     // Finishes or takes away what an interrupted save left in the database folder.
-    void RecoverInterruptedSave(CDocX& document);
+    void RecoverInterruptedSave(const CCardVolume& card);
 
     // The seven file names in the order they are read and written.
     static std::vector<std::string> GetFileNames();
@@ -40,20 +43,20 @@ public:
     // --- readers: each answers whether the file was read ---
     bool ReadSongFilenameList(const std::string& path, CSlotTable& slots);
     bool ReadNameTable(const std::string& path, CNameTable& names);
-    bool ReadAlbumList(const std::string& path, const CNameTable& names, CDocX& document);
-    bool ReadArtistList(const std::string& path, const CNameTable& names, CDocX& document);
-    bool ReadBestList(const std::string& path, const CNameTable& names, CDocX& document);
-    bool ReadUserList(const std::string& path, const CNameTable& names, CDocX& document);
-    bool ReadRhythmList(const std::string& path, const CNameTable& names, CDocX& document);
+    bool ReadAlbumList(const std::string& path, const CNameTable& names, ISongLists& document);
+    bool ReadArtistList(const std::string& path, const CNameTable& names, ISongLists& document);
+    bool ReadBestList(const std::string& path, const CNameTable& names, ISongLists& document);
+    bool ReadUserList(const std::string& path, const CNameTable& names, ISongLists& document);
+    bool ReadRhythmList(const std::string& path, const CNameTable& names, ISongLists& document);
 
     // --- writers: each writes a whole file to the stream and answers whether it is good ---
     bool WriteSongFilenameList(const CSlotTable& slots, std::ostream& out);
     bool WriteNameTable(const CNameTable& names, std::ostream& out);
-    bool WriteAlbumList(const CNameTable& names, const CDocX& document, std::ostream& out);
-    bool WriteArtistList(const CNameTable& names, const CDocX& document, std::ostream& out);
-    bool WriteBestList(const CDocX& document, std::ostream& out);
-    bool WriteUserList(const CDocX& document, std::ostream& out);
-    bool WriteRhythmList(const CDocX& document, std::ostream& out);
+    bool WriteAlbumList(const CNameTable& names, const ISongLists& document, std::ostream& out);
+    bool WriteArtistList(const CNameTable& names, const ISongLists& document, std::ostream& out);
+    bool WriteBestList(const ISongLists& document, std::ostream& out);
+    bool WriteUserList(const ISongLists& document, std::ostream& out);
+    bool WriteRhythmList(const ISongLists& document, std::ostream& out);
 
     // --- what the writers build ---
     // Distinct albums (kind 1) then distinct artists (kind 2) of the Songs list, each in byte

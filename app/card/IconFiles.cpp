@@ -8,8 +8,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "app/card/CardDocument.h"
 #include "app/card/CardFiles.h"
+#include "app/card/CardVolume.h"
 #include "app/card/Domain.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
@@ -121,16 +121,16 @@ bool CIconFileStore::WriteIconFile(const CSongX& song, const std::string& path) 
     return WriteCardFile(path, [this, &song](std::ostream& out) { return WriteIconFile(song, out); });
 }
 
-std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
+std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card, const ISongLists& document) const {
     const std::set<CSongX*>& changed = document.GetChangedSongs();
     if (changed.empty()) return {};
     const CSongX* first = *changed.begin();
-    const std::string probe = first->IsUsed() ? document.GetCardDrive() + first->GetPath() : document.GetDatabasePath();
-    switch (document.CheckFreeSpace(probe, std::vector<int64_t>(changed.size(), GetIconFileSize()))) {
-        case CDocX::SPACE_SHORT:
+    const std::string probe = first->IsUsed() ? card.GetDrive() + first->GetPath() : card.GetDatabasePath();
+    switch (card.CheckFreeSpace(probe, std::vector<int64_t>(changed.size(), GetIconFileSize()))) {
+        case CCardVolume::SPACE_SHORT:
             CModalManager::GetInstance().ShowMessageById(MSG_CARD_FULL);
             return changed;
-        case CDocX::SPACE_UNKNOWN:
+        case CCardVolume::SPACE_UNKNOWN:
             CModalManager::GetInstance().ShowMessageById(MSG_WRITE_FAILED);
             return changed;
         default:
@@ -139,18 +139,18 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
     std::set<CSongX*> unwritten;
     for (CSongX* song : changed) {
         if (!song->IsUsed()) continue;  // deleted since: no icon file to write
-        const std::string target = GetIconPath(document.GetCardDrive() + song->GetPath());
+        const std::string target = GetIconPath(card.GetDrive() + song->GetPath());
         const std::string folder = GT::CPathParts(target, '/').directory;
-        if (!document.IsCardWritable() || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))
+        if (!card.IsWritable() || (!GT::DirectoryExists(folder) && !card.MakeFolder(folder, true))
             || !WriteIconFile(*song, target))
             unwritten.insert(song);
     }
     return unwritten;
 }
 
-void CIconFileStore::ReadAllIconFiles(CDocX& document) const {
-    const std::string drive = document.GetCardDrive();
-    if (document.IsCardMounted()) {
+void CIconFileStore::ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const {
+    const std::string drive = card.GetDrive();
+    if (card.IsWritable()) {
         std::map<std::string, std::set<std::string>> folders;  // icon paths of the songs by folder
         for (const CSongPointer& song : document.GetSlots()) {
             if (!song || !song->IsUsed()) continue;

@@ -6,13 +6,14 @@
 
 #include "app/card/DatabaseFiles.h"
 #include "app/card/Song.h"
+#include "app/card/SongLists.h"
 
 #include <cstdint>
 #include <iosfwd>
 #include <set>
 #include <string>
 
-class CDocX;
+class CCardVolume;
 
 class CIconFileChunks {
 public:
@@ -56,10 +57,10 @@ public:
     // The changed songs' icon files, on the card; answers the songs whose file was not written
     // (no room, the card gone, a failed write). Shows message 27 or 30 when the room is short
     // or unknown.
-    std::set<CSongX*> WriteChangedIconFiles(CDocX& document) const;
+    std::set<CSongX*> WriteChangedIconFiles(const CCardVolume& card, const ISongLists& document) const;
     // Finishes or takes away icon files that an interrupted write left, then completes every
     // used slot's song from its icon file (a song without one is titled by its file title).
-    void ReadAllIconFiles(CDocX& document) const;
+    void ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const;
 
 private:
     CIconFileStore() = default;

@@ -141,7 +141,7 @@ boost::shared_ptr<SL::CVoxaFileOutputSampleIterator> CreateVoxaFile(const std::s
     return boost::make_shared<SL::CVoxaFileOutputSampleIterator>(
         CVoxaQm3FileChunks::MODE, attribute, std::vector<boost::shared_ptr<std::ostream>>{out},
         std::vector<int>{channelCount},
-        SL::CVoxaFileOutputSampleIterator::CDataRange{CVoxaQm3FileChunks::HEADER_BYTES, 2147483647},
+        SL::CVoxaFileOutputSampleIterator::CDataRange{CVoxaQm3FileChunks::HEADER_BYTES, kMaxVoxaFileBytes},
         [](SL::CVoxaFileOutputSampleIterator& iterator) { return iterator.Flush(); });
 }
 

@@ -79,6 +79,10 @@ boost::shared_ptr<SL::CVoxaFileInputSampleIterator> OpenVoxaFile(const std::stri
 boost::shared_ptr<SL::CVoxaFileOutputSampleIterator> CreateVoxaFile(const std::string& path, double sampleRate,
                                                                     int channelCount);
 
+// The largest Voxa file the encoder writes (its data ends before byte 2^31 - 1): about nine hours
+// of stereo.
+constexpr uint64_t kMaxVoxaFileBytes = 2147483647;
+
 // The size of the Voxa file that encoding the wave gives (its samples need not be loaded); a
 // little more than the real size unless its frame count is 0 or one past a multiple of 16.
 uint64_t EstimateVoxaFileSize(const SL::IWave& wave);

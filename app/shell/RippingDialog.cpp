@@ -290,8 +290,14 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     std::string destination;
     if (plan.saveMemory) {
         destination = folder + number + domain.GetVoxaExtension();
-        // The transfer shows its own message and leaves nothing behind on a failure or a cancel.
-        answer = CAudioTransfer().ImportFile(temporary, destination, true);
+        // The transfer shows its own message and leaves nothing behind on a failure or a cancel;
+        // it writes only onto the card the run started on, which it asks again after encoding.
+        if (IsCardStillThere(run)) {
+            answer = CAudioTransfer(document.GetVolume()).ImportFile(temporary, destination, true);
+        } else {
+            answer = CAudioTransfer::FAILED;
+            ShowMessage(MSG_RIP_FAILED);
+        }
     } else {
         destination = folder + number + domain.GetWaveExtension();
         answer = CAudioTransfer::FAILED;

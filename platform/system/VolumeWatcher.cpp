@@ -27,6 +27,7 @@ std::string ReadAll(int fd) {
 }  // namespace
 
 VolumeWatcher::VolumeWatcher(Notify notify) : m_notify(std::move(notify)) {
+    // The system's table tells of every change, also while the listing reads an injected one.
     m_fd = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     m_ids = CurrentIds();
 }
@@ -36,17 +37,18 @@ VolumeWatcher::~VolumeWatcher() {
     if (m_fd >= 0) close(m_fd);
 }
 
-std::set<std::string> VolumeWatcher::CurrentIds() {
+std::map<std::string, uint64_t> VolumeWatcher::CurrentIds() {
     VolumeSources sources;
-    // Reading through the watched descriptor also clears its pending change.
-    sources.mountInfo = m_fd >= 0 ? ReadAll(m_fd) : ReadTextFile("/proc/self/mountinfo");
+    // Reading through the watched descriptor also clears its pending change; an injected table
+    // is read by its name, as a test replaces the file.
+    sources.mountInfo = m_fd >= 0 && !IsMountInfoInjected() ? ReadAll(m_fd) : ReadTextFile(MountInfoPath());
     if (const char* folders = std::getenv("GBX_VOLUMES")) sources.extraFolders = folders;
     sources.cdDevices = SystemCdDevices();
     sources.readLabels = false;
-    std::set<std::string> ids;
+    std::map<std::string, uint64_t> ids;
     for (const Volume& volume : ListVolumes(sources)) {
         if (volume.kind == VolumeKind::CdDrive && volume.mountPoint.empty() && !CdDriveHasDisc(volume.device)) continue;
-        ids.insert(volume.id);
+        ids.emplace(volume.id, volume.mountId);
     }
     return ids;
 }
@@ -56,15 +58,21 @@ void VolumeWatcher::Dispatch() {
         pollfd pfd{m_fd, kEvents, 0};
         (void)poll(&pfd, 1, 0);  // consumes the pending change notice
     }
-    std::set<std::string> now = CurrentIds();
-    std::set<std::string> before;
+    std::map<std::string, uint64_t> now = CurrentIds();
+    std::map<std::string, uint64_t> before;
     before.swap(m_ids);
     m_ids = now;
+    // Another card mounted where one was is not the same volume: it went and one arrived.
+    const auto sameIn = [](const std::map<std::string, uint64_t>& ids,
+                           const std::pair<const std::string, uint64_t>& v) {
+        const auto found = ids.find(v.first);
+        return found != ids.end() && found->second == v.second;
+    };
     // The callback may re-enter (a handler that lists drives); it sees the new state.
-    for (const std::string& id : before)
-        if (!now.count(id) && m_notify) m_notify(false, id);
-    for (const std::string& id : now)
-        if (!before.count(id) && m_notify) m_notify(true, id);
+    for (const auto& volume : before)
+        if (!sameIn(now, volume) && m_notify) m_notify(false, volume.first);
+    for (const auto& volume : now)
+        if (!sameIn(before, volume) && m_notify) m_notify(true, volume.first);
 }
 
 bool VolumeWatcher::Attach(IEventLoop& loop) {

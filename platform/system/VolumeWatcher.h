@@ -1,12 +1,13 @@
 // Notices of volumes that arrive and go: mounts (POLLPRI on /proc/self/mountinfo),
-// discs in CD drives and GBX_VOLUMES folders (checked once a second).
+// discs in CD drives and GBX_VOLUMES folders (checked once a second). A volume whose mount id
+// changed (another file system mounted at its folder) went and arrived.
 #pragma once
 
 #include <poll.h>
 
 #include <cstdint>
 #include <functional>
-#include <set>
+#include <map>
 #include <string>
 
 #include "platform/system/EventLoop.h"
@@ -29,20 +30,22 @@ public:
 
     // Reports kEvents when the mount table changes; -1 when it cannot be opened.
     int FileDescriptor() const { return m_fd; }
-    // Looks again and reports each volume that arrived or went, removals first.
+    // Looks again and reports each volume that arrived or went, removals first; a volume mounted
+    // anew is a removal and an arrival.
     void Dispatch();
 
     // Has the loop call Dispatch on the descriptor and every kIntervalMs.
     bool Attach(IEventLoop& loop);
     void Detach();
 
-    // The ids a look finds now: mounted volumes, CD drives holding a disc, folders.
-    std::set<std::string> CurrentIds();
+    // What a look finds now, each volume's id with its mount id: mounted volumes, CD drives
+    // holding a disc, folders.
+    std::map<std::string, uint64_t> CurrentIds();
 
 private:
     Notify m_notify;
     int m_fd = -1;
-    std::set<std::string> m_ids;
+    std::map<std::string, uint64_t> m_ids;
     IEventLoop* m_loop = nullptr;
     int m_timerId = 0;
     int m_watchId = 0;

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +15,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
+
+// Newer kernels than the C library's headers know.
+#ifndef STATX_MNT_ID_UNIQUE
+#define STATX_MNT_ID_UNIQUE 0x4000U
+#endif
+#ifndef STATX_ATTR_MOUNT_ROOT
+#define STATX_ATTR_MOUNT_ROOT 0x2000
+#endif
 
 namespace fs = std::filesystem;
 
@@ -80,27 +91,33 @@ std::string UnescapeUdevName(const std::string& name) {
     return out;
 }
 
-std::string LabelFromByLabel(const std::string& device) {
+// The link of a /dev/disk/by-* folder that leads to the device, by its (unescaped) name.
+std::string NameFromDiskLinks(const std::string& folder, const std::string& device) {
     std::error_code ec;
     const std::string target = CanonicalOrSame(device);
-    for (fs::directory_iterator it("/dev/disk/by-label", ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         if (CanonicalOrSame(it->path().string()) == target) return UnescapeUdevName(it->path().filename().string());
     }
     return {};
 }
 
-std::string LabelFromBlkid(const std::string& device) {
+std::string LabelFromByLabel(const std::string& device) { return NameFromDiskLinks("/dev/disk/by-label", device); }
+
+// One superblock value (LABEL, UUID) of a block device; empty when the device cannot be read.
+std::string SuperblockValue(const std::string& device, const char* name, int flag) {
     blkid_probe probe = blkid_new_probe_from_filename(device.c_str());
     if (!probe) return {};
-    std::string label;
+    std::string text;
     blkid_probe_enable_superblocks(probe, 1);
-    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+    blkid_probe_set_superblocks_flags(probe, flag);
     const char* value = nullptr;
-    if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "LABEL", &value, nullptr) == 0 && value)
-        label = value;
+    if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, name, &value, nullptr) == 0 && value)
+        text = value;
     blkid_free_probe(probe);
-    return label;
+    return text;
 }
+
+std::string LabelFromBlkid(const std::string& device) { return SuperblockValue(device, "LABEL", BLKID_SUBLKS_LABEL); }
 
 }  // namespace
 
@@ -146,6 +163,7 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
         const auto dash = std::find(fields.begin() + std::min<std::size_t>(fields.size(), 6), fields.end(), "-");
         if (fields.size() < 6 || dash == fields.end() || fields.end() - dash < 3) continue;
         MountEntry entry;
+        entry.id = std::strtoull(fields[0].c_str(), nullptr, 10);
         const auto colon = fields[2].find(':');
         if (colon == std::string::npos) continue;
         char* end = nullptr;
@@ -168,9 +186,16 @@ bool IsVolumeMount(const MountEntry& entry) {
     return StartsWith(entry.source, "/dev/");  // btrfs shows anonymous device numbers (0:N)
 }
 
+std::string MountInfoPath() {
+    const char* injected = std::getenv("GBX_MOUNTINFO");
+    return injected != nullptr && *injected != '\0' ? injected : "/proc/self/mountinfo";
+}
+
+bool IsMountInfoInjected() { return MountInfoPath() != "/proc/self/mountinfo"; }
+
 VolumeSources SystemVolumeSources() {
     VolumeSources sources;
-    sources.mountInfo = ReadTextFile("/proc/self/mountinfo");
+    sources.mountInfo = ReadTextFile(MountInfoPath());
     if (const char* folders = std::getenv("GBX_VOLUMES")) sources.extraFolders = folders;
     sources.cdDevices = SystemCdDevices();
     return sources;
@@ -193,8 +218,10 @@ bool CdDriveHasDisc(const std::string& device) {
 std::vector<Volume> ListVolumes(const VolumeSources& sources) {
     std::map<std::string, Volume> byId;
     std::map<std::string, const MountEntry*> cdMounts;
+    std::map<std::string, uint64_t> mountIds;  // the last mount at each folder is the one seen there
     const std::vector<MountEntry> mounts = ParseMountInfo(sources.mountInfo);
     for (const MountEntry& mount : mounts) {
+        mountIds[WithoutTrailingSlash(mount.mountPoint)] = mount.id;
         if (!IsVolumeMount(mount)) continue;
         if (IsCdDevice(mount.source)) {
             cdMounts.emplace(mount.source, &mount);
@@ -225,19 +252,31 @@ std::vector<Volume> ListVolumes(const VolumeSources& sources) {
         if (volume.label.empty()) volume.label = LastFolderName(device);
         byId[volume.id] = volume;
     }
+    for (auto& entry : byId) {
+        const auto id = mountIds.find(entry.second.mountPoint);
+        if (id != mountIds.end()) entry.second.mountId = id->second;
+    }
+    // The named folders come first: they are how a user presents the card, and a mounted volume
+    // of the same label must not win over them. A named folder counts as removable even where it
+    // is a mount point.
+    std::vector<Volume> volumes;
+    std::set<std::string> folderIds;
     for (const std::string& folder : SplitAt(sources.extraFolders, ':')) {
         std::error_code ec;
         if (folder.empty() || !fs::is_directory(folder, ec)) continue;
         Volume volume;
         volume.id = WithoutTrailingSlash(fs::absolute(folder, ec).lexically_normal().string());
+        if (!folderIds.insert(volume.id).second) continue;
         volume.kind = VolumeKind::Folder;
         volume.mountPoint = volume.id;
         volume.label = LastFolderName(volume.id);
-        byId[volume.id] = volume;  // a named folder counts as removable even where it is a mount point
+        const auto id = mountIds.find(volume.id);
+        if (id != mountIds.end()) volume.mountId = id->second;
+        volumes.push_back(std::move(volume));
     }
-    std::vector<Volume> volumes;
-    volumes.reserve(byId.size());
-    for (auto& entry : byId) volumes.push_back(std::move(entry.second));
+    volumes.reserve(volumes.size() + byId.size());
+    for (auto& entry : byId)
+        if (folderIds.count(entry.first) == 0) volumes.push_back(std::move(entry.second));
     return volumes;
 }
 
@@ -258,6 +297,38 @@ bool FindVolumeForPath(const std::vector<Volume>& volumes, const std::string& pa
     if (!best) return false;
     volume = *best;
     return true;
+}
+
+bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity) {
+    struct statx info {};
+    if (statx(AT_FDCWD, folder.c_str(), 0, STATX_BASIC_STATS | STATX_MNT_ID | STATX_MNT_ID_UNIQUE, &info) != 0)
+        return false;
+    if ((info.stx_mask & STATX_INO) == 0 || !S_ISDIR(info.stx_mode)) return false;
+    VolumeIdentity found;
+    found.uniqueMountId = (info.stx_mask & STATX_MNT_ID_UNIQUE) != 0;
+    if (found.uniqueMountId || (info.stx_mask & STATX_MNT_ID) != 0) found.mountId = info.stx_mnt_id;
+    found.device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    found.inode = info.stx_ino;
+    // Only a mounted file system's own root has a serial of its own: a folder inside one (a
+    // GBX_VOLUMES folder) is told by its device and inode, and its disk is never looked at.
+    const bool mountRoot =
+        (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 && (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    if (readSerial && mountRoot) found.serial = ReadFileSystemSerial(found.device);
+    identity = found;
+    return true;
+}
+
+std::string ReadFileSystemSerial(uint64_t device) {
+    // Anonymous device numbers (FUSE, tmpfs, btrfs) have no block device behind them.
+    if (major(device) == 0) return {};
+    std::error_code ec;
+    const fs::path link =
+        fs::read_symlink("/sys/dev/block/" + std::to_string(major(device)) + ":" + std::to_string(minor(device)), ec);
+    if (ec || link.filename().empty()) return {};
+    const std::string node = "/dev/" + link.filename().string();
+    std::string serial = NameFromDiskLinks("/dev/disk/by-uuid", node);
+    if (serial.empty()) serial = SuperblockValue(node, "UUID", BLKID_SUBLKS_UUID);
+    return serial;
 }
 
 }  // namespace platform

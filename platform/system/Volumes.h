@@ -3,6 +3,7 @@
 // is "LABEL (id)".
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace platform {
 
 // One line of /proc/self/mountinfo, with the octal escapes undone.
 struct MountEntry {
+    uint64_t id = 0;  // the mount's id, the line's first field
     unsigned major = 0;
     unsigned minor = 0;
     std::string root;  // the folder of the file system that is mounted
@@ -39,6 +41,9 @@ struct Volume {
     std::string device;      // block device or FUSE source; empty for a folder
     std::string mountPoint;  // empty for a CD drive without a mounted disc
     std::string fsType;
+    // The mount's id: another file system mounted at the same folder gets another one (0 for a
+    // CD drive without a disc, and for a folder that is not a mount point).
+    uint64_t mountId = 0;
 
     std::string DisplayName() const { return label + " (" + id + ")"; }
 };
@@ -51,10 +56,15 @@ struct VolumeSources {
     bool readLabels = true;              // false: ids and kinds only (cheap)
 };
 VolumeSources SystemVolumeSources();
+// The mount table that the listing and the watcher read: /proc/self/mountinfo, or the file that
+// GBX_MOUNTINFO names (how tests show only the mounts they made, never the machine's own).
+std::string MountInfoPath();
+bool IsMountInfoInjected();
 // The CD drives the kernel knows (/sys/block/srN), as /dev/srN.
 std::vector<std::string> SystemCdDevices();
 
-// Every volume, sorted by id. Never leaves one out for want of a label.
+// The GBX_VOLUMES folders first, in the order named, then every other volume sorted by id. Never
+// leaves one out for want of a label.
 std::vector<Volume> ListVolumes(const VolumeSources& sources);
 std::vector<Volume> ListVolumes();
 
@@ -67,5 +77,24 @@ std::string ReadDeviceLabel(const std::string& device);
 bool CdDriveHasDisc(const std::string& device);
 
 std::string ReadTextFile(const std::string& path);
+
+// What tells the file system mounted at a folder from another one mounted there later.
+struct VolumeIdentity {
+    // The kernel's mount id that is never given again while the system runs where it has one
+    // (statx STATX_MNT_ID_UNIQUE), else the mount table's id, which a later mount may get again.
+    uint64_t mountId = 0;
+    bool uniqueMountId = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    // A block device's file-system serial (the UUID, for FAT the volume id); empty for other
+    // file systems and when it cannot be read.
+    std::string serial;
+};
+// The identity of the folder's file system now; the serial read only when asked (it looks at the
+// device) and only for a mount point. False when the folder cannot be looked at.
+bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity);
+// The file-system serial of the block device with this device number: /dev/disk/by-uuid, else
+// libblkid; empty when none.
+std::string ReadFileSystemSerial(uint64_t device);
 
 }  // namespace platform

@@ -128,7 +128,7 @@ double DecoderSeconds(const std::string& path, std::vector<int16_t>& decoded) {
 
 void BM_ImportTenMinutesWithEncoding(benchmark::State& state) {
     Place& place = ThePlace();
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
     double importing = 0, encoding = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -147,7 +147,7 @@ void BM_ImportTenMinutesWithEncoding(benchmark::State& state) {
 
 void BM_ExportTenMinutesWithDecoding(benchmark::State& state) {
     Place& place = ThePlace();
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
     if (transfer.ImportFile(place.wav, place.Slot(".Q3R"), true) != CAudioTransfer::DONE)
         state.SkipWithError("the import failed");
     std::vector<int16_t> decoded(place.samples.size());

@@ -20,6 +20,7 @@
 #include "platform/system/Volumes.h"
 #include "tests/support/FakeDiskSpace.h"
 #include "tests/support/FatImage.h"
+#include "tests/support/OwnMounts.h"
 #include "tests/support/RecordingDeviceChangeHandler.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
@@ -230,6 +231,21 @@ TEST(DrivesTest, SpaceRequiredIsRoundedToClusters) {
     EXPECT_EQ(needed, 0);
 }
 
+// A folder named in GBX_VOLUMES comes before every mounted volume: a mounted card labelled QM-3
+// (here in a mount table of the test's own) does not win over it.
+TEST(DrivesTest, GbxVolumesFoldersComeBeforeAMountedCard) {
+    gbxtest::TempDir dir;
+    const std::string card = dir.File("QM-3");
+    fs::create_directory(card);
+    gbxtest::WriteText(dir.File("mountinfo"), "61 27 0:40 / /media/me/QM-3 rw - fuse.fusefat fusefat rw\n");
+    gbxtest::ScopedEnvironment table("GBX_MOUNTINFO", dir.File("mountinfo"));
+    gbxtest::ScopedEnvironment folders("GBX_VOLUMES", card);
+    const GT::CDriveList drives = GT::ListDrives();
+    ASSERT_FALSE(drives.empty());
+    EXPECT_EQ(drives[0], GT::CDriveRecord(card, "QM-3 (" + card + ")"));
+    EXPECT_TRUE(Listed(drives, "/media/me/QM-3", "QM-3 (/media/me/QM-3)"));
+}
+
 TEST(DrivesTest, EjectSucceedsForAFolderVolumeAndRefusesOthers) {
     gbxtest::TempDir dir;
     const std::string card = dir.File("QM-3");
@@ -295,6 +311,8 @@ TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     fs::create_directory(mount);
     gbxtest::CFatImage image(dir.File("card.img"), "QM-3", "16M");
     ASSERT_TRUE(image.IsMade());
+    // The listing sees only this test's mount; the watcher still hears the system's table.
+    const gbxtest::COwnMounts own({mount}, dir.File("mountinfo"));
 
     auto& handler = gbxtest::RecordingDeviceChangeHandler::First();
     handler.Install();
@@ -306,6 +324,7 @@ TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     if (mounted != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted << ")";
 
     ASSERT_TRUE(WaitForMountChange(watcher.FileDescriptor()));
+    own.Refresh();
     watcher.Dispatch();
     EXPECT_EQ(handler.notices, (std::vector<std::pair<int, std::string>>{{GT::DEVICE_ARRIVAL, mount}}));
 
@@ -318,6 +337,7 @@ TEST(RealCardTest, FatImageOnFuseIsListedMeasuredWatchedAndEjected) {
     handler.notices.clear();
     ASSERT_TRUE(GT::EjectRemovableDrive(mount));
     ASSERT_TRUE(WaitForMountChange(watcher.FileDescriptor()));
+    own.Refresh();
     watcher.Dispatch();
     EXPECT_EQ(handler.notices, (std::vector<std::pair<int, std::string>>{{GT::DEVICE_REMOVAL, mount}}));
     EXPECT_FALSE(Listed(GT::ListDrives(), mount, "QM-3 (" + mount + ")"));

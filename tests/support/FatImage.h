@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/system/Volumes.h"
 #include "tests/support/TestSupport.h"
 
 namespace gbxtest {
@@ -33,6 +34,17 @@ public:
     CFatImage& operator=(const CFatImage&) = delete;
 
     bool IsMade() const { return m_made; }
+    // Empty when the image is mounted at the folder and a card mounted there later can be told
+    // from it (the kernel gives every mount a unique id); else the reason.
+    static std::string WhyCardsCannotBeSwapped(CFatImage& image, const std::string& folder) {
+        const int code = image.Mount(folder);
+        if (code != 0) return "fusefat could not mount here (exit " + std::to_string(code) + ")";
+        platform::VolumeIdentity identity;
+        if (!platform::ReadVolumeIdentity(folder, false, identity) || !identity.uniqueMountId)
+            return "this kernel gives mounts no unique id (Linux 6.8 and later do): a FUSE card, which has no "
+                   "file-system serial to read, cannot be told from another one mounted in its place";
+        return std::string();
+    }
     // fusefat's exit code: 0 when mounted read-write on the (existing) folder.
     int Mount(const std::string& folder) {
         const int code = Run("fusefat -o rw+ " + Quote(m_image) + " " + Quote(folder) + " >/dev/null 2>&1").exitCode;

@@ -110,7 +110,7 @@ protected:
 
     cardtest::CCardEnvironment env;
     gbxtest::RecordingProgress progress;
-    CAudioTransfer transfer;
+    CAudioTransfer transfer{cardtest::CCardEnvironment::Document().GetVolume()};
 };
 
 TEST_F(AudioTransferTest, WavAndAiffFilesEncodeIntoVoxaFilesThatDecodeBackToTheirSamples) {
@@ -424,20 +424,21 @@ TEST_F(AudioExportTest, ACancelOrAFailureLeavesNoPartialFile) {
     EXPECT_EQ(gbxtest::ReadBytes(Scratch("0006.mp3")).size(), 14u);
     EXPECT_TRUE(Messages().empty());
 
-    // Destinations that take no data.
+    // A link in the destination's place is replaced by the whole file, never written through.
     SetProgressBar(&progress);
     fs::create_symlink("/dev/full", Scratch("full.WAV"));
-    EXPECT_EQ(transfer.ExportFile(song, Scratch("full.WAV"), true), CAudioTransfer::FAILED);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(Scratch("full.WAV"))));
+    EXPECT_EQ(transfer.ExportFile(song, Scratch("full.WAV"), true), CAudioTransfer::DONE);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(Scratch("full.WAV"))));
+    EXPECT_EQ(fs::file_size(Scratch("full.WAV")), transfer.GetExportedWaveSize(song));
     fs::create_symlink("/dev/full", Scratch("full.mp3"));
-    EXPECT_EQ(transfer.ExportFile(Slot5(".mp3"), Scratch("full.mp3"), false), CAudioTransfer::FAILED);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(Scratch("full.mp3"))));
+    EXPECT_EQ(transfer.ExportFile(Slot5(".mp3"), Scratch("full.mp3"), false), CAudioTransfer::DONE);
+    EXPECT_EQ(gbxtest::ReadBytes(Scratch("full.mp3")), gbxtest::ReadBytes(Slot5(".mp3")));
     // A song that is not a Voxa file, and one that is gone.
     EXPECT_EQ(transfer.ExportFile(Slot5(".mp3"), Scratch("x.WAV"), true), CAudioTransfer::FAILED);
     EXPECT_EQ(transfer.ExportFile(Slot5(".gone"), Scratch("x.mp3"), false), CAudioTransfer::FAILED);
     EXPECT_FALSE(fs::exists(Scratch("x.WAV")));
     EXPECT_FALSE(fs::exists(Scratch("x.mp3")));
-    EXPECT_EQ(Messages(), std::vector<std::string>(4, "Failed to export."));
+    EXPECT_EQ(Messages(), std::vector<std::string>(2, "Failed to export."));
     EXPECT_TRUE(fs::exists("/dev/full"));
 }
 

@@ -835,4 +835,137 @@ TEST_F(CardRemovalTest, ADeletionStopsAtTheNextSong) {
     }
 }
 
+// The card seen under a second path (a bind mount of its folder): an export there with
+// "Overwrite? Yes" would copy each file onto itself. It is refused as an export onto the card, and
+// the transfer itself never takes the card's file away.
+TEST_F(CardRunsTest, AnExportOntoTheCardThroughABindMountKeepsTheCardsFiles) {
+    const std::string bound = env.Dir().File("bound");
+    fs::create_directories(bound);
+    if (gbxtest::Run("mount --bind " + Quote(env.CardDrive()) + " " + Quote(bound) + " 2>/dev/null").exitCode != 0)
+        GTEST_SKIP() << "bind mounts are refused here";
+    struct CUnmount {
+        std::string folder;
+        ~CUnmount() { gbxtest::Run("umount " + Quote(folder)); }
+    } unmount{bound};
+    const std::string folder = bound + "/CORVANE/QM/DB/001";
+    const auto image = CardImage();
+
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = folder;
+    env.textDialog.answers = {kYes};
+    EXPECT_FALSE(Document().ExportSongs({Document().GetSong(125).get()}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+    EXPECT_TRUE(CardImage() == image);
+
+    env.textDialog.shown.clear();
+    CAudioTransfer transfer(Document().GetVolume());
+    EXPECT_EQ(transfer.ExportFile(OnCard("001/0125.MP3"), folder + "/0125.MP3", false), CAudioTransfer::FAILED);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+    EXPECT_TRUE(CardImage() == image);
+}
+
+// An export onto an existing file that is cancelled, or that fails, leaves that file as it was
+// and nothing of its own beside it.
+TEST_F(CardRunsTest, ACancelledOrFailedExportKeepsTheFileItWouldReplace) {
+    const std::string out = env.Dir().File("out");
+    fs::create_directories(out);
+    gbxtest::WriteText(out + "/0003.WAV", "keep");
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = out;
+
+    // Cancelled at the decoding's first question.
+    env.textDialog.answers = {kYes};
+    progress.cancelAtCheck = progress.Count("IsCancelled") + 1;
+    EXPECT_TRUE(Document().ExportSongs({Document().GetSong(3).get()}));
+    EXPECT_EQ(cardtest::ReadFile(out + "/0003.WAV"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FilesBelow(out), std::vector<std::string>{"0003.WAV"});
+
+    // A copy that fails: the card's file is a folder (which reads as an opened file).
+    progress.cancelAtCheck = 0;
+    progress.Begin();
+    gbxtest::WriteText(out + "/0125.MP3", "keep");
+    fs::remove(OnCard("001/0125.MP3"));
+    fs::create_directory(OnCard("001/0125.MP3"));
+    env.textDialog.shown.clear();
+    env.textDialog.answers = {kYes};
+    CAudioTransfer transfer(Document().GetVolume());
+    EXPECT_EQ(transfer.ExportFile(OnCard("001/0125.MP3"), out + "/0125.MP3", false), CAudioTransfer::FAILED);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+    EXPECT_EQ(cardtest::ReadFile(out + "/0125.MP3"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"0003.WAV", "0125.MP3"}));
+
+    // Finished, it replaces the file.
+    EXPECT_EQ(transfer.ExportFile(OnCard("000/0001.MP3"), out + "/0125.MP3", false), CAudioTransfer::DONE);
+    EXPECT_EQ(cardtest::ReadFile(out + "/0125.MP3"), (std::vector<uint8_t>{'m', 'p', '3', '1'}));
+    EXPECT_EQ(FilesBelow(out), (std::vector<std::string>{"0003.WAV", "0125.MP3"}));
+}
+
+// A database written elsewhere may name one file from two slots: deleting one of the songs keeps
+// the file and its icon file, which the other still names; deleting the last one takes them.
+TEST_F(CardRunsTest, DeletingOneOfTwoSlotsNamingOneFileKeepsTheFile) {
+    CSlotTable& slots = Document().GetSlots();
+    while (slots.size() <= 7) slots.push_back(boost::make_shared<CSongX>());
+    CSongX* twin = slots[7].get();
+    twin->SetPathFromFullPath(OnCard("000/0001.MP3"));
+    twin->SetFileType(GetSongFileType(twin->GetPath()));
+    Document().MoveToSongs(twin);
+    ASSERT_TRUE(Document().WriteToUnit());
+    Reload();
+    ASSERT_TRUE(Document().GetSong(7)->IsUsed());
+
+    EXPECT_TRUE(Document().DeleteSongs({Document().GetSong(7).get()}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_EQ(cardtest::ReadFile(OnCard("000/0001.MP3")), (std::vector<uint8_t>{'m', 'p', '3', '1'}));
+    EXPECT_TRUE(fs::exists(OnCard("000/0001.Q3I")));
+    Reload();
+    EXPECT_EQ(UsedSlots(), PristineSlots());
+
+    EXPECT_TRUE(Document().DeleteSongs({Document().GetSong(1).get()}));
+    EXPECT_FALSE(fs::exists(OnCard("000/0001.MP3")));
+    EXPECT_FALSE(fs::exists(OnCard("000/0001.Q3I")));
+}
+
+// A WAV file longer than one Voxa file holds (10 hours of 8-bit mono, which encoding makes 16-bit
+// stereo) is refused with "Unsupported file format." before anything is written, instead of
+// failing after a long encoding.
+TEST_F(CardRunsTest, AWavFileTooLongForOneVoxaFileIsRefusedUpFront) {
+    const uint32_t frames = 44100u * 36000u;
+    const uint32_t dataBytes = frames;
+    std::vector<uint8_t> header;
+    const auto text = [&header](const char* four) { header.insert(header.end(), four, four + 4); };
+    const auto word = [&header](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) header.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    text("RIFF");
+    word(36 + dataBytes, 4);
+    text("WAVE");
+    text("fmt ");
+    word(16, 4);
+    word(1, 2);  // PCM
+    word(1, 2);  // mono
+    word(44100, 4);
+    word(44100, 4);
+    word(1, 2);
+    word(8, 2);
+    text("data");
+    word(dataBytes, 4);
+    const std::string longWav = Source("ten hours.wav");
+    gbxtest::WriteBytes(longWav, header);
+    fs::resize_file(longWav, header.size() + dataBytes);  // silence, sparse
+
+    const auto image = CardImage();
+    EXPECT_FALSE(Document().ImportFiles({Source("mono.wav"), longWav}));
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Unsupported file format."});
+    EXPECT_TRUE(CardImage() == image);
+    EXPECT_EQ(progress.Count("Begin"), 0);
+
+    CAudioTransfer transfer(Document().GetVolume());
+    EXPECT_TRUE(transfer.IsTooLongToEncode(longWav));
+    EXPECT_FALSE(transfer.IsTooLongToEncode(Source("mono.wav")));
+    env.textDialog.shown.clear();
+    EXPECT_EQ(transfer.ImportFile(longWav, OnCard("000/0005.Q3R"), true), CAudioTransfer::FAILED);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Unsupported file format."});
+    EXPECT_FALSE(fs::exists(OnCard("000/0005.Q3R")));
+}
+
 }  // namespace

@@ -228,7 +228,7 @@ TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
             }
             // The next connect leaves exactly the seven files, whole.
             files.failAt = 0;
-            CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
             EXPECT_EQ(FileNames(folder), kSevenFiles);
             EXPECT_EQ(Whole(ReadDatabase(folder)), live);
             if (!files.triggered) break;  // every operation has failed once
@@ -250,7 +250,7 @@ TEST_F(CardSaveTest, ACardPulledOutMidWayIsWholeAtTheNextConnect) {
         document.SetModified(1);
         document.Save();
         files.failAt = 0;  // the card is back
-        CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+        CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
         EXPECT_EQ(FileNames(folder), kSevenFiles);
         const std::string recovered = Whole(ReadDatabase(folder));
         EXPECT_NE(recovered, "mixed");
@@ -280,7 +280,7 @@ TEST_F(CardSaveTest, ACardPulledOutWhileAFailedSaveIsUndoneIsWholeAtTheNextConne
             EXPECT_FALSE(document.Save());
             const bool pulled = files.count >= pulledAt;
             files.failAt = files.pulledAt = 0;  // the card is back
-            CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
             EXPECT_EQ(FileNames(folder), kSevenFiles);
             EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
             if (!pulled) break;
@@ -398,7 +398,7 @@ TEST_F(CardSaveTest, AnInPlaceSaveIsNotUndoneByAnEarlierSetLeftBehind) {
     document.SetModified(1);
     ASSERT_TRUE(document.Save());
     platform::SetDiskSpaceSource(nullptr);
-    CDatabaseStore::GetInstance().RecoverInterruptedSave(document);
+    CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
     EXPECT_EQ(FileNames(folder), kSevenFiles);
     EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
 }

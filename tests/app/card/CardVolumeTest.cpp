@@ -5,6 +5,7 @@
 #include "app/card/Domain.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/FatImage.h"
+#include "tests/support/OwnMounts.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 namespace fs = std::filesystem;
 
@@ -94,7 +96,8 @@ TEST(CardVolume, AFatImageOnFuse) {
     const int mounted = image.Mount(mount);
     if (mounted != 0) GTEST_SKIP() << "fusefat could not mount here (exit " << mounted << ")";
 
-    // Listed among the volumes with the card's label.
+    // Listed among the volumes with the card's label (the listing sees only this test's mount).
+    const gbxtest::COwnMounts own({mount}, environment.Dir().File("mountinfo"));
     const GT::CDriveList drives = GT::ListDrives();
     const auto listed =
         std::find_if(drives.begin(), drives.end(), [&](const GT::CDriveRecord& drive) { return drive.first == mount; });
@@ -112,6 +115,73 @@ TEST(CardVolume, AFatImageOnFuse) {
     EXPECT_FALSE(document.Save());
     EXPECT_EQ(document.GetSongFolder(5), mount + "/CORVANE/QM/DB/000/");
     EXPECT_TRUE(fs::is_empty(mount));
+}
+
+// Every file below a folder with its bytes.
+std::map<std::string, std::vector<uint8_t>> FolderImage(const std::string& folder) {
+    std::map<std::string, std::vector<uint8_t>> image;
+    for (const std::string& file : cardtest::FilesBelow(folder)) image[file] = gbxtest::ReadBytes(folder + "/" + file);
+    return image;
+}
+
+// Card A connected and edited; A unmounted and card B, also labelled QM-3, mounted at the same
+// folder before the save (the kernel may give the new mount A's device number, and a FAT root is
+// always inode 1). B is never written: the save fails and says so.
+TEST(CardVolume, AnotherCardAtTheSameMountPointIsNeverWritten) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+
+    CCardEnvironment environment;
+    CDocX& document = CCardEnvironment::Document();
+    const std::string mount = environment.Dir().File("mnt/QM-3");
+    fs::create_directories(mount);
+    gbxtest::CFatImage a(environment.Dir().File("a.img"), "QM-3", "16M");
+    gbxtest::CFatImage b(environment.Dir().File("b.img"), "QM-3", "16M");
+    ASSERT_TRUE(a.IsMade() && b.IsMade());
+    const std::string unswappable = gbxtest::CFatImage::WhyCardsCannotBeSwapped(b, mount);
+    if (!unswappable.empty()) GTEST_SKIP() << unswappable;
+    // A connected card gets a song of its own, saved.
+    const auto addSavedSong = [&](const std::string& name) {
+        CSongX* song = AddSong(document, ".MP3", name + "'s song", name, name + "'s album", 1);
+        document.AddToCategory(song, CDocumentModel::TAB_SONG);
+        document.MarkChanged(song);
+        fs::create_directories(document.GetSongFolder(0));
+        gbxtest::WriteText(song->GetFullPath(), name + "'s audio");
+        EXPECT_TRUE(document.WriteToUnit());
+        return song;
+    };
+
+    // Card B with an album of its own.
+    ASSERT_TRUE(ConnectTo(mount));
+    addSavedSong("B");
+    CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CARD_GONE, mount));
+    const auto bImage = FolderImage(mount);
+    ASSERT_TRUE(b.Unmount());
+
+    // Card A connected, a song added and saved, then renamed.
+    ASSERT_EQ(a.Mount(mount), 0);
+    ASSERT_TRUE(ConnectTo(mount));
+    CSongX* aSong = addSavedSong("A");
+    aSong->SetTitle("Renamed");
+    document.MarkChanged(aSong);
+    document.SetModified(1);
+
+    // The cards swapped with nothing noticed in between.
+    ASSERT_TRUE(a.Unmount());
+    ASSERT_EQ(b.Mount(mount), 0);
+    EXPECT_FALSE(document.IsCardMounted());
+    EXPECT_FALSE(document.IsCardWritable());
+    environment.textDialog.shown.clear();
+    EXPECT_FALSE(document.WriteToUnit());
+    EXPECT_EQ(environment.textDialog.Texts(), std::vector<std::string>{"Failed to write to the unit."});
+    EXPECT_FALSE(document.MakeFolderOnCard(document.GetDatabasePath() + "001/", true));
+    EXPECT_TRUE(FolderImage(mount) == bImage);
+
+    // Card A back in its place (mounted anew): it is not the card that was connected either.
+    ASSERT_TRUE(b.Unmount());
+    ASSERT_EQ(a.Mount(mount), 0);
+    EXPECT_FALSE(document.IsCardMounted());
+    document.Reset();
 }
 
 TEST(WorkFolder, PrivateToTheUser) {

@@ -16,6 +16,7 @@
 #include "resources/Resources.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/EmulatedCdDrive.h"
+#include "tests/support/FatImage.h"
 #include "tests/support/ListDriver.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/WidgetDriver.h"
@@ -104,17 +105,19 @@ protected:
     }
 };
 
-// A progress object that runs a hook once a message appears, at the next cancel question.
+// A progress object that runs a hook once a message appears, at the next cancel question (after
+// skip further ones).
 class HookedProgress : public gbxtest::RecordingProgress {
 public:
     std::string at;
+    int skip = 0;
     std::function<void()> hook;
     void SetMessage(const std::string& message) override {
         RecordingProgress::SetMessage(message);
         armed = armed || message == at;
     }
     bool IsCancelled() override {
-        if (armed && hook) {
+        if (armed && hook && skip-- <= 0) {
             auto run = hook;
             hook = nullptr;
             run();
@@ -468,6 +471,70 @@ TEST_F(RippingDialogTest, ACardRemovedWhileTheDialogIsOpenIsNeverWritten) {
     EXPECT_TRUE(cardtest::FilesBelow(environment.CardDrive()).empty());
     EXPECT_EQ(progress.Count("SetMessage"), 1);
     EXPECT_TRUE(WorkFiles().empty());
+}
+
+// The room a rip needs on the card: each track's Voxa file, its icon file and the whole temporary
+// database set that the save after the rip writes beside the old one, with 1 MiB to spare.
+TEST_F(RippingDialogTest, TheRipKeepsRoomForTheTemporaryDatabaseSet) {
+    // The first track's 80 sectors are 47,040 stereo frames; the estimate of their Voxa file is
+    // ceil(((47,040 - 1) / 16 + 1) * 16 * 2 * 6 / 8) + 56 (a little more than the file's 70,616).
+    const int64_t voxaFile = 70583 + 56;
+    const int64_t databaseSet = 1024034 + 2048034 + 5 * 25060;
+    const int64_t mib = 1048576;
+    cardtest::CFixedDiskSpace space;
+    space.figures.clusterBytes = 1;
+    platform::SetDiskSpaceSource(&space);
+    WriteTwoAlbums();
+    for (const int64_t shortBy : {1, 0}) {
+        SCOPED_TRACE(shortBy ? "one byte short" : "exactly enough");
+        environment.textDialog.shown.clear();
+        space.figures.freeBytes = static_cast<uint64_t>(voxaFile + 1044 + databaseSet + mib - shortBy);
+        Open(0);
+        Select({0});
+        PressOk();
+        EXPECT_EQ(Messages(), shortBy ? std::vector<std::string>{"Insufficient free space on the unit."}
+                                      : std::vector<std::string>());
+        EXPECT_EQ(CardAudioFiles().size(), shortBy ? 0u : 2u);
+    }
+}
+
+// "Conserve Card Memory": while the first track is encoded, the card is unmounted and another
+// card labelled QM-3 is mounted at its folder. Nothing of the rip reaches the other card: not the
+// track over its own song of that slot, not a database.
+TEST_F(RippingDialogTest, AnotherCardMountedDuringAVoxaRipIsNeverWritten) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const std::string mount = environment.Dir().File("mnt/QM-3");
+    std::filesystem::create_directories(mount);
+    gbxtest::CFatImage first(environment.Dir().File("first.img"), "QM-3", "16M");
+    gbxtest::CFatImage other(environment.Dir().File("other.img"), "QM-3", "16M");
+    ASSERT_TRUE(first.IsMade() && other.IsMade());
+    const std::string unswappable = gbxtest::CFatImage::WhyCardsCannotBeSwapped(other, mount);
+    if (!unswappable.empty()) GTEST_SKIP() << unswappable;
+    const std::string song = mount + "/CORVANE/QM/DB/000/0000.Q3R";
+    const std::string text = "the other card's song";
+    std::filesystem::create_directories(mount + "/CORVANE/QM/DB/000");
+    gbxtest::WriteText(song, text);
+    const std::vector<std::string> files = cardtest::FilesBelow(mount);
+    ASSERT_TRUE(other.Unmount());
+    ASSERT_EQ(first.Mount(mount), 0);
+    Document().SetCardRoot(CDocX::MakeCardRoot(mount));
+    ASSERT_TRUE(Document().Load());
+
+    WriteTwoAlbums();
+    progress.at = "Track 01/02";
+    progress.skip = (kSectors[0] + 14) / 15;  // the track's reads: the swap comes while it is encoded
+    progress.hook = [&] {
+        EXPECT_TRUE(first.Unmount());
+        EXPECT_EQ(other.Mount(mount), 0);
+    };
+    Open(0);
+    Select({0, 1});
+    PressOk();
+    EXPECT_EQ(cardtest::FilesBelow(mount), files);
+    EXPECT_EQ(gbxtest::ReadBytes(song), std::vector<uint8_t>(text.begin(), text.end()));
+    EXPECT_TRUE(WorkFiles().empty());
+    Document().Reset();
 }
 
 TEST_F(RippingDialogTest, RippingOntoRhythmDoesNotCountNamesAndTooManySongsIsRefused) {

@@ -75,6 +75,40 @@ TEST_F(VolumeWatcherTest, LoopChecksOnceASecondUntilDetached) {
     EXPECT_EQ(notices.size(), 1u);
 }
 
+// Another card mounted where the card was (unmounted and mounted again between two looks) has a
+// new mount id: the card went and another arrived. Changes of other mounts tell nothing.
+TEST(VolumeWatcherMountsTest, AMountPointMountedAnewIsARemovalAndAnArrival) {
+    gbxtest::TempDir dir;
+    const std::string table = dir.File("mountinfo");
+    const auto mountsWithCardId = [&](int id) {
+        gbxtest::WriteText(table,
+                           "27 1 254:1 / / rw - ext4 /dev/vda1 rw\n"
+                           "30 27 0:20 / /proc rw - proc proc rw\n"
+                               + std::to_string(id) + " 27 0:40 / /media/me/QM-3 rw - fuse.fusefat fusefat rw\n");
+    };
+    mountsWithCardId(61);
+    gbxtest::ScopedEnvironment injected("GBX_MOUNTINFO", table);
+    gbxtest::ScopedEnvironment noFolders("GBX_VOLUMES", "");
+    std::vector<Notice> notices;
+    platform::VolumeWatcher watcher([&](bool arrived, const std::string& id) { notices.push_back({arrived, id}); });
+
+    mountsWithCardId(61);
+    watcher.Dispatch();
+    EXPECT_TRUE(notices.empty());
+
+    mountsWithCardId(75);
+    watcher.Dispatch();
+    EXPECT_EQ(notices, (std::vector<Notice>{{false, "/media/me/QM-3"}, {true, "/media/me/QM-3"}}));
+
+    notices.clear();
+    gbxtest::WriteText(table,
+                       "27 1 254:1 / / rw - ext4 /dev/vda1 rw\n"
+                       "31 27 0:20 / /proc rw - proc proc rw\n"
+                       "75 27 0:40 / /media/me/QM-3 rw - fuse.fusefat fusefat rw\n");
+    watcher.Dispatch();
+    EXPECT_TRUE(notices.empty());
+}
+
 TEST_F(VolumeWatcherTest, MountTableDescriptorIsQuietWithoutChanges) {
     ASSERT_GE(watcher.FileDescriptor(), 0);
     pollfd pfd{watcher.FileDescriptor(), platform::VolumeWatcher::kEvents, 0};

@@ -34,6 +34,7 @@ TEST(MountInfoTest, ParsesFieldsAndUndoesEscapes) {
     const auto entries = platform::ParseMountInfo(kMountInfo);
     ASSERT_EQ(entries.size(), 12u);  // the two malformed lines are skipped
     const platform::MountEntry& card = entries[3];
+    EXPECT_EQ(card.id, 60u);
     EXPECT_EQ(card.major, 8u);
     EXPECT_EQ(card.minor, 17u);
     EXPECT_EQ(card.root, "/");
@@ -73,7 +74,7 @@ TEST(MountInfoTest, OnlyWholeBlockAndFuseFileSystemsAreVolumes) {
         EXPECT_EQ(platform::IsVolumeMount(entry), expected.at(entry.mountPoint)) << entry.mountPoint;
 }
 
-TEST(ListVolumesTest, ListsMountsCdDrivesAndFoldersSortedById) {
+TEST(ListVolumesTest, ListsFoldersFirstThenMountsAndCdDrivesSortedById) {
     gbxtest::TempDir dir;
     const std::string card = dir.File("QM-3");
     std::filesystem::create_directory(card);
@@ -89,7 +90,7 @@ TEST(ListVolumesTest, ListsMountsCdDrivesAndFoldersSortedById) {
         got.emplace_back(v.id, v.kind);
         names.push_back(v.DisplayName());
     }
-    const std::vector<std::pair<std::string, VolumeKind>> want = {
+    std::vector<std::pair<std::string, VolumeKind>> want = {
         {"/", VolumeKind::Disk},
         {"/home", VolumeKind::Disk},
         {"/dev/sr0", VolumeKind::CdDrive},
@@ -97,16 +98,66 @@ TEST(ListVolumesTest, ListsMountsCdDrivesAndFoldersSortedById) {
         {"/media/me/My Card", VolumeKind::Disk},
         {"/media/me/NTFS", VolumeKind::Fuse},
         {"/mnt/QM-3", VolumeKind::Fuse},
-        {card, VolumeKind::Folder},
     };
-    std::vector<std::pair<std::string, VolumeKind>> sortedWant = want;
-    std::sort(sortedWant.begin(), sortedWant.end());
-    EXPECT_EQ(got, sortedWant);
+    std::sort(want.begin(), want.end());
+    want.insert(want.begin(), {card, VolumeKind::Folder});
+    EXPECT_EQ(got, want);
     // Without a label each volume still appears, under its folder (or device) name.
     EXPECT_NE(std::find(names.begin(), names.end(), "My Card (/media/me/My Card)"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "sr0 (/dev/sr0)"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "QM-3 (/mnt/QM-3)"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "QM-3 (" + card + ")"), names.end());
+}
+
+// A mounted volume labelled QM-3 never wins over the folders that GBX_VOLUMES names: they come
+// first, in the order named, and a named folder that is a mount point is listed once, as a folder
+// carrying its mount's id.
+TEST(ListVolumesTest, NamedFoldersComeBeforeEveryMountedVolume) {
+    gbxtest::TempDir dir;
+    const std::string second = dir.File("b/QM-3");
+    const std::string first = dir.File("a/Gigbox");
+    std::filesystem::create_directories(first);
+    std::filesystem::create_directories(second);
+    platform::VolumeSources sources;
+    sources.mountInfo = std::string(kMountInfo) + "90 27 0:60 / " + second + " rw - fuse.fusefat fusefat rw\n";
+    sources.extraFolders = second + ":" + first + ":" + second;
+    sources.readLabels = false;
+    const auto volumes = platform::ListVolumes(sources);
+    ASSERT_GE(volumes.size(), 3u);
+    EXPECT_EQ(volumes[0].id, second);
+    EXPECT_EQ(volumes[0].kind, VolumeKind::Folder);
+    EXPECT_EQ(volumes[0].mountId, 90u);
+    EXPECT_EQ(volumes[1].id, first);
+    EXPECT_EQ(volumes[1].mountId, 0u);
+    EXPECT_EQ(volumes[2].id, "/");
+    EXPECT_EQ(std::count_if(volumes.begin(), volumes.end(), [&](const platform::Volume& v) { return v.id == second; }),
+              1);
+    for (const auto& v : volumes) {
+        if (v.id == "/mnt/QM-3") {
+            EXPECT_EQ(v.mountId, 61u);
+        }
+    }
+}
+
+// A folder that stands for a card (a GBX_VOLUMES folder) is told by its device and inode within
+// its mount; its disk is never looked at for a serial. A file or nothing is no volume.
+TEST(VolumeIdentityTest, AFolderIsToldByItsInodeWithinItsMount) {
+    gbxtest::TempDir dir;
+    std::filesystem::create_directory(dir.File("a"));
+    std::filesystem::create_directory(dir.File("b"));
+    gbxtest::WriteText(dir.File("file"), "x");
+    platform::VolumeIdentity a, b, again;
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("a"), true, a));
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("b"), true, b));
+    ASSERT_TRUE(platform::ReadVolumeIdentity(dir.File("a"), true, again));
+    EXPECT_EQ(a.device, b.device);
+    EXPECT_EQ(a.mountId, b.mountId);
+    EXPECT_NE(a.inode, b.inode);
+    EXPECT_TRUE(a.serial.empty());
+    EXPECT_EQ(again.inode, a.inode);
+    EXPECT_EQ(again.mountId, a.mountId);
+    EXPECT_FALSE(platform::ReadVolumeIdentity(dir.File("file"), false, a));
+    EXPECT_FALSE(platform::ReadVolumeIdentity(dir.File("missing"), false, a));
 }
 
 TEST(ListVolumesTest, CdDriveCarriesTheMountOfItsDisc) {
