@@ -189,38 +189,45 @@ const std::string& CCardFileSet::CompleteMarkName() {
     return name;
 }
 
-void CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
+bool CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
     CCardFileSystem& files = GetCardFileSystem();
     const std::string mark = folder + CompleteMarkName();
     if (files.Exists(mark)) {
-        // Every new copy was complete: finish the replacement.
+        // Every new copy was complete: finish the replacement. A step that fails stops here
+        // with nothing deleted and the mark kept, so the next attempt goes on from this point.
         for (const std::string& name : names) {
             const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
             if (!files.Exists(fresh)) continue;  // already in place
-            if (files.Exists(target)) {
-                if (files.Exists(old))
-                    files.Remove(target);
-                else
-                    files.Rename(target, old);
-            }
-            files.Rename(fresh, target);
+            // With the old file already aside, what stands at the target is a second copy.
+            if (files.Exists(target) && !(files.Exists(old) ? files.Remove(target) : files.Rename(target, old)))
+                return false;
+            if (!files.Rename(fresh, target)) return false;
         }
+        // The old copies go only once the whole new set stands.
         for (const std::string& name : names)
-            if (files.Exists(folder + OldName(name))) files.Remove(folder + OldName(name));
-        files.Remove(mark);
-        return;
+            if (!files.Exists(folder + name)) return false;
+        bool removed = true;
+        for (const std::string& name : names)
+            if (files.Exists(folder + OldName(name))) removed = files.Remove(folder + OldName(name)) && removed;
+        return removed && files.Remove(mark);
     }
-    // The new set never became complete: the old files stay.
+    // The new set never became complete: the old files stay, their new copies go.
+    bool settled = true;
     for (const std::string& name : names) {
         const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-        if (files.Exists(fresh)) files.Remove(fresh);
-        if (files.Exists(old)) {
-            if (files.Exists(target))
-                files.Remove(old);
-            else
-                files.Rename(old, target);
-        }
+        if (files.Exists(old))
+            settled = (files.Exists(target) ? files.Remove(old) : files.Rename(old, target)) && settled;
+        if (files.Exists(fresh)) settled = files.Remove(fresh) && settled;
     }
+    return settled;
+}
+
+bool CCardFileSet::HasLeftovers(const std::string& folder, const std::vector<std::string>& names) {
+    CCardFileSystem& files = GetCardFileSystem();
+    if (files.Exists(folder + CompleteMarkName())) return true;
+    for (const std::string& name : names)
+        if (files.Exists(folder + NewName(name)) || files.Exists(folder + OldName(name))) return true;
+    return false;
 }
 
 bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>& entries) {
@@ -229,8 +236,7 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     for (const CEntry& entry : entries) names.push_back(entry.name);
     const std::string mark = folder + CompleteMarkName();
     // A mark left by an earlier write would make a half-written new set look complete.
-    Recover(folder, names);
-    if (files.Exists(mark)) return false;
+    if (!Recover(folder, names)) return false;
 
     // 1. The new copies, then the mark that they are complete.
     std::vector<std::string> written;

@@ -63,8 +63,12 @@ public:
     // none. False when the folder still holds the old set.
     static bool Replace(const std::string& folder, const std::vector<CEntry>& entries);
     // Finishes a replacement that was interrupted once all new files were complete, else takes
-    // its new files away; the folder then holds one whole set.
-    static void Recover(const std::string& folder, const std::vector<std::string>& names);
+    // its new files away; the folder then holds one whole set. False when a step failed: the
+    // folder keeps every file, and the mark of a complete new set, for the next attempt.
+    static bool Recover(const std::string& folder, const std::vector<std::string>& names);
+    // Whether the folder still holds what an interrupted replacement left (the mark, a new or
+    // an old copy): its set is not whole until recovered.
+    static bool HasLeftovers(const std::string& folder, const std::vector<std::string>& names);
 
     // Names of a file's new and old copies and of the mark that all new copies are complete.
     static std::string NewName(const std::string& name);

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kOrder = CDatabaseFileChunks::FILE_BYTE_ORDER;
 constexpr std::size_t kGroupBytes = 8;
+constexpr std::size_t kTableHeaderBytes = 6;  // version and count before the entries
 
 void Put16(int byteOrder, uint16_t value, uint8_t* out) {
     if (byteOrder == GT::kBigEndian) {
@@ -147,11 +148,16 @@ bool CDatabaseFileChunks::CSongFilenameListChunk::WriteData(std::ostream& out) {
 
 bool CDatabaseFileChunks::CSongFilenameListChunk::ReadData(std::istream& in) {
     if (!SL::ReadField(in, GetByteOrder(), version) || !SL::ReadField(in, GetByteOrder(), entryCount)) return false;
+    // Whole or not at all: the slots of a table cut short, or whose size and count disagree,
+    // would look free, and the next save would drop their songs.
+    const std::size_t tableBytes = std::size_t(entryCount) * ENTRY_BYTES;
+    if (std::size_t(GetHeader().GetSize()) != kTableHeaderBytes + tableBytes
+        || std::size_t(GetBodyBytesLeft(in)) < tableBytes)
+        return false;
     entries.assign(entryCount, std::string());
-    const std::size_t held = std::min<std::size_t>(entryCount, std::size_t(GetBodyBytesLeft(in)) / ENTRY_BYTES);
-    std::vector<uint8_t> table(held * ENTRY_BYTES);
+    std::vector<uint8_t> table(tableBytes);
     if (!ReadBytes(in, table)) return false;
-    for (std::size_t i = 0; i < held; ++i) {
+    for (std::size_t i = 0; i < entryCount; ++i) {
         const uint8_t* field = table.data() + i * ENTRY_BYTES;
         entries[i].assign(field, std::find(field, field + ENTRY_BYTES, 0));
     }

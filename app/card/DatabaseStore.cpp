@@ -173,7 +173,10 @@ std::vector<int64_t> CDatabaseStore::GetDatabaseFileSizes() {
 }
 
 bool CDatabaseStore::DatabaseExists(const CDocX& document) const {
-    for (const std::string& name : GetFileNames())
+    // What an unfinished save left counts: such a card is not a new one.
+    const std::vector<std::string> names = GetFileNames();
+    if (CCardFileSet::HasLeftovers(document.GetDatabasePath(), names)) return true;
+    for (const std::string& name : names)
         if (GT::IsExistingFile(document.GetDatabasePath() + name)) return true;
     return false;
 }
@@ -188,6 +191,8 @@ void CDatabaseStore::RecoverInterruptedSave(CDocX& document) {
 bool CDatabaseStore::Load(CDocX& document) {
     const std::string folder = document.GetDatabasePath();
     const std::vector<std::string> files = GetFileNames();
+    // A set that recovery could not finish is read only once it has been finished.
+    if (CCardFileSet::HasLeftovers(folder, files)) return false;
     if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
     CNameTable names;
     if (!ReadNameTable(folder + files[1], names)) names.clear();
@@ -203,8 +208,11 @@ bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& s
     std::unique_ptr<CQm3FileDto> dto;
     const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(path, dto);
     if (chunk == nullptr) return false;
-    // The document keeps at most 4000 slots; the files of slots beyond are never touched.
+    // The document keeps at most 4000 slots: a table that names a song beyond them cannot be
+    // held whole, and a save would drop that song.
     const size_t count = std::min<size_t>(chunk->entries.size(), CDocX::MAX_SONGS);
+    for (size_t i = count; i < chunk->entries.size(); ++i)
+        if (!chunk->entries[i].empty()) return false;
     slots.clear();
     slots.reserve(count);
     for (size_t i = 0; i < count; ++i) {
@@ -398,8 +406,7 @@ bool CDatabaseStore::Save(CDocX& document) {
     };
     // What an earlier save left goes first: a set still marked complete would be finished over
     // an in-place write at the next connect (and its copies take room a new set needs).
-    CCardFileSet::Recover(folder, files);
-    if (GetCardFileSystem().Exists(folder + CCardFileSet::CompleteMarkName())) return false;
+    if (!CCardFileSet::Recover(folder, files)) return false;
     if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
     return WriteInPlace(document, entries);
 }

@@ -476,6 +476,74 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
 }
 
+TEST_F(CardSaveTest, AFailedStepOfRecoveryKeepsTheSetForTheNextConnect) {
+    // A complete new set that the save could not swap in: the next connect finishes it. Each
+    // step of that recovery fails once; the connect it fails in refuses the card and deletes
+    // nothing, and the connect after it finds the whole new set.
+    const std::string folder = environment.DatabaseFolder();
+    auto leave = [&] {
+        WriteDatabase(folder, oldCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
+        gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    };
+    CDocumentModel& model = CDocumentModel::GetInstance();
+    SetCardFileSystem(&files);
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE("failure at operation " + std::to_string(failAt));
+        leave();
+        files = CFailingFileSystem();
+        files.failAt = failAt;
+        document.Reset();
+        environment.Connect();
+        environment.textDialog.shown.clear();
+        model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+        if (!files.triggered) {
+            EXPECT_TRUE(document.IsConnected());
+            break;  // every step has failed once
+        }
+        SCOPED_TRACE(files.log.back());
+        EXPECT_EQ(environment.textDialog.Texts(), (std::vector<std::string>{"Failed to read from the unit."}));
+        EXPECT_FALSE(document.IsConnected());
+        EXPECT_TRUE(fs::exists(folder + CCardFileSet::CompleteMarkName()));
+        model.Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, environment.CardDrive()));
+
+        files.failAt = 0;
+        document.Reset();
+        environment.Connect();
+        ASSERT_TRUE(document.ReadFromUnit(true));
+        EXPECT_EQ(FileNames(folder), kSevenFiles);
+        EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+        ASSERT_LT(failAt, 100);
+    }
+}
+
+TEST_F(CardSaveTest, ANewSongsIconLeftoverIsSettledOnConnect) {
+    const std::string songs = environment.DatabaseFolder() + "000/";
+    // The card pulled out inside the icon write of a song that the save adds: its new copy
+    // stays, and the database never names the song.
+    CSongX* added = AddSong(document, ".WAV", "Added");
+    document.MarkChanged(added);
+    SetCardFileSystem(&files);
+    files.pulledAt = 2;  // finishing the new copy
+    EXPECT_FALSE(document.Save());
+    ASSERT_EQ(files.log.front(), "open 0003.NEW");
+    ASSERT_TRUE(fs::exists(songs + "0003.NEW"));
+    files = CFailingFileSystem();  // the card is back
+    // A complete one of another unnamed slot, in a folder that holds no song of the database.
+    CSongX probe;
+    probe.SetTitle("Never saved");
+    fs::create_directories(environment.DatabaseFolder() + "001");
+    ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, environment.DatabaseFolder() + "001/0100.Q3I"));
+    fs::rename(environment.DatabaseFolder() + "001/0100.Q3I", environment.DatabaseFolder() + "001/0100.NEW");
+
+    document.Reset();
+    environment.Connect();
+    ASSERT_TRUE(document.ReadFromUnit(true));
+    EXPECT_FALSE(document.GetSong(3) && document.GetSong(3)->IsUsed());
+    EXPECT_EQ(FileNames(songs).count("0003.NEW"), 0u);
+    EXPECT_TRUE(FileNames(environment.DatabaseFolder() + "001").empty());
+}
+
 TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {
     CDocumentModel& model = CDocumentModel::GetInstance();
     const std::string folder = environment.DatabaseFolder();
