@@ -16,8 +16,8 @@
 #include "app/card/IconFiles.h"
 #include "general_tools/Drives.h"
 #include "general_tools/Files.h"
+#include "general_tools/GraphicDataMaker.h"
 #include "general_tools/StringFunctions.h"
-#include "sound/files/FileDataSource.h"
 
 namespace {
 
@@ -28,13 +28,45 @@ enum EListFile { LIST_ALBUM, LIST_ARTIST, LIST_BEST, LIST_USER, LIST_RHYTHM };
 
 const char kTemporaryPrefix[] = "___TEMPORARY_DB_FILE___";
 
-// Reads a whole database file; null when it cannot be opened or read or lacks a chunk.
+// No database file comes near this: a name table of 65,535 records is 64 MiB.
+constexpr size_t kMaxDatabaseFileBytes = size_t(128) << 20;
+
+// Reads a whole database file, with one read, and parses it in memory; null when it cannot be
+// opened or read or lacks a chunk.
 template <class TData>
 TData* ReadDatabaseFile(const std::string& path, std::unique_ptr<CQm3FileDto>& dto) {
-    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(path, false).OpenRead();
-    if (!in) return nullptr;
+    CCardFileInput in;
+    if (!in.Open(path, kMaxDatabaseFileBytes)) return nullptr;
     dto.reset(new CQm3FileDto(boost::make_shared<Chunks::CChunkFactory<TData>>()));
-    return ReadQm3File<TData>(*in, *dto, TData::Id());
+    return ReadQm3File<TData>(in, *dto, TData::Id());
+}
+
+// The name blocks that this run has built, by text, with the renderer that drew them: a save
+// renders only the names that are new since the last one.
+class CNameBlockCache {
+public:
+    CNameBlock Get(const std::string& text) {
+        const GT::AGraphicDataMaker* renderer = &GT::GetGraphicDataMaker();
+        if (renderer != m_renderer || m_blocks.size() >= kMaxBlocks) {
+            m_blocks.clear();
+            m_renderer = renderer;
+        }
+        auto found = m_blocks.find(text);
+        if (found == m_blocks.end())
+            found = m_blocks.emplace(text, CIconFileStore::GetInstance().BuildIconEntry(text, false, 0)).first;
+        return found->second;
+    }
+
+private:
+    // Two full name tables and the list titles.
+    static constexpr size_t kMaxBlocks = 4 * Chunks::NAME_RECORDS + 16;
+    const GT::AGraphicDataMaker* m_renderer = nullptr;
+    std::map<std::string, CNameBlock> m_blocks;
+};
+
+CNameBlock NameBlockOf(const std::string& text) {
+    static CNameBlockCache cache;
+    return cache.Get(text);
 }
 
 // Writes a whole database file of a format chunk and the data chunk.
@@ -93,7 +125,7 @@ bool ApplySongList(const std::string& path, const CNameTable& names, CDocX& docu
 // A list chunk titled and filled with the songs' slot numbers, in order.
 boost::shared_ptr<Chunks::CSongListChunk> MakeListChunk(const std::string& title, const CSongList& songs) {
     auto chunk = boost::make_shared<Chunks::CSongListChunk>();
-    chunk->title = CIconFileStore::GetInstance().BuildIconEntry(title, false, 0);
+    chunk->title = NameBlockOf(title);
     chunk->songNumbers.reserve(songs.size());
     for (const CSongRef& entry : songs) chunk->songNumbers.push_back(static_cast<uint16_t>(entry.slot));
     return chunk;
@@ -260,7 +292,6 @@ CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
         albums.insert(entry.song->GetAlbum());
         artists.insert(entry.song->GetArtist());
     }
-    CIconFileStore& icons = CIconFileStore::GetInstance();
     CNameTable names;
     names.reserve(std::min<size_t>(albums.size() + artists.size(), Chunks::NAME_RECORDS));
     for (const auto& group :
@@ -269,7 +300,7 @@ CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
             if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return names;  // albums win
             CNameRecord record;
             record.kind = group.first;
-            record.block = icons.BuildIconEntry(name, false, 0);
+            record.block = NameBlockOf(name);
             names.push_back(record);
         }
     }

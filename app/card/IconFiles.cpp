@@ -18,7 +18,6 @@
 #include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
 #include "sound/files/ChunkFields.h"
-#include "sound/files/FileDataSource.h"
 
 namespace {
 
@@ -26,6 +25,8 @@ constexpr std::size_t kPictureRows = 12;
 constexpr std::size_t kRowBytesKept = CNameBlock::PICTURE_BYTES / kPictureRows;  // 63 bytes, 504 pixels
 
 constexpr int kSlotsPerFolder = 100;
+// An icon file is 1052 bytes; one far larger is not one.
+constexpr size_t kMaxIconFileBytes = size_t(1) << 20;
 
 // A folder where icon writes may have left new copies: the icon files of its songs in the
 // database, and the number of the song folder it is (-1 for any other folder of the card).
@@ -113,11 +114,12 @@ CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtec
 }
 
 bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
-    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(iconPath, false).OpenRead();
-    if (!in) return false;
+    // Read with one call and parsed in memory: a card holds thousands of them.
+    CCardFileInput in;
+    if (!in.Open(iconPath, kMaxIconFileBytes)) return false;
     CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
     const CIconFileChunks::CDataChunk* data =
-        ReadQm3File<CIconFileChunks::CDataChunk>(*in, dto, CIconFileChunks::CDataChunk::Id());
+        ReadQm3File<CIconFileChunks::CDataChunk>(in, dto, CIconFileChunks::CDataChunk::Id());
     if (data == nullptr) return false;
     song.SetTitle(data->block.GetText());
     song.SetProtected((data->block.flags & CNameBlock::FLAG_PROTECTED) != 0);
@@ -156,14 +158,29 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(CDocX& document) const {
             break;
     }
     std::set<CSongX*> unwritten;
+    std::vector<CCardFileJob> jobs;
+    std::vector<CSongX*> written;
+    std::set<std::string> folders;  // known to be there
     for (CSongX* song : changed) {
         if (!song->IsUsed()) continue;  // deleted since: no icon file to write
         const std::string target = GetIconPath(document.GetCardDrive() + song->GetPath());
         const std::string folder = GT::CPathParts(target, '/').directory;
-        if (!document.IsCardWritable() || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))
-            || !WriteIconFile(*song, target))
-            unwritten.insert(song);
+        if (folders.count(folder) == 0) {
+            if (!document.IsCardWritable()
+                || (!GT::DirectoryExists(folder) && !document.MakeFolderOnCard(folder, true))) {
+                unwritten.insert(song);
+                continue;
+            }
+            folders.insert(folder);
+        }
+        jobs.push_back(CCardFileJob{target, [this, song](std::ostream& out) { return WriteIconFile(*song, out); }});
+        written.push_back(song);
     }
+    // The card may have gone while the folders were checked.
+    const std::vector<bool> done =
+        document.IsCardWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
+    for (size_t i = 0; i < written.size(); ++i)
+        if (!done[i]) unwritten.insert(written[i]);
     return unwritten;
 }
 

@@ -77,9 +77,9 @@ public:
         }
         return CCardFileSystem::OpenWrite(path);
     }
-    bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path) override {
+    bool Close(boost::shared_ptr<std::ostream> out, const std::string& path) override {
         const bool fails = Fails("finish " + Name(path));
-        return CCardFileSystem::Finish(std::move(out), path) && !fails;
+        return CCardFileSystem::Close(std::move(out), path) && !fails;
     }
     bool Rename(const std::string& from, const std::string& to) override {
         return !Fails("rename " + Name(from) + " " + Name(to)) && CCardFileSystem::Rename(from, to);
@@ -88,13 +88,21 @@ public:
         return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
     }
     // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
-    bool Sync(const std::string&) override { return true; }
+    bool Sync(const std::string&) override {
+        ++syncs;
+        return true;
+    }
+    bool SyncFileSystem(const std::string&) override {
+        ++syncs;
+        return !Fails("syncfs");
+    }
 
     int failAt = 0;
     bool sticky = false;
     int pulledAt = 0;
     bool shortWrites = false;
     int count = 0;
+    int syncs = 0;
     std::vector<std::string> log;
     bool triggered = false;
 
@@ -336,6 +344,68 @@ TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
         files.failAt = 0;
         ASSERT_TRUE(document.Save());  // the next save writes what is left
         EXPECT_FALSE(document.NeedsSaving());
+    }
+}
+
+TEST_F(CardSaveTest, ManyIconFilesAreMadeDurableInOnePass) {
+    // 250 songs over three song folders, every one renamed.
+    while (document.GetSlotCount() < 250) document.MoveToSongs(AddSong(document, ".MP3", "Song"));
+    auto renameAll = [&](const std::string& prefix) {
+        for (int slot = 0; slot < 250; ++slot) {
+            document.GetSong(slot)->SetTitle(prefix + std::to_string(slot));
+            document.MarkChanged(document.GetSong(slot).get());
+        }
+    };
+    auto titlesOnCard = [&] {
+        std::set<std::string> titles;
+        for (int slot = 0; slot < 250; ++slot) {
+            CSongX read;
+            const std::string icon =
+                CIconFileStore::GetIconPath(environment.CardDrive() + document.GetSong(slot)->GetPath());
+            titles.insert(CIconFileStore::GetInstance().ReadIconFile(icon, read) ? read.GetTitle() : "none");
+        }
+        return titles;
+    };
+    auto noneLeft = [&] {
+        for (const std::string& file : cardtest::FilesBelow(environment.DatabaseFolder()))
+            if (file.find(".NEW") != std::string::npos || file.find(".OLD") != std::string::npos) return false;
+        return true;
+    };
+    SetCardFileSystem(&files);
+    renameAll("First ");
+    ASSERT_TRUE(document.Save());
+    EXPECT_LE(files.syncs, 50);
+    EXPECT_EQ(titlesOnCard().count("none"), 0u);
+    const std::set<std::string> first = titlesOnCard();
+
+    // The file system's sync fails before the renames, then after them: no icon counts as
+    // written, nothing is left behind, and the next save writes them all.
+    class CFailingSync : public CFailingFileSystem {
+    public:
+        bool SyncFileSystem(const std::string& path) override {
+            return ++calls != failingCall && CFailingFileSystem::SyncFileSystem(path);
+        }
+        int calls = 0;
+        int failingCall = 0;
+    };
+    for (int failingCall : {1, 2}) {
+        SCOPED_TRACE("sync " + std::to_string(failingCall) + " fails");
+        CFailingSync failing;
+        failing.failingCall = failingCall;
+        SetCardFileSystem(&failing);
+        renameAll("Second ");
+        EXPECT_FALSE(document.Save());
+        EXPECT_EQ(document.GetChangedSongs().size(), 250u);
+        EXPECT_TRUE(noneLeft());
+        if (failingCall == 1) {
+            EXPECT_EQ(titlesOnCard(), first);
+        }
+        SetCardFileSystem(&files);
+        ASSERT_TRUE(document.Save());
+        EXPECT_FALSE(document.NeedsSaving());
+        EXPECT_EQ(titlesOnCard().count("Second 249"), 1u);
+        renameAll("First ");
+        ASSERT_TRUE(document.Save());
     }
 }
 
