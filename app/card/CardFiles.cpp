@@ -79,7 +79,7 @@ private:
         if (size <= m_capacity) return;
         const size_t at = m_bytes ? Position() : 0;
         m_high = m_bytes ? Size() : 0;
-        const size_t capacity = std::max(size, m_capacity * 2);
+        const size_t capacity = std::max(size, m_capacity * 4);
         std::unique_ptr<char[]> bytes(new char[capacity]);
         if (m_high > 0) std::memcpy(bytes.get(), m_bytes.get(), m_high);
         m_bytes = std::move(bytes);
@@ -384,16 +384,18 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     // A mark left by an earlier write would make a half-written new set look complete.
     if (!Recover(folder, names)) return false;
 
-    // 1. The new copies, then the mark that they are complete.
+    // 1. The new copies, all written before any is synced (the file system then commits them
+    // together), then the mark that they are complete.
     std::vector<std::string> written;
     bool complete = true;
     for (const CEntry& entry : entries) {
         const std::string path = folder + NewName(entry.name);
         bool opened = false;
-        complete = WriteWholeFile(path, entry.write, &opened);
+        complete = WriteWholeFile(path, entry.write, &opened, false);
         if (opened) written.push_back(path);
         if (!complete) break;
     }
+    for (size_t i = 0; complete && i < written.size(); ++i) complete = files.Sync(written[i]);
     if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
     if (!complete) {
         // The mark goes first: a mark beside some of the new copies would have the next connect

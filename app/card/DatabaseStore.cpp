@@ -45,7 +45,7 @@ TData* ReadDatabaseFile(const std::string& path, std::unique_ptr<CQm3FileDto>& d
 // renders only the names that are new since the last one.
 class CNameBlockCache {
 public:
-    CNameBlock Get(const std::string& text) {
+    const CNameBlock& Get(const std::string& text) {
         const GT::AGraphicDataMaker* renderer = &GT::GetGraphicDataMaker();
         if (renderer != m_renderer || m_blocks.size() >= kMaxBlocks) {
             m_blocks.clear();
@@ -64,7 +64,7 @@ private:
     std::map<std::string, CNameBlock> m_blocks;
 };
 
-CNameBlock NameBlockOf(const std::string& text) {
+const CNameBlock& NameBlockOf(const std::string& text) {
     static CNameBlockCache cache;
     return cache.Get(text);
 }
@@ -298,10 +298,9 @@ CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
          {std::make_pair(CNameRecord::KIND_ALBUM, &albums), std::make_pair(CNameRecord::KIND_ARTIST, &artists)}) {
         for (const std::string& name : *group.second) {
             if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return names;  // albums win
-            CNameRecord record;
-            record.kind = group.first;
-            record.block = NameBlockOf(name);
-            names.push_back(record);
+            names.emplace_back();
+            names.back().kind = group.first;
+            names.back().block = NameBlockOf(name);
         }
     }
     return names;
