@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <set>
 #include <streambuf>
 
 #include "general_tools/Files.h"
@@ -18,6 +22,7 @@
 namespace {
 
 CCardFileSystem* g_fileSystem = nullptr;
+constexpr unsigned long kFuseSuperMagic = 0x65735546;
 
 std::string TitleOf(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
@@ -25,12 +30,13 @@ std::string TitleOf(const std::string& name) {
 }
 
 // An output buffer in memory that may seek back within what was written (the chunk writers
-// patch sizes after their bodies). Its size is the furthest position written.
+// patch sizes after their bodies). Its size is the furthest position written. It grows without
+// zero-filling: only a seek past the end leaves a gap, and that gap is zeroed.
 class CMemoryBuffer : public std::streambuf {
 public:
-    CMemoryBuffer() : m_bytes(4096) { setp(m_bytes.data(), m_bytes.data() + m_bytes.size()); }
+    CMemoryBuffer() { Reserve(4096); }
 
-    const char* Data() const { return m_bytes.data(); }
+    const char* Data() const { return m_bytes.get(); }
     size_t Size() const { return std::max(m_high, Position()); }
 
 protected:
@@ -45,7 +51,7 @@ protected:
         if (n <= 0) return 0;
         const size_t at = Position();
         Reserve(at + static_cast<size_t>(n));
-        std::memcpy(m_bytes.data() + at, s, static_cast<size_t>(n));
+        std::memcpy(m_bytes.get() + at, s, static_cast<size_t>(n));
         MoveTo(at + static_cast<size_t>(n));
         return n;
     }
@@ -58,6 +64,8 @@ protected:
         const off_type target = base + offset;
         if (target < 0) return pos_type(off_type(-1));
         Reserve(static_cast<size_t>(target));
+        if (static_cast<size_t>(target) > m_high)
+            std::memset(m_bytes.get() + m_high, 0, static_cast<size_t>(target) - m_high);
         MoveTo(static_cast<size_t>(target));
         return pos_type(target);
     }
@@ -68,16 +76,19 @@ protected:
 private:
     size_t Position() const { return static_cast<size_t>(pptr() - pbase()); }
     void Reserve(size_t size) {
-        if (size <= m_bytes.size()) return;
-        const size_t at = Position();
-        m_high = Size();
-        m_bytes.resize(std::max(size, m_bytes.size() * 2));
-        setp(m_bytes.data(), m_bytes.data() + m_bytes.size());
+        if (size <= m_capacity) return;
+        const size_t at = m_bytes ? Position() : 0;
+        m_high = m_bytes ? Size() : 0;
+        const size_t capacity = std::max(size, m_capacity * 4);
+        std::unique_ptr<char[]> bytes(new char[capacity]);
+        if (m_high > 0) std::memcpy(bytes.get(), m_bytes.get(), m_high);
+        m_bytes = std::move(bytes);
+        m_capacity = capacity;
         MoveTo(at);
     }
     void MoveTo(size_t position) {
-        m_high = std::max(m_high, Position());
-        setp(m_bytes.data(), m_bytes.data() + m_bytes.size());
+        if (pbase() != nullptr) m_high = std::max(m_high, Position());
+        setp(m_bytes.get(), m_bytes.get() + m_capacity);
         // pbump takes an int: move in steps for very large buffers.
         while (position > 0) {
             const int step = static_cast<int>(std::min<size_t>(position, 0x40000000));
@@ -86,9 +97,28 @@ private:
         }
     }
 
-    std::vector<char> m_bytes;
+    std::unique_ptr<char[]> m_bytes;
+    size_t m_capacity = 0;
     size_t m_high = 0;
 };
+
+// Opens the file or folder and syncs it (fsync) or its file system (syncfs).
+bool SyncThrough(const std::string& path, int (*sync)(int)) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = sync(fd) == 0;
+    close(fd);
+    return synced;
+}
+
+// Below this many files a batch syncs each file and folder; above, the whole file system once.
+constexpr size_t kSyncEachLimit = 16;
+
+// A FUSE daemon is not asked to sync by syncfs: its files are synced one by one.
+bool IsFuseFileSystem(const std::string& path) {
+    struct statfs info {};
+    return statfs(path.c_str(), &info) == 0 && static_cast<unsigned long>(info.f_type) == kFuseSuperMagic;
+}
 
 }  // namespace
 
@@ -98,7 +128,7 @@ boost::shared_ptr<std::ostream> CCardFileSystem::OpenWrite(const std::string& pa
     return SL::CFileDataSource(path, false).OpenWrite();
 }
 
-bool CCardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::string& path) {
+bool CCardFileSystem::Close(boost::shared_ptr<std::ostream> out, const std::string&) {
     if (!out) return false;
     out->flush();
     bool good = !out->fail();
@@ -106,17 +136,18 @@ bool CCardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::str
         file->close();
         good = good && !file->fail();
     }
-    out.reset();
-    return Sync(path) && good;
+    return good;
 }
 
-bool CCardFileSystem::Sync(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = fsync(fd) == 0;
-    close(fd);
-    return synced;
+bool CCardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::string& path) {
+    if (!out) return false;
+    const bool closed = Close(std::move(out), path);
+    return Sync(path) && closed;
 }
+
+bool CCardFileSystem::Sync(const std::string& path) { return SyncThrough(path, fsync); }
+
+bool CCardFileSystem::SyncFileSystem(const std::string& path) { return SyncThrough(path, syncfs); }
 
 bool CCardFileSystem::Rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
@@ -152,7 +183,7 @@ std::string GetNewFilePath(const std::string& path) {
     return parts.directory + parts.title + ".NEW";
 }
 
-bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened) {
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened, bool sync) {
     if (opened != nullptr) *opened = false;
     CMemoryBuffer contents;
     std::ostream memory(&contents);
@@ -163,7 +194,7 @@ bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* ope
     if (opened != nullptr) *opened = true;
     out->write(contents.Data(), static_cast<std::streamsize>(contents.Size()));
     const bool written = !out->fail();
-    return files.Finish(std::move(out), path) && written;
+    return (sync ? files.Finish(std::move(out), path) : files.Close(std::move(out), path)) && written;
 }
 
 bool WriteCardFile(const std::string& path, const CFileWriter& write) {
@@ -178,6 +209,121 @@ bool WriteCardFile(const std::string& path, const CFileWriter& write) {
     return false;
 }
 
+std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs) {
+    CCardFileSystem& files = GetCardFileSystem();
+    std::vector<bool> done(jobs.size(), false), opened(jobs.size(), false);
+    std::vector<std::string> temporaries;
+    temporaries.reserve(jobs.size());
+    // 1. Every temporary file, whole.
+    size_t written = 0;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        temporaries.push_back(GetNewFilePath(jobs[i].path));
+        bool made = false;
+        done[i] = WriteWholeFile(temporaries[i], jobs[i].write, &made, false);
+        opened[i] = made;
+        if (done[i]) ++written;
+    }
+    // 2. All of them durable before any replaces its target.
+    std::string anyFile;
+    for (size_t i = 0; i < jobs.size() && anyFile.empty(); ++i)
+        if (done[i]) anyFile = temporaries[i];
+    const bool each = written <= kSyncEachLimit || (!anyFile.empty() && IsFuseFileSystem(anyFile));
+    if (each) {
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (done[i]) done[i] = files.Sync(temporaries[i]);
+    } else if (!files.SyncFileSystem(anyFile)) {
+        done.assign(jobs.size(), false);
+    }
+    // 3. Each replaces its target; what did not goes.
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        if (done[i]) done[i] = files.Rename(temporaries[i], jobs[i].path);
+        if (done[i])
+            GT::MakeWritable(jobs[i].path);  // as every file the program puts on the card; best effort
+        else if (opened[i])
+            files.Remove(temporaries[i]);
+    }
+    // 4. The folders once, so that the renames last.
+    if (each) {
+        std::set<std::string> failed;
+        std::set<std::string> folders;
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (done[i]) folders.insert(GT::CPathParts(jobs[i].path, '/').directory);
+        for (const std::string& folder : folders)
+            if (!files.Sync(folder)) failed.insert(folder);
+        for (size_t i = 0; i < jobs.size(); ++i)
+            if (done[i] && failed.count(GT::CPathParts(jobs[i].path, '/').directory) != 0) done[i] = false;
+    } else if (!anyFile.empty() && !files.SyncFileSystem(GT::CPathParts(anyFile, '/').directory)) {
+        done.assign(jobs.size(), false);
+    }
+    return done;
+}
+
+// --- reading ---
+
+bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+    bytes.clear();
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= maxBytes;
+    if (read) {
+        // One read for the whole file; a file that grows meanwhile is read up to the bound.
+        bytes.resize(static_cast<size_t>(info.st_size) + 1);
+        size_t filled = 0;
+        for (;;) {
+            if (filled == bytes.size()) {
+                if (bytes.size() > maxBytes) {
+                    read = false;
+                    break;
+                }
+                bytes.resize(std::min(bytes.size() * 2, maxBytes + 1));
+            }
+            const ssize_t got = ::read(fd, bytes.data() + filled, bytes.size() - filled);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                read = got == 0;
+                break;
+            }
+            filled += static_cast<size_t>(got);
+        }
+        bytes.resize(read ? filled : 0);
+    }
+    close(fd);
+    return read;
+}
+
+CMemoryReadBuffer::CMemoryReadBuffer(const char* data, size_t size) {
+    char* begin = const_cast<char*>(data);  // never written through: this buffer only reads
+    setg(begin, begin, begin + size);
+}
+
+CMemoryReadBuffer::pos_type CMemoryReadBuffer::seekoff(off_type offset, std::ios_base::seekdir direction,
+                                                       std::ios_base::openmode which) {
+    if (!(which & std::ios_base::in)) return pos_type(off_type(-1));
+    const off_type size = egptr() - eback();
+    const off_type base = direction == std::ios_base::beg   ? 0
+                          : direction == std::ios_base::cur ? gptr() - eback()
+                                                            : size;
+    const off_type target = base + offset;
+    if (target < 0 || target > size) return pos_type(off_type(-1));
+    setg(eback(), eback() + target, egptr());
+    return pos_type(target);
+}
+
+CMemoryReadBuffer::pos_type CMemoryReadBuffer::seekpos(pos_type position, std::ios_base::openmode which) {
+    return seekoff(off_type(position), std::ios_base::beg, which);
+}
+
+CCardFileInput::CCardFileInput() : std::istream(nullptr) {}
+
+bool CCardFileInput::Open(const std::string& path, size_t maxBytes) {
+    if (!ReadCardFile(path, m_bytes, maxBytes)) return false;
+    m_buffer.reset(new CMemoryReadBuffer(m_bytes.data(), m_bytes.size()));
+    rdbuf(m_buffer.get());
+    clear();
+    return true;
+}
+
 // --- a set of files ---
 
 std::string CCardFileSet::NewName(const std::string& name) { return TitleOf(name) + ".NEW"; }
@@ -189,38 +335,45 @@ const std::string& CCardFileSet::CompleteMarkName() {
     return name;
 }
 
-void CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
+bool CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
     CCardFileSystem& files = GetCardFileSystem();
     const std::string mark = folder + CompleteMarkName();
     if (files.Exists(mark)) {
-        // Every new copy was complete: finish the replacement.
+        // Every new copy was complete: finish the replacement. A step that fails stops here
+        // with nothing deleted and the mark kept, so the next attempt goes on from this point.
         for (const std::string& name : names) {
             const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
             if (!files.Exists(fresh)) continue;  // already in place
-            if (files.Exists(target)) {
-                if (files.Exists(old))
-                    files.Remove(target);
-                else
-                    files.Rename(target, old);
-            }
-            files.Rename(fresh, target);
+            // With the old file already aside, what stands at the target is a second copy.
+            if (files.Exists(target) && !(files.Exists(old) ? files.Remove(target) : files.Rename(target, old)))
+                return false;
+            if (!files.Rename(fresh, target)) return false;
         }
+        // The old copies go only once the whole new set stands.
         for (const std::string& name : names)
-            if (files.Exists(folder + OldName(name))) files.Remove(folder + OldName(name));
-        files.Remove(mark);
-        return;
+            if (!files.Exists(folder + name)) return false;
+        bool removed = true;
+        for (const std::string& name : names)
+            if (files.Exists(folder + OldName(name))) removed = files.Remove(folder + OldName(name)) && removed;
+        return removed && files.Remove(mark);
     }
-    // The new set never became complete: the old files stay.
+    // The new set never became complete: the old files stay, their new copies go.
+    bool settled = true;
     for (const std::string& name : names) {
         const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-        if (files.Exists(fresh)) files.Remove(fresh);
-        if (files.Exists(old)) {
-            if (files.Exists(target))
-                files.Remove(old);
-            else
-                files.Rename(old, target);
-        }
+        if (files.Exists(old))
+            settled = (files.Exists(target) ? files.Remove(old) : files.Rename(old, target)) && settled;
+        if (files.Exists(fresh)) settled = files.Remove(fresh) && settled;
     }
+    return settled;
+}
+
+bool CCardFileSet::HasLeftovers(const std::string& folder, const std::vector<std::string>& names) {
+    CCardFileSystem& files = GetCardFileSystem();
+    if (files.Exists(folder + CompleteMarkName())) return true;
+    for (const std::string& name : names)
+        if (files.Exists(folder + NewName(name)) || files.Exists(folder + OldName(name))) return true;
+    return false;
 }
 
 bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>& entries) {
@@ -229,19 +382,20 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     for (const CEntry& entry : entries) names.push_back(entry.name);
     const std::string mark = folder + CompleteMarkName();
     // A mark left by an earlier write would make a half-written new set look complete.
-    Recover(folder, names);
-    if (files.Exists(mark)) return false;
+    if (!Recover(folder, names)) return false;
 
-    // 1. The new copies, then the mark that they are complete.
+    // 1. The new copies, all written before any is synced (the file system then commits them
+    // together), then the mark that they are complete.
     std::vector<std::string> written;
     bool complete = true;
     for (const CEntry& entry : entries) {
         const std::string path = folder + NewName(entry.name);
         bool opened = false;
-        complete = WriteWholeFile(path, entry.write, &opened);
+        complete = WriteWholeFile(path, entry.write, &opened, false);
         if (opened) written.push_back(path);
         if (!complete) break;
     }
+    for (size_t i = 0; complete && i < written.size(); ++i) complete = files.Sync(written[i]);
     if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
     if (!complete) {
         // The mark goes first: a mark beside some of the new copies would have the next connect

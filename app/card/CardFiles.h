@@ -8,7 +8,10 @@
 #include <boost/function.hpp>
 #include <boost/shared_ptr.hpp>
 
-#include <iosfwd>
+#include <cstddef>
+#include <istream>
+#include <memory>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -19,10 +22,14 @@ public:
     virtual ~CCardFileSystem() = default;
     // A new, truncated file for writing; empty when it cannot be made.
     virtual boost::shared_ptr<std::ostream> OpenWrite(const std::string& path);
-    // Flushes and closes the stream, then syncs the file.
+    // Flushes and closes the stream.
+    virtual bool Close(boost::shared_ptr<std::ostream> out, const std::string& path);
+    // Closes the stream, then syncs the file.
     virtual bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path);
-    // Has the file's bytes written through to the device.
+    // Has the file's (or folder's) bytes written through to the device.
     virtual bool Sync(const std::string& path);
+    // Has everything written on the file system that holds path reach its device, in one call.
+    virtual bool SyncFileSystem(const std::string& path);
     // Renames over an existing target in one step.
     virtual bool Rename(const std::string& from, const std::string& to);
     virtual bool Remove(const std::string& path);
@@ -43,14 +50,50 @@ typedef boost::function<bool(std::ostream&)> CFileWriter;
 // Writes a new file from start to end in one pass: the contents are made in memory first, as
 // some FAT drivers refuse to grow a file after a write into its middle. False when the file
 // cannot be opened, the contents cannot be made, or the write or its sync fails; opened tells
-// whether the file was made (and needs removing).
-bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened = nullptr);
+// whether the file was made (and needs removing). Without sync the caller makes it durable.
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened = nullptr, bool sync = true);
 
 // Writes path through a temporary file beside it ("NAME.NEW" for "NAME.EXT") that replaces the
 // target only when complete. False leaves the target as it was and no temporary file.
 bool WriteCardFile(const std::string& path, const CFileWriter& write);
 // The temporary name beside a target.
 std::string GetNewFilePath(const std::string& path);
+
+// Many files, each as WriteCardFile writes one, with durability in one pass: every temporary
+// file is written, all are made durable together (the whole file system synced once when there
+// are many), then each is renamed over its target, then the folders are synced once. Answers for
+// each file whether it replaced its target; one that did not leaves its target as it was and
+// no temporary file.
+struct CCardFileJob {
+    std::string path;
+    CFileWriter write;
+};
+std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs);
+
+// A whole file read with one call into memory; false when it cannot be read or holds more than
+// maxBytes.
+bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes);
+
+// Reading bytes in memory as a stream: the chunk readers seek at no cost.
+class CMemoryReadBuffer : public std::streambuf {
+public:
+    CMemoryReadBuffer(const char* data, size_t size);
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
+};
+
+// A file read whole into memory, read as a stream.
+class CCardFileInput : public std::istream {
+public:
+    CCardFileInput();
+    bool Open(const std::string& path, size_t maxBytes);
+
+private:
+    std::vector<char> m_bytes;
+    std::unique_ptr<CMemoryReadBuffer> m_buffer;
+};
 
 class CCardFileSet {
 public:
@@ -63,8 +106,12 @@ public:
     // none. False when the folder still holds the old set.
     static bool Replace(const std::string& folder, const std::vector<CEntry>& entries);
     // Finishes a replacement that was interrupted once all new files were complete, else takes
-    // its new files away; the folder then holds one whole set.
-    static void Recover(const std::string& folder, const std::vector<std::string>& names);
+    // its new files away; the folder then holds one whole set. False when a step failed: the
+    // folder keeps every file, and the mark of a complete new set, for the next attempt.
+    static bool Recover(const std::string& folder, const std::vector<std::string>& names);
+    // Whether the folder still holds what an interrupted replacement left (the mark, a new or
+    // an old copy): its set is not whole until recovered.
+    static bool HasLeftovers(const std::string& folder, const std::vector<std::string>& names);
 
     // Names of a file's new and old copies and of the mark that all new copies are complete.
     static std::string NewName(const std::string& name);

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kOrder = CDatabaseFileChunks::FILE_BYTE_ORDER;
 constexpr std::size_t kGroupBytes = 8;
+constexpr std::size_t kTableHeaderBytes = 6;  // version and count before the entries
 
 void Put16(int byteOrder, uint16_t value, uint8_t* out) {
     if (byteOrder == GT::kBigEndian) {
@@ -138,20 +139,28 @@ CDatabaseFileChunks::CSongFilenameListChunk::CSongFilenameListChunk() : SL::CIff
 
 bool CDatabaseFileChunks::CSongFilenameListChunk::WriteData(std::ostream& out) {
     if (!SL::WriteField(out, GetByteOrder(), version) || !SL::WriteField(out, GetByteOrder(), entryCount)) return false;
-    std::vector<uint8_t> table(std::size_t(entryCount) * ENTRY_BYTES, 0);
-    for (std::size_t i = 0; i < entries.size() && i < entryCount; ++i)
-        std::copy_n(entries[i].begin(), std::min<std::size_t>(entries[i].size(), ENTRY_BYTES),
-                    table.begin() + i * ENTRY_BYTES);
-    return WriteBytes(out, table);
+    // Straight to the stream, entry by entry: the table is a megabyte.
+    static const char zeros[ENTRY_BYTES] = {};
+    for (std::size_t i = 0; i < entryCount; ++i) {
+        const std::size_t used = i < entries.size() ? std::min<std::size_t>(entries[i].size(), ENTRY_BYTES) : 0;
+        if (used > 0) out.write(entries[i].data(), static_cast<std::streamsize>(used));
+        out.write(zeros, static_cast<std::streamsize>(ENTRY_BYTES - used));
+    }
+    return !out.fail();
 }
 
 bool CDatabaseFileChunks::CSongFilenameListChunk::ReadData(std::istream& in) {
     if (!SL::ReadField(in, GetByteOrder(), version) || !SL::ReadField(in, GetByteOrder(), entryCount)) return false;
+    // Whole or not at all: the slots of a table cut short, or whose size and count disagree,
+    // would look free, and the next save would drop their songs.
+    const std::size_t tableBytes = std::size_t(entryCount) * ENTRY_BYTES;
+    if (std::size_t(GetHeader().GetSize()) != kTableHeaderBytes + tableBytes
+        || std::size_t(GetBodyBytesLeft(in)) < tableBytes)
+        return false;
     entries.assign(entryCount, std::string());
-    const std::size_t held = std::min<std::size_t>(entryCount, std::size_t(GetBodyBytesLeft(in)) / ENTRY_BYTES);
-    std::vector<uint8_t> table(held * ENTRY_BYTES);
+    std::vector<uint8_t> table(tableBytes);
     if (!ReadBytes(in, table)) return false;
-    for (std::size_t i = 0; i < held; ++i) {
+    for (std::size_t i = 0; i < entryCount; ++i) {
         const uint8_t* field = table.data() + i * ENTRY_BYTES;
         entries[i].assign(field, std::find(field, field + ENTRY_BYTES, 0));
     }
@@ -165,10 +174,15 @@ CDatabaseFileChunks::CPlayListChunk::CPlayListChunk() : SL::CIffChunk(kOrder, Id
 bool CDatabaseFileChunks::CPlayListChunk::WriteData(std::ostream& out) {
     if (!SL::WriteField(out, GetByteOrder(), version) || !SL::WriteField(out, GetByteOrder(), recordCount))
         return false;
-    std::vector<uint8_t> table(std::size_t(recordCount) * CNameRecord::SIZE, 0);
-    for (std::size_t i = 0; i < records.size() && i < recordCount; ++i)
-        RecordToBytes(records[i], table.data() + i * CNameRecord::SIZE);
-    return WriteBytes(out, table);
+    // Straight to the stream, record by record: the table is two megabytes.
+    uint8_t record[CNameRecord::SIZE];
+    static const uint8_t zeros[CNameRecord::SIZE] = {};
+    for (std::size_t i = 0; i < recordCount; ++i) {
+        const bool held = i < records.size();
+        if (held) RecordToBytes(records[i], record);
+        out.write(reinterpret_cast<const char*>(held ? record : zeros), CNameRecord::SIZE);
+    }
+    return !out.fail();
 }
 
 bool CDatabaseFileChunks::CPlayListChunk::ReadData(std::istream& in) {

@@ -4,7 +4,8 @@
 // whatever it holds.
 //
 // Readers bound every count by what the chunk holds: a count is read unsigned, and entries that
-// the chunk does not hold are not read.
+// the chunk does not hold are not read. The song-file-name table alone is read whole or not at
+// all, as every song's place on the card is in it.
 #pragma once
 
 #include "sound/files/IffChunk.h"
@@ -89,7 +90,8 @@ public:
         // Version, the entry count, then as many entries: each string's first 256 bytes,
         // zero-filled, or 256 zeros past the strings.
         bool WriteData(std::ostream& out) override;
-        // Version, count, then the entries that the chunk holds; entries beyond are empty.
+        // Version, count, then every entry; false unless the chunk's size is exactly that of the
+        // count's entries and the file holds them all.
         bool ReadData(std::istream& in) override;
         uint32_t version = 1;
         uint16_t entryCount = SONG_SLOTS;

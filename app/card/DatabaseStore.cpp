@@ -16,8 +16,8 @@
 #include "app/card/IconFiles.h"
 #include "general_tools/Drives.h"
 #include "general_tools/Files.h"
+#include "general_tools/GraphicDataMaker.h"
 #include "general_tools/StringFunctions.h"
-#include "sound/files/FileDataSource.h"
 
 namespace {
 
@@ -28,13 +28,45 @@ enum EListFile { LIST_ALBUM, LIST_ARTIST, LIST_BEST, LIST_USER, LIST_RHYTHM };
 
 const char kTemporaryPrefix[] = "___TEMPORARY_DB_FILE___";
 
-// Reads a whole database file; null when it cannot be opened or read or lacks a chunk.
+// No database file comes near this: a name table of 65,535 records is 64 MiB.
+constexpr size_t kMaxDatabaseFileBytes = size_t(128) << 20;
+
+// Reads a whole database file, with one read, and parses it in memory; null when it cannot be
+// opened or read or lacks a chunk.
 template <class TData>
 TData* ReadDatabaseFile(const std::string& path, std::unique_ptr<CQm3FileDto>& dto) {
-    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(path, false).OpenRead();
-    if (!in) return nullptr;
+    CCardFileInput in;
+    if (!in.Open(path, kMaxDatabaseFileBytes)) return nullptr;
     dto.reset(new CQm3FileDto(boost::make_shared<Chunks::CChunkFactory<TData>>()));
-    return ReadQm3File<TData>(*in, *dto, TData::Id());
+    return ReadQm3File<TData>(in, *dto, TData::Id());
+}
+
+// The name blocks that this run has built, by text, with the renderer that drew them: a save
+// renders only the names that are new since the last one.
+class CNameBlockCache {
+public:
+    const CNameBlock& Get(const std::string& text) {
+        const GT::AGraphicDataMaker* renderer = &GT::GetGraphicDataMaker();
+        if (renderer != m_renderer || m_blocks.size() >= kMaxBlocks) {
+            m_blocks.clear();
+            m_renderer = renderer;
+        }
+        auto found = m_blocks.find(text);
+        if (found == m_blocks.end())
+            found = m_blocks.emplace(text, CIconFileStore::GetInstance().BuildIconEntry(text, false, 0)).first;
+        return found->second;
+    }
+
+private:
+    // Two full name tables and the list titles.
+    static constexpr size_t kMaxBlocks = 4 * Chunks::NAME_RECORDS + 16;
+    const GT::AGraphicDataMaker* m_renderer = nullptr;
+    std::map<std::string, CNameBlock> m_blocks;
+};
+
+const CNameBlock& NameBlockOf(const std::string& text) {
+    static CNameBlockCache cache;
+    return cache.Get(text);
 }
 
 // Writes a whole database file of a format chunk and the data chunk.
@@ -93,7 +125,7 @@ bool ApplySongList(const std::string& path, const CNameTable& names, ISongLists&
 // A list chunk titled and filled with the songs' slot numbers, in order.
 boost::shared_ptr<Chunks::CSongListChunk> MakeListChunk(const std::string& title, const CSongList& songs) {
     auto chunk = boost::make_shared<Chunks::CSongListChunk>();
-    chunk->title = CIconFileStore::GetInstance().BuildIconEntry(title, false, 0);
+    chunk->title = NameBlockOf(title);
     chunk->songNumbers.reserve(songs.size());
     for (const CSongRef& entry : songs) chunk->songNumbers.push_back(static_cast<uint16_t>(entry.slot));
     return chunk;
@@ -173,7 +205,10 @@ std::vector<int64_t> CDatabaseStore::GetDatabaseFileSizes() {
 }
 
 bool CDatabaseStore::DatabaseExists(const CCardVolume& card) const {
-    for (const std::string& name : GetFileNames())
+    // What an unfinished save left counts: such a card is not a new one.
+    const std::vector<std::string> names = GetFileNames();
+    if (CCardFileSet::HasLeftovers(card.GetDatabasePath(), names)) return true;
+    for (const std::string& name : names)
         if (GT::IsExistingFile(card.GetDatabasePath() + name)) return true;
     return false;
 }
@@ -188,6 +223,8 @@ void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card) {
 bool CDatabaseStore::Load(const CCardVolume& card, ISongLists& document) {
     const std::string folder = card.GetDatabasePath();
     const std::vector<std::string> files = GetFileNames();
+    // A set that recovery could not finish is read only once it has been finished.
+    if (CCardFileSet::HasLeftovers(folder, files)) return false;
     if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
     CNameTable names;
     if (!ReadNameTable(folder + files[1], names)) names.clear();
@@ -203,8 +240,11 @@ bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& s
     std::unique_ptr<CQm3FileDto> dto;
     const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(path, dto);
     if (chunk == nullptr) return false;
-    // The document keeps at most 4000 slots; the files of slots beyond are never touched.
+    // The document keeps at most 4000 slots: a table that names a song beyond them cannot be
+    // held whole, and a save would drop that song.
     const size_t count = std::min<size_t>(chunk->entries.size(), ISongLists::MAX_SONGS);
+    for (size_t i = count; i < chunk->entries.size(); ++i)
+        if (!chunk->entries[i].empty()) return false;
     slots.clear();
     slots.reserve(count);
     for (size_t i = 0; i < count; ++i) {
@@ -252,17 +292,15 @@ CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
         albums.insert(entry.song->GetAlbum());
         artists.insert(entry.song->GetArtist());
     }
-    CIconFileStore& icons = CIconFileStore::GetInstance();
     CNameTable names;
     names.reserve(std::min<size_t>(albums.size() + artists.size(), Chunks::NAME_RECORDS));
     for (const auto& group :
          {std::make_pair(CNameRecord::KIND_ALBUM, &albums), std::make_pair(CNameRecord::KIND_ARTIST, &artists)}) {
         for (const std::string& name : *group.second) {
             if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return names;  // albums win
-            CNameRecord record;
-            record.kind = group.first;
-            record.block = icons.BuildIconEntry(name, false, 0);
-            names.push_back(record);
+            names.emplace_back();
+            names.back().kind = group.first;
+            names.back().block = NameBlockOf(name);
         }
     }
     return names;
@@ -398,8 +436,7 @@ bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
     };
     // What an earlier save left goes first: a set still marked complete would be finished over
     // an in-place write at the next connect (and its copies take room a new set needs).
-    CCardFileSet::Recover(folder, files);
-    if (GetCardFileSystem().Exists(folder + CCardFileSet::CompleteMarkName())) return false;
+    if (!CCardFileSet::Recover(folder, files)) return false;
     if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
     return WriteInPlace(card, entries);
 }

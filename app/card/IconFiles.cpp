@@ -16,18 +16,36 @@
 #include "general_tools/Files.h"
 #include "general_tools/GraphicDataMaker.h"
 #include "general_tools/Paths.h"
+#include "general_tools/StringFunctions.h"
 #include "sound/files/ChunkFields.h"
-#include "sound/files/FileDataSource.h"
 
 namespace {
 
 constexpr std::size_t kPictureRows = 12;
 constexpr std::size_t kRowBytesKept = CNameBlock::PICTURE_BYTES / kPictureRows;  // 63 bytes, 504 pixels
 
-// Leftovers of the icon writes of the songs in one folder: a complete new file whose target is
-// missing takes its place; every other one goes. Files that no song's icon write leaves (the
-// folder may be any folder of the card) are left alone.
-void RecoverIconFiles(const std::string& folder, const std::set<std::string>& iconPaths) {
+constexpr int kSlotsPerFolder = 100;
+// An icon file is 1052 bytes; one far larger is not one.
+constexpr size_t kMaxIconFileBytes = size_t(1) << 20;
+
+// A folder where icon writes may have left new copies: the icon files of its songs in the
+// database, and the number of the song folder it is (-1 for any other folder of the card).
+struct CIconFolder {
+    std::set<std::string> songIcons;
+    int songFolder = -1;
+};
+
+// Whether a file title is the slot name ("%04d") of a slot of that song folder.
+bool IsSlotTitleOf(const std::string& title, int songFolder) {
+    if (songFolder < 0 || title.size() != 4 || title.find_first_not_of("0123456789") != std::string::npos) return false;
+    return std::stoi(title) / kSlotsPerFolder == songFolder;
+}
+
+// Leftovers of icon writes in one folder: a complete new copy of a song's icon file whose target
+// is missing takes its place; every other one goes, also one of a song that a save added and
+// never wrote into the database. Files that no icon write leaves (the folder may be any folder
+// of the card) are left alone.
+void RecoverIconFiles(const std::string& folder, const CIconFolder& icons) {
     std::vector<std::string> folders, files;
     if (!GT::ListDirectory(folder, folders, files)) return;
     CCardFileSystem& card = GetCardFileSystem();
@@ -35,9 +53,11 @@ void RecoverIconFiles(const std::string& folder, const std::set<std::string>& ic
     for (const std::string& path : files) {
         const GT::CPathParts parts(path, '/');
         const std::string target = parts.directory + parts.title + iconExtension;
-        if (path != GetNewFilePath(target) || iconPaths.count(target) == 0) continue;
+        if (path != GetNewFilePath(target)) continue;
+        const bool ofSong = icons.songIcons.count(target) != 0;
+        if (!ofSong && !IsSlotTitleOf(parts.title, icons.songFolder)) continue;
         CSongX probe;
-        if (!card.Exists(target) && CIconFileStore::GetInstance().ReadIconFile(path, probe))
+        if (ofSong && !card.Exists(target) && CIconFileStore::GetInstance().ReadIconFile(path, probe))
             card.Rename(path, target);
         else
             card.Remove(path);
@@ -94,11 +114,12 @@ CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtec
 }
 
 bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
-    const boost::shared_ptr<std::istream> in = SL::CFileDataSource(iconPath, false).OpenRead();
-    if (!in) return false;
+    // Read with one call and parsed in memory: a card holds thousands of them.
+    CCardFileInput in;
+    if (!in.Open(iconPath, kMaxIconFileBytes)) return false;
     CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
     const CIconFileChunks::CDataChunk* data =
-        ReadQm3File<CIconFileChunks::CDataChunk>(*in, dto, CIconFileChunks::CDataChunk::Id());
+        ReadQm3File<CIconFileChunks::CDataChunk>(in, dto, CIconFileChunks::CDataChunk::Id());
     if (data == nullptr) return false;
     song.SetTitle(data->block.GetText());
     song.SetProtected((data->block.flags & CNameBlock::FLAG_PROTECTED) != 0);
@@ -137,25 +158,43 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card,
             break;
     }
     std::set<CSongX*> unwritten;
+    std::vector<CCardFileJob> jobs;
+    std::vector<CSongX*> written;
+    std::set<std::string> folders;  // known to be there
     for (CSongX* song : changed) {
         if (!song->IsUsed()) continue;  // deleted since: no icon file to write
         const std::string target = GetIconPath(card.GetDrive() + song->GetPath());
         const std::string folder = GT::CPathParts(target, '/').directory;
-        if (!card.IsWritable() || (!GT::DirectoryExists(folder) && !card.MakeFolder(folder, true))
-            || !WriteIconFile(*song, target))
-            unwritten.insert(song);
+        if (folders.count(folder) == 0) {
+            if (!card.IsWritable() || (!GT::DirectoryExists(folder) && !card.MakeFolder(folder, true))) {
+                unwritten.insert(song);
+                continue;
+            }
+            folders.insert(folder);
+        }
+        jobs.push_back(CCardFileJob{target, [this, song](std::ostream& out) { return WriteIconFile(*song, out); }});
+        written.push_back(song);
     }
+    // The card may have gone while the folders were checked.
+    const std::vector<bool> done =
+        card.IsWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
+    for (size_t i = 0; i < written.size(); ++i)
+        if (!done[i]) unwritten.insert(written[i]);
     return unwritten;
 }
 
 void CIconFileStore::ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const {
     const std::string drive = card.GetDrive();
     if (card.IsWritable()) {
-        std::map<std::string, std::set<std::string>> folders;  // icon paths of the songs by folder
+        std::map<std::string, CIconFolder> folders;
+        // Every song folder, whatever the database names: a save stopped inside the icon write
+        // of a song it added leaves a new copy that no song of the database leads to.
+        for (int folder = 0; folder * kSlotsPerFolder < ISongLists::MAX_SONGS; ++folder)
+            folders[card.GetDatabasePath() + GT::FormatString("%03d/", folder)].songFolder = folder;
         for (const CSongPointer& song : document.GetSlots()) {
             if (!song || !song->IsUsed()) continue;
             const std::string icon = GetIconPath(drive + song->GetPath());
-            folders[GT::CPathParts(icon, '/').directory].insert(icon);
+            folders[GT::CPathParts(icon, '/').directory].songIcons.insert(icon);
         }
         for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
     }

@@ -68,8 +68,8 @@ void CSongX::SetPathFromFullPath(const std::string& fullPath) {
 }
 
 void CSongX::SetPathFromDevicePath(const std::string& devicePath) {
+    // Other programs write entries without the drive (\CORVANE\...): the same file.
     m_path.clear();
-    if (!StartsWith(devicePath, std::string(kDevicePrefix) + "\\")) return;
     const std::string path = GT::ReplaceAll(GT::ReplaceAll(devicePath, kDevicePrefix, ""), "\\", "/");
     if (IsSafeCardPath(path)) m_path = path;
 }

@@ -43,9 +43,10 @@ public:
     // The full path without the card drive; a path that does not lie on the card gives an empty
     // path.
     void SetPathFromFullPath(const std::string& fullPath);
-    // From a song-file-name table entry: "A:" removed and "\" turned into "/". An entry that
-    // does not start with "A:\", or that has a ".." segment, gives an empty path, so that no
-    // operation reaches outside the card.
+    // From a song-file-name table entry: every "A:" removed and "\" turned into "/", so an entry
+    // with or without the drive names the same file. An entry that does not then start with
+    // "/", or that has a ".." segment, gives an empty path, so that no operation reaches outside
+    // the card.
     void SetPathFromDevicePath(const std::string& devicePath);
 
     int GetDuration() const { return m_duration; }

@@ -48,6 +48,7 @@ constexpr int64_t kMiB = 1048576;
 class CQuickCard : public CCardFileSystem {
 public:
     bool Sync(const std::string&) override { return true; }
+    bool SyncFileSystem(const std::string&) override { return true; }
     boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
         return failWriting ? nullptr : CCardFileSystem::OpenWrite(path);
     }

@@ -77,9 +77,9 @@ public:
         }
         return CCardFileSystem::OpenWrite(path);
     }
-    bool Finish(boost::shared_ptr<std::ostream> out, const std::string& path) override {
+    bool Close(boost::shared_ptr<std::ostream> out, const std::string& path) override {
         const bool fails = Fails("finish " + Name(path));
-        return CCardFileSystem::Finish(std::move(out), path) && !fails;
+        return CCardFileSystem::Close(std::move(out), path) && !fails;
     }
     bool Rename(const std::string& from, const std::string& to) override {
         return !Fails("rename " + Name(from) + " " + Name(to)) && CCardFileSystem::Rename(from, to);
@@ -88,13 +88,21 @@ public:
         return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
     }
     // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
-    bool Sync(const std::string&) override { return true; }
+    bool Sync(const std::string&) override {
+        ++syncs;
+        return true;
+    }
+    bool SyncFileSystem(const std::string&) override {
+        ++syncs;
+        return !Fails("syncfs");
+    }
 
     int failAt = 0;
     bool sticky = false;
     int pulledAt = 0;
     bool shortWrites = false;
     int count = 0;
+    int syncs = 0;
     std::vector<std::string> log;
     bool triggered = false;
 
@@ -339,6 +347,68 @@ TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
     }
 }
 
+TEST_F(CardSaveTest, ManyIconFilesAreMadeDurableInOnePass) {
+    // 250 songs over three song folders, every one renamed.
+    while (document.GetSlotCount() < 250) document.MoveToSongs(AddSong(document, ".MP3", "Song"));
+    auto renameAll = [&](const std::string& prefix) {
+        for (int slot = 0; slot < 250; ++slot) {
+            document.GetSong(slot)->SetTitle(prefix + std::to_string(slot));
+            document.MarkChanged(document.GetSong(slot).get());
+        }
+    };
+    auto titlesOnCard = [&] {
+        std::set<std::string> titles;
+        for (int slot = 0; slot < 250; ++slot) {
+            CSongX read;
+            const std::string icon =
+                CIconFileStore::GetIconPath(environment.CardDrive() + document.GetSong(slot)->GetPath());
+            titles.insert(CIconFileStore::GetInstance().ReadIconFile(icon, read) ? read.GetTitle() : "none");
+        }
+        return titles;
+    };
+    auto noneLeft = [&] {
+        for (const std::string& file : cardtest::FilesBelow(environment.DatabaseFolder()))
+            if (file.find(".NEW") != std::string::npos || file.find(".OLD") != std::string::npos) return false;
+        return true;
+    };
+    SetCardFileSystem(&files);
+    renameAll("First ");
+    ASSERT_TRUE(document.Save());
+    EXPECT_LE(files.syncs, 50);
+    EXPECT_EQ(titlesOnCard().count("none"), 0u);
+    const std::set<std::string> first = titlesOnCard();
+
+    // The file system's sync fails before the renames, then after them: no icon counts as
+    // written, nothing is left behind, and the next save writes them all.
+    class CFailingSync : public CFailingFileSystem {
+    public:
+        bool SyncFileSystem(const std::string& path) override {
+            return ++calls != failingCall && CFailingFileSystem::SyncFileSystem(path);
+        }
+        int calls = 0;
+        int failingCall = 0;
+    };
+    for (int failingCall : {1, 2}) {
+        SCOPED_TRACE("sync " + std::to_string(failingCall) + " fails");
+        CFailingSync failing;
+        failing.failingCall = failingCall;
+        SetCardFileSystem(&failing);
+        renameAll("Second ");
+        EXPECT_FALSE(document.Save());
+        EXPECT_EQ(document.GetChangedSongs().size(), 250u);
+        EXPECT_TRUE(noneLeft());
+        if (failingCall == 1) {
+            EXPECT_EQ(titlesOnCard(), first);
+        }
+        SetCardFileSystem(&files);
+        ASSERT_TRUE(document.Save());
+        EXPECT_FALSE(document.NeedsSaving());
+        EXPECT_EQ(titlesOnCard().count("Second 249"), 1u);
+        renameAll("First ");
+        ASSERT_TRUE(document.Save());
+    }
+}
+
 TEST_F(CardSaveTest, NoRoomForIconFilesWritesNoneAndSaysSo) {
     cardtest::CFixedDiskSpace space;
     space.figures.freeBytes = 1048576 + 4096;  // one icon's cluster beyond the spare mebibyte
@@ -474,6 +544,74 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     ASSERT_TRUE(document.ReadFromUnit(true));
     EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
     EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
+}
+
+TEST_F(CardSaveTest, AFailedStepOfRecoveryKeepsTheSetForTheNextConnect) {
+    // A complete new set that the save could not swap in: the next connect finishes it. Each
+    // step of that recovery fails once; the connect it fails in refuses the card and deletes
+    // nothing, and the connect after it finds the whole new set.
+    const std::string folder = environment.DatabaseFolder();
+    auto leave = [&] {
+        WriteDatabase(folder, oldCopy);
+        for (const char* name : kDatabaseFiles) fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
+        gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    };
+    CDocumentModel& model = CDocumentModel::GetInstance();
+    SetCardFileSystem(&files);
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE("failure at operation " + std::to_string(failAt));
+        leave();
+        files = CFailingFileSystem();
+        files.failAt = failAt;
+        document.Reset();
+        environment.Connect();
+        environment.textDialog.shown.clear();
+        model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+        if (!files.triggered) {
+            EXPECT_TRUE(document.IsConnected());
+            break;  // every step has failed once
+        }
+        SCOPED_TRACE(files.log.back());
+        EXPECT_EQ(environment.textDialog.Texts(), (std::vector<std::string>{"Failed to read from the unit."}));
+        EXPECT_FALSE(document.IsConnected());
+        EXPECT_TRUE(fs::exists(folder + CCardFileSet::CompleteMarkName()));
+        model.Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, environment.CardDrive()));
+
+        files.failAt = 0;
+        document.Reset();
+        environment.Connect();
+        ASSERT_TRUE(document.ReadFromUnit(true));
+        EXPECT_EQ(FileNames(folder), kSevenFiles);
+        EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+        ASSERT_LT(failAt, 100);
+    }
+}
+
+TEST_F(CardSaveTest, ANewSongsIconLeftoverIsSettledOnConnect) {
+    const std::string songs = environment.DatabaseFolder() + "000/";
+    // The card pulled out inside the icon write of a song that the save adds: its new copy
+    // stays, and the database never names the song.
+    CSongX* added = AddSong(document, ".WAV", "Added");
+    document.MarkChanged(added);
+    SetCardFileSystem(&files);
+    files.pulledAt = 2;  // finishing the new copy
+    EXPECT_FALSE(document.Save());
+    ASSERT_EQ(files.log.front(), "open 0003.NEW");
+    ASSERT_TRUE(fs::exists(songs + "0003.NEW"));
+    files = CFailingFileSystem();  // the card is back
+    // A complete one of another unnamed slot, in a folder that holds no song of the database.
+    CSongX probe;
+    probe.SetTitle("Never saved");
+    fs::create_directories(environment.DatabaseFolder() + "001");
+    ASSERT_TRUE(CIconFileStore::GetInstance().WriteIconFile(probe, environment.DatabaseFolder() + "001/0100.Q3I"));
+    fs::rename(environment.DatabaseFolder() + "001/0100.Q3I", environment.DatabaseFolder() + "001/0100.NEW");
+
+    document.Reset();
+    environment.Connect();
+    ASSERT_TRUE(document.ReadFromUnit(true));
+    EXPECT_FALSE(document.GetSong(3) && document.GetSong(3)->IsUsed());
+    EXPECT_EQ(FileNames(songs).count("0003.NEW"), 0u);
+    EXPECT_TRUE(FileNames(environment.DatabaseFolder() + "001").empty());
 }
 
 TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {

@@ -540,30 +540,6 @@ TEST_F(HostileCardTest, LoadsAsFarAsItCanWithoutLosingSongs) {
         int slots;
         std::vector<int> songs, rhythm, best;
     } cases[] = {
-        {"songname count 0x8000",
-         [&] {
-             Patch({"SONGNAME.Q3D", 32, {0x80, 0x00}});
-         },
-         4000,
-         {1, 0},
-         {2},
-         {2, 0}},
-        {"songname count 0xFFFF",
-         [&] {
-             Patch({"SONGNAME.Q3D", 32, {0xFF, 0xFF}});
-         },
-         4000,
-         {1, 0},
-         {2},
-         {2, 0}},
-        {"songname count 3",
-         [&] {
-             Patch({"SONGNAME.Q3D", 32, {0x00, 0x03}});
-         },
-         3,
-         {1, 0},
-         {2},
-         {2, 0}},
         {"album list counts 0x8000 / 0xFFFF",
          [&] {
              Patch({"SL_ALBUM.Q3D", kN, {0x80, 0x00, 0xFF, 0xFF}});
@@ -690,10 +666,10 @@ TEST_F(HostileCardTest, AnUnreadableDatabaseIsNotLoaded) {
     }
 }
 
-TEST_F(HostileCardTest, MoreThan4000SlotsLoadTheFirst4000) {
+TEST_F(HostileCardTest, MoreThan4000SlotsLoadTheFirst4000WhenTheRestAreEmpty) {
     auto chunk = boost::make_shared<CDatabaseFileChunks::CSongFilenameListChunk>();
     chunk->entryCount = 4100;
-    for (int i = 0; i < 4100; ++i) chunk->entries.push_back(GT::FormatString("A:\\S\\%04d.WAV", i));
+    for (int i = 0; i < 4000; ++i) chunk->entries.push_back(GT::FormatString("A:\\S\\%04d.WAV", i));
     const Bytes bytes = WriteToBytes(chunk);
     gbxtest::WriteBytes(environment.DatabaseFolder() + "SONGNAME.Q3D", bytes);
     ASSERT_TRUE(document.Load());
@@ -705,6 +681,97 @@ TEST_F(HostileCardTest, MoreThan4000SlotsLoadTheFirst4000) {
     document.SetModified(1);
     ASSERT_TRUE(document.Save());
     EXPECT_EQ(fs::file_size(environment.DatabaseFolder() + "SONGNAME.Q3D"), 1024034u);
+}
+
+TEST_F(HostileCardTest, EntriesWithoutTheDriveAreTheSameSongs) {
+    // As another program may write them: slot 0 without "A:", slot 1 with it.
+    const std::string entry = "\\CORVANE\\QM\\DB\\000\\0000.WAV";
+    Bytes field(entry.begin(), entry.end());
+    field.resize(256, 0);
+    Patch({"SONGNAME.Q3D", 34, field});
+    ASSERT_TRUE(document.Load());
+    EXPECT_EQ(document.GetSong(0)->GetPath(), "/CORVANE/QM/DB/000/0000.WAV");
+    EXPECT_EQ(document.GetSong(0)->GetFileType(), kSongFileWav);
+    EXPECT_EQ(Slots(document.GetList(CDocX::LIST_SONGS)), (std::vector<int>{1, 0}));
+    EXPECT_EQ(Slots(document.GetList(CDocX::LIST_BEST)), (std::vector<int>{2, 0}));
+    // Its slot is taken: an import goes elsewhere and leaves its audio file alone.
+    EXPECT_EQ(document.AllocateSlot(), 3);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    std::unique_ptr<CQm3FileDto> dto;
+    const auto* table = ReadFromBytes<CDatabaseFileChunks::CSongFilenameListChunk>(
+        cardtest::ReadFile(environment.DatabaseFolder() + "SONGNAME.Q3D"), dto);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->entries[0], "A:" + entry);
+    EXPECT_EQ(table->entries[1], "A:\\CORVANE\\QM\\DB\\000\\0001.MP3");
+}
+
+TEST_F(HostileCardTest, ASongTableThatCannotBeReadWholeRefusesTheCard) {
+    // Offsets in SONGNAME.Q3D: the data chunk's size at 24, the count at 32, entries from 34.
+    const std::string songname = environment.DatabaseFolder() + "SONGNAME.Q3D";
+    const struct {
+        const char* name;
+        std::function<void()> damage;
+    } cases[] = {
+        {"cut to half", [&] { fs::resize_file(songname, 1024034 / 2); }},
+        {"cut inside its last entry", [&] { fs::resize_file(songname, 1024034 - 1); }},
+        {"count 0xFFFF",
+         [&] {
+             Patch({"SONGNAME.Q3D", 32, {0xFF, 0xFF}});
+         }},
+        {"count 0x8000",
+         [&] {
+             Patch({"SONGNAME.Q3D", 32, {0x80, 0x00}});
+         }},
+        {"count 3",
+         [&] {
+             Patch({"SONGNAME.Q3D", 32, {0x00, 0x03}});
+         }},
+        {"data size one short",
+         [&] {
+             Patch({"SONGNAME.Q3D", 24, {0x00, 0x0F, 0xA0, 0x05}});
+         }},
+        {"data size one over",
+         [&] {
+             Patch({"SONGNAME.Q3D", 24, {0x00, 0x0F, 0xA0, 0x07}});
+         }},
+        {"data size an entry short",
+         [&] {
+             Patch({"SONGNAME.Q3D", 24, {0x00, 0x0F, 0x9F, 0x06}});
+         }},
+        {"a song beyond the 4000 slots",
+         [&] {
+             auto chunk = boost::make_shared<CDatabaseFileChunks::CSongFilenameListChunk>();
+             chunk->entryCount = 4001;
+             chunk->entries.resize(4001);
+             chunk->entries[0] = "A:\\CORVANE\\QM\\DB\\000\\0000.WAV";
+             chunk->entries[4000] = "A:\\CORVANE\\QM\\DB\\040\\4000.WAV";
+             gbxtest::WriteBytes(songname, WriteToBytes(chunk));
+         }},
+    };
+    CDocumentModel& model = CDocumentModel::GetInstance();
+    for (const auto& c : cases) {
+        SetUp();
+        c.damage();
+        const std::vector<std::string> files = cardtest::FilesBelow(environment.CardDrive());
+        std::vector<Bytes> before;
+        for (const std::string& file : files)
+            before.push_back(cardtest::ReadFile(environment.CardDrive() + "/" + file));
+        environment.textDialog.shown.clear();
+        model.Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+        EXPECT_EQ(environment.textDialog.Texts(), (std::vector<std::string>{"Failed to read from the unit."}))
+            << c.name;
+        EXPECT_FALSE(document.IsConnected()) << c.name;
+        EXPECT_EQ(document.GetSlotCount(), 0) << c.name;
+        // Nothing written: no save can reach a card that is not connected.
+        EXPECT_FALSE(document.Save()) << c.name;
+        EXPECT_EQ(cardtest::FilesBelow(environment.CardDrive()), files) << c.name;
+        for (size_t i = 0; i < files.size(); ++i)
+            EXPECT_EQ(cardtest::ReadFile(environment.CardDrive() + "/" + files[i]), before[i]) << c.name << files[i];
+        model.Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, environment.CardDrive()));
+        fs::remove_all(environment.CardDrive() + "/CORVANE");
+        document.Reset();
+    }
 }
 
 TEST_F(HostileCardTest, ReadersSurviveRandomDamage) {

@@ -111,14 +111,17 @@ TEST(SongPath, DevicePathsAndFullPaths) {
     EXPECT_EQ(empty.GetFullPath(), "");
 }
 
-TEST(SongPath, EntriesThatLeaveTheCardGiveNoPath) {
+TEST(SongPath, EntriesWithOrWithoutTheDriveAndThoseThatLeaveTheCard) {
     const std::pair<const char*, const char*> cases[] = {
         {"A:\\CORVANE\\QM\\DB\\000\\0000.WAV", "/CORVANE/QM/DB/000/0000.WAV"},
         {"A:\\..\\etc\\passwd", ""},
         {"A:\\CORVANE\\..\\..\\x.wav", ""},
         {"A:\\CORVANE\\QM\\DB\\..", ""},
         {"B:\\CORVANE\\x.wav", ""},
-        {"\\CORVANE\\x.wav", ""},
+        // Written without the drive by another program: the same file.
+        {"\\CORVANE\\x.wav", "/CORVANE/x.wav"},
+        {"\\CORVANE\\QM\\DB\\000\\0000.WAV", "/CORVANE/QM/DB/000/0000.WAV"},
+        {"\\..\\x.wav", ""},
         {"CORVANE/x.wav", ""},
         {"A:", ""},
         {"A:\\", ""},
