@@ -1,6 +1,6 @@
 // The most heap memory held at once while a piece of code runs, seen through the address
 // sanitizer's allocation hooks (the test build's). Builds without the sanitizer cannot see it:
-// Available() answers false there and callers skip the check.
+// HeapPeakAvailable answers false there and callers skip the check.
 #pragma once
 
 #include <cstddef>
