@@ -1,9 +1,11 @@
 #include "general_tools/Files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -103,6 +105,57 @@ std::string ResolveDisplayName(const std::string& path) {
     if (path.empty()) return path;
     char target[PATH_MAX];
     return realpath(path.c_str(), target) ? std::string(target) : path;
+}
+
+CFileWindowBuffer::CFileWindowBuffer(const std::string& path, size_t window) {
+    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    const bool regular = m_fd >= 0 && fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular) m_size = static_cast<int64_t>(info.st_size);
+    // A small file needs no more than its own size.
+    window = std::max<size_t>(window, 1);
+    m_window.resize(regular ? static_cast<size_t>(std::clamp<int64_t>(m_size, 1, static_cast<int64_t>(window)))
+                            : window);
+    setg(m_window.data(), m_window.data(), m_window.data());
+}
+
+CFileWindowBuffer::~CFileWindowBuffer() {
+    if (m_fd >= 0) close(m_fd);
+}
+
+CFileWindowBuffer::int_type CFileWindowBuffer::underflow() {
+    if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+    if (m_fd < 0) return traits_type::eof();
+    const int64_t position = Position();
+    ssize_t got;
+    do {
+        got = pread(m_fd, m_window.data(), m_window.size(), static_cast<off_t>(position));
+    } while (got < 0 && errno == EINTR);
+    m_start = position;
+    setg(m_window.data(), m_window.data(), m_window.data() + std::max<ssize_t>(got, 0));
+    return got > 0 ? traits_type::to_int_type(*gptr()) : traits_type::eof();
+}
+
+CFileWindowBuffer::pos_type CFileWindowBuffer::seekoff(off_type offset, std::ios_base::seekdir direction,
+                                                       std::ios_base::openmode which) {
+    int64_t base = 0;
+    if (direction == std::ios_base::cur)
+        base = Position();
+    else if (direction == std::ios_base::end)
+        base = m_size;
+    return seekpos(pos_type(off_type(base + offset)), which);
+}
+
+CFileWindowBuffer::pos_type CFileWindowBuffer::seekpos(pos_type position, std::ios_base::openmode which) {
+    const int64_t to = static_cast<int64_t>(off_type(position));
+    if (!(which & std::ios_base::in) || m_fd < 0 || to < 0) return pos_type(off_type(-1));
+    if (to >= m_start && to <= m_start + (egptr() - eback())) {
+        setg(eback(), eback() + (to - m_start), egptr());  // inside the window: no read
+    } else {
+        m_start = to;
+        setg(m_window.data(), m_window.data(), m_window.data());
+    }
+    return position;
 }
 
 bool GetFileSize(const std::string& path, int64_t& size) {

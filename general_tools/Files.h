@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,34 @@ public:
         : std::basic_ifstream<CharT>(path, std::ios::in | std::ios::binary) {}
 };
 typedef CFileStreamT<char> CFileStream;
+
+// Reading buffer over a file for readers that seek back and forth in a small part of it (a tag,
+// a few frame headers): a seek inside the bytes last read costs no system call, where a file
+// stream drops its buffer on every seek. Each refill reads one window from the seek position.
+class CFileWindowBuffer : public std::streambuf {
+public:
+    static constexpr size_t kDefaultWindow = 64 * 1024;
+
+    explicit CFileWindowBuffer(const std::string& path, size_t window = kDefaultWindow);
+    ~CFileWindowBuffer() override;
+    CFileWindowBuffer(const CFileWindowBuffer&) = delete;
+    CFileWindowBuffer& operator=(const CFileWindowBuffer&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+
+protected:
+    int_type underflow() override;
+    pos_type seekoff(off_type offset, std::ios_base::seekdir direction, std::ios_base::openmode which) override;
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override;
+
+private:
+    int64_t Position() const { return m_start + (gptr() - eback()); }
+
+    int m_fd = -1;
+    int64_t m_size = 0;
+    int64_t m_start = 0;  // the file position of the window's first byte
+    std::vector<char> m_window;
+};
 
 // A valid path name naming something that is not a folder.
 bool IsExistingFile(const std::string& path);

@@ -79,6 +79,13 @@ bool ReadAt(std::istream& stream, int64_t position, std::vector<uint8_t>& bytes)
     return true;
 }
 
+// Whether count bytes are left from the stream's position: a tag states sizes up to 256 MB, and
+// a body is allocated only when the file can fill it.
+bool FitsInStream(std::istream& stream, int64_t count, int64_t streamSize) {
+    const std::streamoff at = stream.tellg();
+    return at >= 0 && count <= streamSize - static_cast<int64_t>(at);
+}
+
 bool Matches(const std::vector<uint8_t>& bytes, size_t at, const char* text) {
     const size_t n = std::strlen(text);
     return bytes.size() >= at + n && std::memcmp(bytes.data() + at, text, n) == 0;
@@ -161,8 +168,10 @@ bool CMp3FileInfo::IsValidFrameHeader(const uint8_t* h) {
 
 bool CMp3FileInfo::Read(const std::string& path) {
     Reset();
-    CFileStream file(path);
-    if (!file) return false;
+    // The reader seeks to every frame header it checks: one buffer keeps those seeks in memory.
+    CFileWindowBuffer buffer(path);
+    if (!buffer.IsOpen()) return false;
+    std::istream file(&buffer);
     return Read(file);
 }
 
@@ -215,6 +224,7 @@ bool CMp3FileInfo::SeekFrames(std::istream& stream, bool atStart, int64_t tagSiz
 
 bool CMp3FileInfo::ReadId3v22Frames(std::istream& stream, const std::vector<uint8_t>& header, bool atStart) {
     const int64_t tagSize = SyncsafeToInteger({header.begin() + 6, header.begin() + 10});
+    const int64_t fileSize = StreamSize(stream);
     if (!SeekFrames(stream, atStart, tagSize)) {
         stream.clear();
         return false;
@@ -228,6 +238,10 @@ bool CMp3FileInfo::ReadId3v22Frames(std::istream& stream, const std::vector<uint
         }
         const int64_t size = (int64_t(frame[3]) << 16) | (int64_t(frame[4]) << 8) | frame[5];
         if (size == 0 || size > tagSize - counted - 6) return true;
+        if (!FitsInStream(stream, size, fileSize)) {
+            stream.clear();
+            return false;
+        }
         std::vector<uint8_t> body(static_cast<size_t>(size));
         if (!ReadBytes(stream, body)) {
             stream.clear();
@@ -242,6 +256,7 @@ bool CMp3FileInfo::ReadId3v22Frames(std::istream& stream, const std::vector<uint
 bool CMp3FileInfo::ReadId3v23Frames(std::istream& stream, const std::vector<uint8_t>& header, bool atStart) {
     const int64_t tagSize = SyncsafeToInteger({header.begin() + 6, header.begin() + 10});
     const bool v23 = id3v2Version == 0x0300;
+    const int64_t fileSize = StreamSize(stream);
     auto fail = [&stream]() {
         stream.clear();
         return false;
@@ -274,6 +289,7 @@ bool CMp3FileInfo::ReadId3v23Frames(std::istream& stream, const std::vector<uint
             size -= 1;
             counted += 1;
         }
+        if (!FitsInStream(stream, size, fileSize)) return fail();
         std::vector<uint8_t> body(static_cast<size_t>(size));
         if (!ReadBytes(stream, body)) return fail();
         StoreTextFrame(body, std::string(frame.begin(), frame.begin() + 4));

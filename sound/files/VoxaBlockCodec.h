@@ -3,6 +3,7 @@
 // that links blocks is the channel's last sample, which the caller keeps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace SL {
@@ -35,6 +36,27 @@ public:
     // reconstruction of sample 15 before it is cut to 16 bits. Every byte pattern decodes.
     // Throws std::invalid_argument for another mode.
     int32_t DecodeBlock(const uint8_t* block, int16_t* out, int32_t last, int32_t mode);
+};
+
+// Runs of blocks of one mode, decoded as expander does, with the decoding plan of every header
+// code worked out once per mode instead of once per block.
+class BlockDecoder {
+public:
+    // Throws std::invalid_argument for a mode outside 4..8.
+    explicit BlockDecoder(int mode);
+
+    // Decodes count blocks of one channel, each blockStride bytes after the one before, into
+    // out: the 16 values of a block outStride apart, each block 16 * outStride values after the
+    // one before. Answers the channel's new last sample.
+    int32_t DecodeRun(const uint8_t* blocks, size_t blockStride, size_t count, int16_t* out, ptrdiff_t outStride,
+                      int32_t last) const {
+        return m_run(m_plans, blocks, blockStride, count, out, outStride, last);
+    }
+
+private:
+    using RunFunction = int32_t (*)(const void*, const uint8_t*, size_t, size_t, int16_t*, ptrdiff_t, int32_t);
+    const void* m_plans = nullptr;
+    RunFunction m_run = nullptr;
 };
 
 }  // namespace Private

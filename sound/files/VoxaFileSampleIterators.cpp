@@ -1,6 +1,7 @@
 #include "sound/files/VoxaFileSampleIterators.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 namespace SL {
@@ -143,6 +144,7 @@ CVoxaFileInputSampleIterator::CVoxaFileInputSampleIterator(int mode, const CSamp
       m_total(0),
       m_groupValues(0),
       m_coder(mode, streamChannels),
+      m_decoder(mode),
       m_group(m_coder.GetGroupBuffer().data()),
       m_groupEnd(m_group + m_coder.GetGroupBuffer().size()),
       m_current(m_groupEnd - 1) {
@@ -150,6 +152,19 @@ CVoxaFileInputSampleIterator::CVoxaFileInputSampleIterator(int mode, const CSamp
     if (attribute.GetFrames() < 0) throw std::invalid_argument("Voxa stream with a negative frame count");
     m_groupValues = m_coder.GetChannelCount() * CVoxaCoder::kGroupFrames;
     m_total = static_cast<int64_t>(attribute.GetChannelCount()) * attribute.GetFrames();
+    m_lastSamples.assign(static_cast<size_t>(m_coder.GetChannelCount()), 0);
+    // About 32 KB of each stream is read at once.
+    constexpr size_t kReadAhead = 32 * 1024;
+    int firstChannel = 0;
+    for (int channels : streamChannels) {
+        CStreamBuffer buffer;
+        buffer.groupBytes = static_cast<size_t>(2 * mode * channels);
+        buffer.bytes.resize(std::max<size_t>(1, kReadAhead / buffer.groupBytes) * buffer.groupBytes);
+        buffer.firstChannel = firstChannel;
+        buffer.channels = channels;
+        firstChannel += channels;
+        m_buffers.push_back(std::move(buffer));
+    }
     PositionStreams();
     Next();
 }
@@ -159,6 +174,7 @@ void CVoxaFileInputSampleIterator::PositionStreams() {
         stream->clear();
         stream->seekg(m_offset, std::ios::beg);  // a failed seek leaves the stream failed
     }
+    for (CStreamBuffer& buffer : m_buffers) buffer.begin = buffer.end = 0;
 }
 
 void CVoxaFileInputSampleIterator::Next() {
@@ -183,8 +199,65 @@ size_t CVoxaFileInputSampleIterator::Read(int16_t* values, size_t count) {
         m_current += n;
         if (m_current == m_groupEnd) {
             m_current = m_group;
+            // Whole groups that the caller still wants and that lie before the last value go
+            // straight into its buffer; the group after them is the new current group.
+            const auto groupValues = static_cast<size_t>(m_groupValues);
+            const int64_t first = m_counter - 1;
+            const auto whole =
+                static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>((count - done) / groupValues),
+                                                      std::max<int64_t>(0, m_total - first) / m_groupValues));
+            const size_t decoded = whole > 0 && m_good ? DecodeGroups(values + done, whole) : 0;
+            done += decoded * groupValues;
+            m_counter += static_cast<int64_t>(decoded * groupValues);
             ReadGroup(m_counter - 1);
         }
+    }
+    return done;
+}
+
+size_t CVoxaFileInputSampleIterator::BufferGroups() {
+    size_t groups = SIZE_MAX;
+    for (size_t s = 0; s < m_buffers.size(); ++s) {
+        CStreamBuffer& buffer = m_buffers[s];
+        if (buffer.end - buffer.begin < buffer.groupBytes) {
+            // Keeps the part of a group left, then fills the rest of the buffer.
+            std::copy(buffer.bytes.begin() + static_cast<std::ptrdiff_t>(buffer.begin),
+                      buffer.bytes.begin() + static_cast<std::ptrdiff_t>(buffer.end), buffer.bytes.begin());
+            buffer.end -= buffer.begin;
+            buffer.begin = 0;
+            std::istream& in = *m_streams[s];
+            if (in) {
+                in.read(reinterpret_cast<char*>(buffer.bytes.data() + buffer.end),
+                        static_cast<std::streamsize>(buffer.bytes.size() - buffer.end));
+                buffer.end += static_cast<size_t>(in.gcount());
+            }
+        }
+        groups = std::min(groups, (buffer.end - buffer.begin) / buffer.groupBytes);
+    }
+    return groups;
+}
+
+void CVoxaFileInputSampleIterator::DecodeBuffered(int16_t* values, size_t groups) {
+    const ptrdiff_t channels = m_coder.GetChannelCount();
+    for (CStreamBuffer& buffer : m_buffers) {
+        const size_t blockBytes = buffer.groupBytes / static_cast<size_t>(buffer.channels);
+        for (int c = 0; c < buffer.channels; ++c) {
+            const int k = buffer.firstChannel + c;
+            int32_t& last = m_lastSamples[static_cast<size_t>(k)];
+            last = m_decoder.DecodeRun(buffer.bytes.data() + buffer.begin + static_cast<size_t>(c) * blockBytes,
+                                       buffer.groupBytes, groups, values + k, channels, last);
+        }
+        buffer.begin += groups * buffer.groupBytes;
+    }
+}
+
+size_t CVoxaFileInputSampleIterator::DecodeGroups(int16_t* values, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+        const size_t groups = std::min(count - done, BufferGroups());
+        if (groups == 0) break;
+        DecodeBuffered(values + done * static_cast<size_t>(m_groupValues), groups);
+        done += groups;
     }
     return done;
 }
@@ -192,29 +265,26 @@ size_t CVoxaFileInputSampleIterator::Read(int16_t* values, size_t count) {
 void CVoxaFileInputSampleIterator::ReadGroup(int64_t first) {
     // A group past the last value is never read: the data may end right before it.
     if (first >= m_total) return;
-    std::vector<int16_t>& group = m_coder.GetGroupBuffer();
-    const int channels = m_coder.GetChannelCount();
-    for (size_t s = 0; s < m_streams.size(); ++s) {
-        std::istream& in = *m_streams[s];
-        std::vector<uint8_t>& blocks = m_coder.GetBlockBuffer(s);
-        if (!in) m_good = false;
-        const auto wanted = static_cast<std::streamsize>(blocks.size());
-        in.read(reinterpret_cast<char*>(blocks.data()), wanted);
-        const std::streamsize got = in ? wanted : in.gcount();
-        if (got < wanted) {
-            // Short data: the group's values are not the file's, so the stream is no longer good.
-            m_good = false;
-            std::fill(blocks.begin() + got, blocks.end(), uint8_t(0));
+    int16_t* group = m_coder.GetGroupBuffer().data();
+    if (BufferGroups() == 0) {
+        // Short data: the group's values are not the file's, so the stream is no longer good.
+        // What there is decodes with zeros for the missing bytes.
+        m_good = false;
+        for (CStreamBuffer& buffer : m_buffers) {
+            const size_t groupEnd = buffer.begin + buffer.groupBytes;
+            if (buffer.end < groupEnd)
+                std::fill(buffer.bytes.begin() + static_cast<std::ptrdiff_t>(buffer.end),
+                          buffer.bytes.begin() + static_cast<std::ptrdiff_t>(groupEnd), uint8_t(0));
         }
-        m_coder.GetCoding().Decode(blocks, m_streamChannels[s], m_coder.GetSlots(s), group, channels,
-                                   m_coder.GetChannelNumbers(s));
     }
+    DecodeBuffered(group, 1);
+    for (CStreamBuffer& buffer : m_buffers) buffer.end = std::max(buffer.end, buffer.begin);
 }
 
 void CVoxaFileInputSampleIterator::SetLocation(int frame) {
     const int frames = m_attribute.GetFrames();
     frame = std::max(0, std::min(frame, frames));
-    m_coder.Restart();
+    std::fill(m_lastSamples.begin(), m_lastSamples.end(), 0);
     m_good = true;
     PositionStreams();
     const int64_t target = static_cast<int64_t>(frame) * m_attribute.GetChannelCount();

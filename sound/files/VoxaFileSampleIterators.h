@@ -100,8 +100,24 @@ public:
     int OffsetLocation(int n) const override { return n + GetLocation(); }
 
 private:
-    // Reads and decodes the group whose first value has the given index.
+    // The coded bytes of one stream, read ahead many groups at a time.
+    struct CStreamBuffer {
+        std::vector<uint8_t> bytes;
+        size_t begin = 0;  // the next group's first byte
+        size_t end = 0;    // past the last byte read
+        size_t groupBytes = 0;
+        int firstChannel = 0;  // the stream's first channel across all streams
+        int channels = 0;
+    };
+
+    // Reads and decodes the group whose first value has the given index into the group buffer.
     void ReadGroup(int64_t first);
+    // Decodes up to count whole groups straight into values; answers how many it decoded (fewer
+    // when the data runs out).
+    size_t DecodeGroups(int16_t* values, size_t count);
+    // Complete groups buffered in every stream, after reading more where a stream has none.
+    size_t BufferGroups();
+    void DecodeBuffered(int16_t* values, size_t groups);
     void PositionStreams();
 
     CSampleAttribute m_attribute;
@@ -112,7 +128,10 @@ private:
     int64_t m_counter = 0;
     int m_groupValues;
     CVoxaCoder m_coder;
-    const int16_t* m_group;  // the coder's group buffer
+    Private::BlockDecoder m_decoder;
+    std::vector<CStreamBuffer> m_buffers;
+    std::vector<int32_t> m_lastSamples;  // per channel
+    const int16_t* m_group;              // the coder's group buffer
     const int16_t* m_groupEnd;
     const int16_t* m_current;  // the current value in the group buffer
     bool m_good = true;

@@ -19,6 +19,18 @@ typedef CFormAiffFileChunks AiffChunks;
 
 constexpr double kFractionScale = 4294967295.0;
 
+// More channels than any real recording carries; a header that claims more is damaged, and each
+// channel costs far more memory than its bytes in the file.
+constexpr int kMaxChannels = 1024;
+
+// Whether a header's channel count is one a file of that many data bytes can have. Beyond stereo
+// the data must hold at least one frame (an empty mono or stereo file is still a file); checked
+// before any channel is made, so a tiny file cannot make the loader build thousands of them.
+bool IsPlausibleChannelCount(int channels, int64_t dataBytes, int bytesPerSample) {
+    if (channels < 1 || channels > kMaxChannels) return false;
+    return channels <= 2 || dataBytes / std::max(bytesPerSample, 1) >= channels;
+}
+
 // The loaded samples converted into the wave's own format, or, without loaded samples, a
 // collection of channels that only know the frame count. False when the samples cannot be
 // converted.
@@ -108,6 +120,8 @@ std::unique_ptr<IWave> WaveFromRiffWaveDto(const CRiffWaveDto& dto, const CBitDe
     auto wave = CreateWaveForBitDepth(CWaveFormat::WAVE, target == CBitDepth::NONE ? fileFormat : target);
     wave->SetBitDepth(fileFormat);
     const int channels = format->channels;
+    if (!IsPlausibleChannelCount(channels, data->GetLocatedLength(), fileFormat.GetBytesPerSample()))
+        return std::unique_ptr<IWave>();
     int64_t frames = 0;
     if (fileFormat == CBitDepth::NONE) {
         const auto* fact = dto.FindChunkAs<WaveChunks::CFactChunk>(IffId::FACT);
@@ -157,7 +171,8 @@ std::unique_ptr<IWave> WaveFromAiffDto(const CFormAiffDto& dto, const CBitDepth&
     const int channels = common->channels;
     // The samples start after the offset bytes, which are not samples.
     const int64_t sampleBytes = sound->GetSampleByteCount();
-    if (sampleBytes < 0) return std::unique_ptr<IWave>();
+    if (sampleBytes < 0 || !IsPlausibleChannelCount(channels, sampleBytes, fileFormat.GetBytesPerSample()))
+        return std::unique_ptr<IWave>();
     const int64_t frames = sampleBytes / fileFormat.GetBytesPerSample() / channels;
     SampleBytes shifted;
     const SampleBytes* loaded = nullptr;

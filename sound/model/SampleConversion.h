@@ -59,6 +59,19 @@ inline SampleElement<Dst> FromNormalised(double n) noexcept {
     }
 }
 
+// v of the rule for an integer pair, multiplied by span_dst / span_src instead of divided then
+// multiplied (see IntegerToInteger).
+template <EBitDepth Src, EBitDepth Dst>
+constexpr double ScaledInteger(int64_t x) noexcept {
+    using S = CSampleFormatTraits<Src>;
+    using D = CSampleFormatTraits<Dst>;
+    constexpr double scale = static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO})
+                             / static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
+    double v = (static_cast<double>(x) - static_cast<double>(S::ZERO)) * scale;
+    if (D::ZERO != 0) v += static_cast<double>(D::ZERO);  // adding 0.0 would only cost latency
+    return v;
+}
+
 // Integer to integer without a division. Both the exact rule and v = a × (span_dst / span_src) + zero
 // stay within 2e-6 of the true quotient (|v| < 2^31), and rounding only changes at half-integers,
 // so away from them both round alike; within kTieGuard of one the exact rule decides.
@@ -70,28 +83,35 @@ inline SampleElement<Dst> IntegerToInteger(SampleElement<Src> x) noexcept {
         // x / span × span rounds back to x: only the type's most negative value moves, up by one.
         return x < D::SMALLEST ? D::SMALLEST : x;
     } else {
-        constexpr double scale = static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO})
-                                 / static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
-        double v = (static_cast<double>(x) - static_cast<double>(S::ZERO)) * scale;
-        if constexpr (D::ZERO != 0)  // adding 0.0 would only cost latency here
-            v += static_cast<double>(D::ZERO);
-        const double w = v + std::copysign(0.5, v);
-        if (!(w < 2147483648.0)) return D::MAXIMUM;
-        if (w <= -2147483648.0) return D::SMALLEST;
-        const int64_t r = static_cast<int64_t>(w);
         // Every span is odd, so the true quotient is never a tie and stays at least 1 / (2 × source
         // span) away from one, while both computations err by less than 6 × 2^-53 × destination
         // maximum. While source span × destination maximum stays under 2^44 that gap is far wider
         // than the error, both round alike, and the guard is not needed.
         constexpr bool kNearTiesPossible =
             static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO}) * static_cast<double>(D::MAXIMUM) >= 0x1p44;
-        if constexpr (kNearTiesPossible) {
-            // Distance of w from the integer that truncation gave: near 0 or 1 means v is near a tie.
-            constexpr double kTieGuard = 1e-5;
-            const double fraction = std::fabs(w - static_cast<double>(r));
-            if (fraction < kTieGuard || fraction > 1.0 - kTieGuard) return FromNormalised<Dst>(Normalise<Src>(x));
+        // When even the source's extremes round inside the destination's range (v grows with x),
+        // no value needs a bound: the rounding is one truncation to 32 bits, which the compiler
+        // can do for many values at once (24-bit files made 16-bit, say).
+        constexpr double kLowest = ScaledInteger<Src, Dst>(int64_t{2} * S::ZERO - S::MAXIMUM - 1);
+        constexpr double kHighest = ScaledInteger<Src, Dst>(S::MAXIMUM);
+        constexpr bool kInside =
+            !kNearTiesPossible && kLowest > D::SMALLEST - 0.5 && kHighest < static_cast<double>(D::MAXIMUM) + 0.5;
+        const double v = ScaledInteger<Src, Dst>(x);
+        const double w = v + std::copysign(0.5, v);
+        if constexpr (kInside) {
+            return static_cast<SampleElement<Dst>>(static_cast<int32_t>(w));
+        } else {
+            if (!(w < 2147483648.0)) return D::MAXIMUM;
+            if (w <= -2147483648.0) return D::SMALLEST;
+            const int64_t r = static_cast<int64_t>(w);
+            if constexpr (kNearTiesPossible) {
+                // Distance of w from the integer that truncation gave: near 0 or 1 means v is near a tie.
+                constexpr double kTieGuard = 1e-5;
+                const double fraction = std::fabs(w - static_cast<double>(r));
+                if (fraction < kTieGuard || fraction > 1.0 - kTieGuard) return FromNormalised<Dst>(Normalise<Src>(x));
+            }
+            return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, D::SMALLEST), D::MAXIMUM));
         }
-        return static_cast<SampleElement<Dst>>(std::min<int64_t>(std::max<int64_t>(r, D::SMALLEST), D::MAXIMUM));
     }
 }
 

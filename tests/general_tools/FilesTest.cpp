@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <thread>
 
 #include "tests/support/ScopedEnvironment.h"
@@ -45,6 +46,58 @@ TEST_F(FilesTest, ExistenceTests) {
     EXPECT_TRUE(GT::RemoveFile(dir.File("a.wav")));
     EXPECT_FALSE(GT::RemoveFile(dir.File("a.wav")));
     EXPECT_FALSE(GT::RemoveFile(dir.File("sub")));  // folders are not removed
+}
+
+// The window buffer answers every seek and read as a file stream does: a random walk of seeks
+// (from the start, the current position and the end, inside and outside the window, past the
+// end) and reads of every size gives the same bytes, counts and states on both.
+TEST_F(FilesTest, WindowBufferReadsAsAFileStreamDoes) {
+    std::vector<uint8_t> bytes(50000);
+    std::mt19937 random(7);
+    for (auto& b : bytes) b = static_cast<uint8_t>(random());
+    const std::string path = dir.File("data.bin");
+    gbxtest::WriteBytes(path, bytes);
+    for (size_t window : {size_t(1), size_t(333), size_t(4096), GT::CFileWindowBuffer::kDefaultWindow}) {
+        SCOPED_TRACE(window);
+        GT::CFileWindowBuffer buffer(path, window);
+        ASSERT_TRUE(buffer.IsOpen());
+        std::istream ours(&buffer);
+        GT::CFileStream theirs(path);
+        for (int step = 0; step < 400; ++step) {
+            SCOPED_TRACE(step);
+            const int64_t offset = static_cast<int64_t>(random() % 60000) - 5000;
+            switch (random() % 4) {
+                case 0:
+                    ours.clear();
+                    theirs.clear();
+                    EXPECT_EQ(bool(ours.seekg(offset)), bool(theirs.seekg(offset)));
+                    break;
+                case 1:
+                    ours.clear();
+                    theirs.clear();
+                    ours.seekg(offset % 3000, std::ios::cur);
+                    theirs.seekg(offset % 3000, std::ios::cur);
+                    break;
+                case 2:
+                    ours.clear();
+                    theirs.clear();
+                    ours.seekg(-(offset % 2000), std::ios::end);
+                    theirs.seekg(-(offset % 2000), std::ios::end);
+                    break;
+                default: {
+                    std::string a(random() % 9000, '\0');
+                    std::string b(a.size(), '\0');
+                    ours.read(&a[0], static_cast<std::streamsize>(a.size()));
+                    theirs.read(&b[0], static_cast<std::streamsize>(b.size()));
+                    ASSERT_EQ(ours.gcount(), theirs.gcount());
+                    EXPECT_EQ(a, b);
+                }
+            }
+            ASSERT_EQ(ours.rdstate(), theirs.rdstate());
+            ASSERT_EQ(int64_t(ours.tellg()), int64_t(theirs.tellg()));
+        }
+    }
+    EXPECT_FALSE(GT::CFileWindowBuffer(dir.File("missing")).IsOpen());
 }
 
 TEST_F(FilesTest, FileSizeIsSixtyFourBit) {

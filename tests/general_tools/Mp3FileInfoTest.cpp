@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "tests/support/HeapPeak.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -260,6 +261,39 @@ TEST(Mp3FileInfo, HostileTagsFailCleanly) {
         SCOPED_TRACE(c.name);
         CMp3FileInfo info;
         EXPECT_EQ(ReadFrom(info, c.file), c.result);
+    }
+}
+
+// A tag may state a frame of up to 256 MB: a small file that claims one is refused without
+// allocating it, read from memory or from its file.
+TEST(Mp3FileInfo, FrameSizesBeyondTheFileAllocateNothing) {
+    gbxtest::TempDir dir;
+    for (int major : {2, 3, 4}) {
+        SCOPED_TRACE(major);
+        Bytes file = Id3Header("ID3", major, 0, 0x0FFFFFFF);
+        Bytes frame = Id3Frame(major, major == 2 ? "TT2" : "TIT2", Text(0, "title"));
+        // The frame claims all of the tag but its own header.
+        const uint32_t claimed = major == 2 ? 0xFFFFFF : 0x0FFFFFFF - 10;
+        const Bytes size = major == 4 ? Syncsafe(claimed) : Be32(claimed);
+        if (major == 2)
+            std::copy(size.begin() + 1, size.end(), frame.begin() + 3);
+        else
+            std::copy(size.begin(), size.end(), frame.begin() + 4);
+        Append(file, frame);
+        Append(file, CbrAudio(1800));
+        const std::string path = dir.File("claims.mp3");
+        gbxtest::WriteBytes(path, file);
+        for (bool fromFile : {false, true}) {
+            SCOPED_TRACE(fromFile ? "file" : "memory");
+            CMp3FileInfo info;
+            bool read = true;
+            const size_t peak = gbxtest::HeapPeakOf([&] { read = fromFile ? info.Read(path) : ReadFrom(info, file); });
+            EXPECT_FALSE(read);  // the tag runs past the end: no audio after it
+            EXPECT_TRUE(info.texts[CMp3FileInfo::kTitle].empty());
+            if (gbxtest::HeapPeakAvailable()) {
+                EXPECT_LT(peak, 16 * 1024 + 8 * file.size());
+            }
+        }
     }
 }
 

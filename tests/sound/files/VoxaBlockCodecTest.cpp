@@ -1,4 +1,5 @@
 #include "sound/files/VoxaBlockCodec.h"
+#include "sound/files/VoxaBlockFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -492,6 +493,121 @@ TEST(VoxaBlockCodec, ModesOutsideFourToEightAreRefused) {
     for (int mode : {-1, 0, 3, 9, 16}) {
         EXPECT_THROW(enc.EncodeBlock(samples, bytes, 0, mode), std::invalid_argument) << mode;
         EXPECT_THROW(dec.DecodeBlock(bytes, samples, 0, mode), std::invalid_argument) << mode;
+    }
+}
+
+// The decoder as first written, field by field from the layout with the kind's shifts applied
+// in turn: the reference the table-driven decoder must match bit for bit.
+int32_t ReferenceDecodeBlock(const uint8_t* block, int16_t* out, int32_t last, int m) {
+    using namespace SL::Private::voxa;
+    uint8_t s[16] = {};
+    std::copy(block, block + 2 * m, s);
+    if (m == 4) {
+        std::swap(s[2], s[4]);
+        std::swap(s[3], s[5]);
+    } else if (m % 2 == 1) {
+        s[2 * m] = s[2 * m - 1];
+    }
+    auto half = [&s](int i) {
+        auto pair = [&s](int at) { return static_cast<uint64_t>(s[at]) << 8 | s[at + 1]; };
+        return pair(i) << 48 | pair(i + 4) << 32 | pair(i + 8) << 16 | pair(i + 12);
+    };
+    const auto header = ExpectedHeader((s[0] & 0xF0) | (s[2] >> 4), m);
+    const int variant = header.first;
+    const int x = header.second;
+    const int q = x - m + 4;
+    const int32_t mask = Shl(-1, x + 4) >> m;
+    const int32_t halfStep = Shl(1, x + 4) >> (m + 1);
+    const HalfLayout layout = MakeLayout(variant, x, m);
+    auto decodeHalf = [&](uint64_t word, int32_t* rec) {
+        auto value = [&](int i, int32_t prediction) {
+            const bool fine = layout.kind[i] == kFine;
+            const int k = fine ? q - 1 : q;
+            const int32_t f = static_cast<int32_t>(static_cast<int64_t>(word << layout.offset[i]) >> layout.drop[i]);
+            const int32_t coded = (Shl(f, k > 0 ? k : 0) >> (k < 0 ? -k : 0)) & (fine ? mask >> 1 : mask);
+            const int32_t predicted = layout.kind[i] == kResidual ? prediction : 0;
+            return Add(predicted, coded | (fine ? halfStep >> 1 : halfStep));
+        };
+        const int32_t p = rec[0];
+        const int32_t s7 = value(7, 0);
+        const int32_t s3 = value(3, Avg(p, s7));
+        const int32_t s1 = value(1, Avg(p, s3));
+        const int32_t s5 = value(5, Avg(s3, s7));
+        rec[1] = value(0, Avg(p, s1));
+        rec[2] = s1;
+        rec[3] = value(2, Avg(s1, s3));
+        rec[4] = s3;
+        rec[5] = value(4, Avg(s3, s5));
+        rec[6] = s5;
+        rec[7] = value(6, Avg(s5, s7));
+        rec[8] = s7;
+    };
+    int32_t rec[2][9];
+    rec[0][0] = last;
+    decodeHalf(half(0), rec[0]);
+    rec[1][0] = rec[0][8];
+    decodeHalf(half(2), rec[1]);
+    const bool limitMiddle = variant == 'D' || variant == 'E' || variant == 'F';
+    for (int h = 0; h < 2; ++h) {
+        for (int i = 0; i < 8; ++i) {
+            int32_t v = rec[h][i + 1];
+            if (limitMiddle && (i == 2 || i == 4)) v = std::min(v, int32_t(32767));
+            out[8 * h + i] = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v)));
+        }
+    }
+    return rec[1][8];
+}
+
+// Every header code of every mode, with random field bits and carried last samples from the
+// extremes to the ordinary, decodes as the reference does: one block at a time, and in runs of
+// interleaved channels as the file iterator decodes them.
+TEST(VoxaBlockCodec, DecoderMatchesTheReferenceOnEveryHeaderCode) {
+    std::mt19937 rng(0x5EED);
+    const int32_t lasts[] = {0, 1, -1, 32767, -32768, 40000, -40000, INT32_MIN, INT32_MAX};
+    constexpr int kChannels = 3;
+    constexpr int kBodies = 24;
+    for (int m : kModes) {
+        SCOPED_TRACE("mode " + std::to_string(m));
+        const size_t blockBytes = static_cast<size_t>(2 * m);
+        for (int code = 0; code < 256; ++code) {
+            // kBodies groups of kChannels blocks, each block carrying the code.
+            Bytes groups(kBodies * kChannels * blockBytes);
+            for (auto& b : groups) b = static_cast<uint8_t>(rng());
+            for (size_t at = 0; at < groups.size(); at += blockBytes) {
+                groups[at] = static_cast<uint8_t>((groups[at] & 0x0F) | (code & 0xF0));
+                uint8_t& second = groups[at + (m == 4 ? 4 : 2)];
+                second = static_cast<uint8_t>((second & 0x0F) | (code & 0x0F) << 4);
+            }
+            std::vector<int16_t> expected(kBodies * kChannels * 16);
+            int32_t expectedLast[kChannels];
+            for (int c = 0; c < kChannels; ++c) {
+                int32_t last = lasts[(code + c) % 9];
+                for (int g = 0; g < kBodies; ++g) {
+                    int16_t block[16];
+                    last = ReferenceDecodeBlock(&groups[(g * kChannels + c) * blockBytes], block, last, m);
+                    for (int i = 0; i < 16; ++i) expected[(g * 16 + i) * kChannels + c] = block[i];
+                }
+                expectedLast[c] = last;
+            }
+            std::vector<int16_t> single(expected.size());
+            std::vector<int16_t> runs(expected.size());
+            SL::Private::expander dec;
+            const SL::Private::BlockDecoder decoder(m);
+            for (int c = 0; c < kChannels; ++c) {
+                int32_t last = lasts[(code + c) % 9];
+                for (int g = 0; g < kBodies; ++g) {
+                    int16_t block[16];
+                    last = dec.DecodeBlock(&groups[(g * kChannels + c) * blockBytes], block, last, m);
+                    for (int i = 0; i < 16; ++i) single[(g * 16 + i) * kChannels + c] = block[i];
+                }
+                ASSERT_EQ(last, expectedLast[c]) << "code " << code;
+                const int32_t runLast = decoder.DecodeRun(&groups[c * blockBytes], kChannels * blockBytes, kBodies,
+                                                          runs.data() + c, kChannels, lasts[(code + c) % 9]);
+                ASSERT_EQ(runLast, expectedLast[c]) << "code " << code;
+            }
+            ASSERT_EQ(single, expected) << "code " << code;
+            ASSERT_EQ(runs, expected) << "code " << code;
+        }
     }
 }
 

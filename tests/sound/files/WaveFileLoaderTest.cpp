@@ -5,6 +5,7 @@
 
 #include "tests/sound/files/SampleFileHelpers.h"
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/HeapPeak.h"
 #include "tests/support/TestSupport.h"
 
 #include "sound/model/Logger.h"
@@ -295,6 +296,66 @@ TEST(WaveFileLoader, FilesThatAreNoWave) {
             SL::CWaveFileLoader loader(loadFlag);
             EXPECT_FALSE(loader.Load(dir.File("x"), false, CBitDepth::NONE));
             EXPECT_EQ(c.detected, loader.GetDetectedFormat().GetCode());
+        }
+    }
+}
+
+// A header's channel count decides how many channels the loader makes: a count the data cannot
+// hold one frame of (beyond stereo), or more than any recording has, is refused before a single
+// channel is made, so a file of a few bytes costs a few times its size, not megabytes.
+TEST(WaveFileLoader, ChannelCountsTheDataCannotHoldAreRefusedBeforeAllocating) {
+    auto wav = [](uint16_t channels, uint32_t dataBytes) {
+        gbxtest::ByteBuilder b;
+        b.Text("RIFF").Le32(36 + dataBytes).Text("WAVE").Text("fmt ").Le32(16).Le16(1).Le16(channels);
+        b.Le32(8000).Le32(8000u * channels).Le16(channels).Le16(8);
+        b.Text("data").Le32(dataBytes);
+        b.Bytes(std::vector<uint8_t>(dataBytes, 0x80));
+        return std::vector<uint8_t>(b.Get());
+    };
+    auto aiff = [](int16_t channels, uint32_t dataBytes) {
+        gbxtest::ByteBuilder b;
+        b.Text("FORM").Be32(4 + 26 + 16 + dataBytes).Text("AIFF").Text("COMM").Be32(18);
+        b.Be16(uint16_t(channels)).Be32(0).Be16(8).Bytes({0x40, 0x0B, 0xFA, 0, 0, 0, 0, 0, 0, 0});
+        b.Text("SSND").Be32(8 + dataBytes).Be32(0).Be32(0);
+        b.Bytes(std::vector<uint8_t>(dataBytes, 0));
+        return std::vector<uint8_t>(b.Get());
+    };
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> file;
+        int channels;  // 0: refused
+        int frames;
+    };
+    const Case cases[] = {
+        {"65535 channels, 16 bytes", wav(65535, 16), 0, 0},
+        {"17 channels, 16 bytes", wav(17, 16), 0, 0},
+        {"16 channels, 16 bytes", wav(16, 16), 16, 1},
+        {"2000 channels, 2000 bytes", wav(2000, 2000), 0, 0},
+        {"empty stereo", wav(2, 0), 2, 0},
+        {"empty mono", wav(1, 0), 1, 0},
+        {"empty 3 channels", wav(3, 0), 0, 0},
+        {"AIFF 32767 channels, 16 bytes", aiff(32767, 16), 0, 0},
+        {"AIFF 8 channels, 16 bytes", aiff(8, 16), 8, 2},
+    };
+    for (const Case& c : cases) {
+        for (uint8_t loadFlag : {0, 1}) {
+            SCOPED_TRACE(std::string(c.name) + ", load flag " + std::to_string(loadFlag));
+            boost::shared_ptr<SL::IWave> wave;
+            const size_t peak = gbxtest::HeapPeakOf([&] {
+                auto stream = gbxtest::MemoryStream(c.file);
+                wave = SL::CWaveFileLoader(loadFlag).Load(stream, false, CBitDepth::NONE, c.name);
+            });
+            if (c.channels == 0) {
+                EXPECT_FALSE(wave);
+                // The chunks and the wave's own objects, and a few times the file.
+                if (gbxtest::HeapPeakAvailable()) {
+                    EXPECT_LT(peak, 64 * 1024 + 4 * c.file.size());
+                }
+            } else if (loadFlag == 0) {  // the header-only path that the importer takes
+                ASSERT_TRUE(wave);
+                EXPECT_EQ(size_t(c.channels), wave->GetChannelCollectionPointer()->size());
+                EXPECT_EQ(SL::CExtent(0, c.frames), wave->GetRange());
+            }
         }
     }
 }
