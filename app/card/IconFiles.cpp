@@ -176,8 +176,7 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card,
         written.push_back(song);
     }
     // The card may have gone while the folders were checked.
-    const std::vector<bool> done =
-        card.IsWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
+    const std::vector<bool> done = card.IsWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
     for (size_t i = 0; i < written.size(); ++i)
         if (!done[i]) unwritten.insert(written[i]);
     return unwritten;

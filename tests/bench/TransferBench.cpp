@@ -241,7 +241,7 @@ int ReportSeconds(std::initializer_list<std::pair<const char*, double>> times) {
 // A Voxa song made from the WAV file: the bare decoder and the export, each the best of repeats.
 int CompareVoxa(const std::string& wav, int repeats) {
     Place place(false);
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
     const std::string song = place.Slot(".Q3R");
     if (transfer.ImportFile(wav, song, true) != CAudioTransfer::DONE) return ReportSeconds({{"encoding", -1}});
     const auto in = OpenVoxaFile(song);
@@ -267,7 +267,7 @@ int CompareVoxa(const std::string& wav, int repeats) {
 // The import of a WAV or AIFF file without encoding, and its conversion alone, the best of repeats.
 int CompareImport(const std::string& source, int repeats) {
     Place place(false);
-    CAudioTransfer transfer;
+    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
     const std::string work = place.dir + "/converted.wav";
     const std::string song = place.Slot(".WAV");
     const auto times = BestSeconds(
