@@ -215,6 +215,17 @@ bool CTunemark::LookUpToc(const GT::CCdToc& toc, std::vector<CAlbumInfo>& albums
     return LookUpTocString(MakeTocString(toc), albums, dialog);
 }
 
+namespace {
+
+// A record without a title keeps the dialog's made-up album title rather than an empty one.
+CAlbumInfo UntitledAlbum() {
+    CAlbumInfo album;
+    album.title = GetCurrentAlbum().title;
+    return album;
+}
+
+}  // namespace
+
 bool CTunemark::LookUpTocString(const std::string& toc, std::vector<CAlbumInfo>& albums, ILookUpDisplay* dialog) {
     if (!IsReady()) return false;
     tmsdk_tunefindcd_query_t query = nullptr;
@@ -232,7 +243,7 @@ bool CTunemark::LookUpTocString(const std::string& toc, std::vector<CAlbumInfo>&
     if (ok) {
         if (dialog) dialog->ShowLogo(true);
         if (match == TMSDK_TUNEFINDCD_MATCH_SINGLE) {
-            CAlbumInfo album;
+            CAlbumInfo album = UntitledAlbum();
             if (ExtractAlbum(response, album)) albums.push_back(album);
         } else if (match == TMSDK_TUNEFINDCD_MATCH_MULTIPLE_EXACT || match == TMSDK_TUNEFINDCD_MATCH_FUZZY) {
             // Several albums are looked up again one by one, in full.
@@ -244,7 +255,7 @@ bool CTunemark::LookUpTocString(const std::string& toc, std::vector<CAlbumInfo>&
                     ok = false;
                     continue;
                 }
-                CAlbumInfo album;
+                CAlbumInfo album = UntitledAlbum();
                 if (ExtractAlbum(albumResponse, album)) albums.push_back(album);
                 tmsdk_sdkmanager_gdo_release(albumResponse);
             }

@@ -227,6 +227,17 @@ TEST_F(TunemarkTest, ARecordWithoutTrackTitlesLeavesTheMadeUpNames) {
     EXPECT_EQ(o.objectsLeft, 0u);
 }
 
+TEST_F(TunemarkTest, ARecordWithoutAnAlbumTitleKeepsTheMadeUpOne) {
+    XmcdDisc untitled = gbxtest::EvenDisc("a000000c", "", 3, 200);  // an empty DTITLE: no title
+    Write("rock/a000000c", untitled);
+    GetCurrentAlbum().title = "20261211 050000";
+    const Outcome o = LookUp(TocOf(untitled));
+    GetCurrentAlbum().Clear();
+    ASSERT_EQ(o.albums.size(), 1u);
+    EXPECT_EQ(o.albums[0].title, "20261211 050000");
+    ASSERT_EQ(o.albums[0].tracks.size(), 3u);
+}
+
 TEST_F(TunemarkTest, NoMatchFindsNothingAndSucceeds) {
     Write("rock/a0000001", DiscA());
     const Outcome o = LookUp(TocOf(Unknown()));
