@@ -5,6 +5,7 @@
 #include "platform/window/Window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace UL {
@@ -212,29 +213,33 @@ void CDialogLayout::Apply() {
     m_moves.clear();
 }
 
+namespace {
+
+// One direction of FitRectIntoBounds, in 64 bits: a stored placement (a hand-edited settings file) may
+// hold any ints, whose differences overflow an int.
+void FitSpan(int& low, int& high, int boundsLow, int boundsHigh) {
+    int64_t a = low, b = high;
+    const int64_t size = int64_t(boundsHigh) - boundsLow;
+    if (b - a > size) b = a + size;
+    if (a < boundsLow) {
+        b += boundsLow - a;
+        a = boundsLow;
+    }
+    if (b > boundsHigh) {
+        a -= b - boundsHigh;
+        b = boundsHigh;
+    }
+    // Both edges end within the ints (inside the bounds, or where they were); the clamps only say so.
+    low = int(std::clamp<int64_t>(a, INT32_MIN, INT32_MAX));
+    high = int(std::clamp<int64_t>(b, INT32_MIN, INT32_MAX));
+}
+
+}  // namespace
+
 CRect FitRectIntoBounds(CRect r, const CRect& bounds) {
-    if (r.Width() > bounds.Width()) r.right = r.left + bounds.Width();
-    if (r.Height() > bounds.Height()) r.bottom = r.top + bounds.Height();
-    if (r.left < bounds.left) {
-        const int d = bounds.left - r.left;
-        r.left += d;
-        r.right += d;
-    }
-    if (r.top < bounds.top) {
-        const int d = bounds.top - r.top;
-        r.top += d;
-        r.bottom += d;
-    }
-    if (r.right > bounds.right) {
-        const int d = r.right - bounds.right;
-        r.left -= d;
-        r.right -= d;
-    }
-    if (r.bottom > bounds.bottom) {
-        const int d = r.bottom - bounds.bottom;
-        r.top -= d;
-        r.bottom -= d;
-    }
+    // Shrunk to the bounds' size first, then moved inside: the same steps in each direction.
+    FitSpan(r.left, r.right, bounds.left, bounds.right);
+    FitSpan(r.top, r.bottom, bounds.top, bounds.bottom);
     return r;
 }
 

@@ -41,7 +41,10 @@ public:
     void SetLead(int index) override { m_lead = index < 0 ? -1 : index; }
     int GetLead() const override { return m_lead; }
     void SetRange(int first, int end, bool select, bool exclusive) override;
-    void SetOne(int index, bool select, bool exclusive) override { SetRange(index, index + 1, select, exclusive); }
+    // An index past the size selects nothing (the range stays empty: index + 1 could overflow).
+    void SetOne(int index, bool select, bool exclusive) override {
+        SetRange(index, index < GetSize() ? index + 1 : index, select, exclusive);
+    }
     void SetAll(bool select) override { SetRange(0, GetSize(), select, false); }
     bool IsSelected(int index) const override {
         return index >= 0 && index < GetSize() && m_bits[static_cast<size_t>(index)];

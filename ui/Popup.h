@@ -12,8 +12,14 @@
 // (GetControl()->SetFocus()), and reads the result (GetText, GetSelectedId, GetValue) when told closed.
 //
 // Ownership: whoever makes a popup owns it (the table's cell editor); its windows belong to it alone. A
-// popup may be destroyed (DestroyWindow, or deleted) from inside its own listeners: its window is hidden
-// and leaves the hook at once and goes when the loop runs again.
+// popup asked to go from inside a handler of its own (a key, a notification, the mouse hook: its listeners
+// run there) is hidden and leaves the hook at once, and goes when that handler has returned: the
+// control's code further up the stack still finds its window. An owner that deletes a popup hands it to
+// DeleteWhenIdle, which does the same for the object.
+//
+// A popup ends once. While its owner writes a change that the popup is still showing (KeepOpen: a table
+// editor's immediate commit, whose model may show a message box), nothing ends it: the mouse hook lets
+// every click through to the message box and losing activation cancels nothing.
 #include "platform/window/Application.h"
 #include "platform/window/MouseWatcher.h"
 #include "platform/window/Window.h"
@@ -93,10 +99,31 @@ public:
     // Takes the result after the loop; false turns it into a cancel.
     virtual bool AcceptResult() = 0;
 
-    // Hides the popup and leaves the hook at once; its window goes (later, when called from inside its
-    // own handlers). The object stays.
+    // Hides the popup and leaves the hook at once; its window goes (once the handler of its own that
+    // runs now has returned). The object stays.
     void DestroyWindow();
     bool HasEnded() const { return m_ended; }
+    // Whether a handler of the popup's own runs now (further up the stack).
+    bool IsHandling() const { return m_handling > 0; }
+    // Deletes the popup now, or, while a handler of its own runs, hides it and deletes it once that
+    // handler has returned.
+    static void DeleteWhenIdle(std::unique_ptr<CPopupImplementer> popup);
+
+    // Keeps the popup from ending while it lives (see above); the popup may be deleted meanwhile.
+    class CKeepOpen {
+    public:
+        explicit CKeepOpen(CPopupImplementer& popup) : m_popup(&popup), m_alive(popup.m_alive) { ++popup.m_keptOpen; }
+        ~CKeepOpen() {
+            if (*m_alive) --m_popup->m_keptOpen;
+        }
+        CKeepOpen(const CKeepOpen&) = delete;
+        CKeepOpen& operator=(const CKeepOpen&) = delete;
+
+    private:
+        CPopupImplementer* m_popup;
+        std::shared_ptr<bool> m_alive;
+    };
+    bool IsKeptOpen() const { return m_keptOpen > 0; }
     // The window the control lives in: a child window over the cell, or the popup form.
     platform::Window* GetPopupWindow() const { return m_host.get(); }
 
@@ -118,11 +145,28 @@ protected:
     void SetHostRect(const CRect& rect);
     bool OnControlKey(platform::Control& control, const platform::KeyInput& key) override;
     bool OnControlNotify(platform::Control& control, int code) override;
+    bool OnControlMouse(platform::Control& control, const platform::MouseInput& input) override;
+    void OnControlTimer(platform::Control& control, int id) override;
 
     CRect m_cellRect;
 
 private:
     class CHost;
+    // Marks a handler of the popup's own as running; the last to return carries out a destruction or a
+    // deletion asked for meanwhile.
+    class CHandling {
+    public:
+        explicit CHandling(CPopupImplementer& popup) : m_popup(&popup), m_alive(popup.m_alive) { ++popup.m_handling; }
+        ~CHandling();
+        CHandling(const CHandling&) = delete;
+        CHandling& operator=(const CHandling&) = delete;
+
+    private:
+        CPopupImplementer* m_popup;
+        std::shared_ptr<bool> m_alive;
+    };
+    // Destroys the windows at once.
+    void DestroyNow();
     platform::Window* MakeHost(platform::WindowKind kind, const CRect& rect, platform::Window* owner,
                                platform::Control* hostControl);
     bool OnHostKey(const platform::KeyInput& key);
@@ -134,6 +178,10 @@ private:
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_ended = false;
     bool m_modal = false;
+    int m_handling = 0;
+    int m_keptOpen = 0;
+    bool m_destroyPending = false;
+    bool m_deletePending = false;
 };
 
 class IPopupEdit {
@@ -225,7 +273,26 @@ private:
 template <class T>
 CPopupImplementer<T>::~CPopupImplementer() {
     *m_alive = false;
-    DestroyWindow();
+    DestroyNow();
+}
+
+template <class T>
+CPopupImplementer<T>::CHandling::~CHandling() {
+    if (!*m_alive || --m_popup->m_handling > 0) return;
+    if (m_popup->m_deletePending) {
+        delete m_popup;
+    } else if (m_popup->m_destroyPending) {
+        m_popup->DestroyNow();
+    }
+}
+
+template <class T>
+void CPopupImplementer<T>::DeleteWhenIdle(std::unique_ptr<CPopupImplementer> popup) {
+    if (!popup) return;
+    if (!popup->IsHandling()) return;  // deleted now, as the pointer goes
+    popup->DestroyWindow();
+    popup->m_deletePending = true;
+    popup.release();  // the last of its handlers to return deletes it
 }
 
 template <class T>
@@ -243,7 +310,7 @@ platform::Window* CPopupImplementer<T>::MakeHost(platform::WindowKind kind, cons
 template <class T>
 platform::Window* CPopupImplementer<T>::MakeHost(platform::WindowKind kind, const CRect& rect, platform::Window* owner,
                                                  platform::Control* hostControl) {
-    DestroyWindow();
+    DestroyNow();
     m_ended = false;
     CMouseHookManager::GetInstance().Register(this);
     if (hostControl != nullptr)
@@ -266,7 +333,21 @@ void CPopupImplementer<T>::SetHostRect(const CRect& rect) {
 
 template <class T>
 void CPopupImplementer<T>::DestroyWindow() {
+    if (!IsHandling()) {
+        DestroyNow();
+        return;
+    }
     CMouseHookManager::GetInstance().Unregister(this);
+    if (m_host) {
+        m_host->Hide();
+        m_destroyPending = true;
+    }
+}
+
+template <class T>
+void CPopupImplementer<T>::DestroyNow() {
+    CMouseHookManager::GetInstance().Unregister(this);
+    m_destroyPending = false;
     if (!m_host) return;
     m_host->Hide();
     T::DestroyWindow();
@@ -275,7 +356,7 @@ void CPopupImplementer<T>::DestroyWindow() {
 
 template <class T>
 void CPopupImplementer<T>::End(int result) {
-    if (m_ended) return;
+    if (m_ended || IsKeptOpen()) return;
     // Once only, and out of the hook before anyone hears of it: a commit that shows a message box must
     // not be ended again by every click on that box.
     m_ended = true;
@@ -298,8 +379,9 @@ void CPopupImplementer<T>::End(int result) {
 
 template <class T>
 bool CPopupImplementer<T>::OnMouseHook(int code, int message, const platform::WatchedMouse* mouse) {
-    if (code != kHookAction || mouse == nullptr || !m_host) return false;
+    if (code != kHookAction || mouse == nullptr || !m_host || IsKeptOpen()) return false;
     if (mouse->IsWithin(*m_host)) return false;  // the popup, its children and a combo box's open list
+    const CHandling handling(*this);
     if (message == kMessageLeftButtonDown) {
         End(kCommit);
         return true;
@@ -313,6 +395,7 @@ bool CPopupImplementer<T>::OnMouseHook(int code, int message, const platform::Wa
 
 template <class T>
 bool CPopupImplementer<T>::OnControlKey(platform::Control& control, const platform::KeyInput& key) {
+    const CHandling handling(*this);
     if (&control == this->GetControl() && key.action == platform::KeyAction::Down && !PassesAllKeys()) {
         if (key.code == platform::kKeyEnter) {
             End(kCommit);
@@ -329,13 +412,28 @@ bool CPopupImplementer<T>::OnControlKey(platform::Control& control, const platfo
 
 template <class T>
 bool CPopupImplementer<T>::OnControlNotify(platform::Control& control, int code) {
+    const CHandling handling(*this);
     const bool kept = T::OnControlNotify(control, code);
-    if (&control == this->GetControl() && code == platform::kNotifyTextUpdated && m_host) AutoSize();
+    if (&control == this->GetControl() && code == platform::kNotifyTextUpdated && m_host && !m_destroyPending)
+        AutoSize();
     return kept;
 }
 
 template <class T>
+bool CPopupImplementer<T>::OnControlMouse(platform::Control& control, const platform::MouseInput& input) {
+    const CHandling handling(*this);
+    return T::OnControlMouse(control, input);
+}
+
+template <class T>
+void CPopupImplementer<T>::OnControlTimer(platform::Control& control, int id) {
+    const CHandling handling(*this);
+    T::OnControlTimer(control, id);
+}
+
+template <class T>
 bool CPopupImplementer<T>::OnHostKey(const platform::KeyInput& key) {
+    const CHandling handling(*this);
     // Keys the control leaves reach the popup's window, and go no further.
     if (key.action == platform::KeyAction::Down && !PassesAllKeys()) {
         if (key.code == platform::kKeyEnter) End(kCommit);
@@ -347,7 +445,7 @@ bool CPopupImplementer<T>::OnHostKey(const platform::KeyInput& key) {
 template <class T>
 void CPopupImplementer<T>::OnHostActivate(bool active) {
     // Losing activation cancels, once the events waiting now are handled.
-    if (!active && m_host && !m_ended) m_host->PostKeyDown(platform::kKeyEscape);
+    if (!active && m_host && !m_ended && !m_destroyPending && !IsKeptOpen()) m_host->PostKeyDown(platform::kKeyEscape);
 }
 
 template <class T>

@@ -46,6 +46,7 @@ T ToInteger(double x) {
 template <class T, class TPopup>
 CPopupTableCellEditor<T, TPopup>::~CPopupTableCellEditor() {
     *m_alive = false;
+    TPopup::DeleteWhenIdle(std::move(m_popup));
 }
 
 template <class T, class TPopup>
@@ -100,7 +101,7 @@ bool CPopupTableCellEditor<T, TPopup>::StartEditing(CTableControl* table, int mo
     m_column = modelColumn;
     m_startValue = std::move(startValue);
     if (m_popup->GetControl() != nullptr) m_popup->GetControl()->SetFocus();
-    replaced.reset();
+    TPopup::DeleteWhenIdle(std::move(replaced));
     return true;
 }
 
@@ -116,8 +117,9 @@ void CPopupTableCellEditor<T, TPopup>::CancelEditing(CTableControl*) {
 
 template <class T, class TPopup>
 void CPopupTableCellEditor<T, TPopup>::ClosePopup() {
-    std::unique_ptr<TPopup> popup = std::move(m_popup);
-    popup.reset();
+    // The popup may be closed from inside its own handlers (a table refreshed while the commit shows a
+    // message box): it goes once they have returned.
+    TPopup::DeleteWhenIdle(std::move(m_popup));
 }
 
 template <class T, class TPopup>
@@ -158,7 +160,11 @@ void CPopupTableCellEditor<T, TPopup>::EndPopup(bool committed) {
 
 template <class T, class TPopup>
 void CPopupTableCellEditor<T, TPopup>::CommitNow() {
-    if (m_immediateCommit && IsEditing()) Commit();
+    if (!m_immediateCommit || !IsEditing()) return;
+    // The model may show a message box: a click on it, or the popup losing activation to it, must not
+    // end the popup while the change it shows is being written.
+    const typename TPopup::CKeepOpen keepOpen(*m_popup);
+    Commit();
 }
 
 template <class T, class TPopup>
@@ -187,9 +193,9 @@ void CPopupTableCellEditor<T, TPopup>::WriteToSelectedRows(const CCellValue& val
     // edited row still gets what the user typed.
     const auto at = std::lower_bound(rows.begin(), rows.end(), m_row);
     if (m_row >= 0 && (at == rows.end() || *at != m_row)) rows.insert(at, m_row);
-    const int count = model.GetRowCount();
     for (int row : rows) {
-        if (row >= 0 && row < count) model.SetValueAt(value, row, m_column);
+        // Asked again each time: a write may show a message box, and the model change meanwhile.
+        if (row >= 0 && row < model.GetRowCount()) model.SetValueAt(value, row, m_column);
     }
 }
 

@@ -164,8 +164,13 @@ ITableCellEditor* CTableControl::GetDefaultEditor(const std::type_info& valueCla
 // ---- reading the model -------------------------------------------------------------------------------
 
 void CTableControl::ReadModelSizes() {
+    // An open editor over a model that lost rows may stand over a row that went, or moved: it is
+    // cancelled before the table takes the new rows.
+    const int rows = m_model->GetRowCount();
+    if (rows < m_readRowCount && m_activeEditor != nullptr) CancelEditing(false);
+    m_readRowCount = rows;
     m_cellResolver->Update(m_model.get());
-    m_rowSelection->SetSize(m_model->GetRowCount());
+    m_rowSelection->SetSize(rows);
     m_columnSelection->SetSize(m_model->GetColumnCount());
 }
 
@@ -354,7 +359,11 @@ void CTableControl::CancelEditing(bool refresh) {
     // Forgotten first, so that an editor reporting its own cancel from inside is not told twice.
     ITableCellEditor* editor = m_activeEditor;
     m_activeEditor = nullptr;
+    // The keyboard goes back to the table, as after a commit, when the editor had it: not to the
+    // window, where arrows move nothing and Enter presses a dialog's OK.
+    const bool hadKeyboard = !m_destroying && m_list != nullptr && m_list->HasFocusWithin();
     editor->CancelEditing(this);
+    if (hadKeyboard && m_list != nullptr) m_list->SetFocus();
     TellCellEditorListeners([](ICellEditorEventListener& l, const CCellEditorEvent& e) { l.OnEditingCancelled(e); });
     if (refresh && !m_destroying) Refresh();
 }

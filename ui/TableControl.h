@@ -211,6 +211,7 @@ private:
     boost::shared_ptr<IListSelection> m_rowSelection;
     boost::shared_ptr<IListSelection> m_columnSelection;
     int m_dragMode = kNoDrag;
+    int m_readRowCount = 0;                  // the model's rows when the table last read them
     platform::ReportList* m_list = nullptr;  // owned by its window
     bool m_destroying = false;
 };

@@ -151,7 +151,7 @@ void CViewA::SetUpTable() {
     }
     const int protect = CSongTableModel::MapModelColumn(tab, CSongTableModel::PROTECT);
     renderers->Add({-1, protect}, boost::make_shared<UL::CBooleanTableCellRenderer>(kCellTextFormat, "Off", "On"));
-    editors->Add({-1, protect}, boost::make_shared<UL::CBooleanTableCellEditor>("Off", "On", true));
+    editors->Add({-1, protect}, boost::make_shared<UL::CBooleanTableCellEditor>("Off", "On", false));
     m_table.SetRendererResolver(renderers);
     m_table.SetEditorResolver(editors);
     const int columns = CSongTableModel::MapModelColumn(tab, -1);

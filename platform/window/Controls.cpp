@@ -233,6 +233,10 @@ void Control::SetFocus() {
     if (Widget()) Widget()->setFocus(Qt::OtherFocusReason);
 }
 bool Control::HasFocus() const { return Widget() != nullptr && Widget()->hasFocus(); }
+bool Control::HasFocusWithin() const {
+    const QWidget* focus = QApplication::focusWidget();
+    return Widget() != nullptr && focus != nullptr && (focus == Widget() || Widget()->isAncestorOf(focus));
+}
 void Control::SetFocusable(bool focusable) {
     if (Widget()) Widget()->setFocusPolicy(focusable ? Qt::StrongFocus : Qt::NoFocus);
 }
@@ -250,10 +254,13 @@ void Control::PlaceInside(Control& host) {
 }
 
 void Control::Notify(int code) {
-    // The hooks may destroy this control; the parent still hears of it, as a window would.
+    // The hooks may destroy this control; the parent still hears of it, as a window would, unless the
+    // hooks destroyed the parent window as well (a popup editor's host).
     Window& parent = m_parent;
     const int id = m_id;
+    const QPointer<QWidget> parentWidget = parent.Widget();
     if (m_hooks != nullptr && m_hooks->OnControlNotify(*this, code)) return;
+    if (parentWidget.isNull() || Window::FromWidget(parentWidget.data()) != &parent) return;
     parent.DispatchControlNotify(id, code);
 }
 

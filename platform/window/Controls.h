@@ -98,6 +98,8 @@ public:
     FontSpec Font() const;
     void SetFocus();
     bool HasFocus() const;
+    // The control or a window inside it (an in-place editor) has the keyboard.
+    bool HasFocusWithin() const;
     // Whether a click or Tab gives the control the keyboard (a spin edit's button never takes it).
     void SetFocusable(bool focusable);
     void Invalidate();

@@ -22,14 +22,21 @@ struct Rect {
     int top = 0;
     int right = 0;
     int bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
+    // Limited to the int range: a rectangle read from a settings file may span more.
+    int Width() const { return Span(left, right); }
+    int Height() const { return Span(top, bottom); }
     bool IsEmpty() const { return right <= left || bottom <= top; }
     bool Intersects(const Rect& o) const {
         return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
     }
     bool operator==(const Rect& o) const {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;
+    }
+
+private:
+    static int Span(int from, int to) {
+        const int64_t span = int64_t(to) - from;
+        return span > INT32_MAX ? INT32_MAX : span < INT32_MIN ? INT32_MIN : int(span);
     }
 };
 

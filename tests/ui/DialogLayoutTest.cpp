@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <vector>
 
 namespace {
@@ -88,9 +89,23 @@ TEST(FitRectIntoBounds, ShrinksThenMovesInside) {
         {{-10, -10, 1000, 700}, {0, 0, 800, 600}},     // larger than the bounds
         {{100, 100, 1100, 150}, {0, 100, 800, 150}},   // wider only: shrunk from the left edge, then moved
         {{100, 590, 200, 640}, {100, 550, 200, 600}},  // bottom over the edge
+        // A hand-edited settings file: spans and moves that do not fit an int.
+        {{-2000000000, 0, 2000000000, 100}, {0, 0, 800, 100}},
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 800, 600}},
+        {{INT_MAX - 10, INT_MAX - 10, INT_MAX, INT_MAX}, {790, 590, 800, 600}},
+        {{INT_MIN, INT_MIN, INT_MIN + 10, INT_MIN + 10}, {0, 0, 10, 10}},
     };
     for (const Case& c : cases) EXPECT_EQ(UL::FitRectIntoBounds(c.in, screen), c.out);
     EXPECT_EQ(UL::FitRectIntoBounds(Rect{0, 0, 50, 50}, Rect{100, 100, 200, 200}), (Rect{100, 100, 150, 150}));
+    EXPECT_EQ(UL::FitRectIntoBounds(Rect{0, 0, 50, 50}, Rect{INT_MIN, INT_MIN, INT_MAX, INT_MAX}),
+              (Rect{0, 0, 50, 50}));
+}
+
+TEST(RectSpans, AreLimitedToTheIntRange) {
+    EXPECT_EQ((Rect{-2000000000, 0, 2000000000, 100}).Width(), INT_MAX);
+    EXPECT_EQ((Rect{2000000000, 2000000000, -2000000000, -2000000000}).Height(), INT_MIN);
+    EXPECT_EQ((Rect{-5, -7, 5, 7}).Width(), 10);
+    EXPECT_EQ((Rect{-5, -7, 5, 7}).Height(), 14);
 }
 
 // A template with a font, a class by name, duplicate ids and a caption outside ASCII.

@@ -16,6 +16,7 @@
 
 #include <QMouseEvent>
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -101,6 +102,7 @@ TEST_F(PlacementTest, StoredDialogTextsAreFittedToTheScreenAndMayLackNumbers) {
         {"0,0," + std::to_string(screen.width + 100) + "," + std::to_string(screen.height + 50),
          {0, 0, screen.width, screen.height}},
         {"7,8", {7, 8, own.right, own.bottom}},  // the missing numbers keep the window's own
+        {"-2000000000,0,2000000000,100", {-2000000000, 0, 2000000000, 100}},  // edited by hand: wider than an int
         {"nonsense", own},
     };
     for (const Case& c : cases) {
@@ -242,6 +244,20 @@ TEST_F(PlacementTest, TheFrameKeepsItsNormalPlacementAndMaximisedState) {
     EXPECT_EQ(frame.GetWindow()->PlacementRect().left, 11);
     EXPECT_EQ(frame.GetWindow()->PlacementRect().top, 12) << "numbers missing keep the window's own";
     frame.DestroyWindow();
+}
+
+TEST_F(PlacementTest, AFramePositionWiderThanAnIntStillOpensAndIsStoredAgain) {
+    platform::WriteProfileString("Window", "Position", "-2000000000,0,2000000000,100");
+    {
+        Frame frame;
+        ASSERT_TRUE(frame.Create("Gigbox Setlister"));
+        EXPECT_GT(frame.GetWindow()->PlacementRect().Width(), 0);
+        frame.DestroyWindow();
+    }
+    Rect stored;
+    EXPECT_EQ(std::sscanf(Stored("Window", "Position").c_str(), "%d,%d,%d,%d", &stored.left, &stored.top, &stored.right,
+                          &stored.bottom),
+              4);
 }
 
 TEST_F(PlacementTest, TheFirstRunFitsTheFrameToTheFormAndLaterRunsDoNot) {

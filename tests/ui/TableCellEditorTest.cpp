@@ -1,7 +1,9 @@
 // The library's cell editors in a table, driven through the toolkit's events: started by a right press
 // and by Enter, ended by Enter, clicks outside, Esc, lost activation and scrolling; what each writes
 // (texts and choices into every selected row, numbers into the edited cell), immediate commit, the
-// limits of numbers, the enumeration's choices, where the popups lie, and tables from dialog templates.
+// limits of numbers, the enumeration's choices, where the popups lie, and tables from dialog templates;
+// models whose writes show a real message box, and models that lose rows under an open editor.
+#include "platform/window/Choosers.h"
 #include "platform/window/DialogTemplate.h"
 #include "tests/support/LocaleScope.h"
 #include "tests/ui/TableTestSupport.h"
@@ -9,10 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include <boost/make_shared.hpp>
 
@@ -71,6 +78,8 @@ public:
     std::vector<std::vector<UL::CCellValue>> cells;
     std::vector<std::vector<UL::CCellValue>> original;
     std::vector<Write> writes;
+    // Runs after each write (a model that shows a message box).
+    std::function<void()> afterWrite;
     GT::CRangedNumberDescription<int> countRange{0, 100, 1};
     RealRange levelRange{0, 10, 0.25};
 
@@ -120,16 +129,17 @@ public:
         writes.push_back(Write{row, column});
         // The enumeration column turns the chosen int into its value, as the application's models do.
         cells[size_t(row)][size_t(column)] = column == kKind ? UL::CCellValue(Colour(value.GetInt())) : value;
+        if (afterWrite) afterWrite();
     }
     UL::CCellValue GetValueAt(int row, int column) const override { return At(row, column); }
     bool IsLess(int a, int b, int) const override { return a < b; }
 };
 
-enum class End { Enter, LeftClickOutside, Esc, RightClickOutside, LostActivation, Scroll };
+enum class End { Enter, LeftClickOutside, Esc, RightClickOutside, LostActivation, Scroll, Wheel };
 
 const char* Name(End end) {
-    static const char* const names[] = {"Enter",           "left click outside", "Esc", "right click outside",
-                                        "lost activation", "scrolling"};
+    static const char* const names[] = {"Enter",           "left click outside", "Esc",         "right click outside",
+                                        "lost activation", "scrolling",          "a wheel turn"};
     return names[int(end)];
 }
 
@@ -213,6 +223,15 @@ protected:
                     ->triggerAction(QAbstractSlider::SliderSingleStepAdd);
                 table->EnsureRowVisible(0, 0);
                 break;
+            case End::Wheel: {
+                QWidget* area = List().ItemArea();
+                const QPointF at(area->width() / 2, area->height() / 2);
+                QWheelEvent wheel(at, area->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                                  Qt::NoScrollPhase, false);
+                QApplication::sendEvent(area, &wheel);
+                table->EnsureRowVisible(0, 0);
+                break;
+            }
         }
     }
     void Reset() {
@@ -252,8 +271,8 @@ TEST_F(EditorTest, EveryEditorStartsByMouseAndByEnterAndEndsInEveryWay) {
         {Column::kCount, [](QWidget* w) { gbxtest::TypeText(w, "77"); }, false,
          [](const UL::CCellValue& v) { return v.GetInt() == 77; }},
     };
-    const End ends[] = {End::Enter, End::LeftClickOutside, End::Esc, End::RightClickOutside, End::LostActivation,
-                        End::Scroll};
+    const End ends[] = {End::Enter,          End::LeftClickOutside, End::Esc,  End::RightClickOutside,
+                        End::LostActivation, End::Scroll,           End::Wheel};
     for (const Kind& kind : kinds) {
         for (const bool byMouse : {true, false}) {
             for (const End end : ends) {
@@ -282,12 +301,175 @@ TEST_F(EditorTest, EveryEditorStartsByMouseAndByEnterAndEndsInEveryWay) {
                 for (int row : expected) EXPECT_TRUE(kind.changed(model->At(row, kind.column))) << row;
                 EXPECT_EQ(table->GetSelection()->GetSelected(), std::vector<int>({2, 3, 4}))
                     << "the click that ended the popup never reached the table";
-                if (end != End::Scroll) {
-                    EXPECT_TRUE(gbxtest::PumpUntil([&] { return table->HasFocus(); })) << "the keyboard is back";
-                }
+                EXPECT_TRUE(gbxtest::PumpUntil([&] { return table->HasFocus(); })) << "the keyboard is back";
                 EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
             }
         }
+    }
+}
+
+TEST_F(EditorTest, AfterAScrollEndsAnEditorTheArrowsMoveTheLeadAgain) {
+    editors->Add({-1, Column::kText}, boost::make_shared<UL::CStringTableCellEditor>(false));
+    for (const End end : {End::Scroll, End::Wheel}) {
+        SCOPED_TRACE(Name(end));
+        Reset();
+        ClickCell(3, Column::kText);
+        OpenByEnter();
+        gbxtest::TypeText(OpenControl(), "typed");
+        EndBy(end);
+        EXPECT_EQ(listener.events, std::vector<std::string>({"started", "cancelled"}));
+        // Keys go where the keyboard is, as the user's keys do.
+        Press(Qt::Key_Down);
+        EXPECT_EQ(table->GetSelection()->GetLead(), 4) << "Down reached the table";
+        Press(Qt::Key_Return);
+        EXPECT_NE(table->GetActiveEditor(), nullptr) << "Enter opens the editor again";
+        Press(Qt::Key_Escape);
+        EXPECT_TRUE(model->writes.empty());
+    }
+}
+
+// How the user answers a message box.
+enum class Answer { Click, Key };
+
+// Answers the next message box as the user would: a click on its button, delivered as the desktop
+// delivers clicks (so that mouse hooks see it), or Enter. A box the answer did not close is closed
+// after a while, as a failure, so that a broken popup cannot hang the test.
+void AnswerNextBox(Answer answer, std::function<void()> whileShown = nullptr) {
+    gbxtest::WhenModalAppears([answer, whileShown](QWidget* modal) {
+        QPointer<QMessageBox> box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_FALSE(box.isNull());
+        if (whileShown) whileShown();
+        if (answer == Answer::Click) {
+            QAbstractButton* ok = box->buttons().front();
+            gbxtest::ClickInWindow(ok, ok->rect().center());
+        } else {
+            gbxtest::PressKey(box, Qt::Key_Return);
+        }
+        QTimer::singleShot(1500, qApp, [box] {
+            if (box.isNull() || !box->isVisible()) return;
+            ADD_FAILURE() << "the answer never reached the message box";
+            box->reject();
+        });
+    });
+}
+
+// The table's own editors commit every change at once; a model that shows a message box for a write
+// runs that box's loop inside the popup's own handlers. Neither the click on the box nor the popup
+// losing activation to it ends the popup meanwhile; the popup goes only once, when Enter or Esc ends
+// it, and only after its handlers returned.
+TEST_F(EditorTest, AModelWriteThatShowsAMessageBoxLeavesTheImmediatelyCommittingPopupOpen) {
+    struct Kind {
+        const char* name;
+        Column column;
+        int change;  // the key that changes the value
+        std::function<bool(const UL::CCellValue&)> changed;
+    };
+    const std::vector<Kind> kinds = {
+        {"truth value", Column::kFlag, Qt::Key_Down, [](const UL::CCellValue& v) { return v.GetBool(); }},
+        {"enumeration", Column::kKind, Qt::Key_Down,
+         [](const UL::CCellValue& v) { return v.GetEnumeration() != nullptr && v.GetEnumeration()->GetValue() == 7; }},
+        {"number (a spin ends)", Column::kCount, Qt::Key_Up, [](const UL::CCellValue& v) { return v.GetInt() == 54; }},
+    };
+    int boxes = 0;
+    Answer answer = Answer::Click;
+    model->afterWrite = [&] {
+        ++boxes;
+        AnswerNextBox(answer);
+        platform::AskUser(window.get(), "Songs", "Written.", platform::MessageButtons::Ok,
+                          platform::MessageIcon::Warning);
+    };
+    for (const Kind& kind : kinds) {
+        for (const Answer a : {Answer::Click, Answer::Key}) {
+            for (const bool commit : {true, false}) {
+                SCOPED_TRACE(std::string(kind.name) + (a == Answer::Click ? ", box clicked" : ", box keyed")
+                             + (commit ? ", Enter" : ", Esc"));
+                Reset();
+                answer = a;
+                boxes = 0;
+                // The window off screen is not given back its activation after a box by itself.
+                window->Activate();
+                ASSERT_TRUE(gbxtest::PumpUntil([&] { return window->IsActive(); }));
+                table->SetFocus();
+                ClickCell(3, kind.column);
+                OpenByEnter();
+                auto* editor = table->GetActiveEditor();
+                ASSERT_NE(editor, nullptr);
+                OpenControl();
+                Press(kind.change);
+                EXPECT_EQ(boxes, 1) << "the change was written at once";
+                EXPECT_TRUE(kind.changed(model->At(3, kind.column)));
+                EXPECT_EQ(table->GetActiveEditor(), editor) << "the popup is still open";
+                EXPECT_EQ(listener.events, std::vector<std::string>({"started"}));
+                window->Activate();  // as the desktop gives it back after the box
+                ASSERT_TRUE(gbxtest::PumpUntil([&] { return window->IsActive(); }));
+                gbxtest::PumpFor(50);  // whatever the box left queued for the popup
+                EXPECT_EQ(table->GetActiveEditor(), editor) << "still open once the queued events ran";
+                EXPECT_EQ(listener.events, std::vector<std::string>({"started"}));
+
+                Press(commit ? Qt::Key_Return : Qt::Key_Escape);
+                EXPECT_EQ(table->GetActiveEditor(), nullptr);
+                EXPECT_EQ(listener.events, std::vector<std::string>({"started", commit ? "stopped" : "cancelled"}));
+                EXPECT_EQ(kind.changed(model->At(3, kind.column)), commit);
+                EXPECT_EQ(boxes, 2) << "the end wrote once more";
+                EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
+            }
+        }
+    }
+}
+
+// A model that loses rows while its write's message box is up (a card removed meanwhile): the table
+// refreshed then cancels the editor, whose popup is still inside its own handler; it goes afterwards.
+TEST_F(EditorTest, ATableRefreshedWhileTheCommitsMessageBoxIsUpClosesThePopupAfterwards) {
+    int boxes = 0;
+    model->afterWrite = [&] {
+        if (++boxes > 1) return;
+        AnswerNextBox(Answer::Click, [&] {
+            model->cells.resize(2);
+            table->Refresh();
+            EXPECT_EQ(table->GetActiveEditor(), nullptr) << "cancelled while the box is up";
+        });
+        platform::AskUser(window.get(), "Songs", "Written.", platform::MessageButtons::Ok,
+                          platform::MessageIcon::Warning);
+    };
+    ClickCell(3, Column::kFlag);
+    OpenByEnter();
+    ASSERT_NE(table->GetActiveEditor(), nullptr);
+    OpenControl();
+    Press(Qt::Key_Down);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(table->GetActiveEditor(), nullptr);
+    EXPECT_EQ(listener.events, std::vector<std::string>({"started", "cancelled"}));
+    EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled());
+    gbxtest::PumpFor(50);
+    EXPECT_EQ(table->GetItemCount(), 2);
+}
+
+TEST_F(EditorTest, ARefreshAfterTheModelLostRowsCancelsAnOpenEditorFirst) {
+    editors->Add({-1, Column::kText}, boost::make_shared<UL::CStringTableCellEditor>(false));
+    struct Case {
+        size_t rowsLeft;
+        bool cancels;
+    };
+    for (const Case c : {Case{30, false}, Case{31, false}, Case{10, true}, Case{2, true}}) {
+        SCOPED_TRACE(c.rowsLeft);
+        model->cells = model->original;
+        table->Refresh();
+        Reset();
+        ClickCell(3, Column::kText);
+        OpenByEnter();
+        gbxtest::TypeText(OpenControl(), "typed");
+        model->cells.resize(c.rowsLeft, model->original.front());
+        table->Refresh();
+        EXPECT_EQ(table->GetActiveEditor() == nullptr, c.cancels);
+        EXPECT_EQ(listener.events, c.cancels ? std::vector<std::string>({"started", "cancelled"})
+                                             : std::vector<std::string>({"started"}));
+        if (c.cancels) {
+            EXPECT_FALSE(UL::CMouseHookManager::GetInstance().IsHookInstalled()) << "the popup is gone";
+            EXPECT_TRUE(gbxtest::PumpUntil([&] { return table->HasFocus(); })) << "the keyboard is back";
+        } else {
+            Press(Qt::Key_Escape);
+        }
+        EXPECT_TRUE(model->writes.empty());
     }
 }
 

@@ -282,6 +282,8 @@ TEST(ListSelection, IndicesOutsideTheSizeAreRefused) {
     EXPECT_EQ(s.GetSelected(), std::vector<int>({1}));
     s.SetOne(9, true, false);
     s.SetOne(-3, true, false);
+    s.SetOne(std::numeric_limits<int>::max(), true, false);
+    s.SetOne(std::numeric_limits<int>::min(), true, false);
     s.SetRange(-2, 99, true, false);
     EXPECT_EQ(s.GetSelected(), std::vector<int>({0, 1, 2, 3}));
     EXPECT_FALSE(s.IsSelected(4));

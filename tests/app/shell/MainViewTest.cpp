@@ -202,6 +202,38 @@ TEST_F(MainViewTest, TabsKeepTheirOwnColumnWidthsAndCtrlASelectsEverySong) {
     EXPECT_EQ(view->GetTable().GetItemCount(), 2);
 }
 
+// The protect editor writes nothing until Enter: Esc after Off to On leaves every selected song as it
+// was, not only the one the editor stood on.
+TEST_F(MainViewTest, TheProtectEditorWritesTheSelectedSongsOnlyOnEnter) {
+    ImportTwoSongs();
+    frame->GetWindow()->Show();
+    frame->GetWindow()->Activate();
+    CListCtrlA& table = view->GetTable();
+    ASSERT_EQ(table.GetSelection()->GetSelected(), (std::vector<int>{0, 1}));
+    const int protect = CSongTableModel::MapModelColumn(CDocumentModel::TAB_SONG, CSongTableModel::PROTECT);
+    const auto flags = [&] {
+        std::vector<bool> on;
+        for (int row = 0; row < 2; ++row) on.push_back(table.GetModel()->GetValueAt(row, protect).GetBool());
+        return on;
+    };
+    for (const int end : {Qt::Key_Escape, Qt::Key_Return}) {
+        SCOPED_TRACE(end == Qt::Key_Escape ? "Esc" : "Enter");
+        UL::ITableCellEditor* editor = table.GetEditor(1, protect);
+        ASSERT_NE(editor, nullptr);
+        ASSERT_TRUE(
+            editor->StartByKey(&table, 1, protect, UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0}));
+        QWidget* combo = QApplication::focusWidget();
+        ASSERT_NE(combo, nullptr);
+        gbxtest::PressKey(combo, Qt::Key_Down);  // Off to On
+        EXPECT_EQ(flags(), (std::vector<bool>{false, false})) << "nothing written while the popup is open";
+        gbxtest::PressKey(combo, end);
+        EXPECT_EQ(table.GetActiveEditor(), nullptr);
+        const bool on = end == Qt::Key_Return;
+        EXPECT_EQ(flags(), (std::vector<bool>{on, on}));
+        EXPECT_EQ(Doc().NeedsSaving(), on);
+    }
+}
+
 TEST_F(MainViewTest, DroppedFilesAreImportedOnlyWhileACardIsConnected) {
     if (!cardtest::HaveTools()) GTEST_SKIP() << cardtest::kNoTools;
     const std::string a = env.Dir().File("tmp/dropped.wav");
