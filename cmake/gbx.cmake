@@ -22,8 +22,11 @@ endfunction()
 # and the sanitizers' options with the leak suppressions. Set on each test, so that a single test
 # run by ctest alone runs as it does in `make test`.
 function(gbx_test_environment variable)
+  # The user's language and data folder never reach a test (the program registers its document type
+  # in the data folder at start-up).
   set(env "GBX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "QT_QPA_PLATFORM=offscreen"
-      "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config")
+      "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config" "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data"
+      "LANGUAGE=")
   if(GBX_SANITIZE)
     list(APPEND env
       "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"

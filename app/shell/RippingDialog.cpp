@@ -290,8 +290,10 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     std::string destination;
     if (plan.saveMemory) {
         destination = folder + number + domain.GetVoxaExtension();
-        // The transfer shows its own message and leaves nothing behind on a failure or a cancel.
+        // The transfer shows its own message and leaves nothing behind on a failure or a cancel; a
+        // failed encoding fails the rip too.
         answer = CAudioTransfer().ImportFile(temporary, destination, true);
+        if (answer == CAudioTransfer::FAILED) ShowMessage(MSG_RIP_FAILED);
     } else {
         destination = folder + number + domain.GetWaveExtension();
         answer = CAudioTransfer::FAILED;

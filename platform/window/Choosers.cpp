@@ -160,6 +160,8 @@ FileChooserResult ChooseFiles(Window* owner, const FileChooserOptions& options) 
     else
         dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    // The filter's name only: the case-insensitive patterns behind it are no reading for a user.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(ToQString(options.defaultSuffix));
     QStringList filters;
     for (const FileFilterEntry& entry : options.filters) filters << ToQString(ToNameFilter(entry));
