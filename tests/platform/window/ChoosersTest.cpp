@@ -82,11 +82,12 @@ TEST_F(ChoosersTest, TheFileChooserShowsTheFiltersNamesOnly) {
         auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
         ASSERT_NE(types, nullptr);
         for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+        dialog->selectNameFilter(dialog->nameFilters().at(0));
         dialog->reject();
     });
     const platform::FileChooserResult result = platform::ChooseFiles(nullptr, options);
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Song Files"), QStringLiteral("All Files")}));
-    EXPECT_EQ(result.filterIndex, 1) << "the chosen filter is still told by its place";
+    EXPECT_EQ(result.filterIndex, 0) << "the chosen filter is still told by its place";
 }
 
 // In Japanese the toolkit's own buttons speak Japanese and the dialog font is a proportional
