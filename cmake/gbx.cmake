@@ -27,9 +27,11 @@ function(gbx_test_environment variable)
   if(NOT EXISTS ${mountinfo})
     file(WRITE ${mountinfo} "")
   endif()
+  # The user's language and data folder never reach a test (the program registers its document type
+  # in the data folder at start-up).
   set(env "GBX_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "QT_QPA_PLATFORM=offscreen"
       "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config" "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache"
-      "GBX_MOUNTINFO=${mountinfo}" "GBX_VOLUMES=")
+      "XDG_DATA_HOME=${CMAKE_BINARY_DIR}/test-home/data" "LANGUAGE=" "GBX_MOUNTINFO=${mountinfo}" "GBX_VOLUMES=")
   if(GBX_SANITIZE)
     list(APPEND env
       "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"

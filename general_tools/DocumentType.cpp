@@ -1,30 +1,12 @@
 #include "general_tools/DocumentType.h"
 
-#include "platform/system/SystemFolders.h"
+#include "general_tools/DesktopTypeStore.h"
 
 namespace GT {
 
-namespace {
-
-class CNullClassesRootStore : public IClassesRootStore {
-public:
-    std::string ProgramPath() override { return platform::ExecutablePath(); }
-    bool ProgramHasIcon(int index) override { return index >= 0; }
-    bool SetValue(const std::string&, const std::string&) override { return true; }
-    bool QueryValue(const std::string&, std::string&) override { return false; }
-    bool KeyExists(const std::string&) override { return false; }
-    bool HasSubKey(const std::string&) override { return false; }
-    void DeleteKey(const std::string&) override {}
-};
-
-}  // namespace
-
 IClassesRootStore::~IClassesRootStore() = default;
 
-IClassesRootStore& GetClassesRootStore() {
-    static CNullClassesRootStore store;
-    return store;
-}
+IClassesRootStore& GetClassesRootStore() { return GetDesktopTypeStore(); }
 
 bool SetClassesRootValue(IClassesRootStore& store, const std::string& key, const std::string& value) {
     return store.SetValue(key, value);
@@ -47,10 +29,11 @@ void DeleteEmptyClassesRootKeys(IClassesRootStore& store, const std::string& key
 
 void DeleteEmptyClassesRootKeys(const std::string& key) { DeleteEmptyClassesRootKeys(GetClassesRootStore(), key); }
 
-bool RegisterDocumentType(IClassesRootStore& store, const std::string& extension, const std::string& id,
-                          const std::string& description, int iconIndex, bool unregister) {
+namespace {
+
+bool ChangeEntries(IClassesRootStore& store, const std::string& extension, const std::string& id,
+                   const std::string& description, int iconIndex, bool unregister) {
     const std::string program = store.ProgramPath();
-    if (!store.ProgramHasIcon(iconIndex)) return false;
 
     const std::pair<std::string, std::string> entries[] = {
         {id, description},
@@ -76,6 +59,16 @@ bool RegisterDocumentType(IClassesRootStore& store, const std::string& extension
         DeleteEmptyClassesRootKeys(store, extension);
     }
     return true;
+}
+
+}  // namespace
+
+bool RegisterDocumentType(IClassesRootStore& store, const std::string& extension, const std::string& id,
+                          const std::string& description, int iconIndex, bool unregister) {
+    if (!store.ProgramHasIcon(iconIndex)) return false;
+    const bool result = ChangeEntries(store, extension, id, description, iconIndex, unregister);
+    store.Flush();  // also after a failure: the entries already written stay
+    return result;
 }
 
 bool RegisterDocumentType(const std::string& extension, const std::string& id, const std::string& description,

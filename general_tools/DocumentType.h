@@ -21,10 +21,12 @@ public:
     virtual bool HasSubKey(const std::string& key) = 0;
     // Deletes a key that has no sub-keys; its result is not used.
     virtual void DeleteKey(const std::string& key) = 0;
+    // Makes what was written known (a registration ends with it).
+    virtual void Flush() {}
 };
 
-// The store of this system: it writes nothing and finds nothing (no shell class
-// keys exist here), so registering succeeds without effect.
+// The store of this system: the desktop's document types under the user's data folder
+// (CDesktopTypeStore).
 IClassesRootStore& GetClassesRootStore();
 
 bool RegisterDocumentType(IClassesRootStore& store, const std::string& extension, const std::string& id,

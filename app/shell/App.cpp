@@ -7,11 +7,15 @@
 #include "app/shell/AppPaths.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/MainView.h"
+#include "general_tools/DesktopTypeStore.h"
 #include "general_tools/DocumentType.h"
 #include "general_tools/Files.h"
 #include "general_tools/Mmf.h"
 #include "general_tools/StringFunctions.h"
+#include "platform/window/Application.h"
+#include "platform/window/Image.h"
 #include "resources/ResourceIds.h"
+#include "ui/ResourcePictures.h"
 #include "ui/StringResources.h"
 
 #include <clocale>
@@ -87,13 +91,22 @@ bool CApp::InitStep(int step) {
                 IDR_MAINFRAME, [] { return std::make_unique<CDoc>(); }, [] { return std::make_unique<CMainFrame>(); },
                 [] { return std::make_unique<CViewA>(); }));
             return true;
-        case STEP_SHELL_OPEN:
+        case STEP_SHELL_OPEN: {
             EnableShellOpen();
+            // The desktop shows the program's name and icon with the document type.
+            GT::CDesktopTypeStore& desktop = GT::GetDesktopTypeStore();
+            desktop.SetApplicationName(GetAppName());
+            const platform::Image icon = UL::LoadIconResource(IDR_MAINFRAME);
+            desktop.SetIconWriter(icon.IsEmpty() ? GT::CDesktopTypeStore::IconWriter()
+                                                 : [icon](const std::string& path) {
+                                                       return icon.Save(path, platform::ImageFileType::Png);
+                                                   });
             if (GT::GetClassesRootStore().ProgramHasIcon(kDocumentIconIndex)) {
                 GT::RegisterDocumentType(domain.GetDatabaseExtension(), FormatWithFamily("%sConverter.Document"),
                                          FormatWithFamily("%s Converter Document"), kDocumentIconIndex, false);
             }
             return true;
+        }
         case STEP_FONT_AND_SAVE_MEMORY:
             CFontA::GetInstance().Load(kFontSection, kFontPrefix);
             domain.LoadSaveMemory();
@@ -103,6 +116,7 @@ bool CApp::InitStep(int step) {
             return true;
         case STEP_LANGUAGE: {
             const int language = UL::LoadString(IDS_LANGUAGE) == "English" ? 0 : 1;
+            platform::ApplyUserLanguage();  // the toolkit's own texts and the dialog font follow
             LoadMessageTable();
             GetTextCodeTable().SetLanguage(language);
             return true;

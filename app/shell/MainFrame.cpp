@@ -4,8 +4,10 @@
 #include "app/card/CdAudioReader.h"
 #include "app/card/DocumentModel.h"
 #include "app/card/ModalManager.h"
+#include "app/shell/App.h"
 #include "general_tools/CdToc.h"
 #include "platform/system/EventLoop.h"
+#include "platform/window/Controls.h"
 #include "platform/window/Window.h"
 #include "ui/ProgressBar.h"
 
@@ -55,7 +57,29 @@ void CMainFrame::OnCloseRequest() {
     char drained[64];
     while (read(CloseRequestDescriptor(), drained, sizeof drained) > 0) {
     }
-    Close();
+    if (!IsBusy()) {
+        Close();
+        return;
+    }
+    // Kept until the modal windows end (a session that logs out would otherwise lose the save
+    // question); a running import, export or rip stops as its Cancel button makes it.
+    m_closePending = true;
+    auto* progress = dynamic_cast<UL::CProgressBar*>(&GetProgressBar());
+    if (progress != nullptr && progress->IsShown() && progress->IsCancelable()) {
+        if (auto* cancel = dynamic_cast<platform::PushButton*>(progress->GetDlgItem(platform::kCommandCancel))) {
+            if (cancel->IsEnabled()) cancel->Click();
+        }
+    }
+}
+
+void CMainFrame::OnIdleUpdateCmdUI() {
+    UL::CSDIFrameWndEx::OnIdleUpdateCmdUI();
+    if (!m_closePending || IsBusy()) return;
+    // Not before start-up has completed: the main loop that the close ends runs only after it.
+    const auto* app = dynamic_cast<const CApp*>(UL::CWinApp::GetApp());
+    if (app != nullptr && !app->IsInitialised()) return;
+    m_closePending = false;
+    Close();  // last: it may destroy the window
 }
 
 void CMainFrame::OnDestroy() {
@@ -65,7 +89,9 @@ void CMainFrame::OnDestroy() {
     }
     if (m_watcher) m_watcher->Detach();
     m_watcher.reset();
-    UL::CSDIFrameWndEx::OnDestroy();
+    // A start-up that failed (the frame of a command-line document that would not open) stores nothing.
+    const auto* app = dynamic_cast<const CApp*>(UL::CWinApp::GetApp());
+    if (app == nullptr || app->IsInitialised()) UL::CSDIFrameWndEx::OnDestroy();
 }
 
 void CMainFrame::OnClose() {

@@ -26,8 +26,13 @@ public:
     void OnDropFiles(const std::vector<std::string>& paths) override;
 
     // A descriptor that turns readable when the program is asked to end (a signal): each frame then
-    // closes as its close box makes it. -1 for none.
+    // closes as its close box makes it. While busy the request is kept: a running run is cancelled as
+    // its Cancel button does, and the frame closes once the modal windows have ended. -1 for none.
     static void SetCloseRequestDescriptor(int fd);
+    bool IsCloseRequestPending() const { return m_closePending; }
+
+    // The idle update; then a kept close request is carried out once nothing is busy.
+    void OnIdleUpdateCmdUI() override;
 
 protected:
     int OnCreate() override;
@@ -40,6 +45,7 @@ private:
 
     std::unique_ptr<GT::CDeviceChangeWatcher> m_watcher;
     int m_closeWatch = 0;
+    bool m_closePending = false;
 };
 
 // Turns a volume notice into a model event for the modal-dialog manager: an arrival is 6 when the

@@ -154,9 +154,10 @@ void CViewA::SetUpTable() {
     editors->Add({-1, protect}, boost::make_shared<UL::CBooleanTableCellEditor>("Off", "On", false));
     m_table.SetRendererResolver(renderers);
     m_table.SetEditorResolver(editors);
+    // The tab's own columns and headers first: a width that fits the header fits these.
+    m_table.Refresh();
     const int columns = CSongTableModel::MapModelColumn(tab, -1);
     m_table.SetColumnWidthSettings(TableSection(tab), kColumnWidthValue, std::vector<int>(size_t(columns), kFitHeader));
-    m_table.Refresh();
 }
 
 void CViewA::SelectList(int tab) {

@@ -291,9 +291,11 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     if (plan.saveMemory) {
         destination = folder + number + domain.GetVoxaExtension();
         // The transfer shows its own message and leaves nothing behind on a failure or a cancel;
-        // it writes only onto the card the run started on, which it asks again after encoding.
+        // it writes only onto the card the run started on, which it asks again after encoding. A
+        // failed encoding fails the rip too.
         if (IsCardStillThere(run)) {
             answer = CAudioTransfer(document.GetVolume()).ImportFile(temporary, destination, true);
+            if (answer == CAudioTransfer::FAILED) ShowMessage(MSG_RIP_FAILED);
         } else {
             answer = CAudioTransfer::FAILED;
             ShowMessage(MSG_RIP_FAILED);

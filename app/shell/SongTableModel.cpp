@@ -1,6 +1,7 @@
 #include "app/shell/SongTableModel.h"
 
 #include "app/card/CardDocument.h"
+#include "app/card/DatabaseFiles.h"
 #include "app/card/DocumentModel.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
@@ -140,9 +141,12 @@ void CSongTableModel::SetValueAt(const UL::CCellValue& value, int row, int colum
     CSongX* song = SongAt(row);
     if (song == nullptr) return;
     CDocX& document = CDocumentModel::GetInstance().GetDocument();
-    // Compared as the song would store it: a text that differs only past the stored length is
-    // no change.
-    const auto stored = [&value] { return CSongX::TruncateUtf8(value.GetString(), CSongX::GetMaxTextLength()); };
+    // Cut here as the card's name field holds it (whole characters), so the cell shows what the card
+    // keeps; a text that differs only past that is no change.
+    const auto stored = [&value] {
+        return CSongX::CutToBytes(CSongX::TruncateUtf8(value.GetString(), CSongX::GetMaxTextLength()),
+                                  CNameBlock::TEXT_BYTES);
+    };
     switch (MapViewColumn(column)) {
         case NAME: {
             const std::string name = stored();

@@ -126,6 +126,11 @@ std::string ThreadCharset() {
 }
 
 std::string UserLanguage() {
+    // LANGUAGE lists the user's languages in order of preference, as desktop programs read it.
+    if (const char* languages = std::getenv("LANGUAGE")) {
+        const std::string first(languages, std::strcspn(languages, ":"));
+        if (!first.empty()) return first.compare(0, 2, "ja") == 0 ? "Japanese" : "English";
+    }
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
         if (value && *value) return std::strncmp(value, "ja", 2) == 0 ? "Japanese" : "English";

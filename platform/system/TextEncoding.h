@@ -29,8 +29,9 @@ bool EncodeText(const std::string& charset, const std::u16string& text, std::str
 std::string ThreadCharset();
 
 // The user's language as the program's language string reads it: "Japanese"
-// when the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty
-// begins with "ja", otherwise "English".
+// when the first entry of LANGUAGE (a ":"-separated list), else the first of
+// LC_ALL, LC_MESSAGES and LANG that is set and not empty, begins with "ja",
+// otherwise "English".
 std::string UserLanguage();
 
 }  // namespace platform

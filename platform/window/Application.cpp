@@ -1,14 +1,18 @@
 #include "platform/window/Application.h"
 
+#include "platform/system/TextEncoding.h"
 #include "platform/window/QtBridge.h"
 #include "platform/window/SystemLoopBridge.h"
 #include "platform/window/Window.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QFont>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QStyle>
+#include <QTranslator>
 #include <QWidget>
 
 #include <cstdlib>
@@ -26,6 +30,9 @@ struct WindowSystem {
     std::function<void()> idleHandler;
     bool idleRunning = false;
     bool mainLoopRunning = false;
+    QTranslator* translator = nullptr;  // the toolkit's own texts in Japanese, while installed
+    bool fontKept = false;
+    QFont toolkitFont;  // the font before a language changed it
 };
 
 WindowSystem& System() {
@@ -123,6 +130,46 @@ void SetApplicationTitle(const std::string& title) {
 }
 
 std::string ApplicationTitle() { return System().title; }
+
+const std::vector<std::string>& JapaneseUiFontFamilies() {
+    // Proportional: the monospaced IPAGothic that fontconfig gives Japanese by default sets Latin text
+    // far too wide in dialogs.
+    static const std::vector<std::string> families = {"Noto Sans CJK JP", "IPAPGothic", "IPAexGothic"};
+    return families;
+}
+
+bool ApplyUserLanguage() {
+    if (!StartWindowSystem()) return false;
+    WindowSystem& system = System();
+    if (!system.fontKept) {
+        system.toolkitFont = QApplication::font();
+        system.fontKept = true;
+    }
+    if (system.translator != nullptr) {
+        QCoreApplication::removeTranslator(system.translator);
+        delete system.translator;
+        system.translator = nullptr;
+    }
+    if (UserLanguage() != "Japanese") {
+        QApplication::setFont(system.toolkitFont);
+        return true;
+    }
+    QFont font = system.toolkitFont;
+    QStringList families;
+    for (const std::string& family : JapaneseUiFontFamilies()) families << ToQString(family);
+    font.setFamilies(families);
+    QApplication::setFont(font);
+    auto* translator = new QTranslator(system.app);
+    // "qt_ja" gathers the toolkit's modules (qtbase_ja: message boxes, the file chooser).
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(QStringLiteral("qt_ja"), folder) && !translator->load(QStringLiteral("qtbase_ja"), folder)) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    system.translator = translator;
+    return true;
+}
 
 void SetMainWindow(Window* window) { System().mainWindow = window; }
 Window* MainWindow() { return System().mainWindow; }

@@ -33,6 +33,14 @@ void RunIdleWork();
 void SetApplicationTitle(const std::string& title);
 std::string ApplicationTitle();
 
+// The toolkit follows the program's language (UserLanguage): in Japanese its own texts (message box
+// buttons, the file chooser) come from its Japanese translations and the dialog font is a
+// proportional Japanese font; in English the toolkit's own texts and font. Answers whether the
+// toolkit's translations were found (always true in English).
+bool ApplyUserLanguage();
+// The families the dialog font takes in Japanese, the first installed first.
+const std::vector<std::string>& JapaneseUiFontFamilies();
+
 void SetMainWindow(Window* window);
 Window* MainWindow();
 // Our window that is active (has the keyboard), or null.

@@ -160,6 +160,8 @@ FileChooserResult ChooseFiles(Window* owner, const FileChooserOptions& options) 
     else
         dialog.setFileMode(options.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    // The filter's name only: the case-insensitive patterns behind it are no reading for a user.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     if (!options.defaultSuffix.empty()) dialog.setDefaultSuffix(ToQString(options.defaultSuffix));
     QStringList filters;
     for (const FileFilterEntry& entry : options.filters) filters << ToQString(ToNameFilter(entry));
@@ -186,7 +188,11 @@ FileChooserResult ChooseFiles(Window* owner, const FileChooserOptions& options) 
     }
     result.accepted = dialog.exec() == QDialog::Accepted;
     result.folder = FromQString(dialog.directory().absolutePath());
-    const int chosenFilter = int(filters.indexOf(dialog.selectedNameFilter()));
+    // The dialog may answer the filter by the name it shows rather than the whole filter.
+    const QString selected = dialog.selectedNameFilter();
+    int chosenFilter = int(filters.indexOf(selected));
+    for (int i = 0; chosenFilter < 0 && i < filters.size(); ++i)
+        if (filters[i].left(filters[i].lastIndexOf(QStringLiteral(" ("))) == selected) chosenFilter = i;
     if (chosenFilter >= 0) result.filterIndex = chosenFilter;
     if (result.accepted) {
         for (const QString& path : dialog.selectedFiles()) result.paths.push_back(FromQString(path));

@@ -204,8 +204,9 @@ struct Window::Impl {
     QPointer<QScrollBar> vertical;
     Size scrollSize;
     Point scrollPosition;
-    QPoint frameOffset;          // client top-left minus frame top-left, last seen in the normal state
-    bool pendingNormal = false;  // a normal placement to take once the window is restored
+    QPoint frameOffset;           // client top-left minus frame top-left, last seen in the normal state
+    bool pendingNormal = false;   // a normal placement to take once the window is restored
+    bool placementGiven = false;  // the last size asked for was a placement, not a client size
     Rect normalPlacement;
 };
 
@@ -328,7 +329,9 @@ Size Window::ClientSize() const {
 }
 
 void Window::SetClientSize(Size size) {
-    if (Exists()) Widget()->resize(size.width, size.height + MenuHeight());
+    if (!Exists()) return;
+    m_impl->placementGiven = false;
+    Widget()->resize(size.width, size.height + MenuHeight());
 }
 void Window::SetMinimumClientSize(Size size) {
     if (Exists()) Widget()->setMinimumSize(std::max(size.width, 0), std::max(size.height, 0));
@@ -379,7 +382,9 @@ void Window::SetMenu(const MenuTemplate* menu) {
     m_menu.reset();
     if (menu != nullptr) m_menu = std::make_unique<MenuBar>(*this, *menu);
     PlaceMenuBar();
-    SetClientSize(client);  // the bar takes its room above the client area
+    // A placement given (a stored one restored) stays as it is, the bar inside it; otherwise the bar
+    // takes its room above the client area.
+    if (!m_impl->placementGiven) SetClientSize(client);
 }
 
 MenuBar* Window::Menu() const { return m_menu.get(); }
@@ -406,6 +411,7 @@ void Window::SetPlacementRect(const Rect& placement) {
         SetGeometry(placement);
         return;
     }
+    m_impl->placementGiven = true;
     Widget()->move(placement.left, placement.top);
     Widget()->resize(std::max(placement.Width(), 0), std::max(placement.Height(), 0));
 }
@@ -425,6 +431,7 @@ void Window::SetNormalPlacementRect(const Rect& placement) {
     if (IsMaximised() || IsMinimised()) {
         // Taken when the window is restored.
         m_impl->pendingNormal = true;
+        m_impl->placementGiven = true;
         m_impl->normalPlacement = placement;
         return;
     }

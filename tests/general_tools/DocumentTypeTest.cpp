@@ -95,14 +95,6 @@ TEST(DocumentTypeTest, UnregisteringLeavesAnotherProgramsExtensionAndForeignSubK
                                                               {"GigboxConverter.Document\\shell\\print", ""}}));
 }
 
-TEST(DocumentTypeTest, TheSystemStoreWritesNothing) {
-    EXPECT_TRUE(GT::RegisterDocumentType(".Q3D", "GigboxConverter.Document", "Gigbox Converter Document", 1, false));
-    std::string value;
-    EXPECT_FALSE(GT::GetClassesRootStore().QueryValue(".Q3D", value));
-    EXPECT_TRUE(GT::SetClassesRootValue("x", "y"));
-    GT::DeleteEmptyClassesRootKeys("x\\y");
-}
-
 // The codes rise with each Windows release, so that callers can compare them; only Vista and 7
 // are above 7 (the progress dialog's newer systems); any other version, 3.x excepted, is -1.
 TEST(OsKindTest, CodesRiseWithEachRelease) {

@@ -4,18 +4,24 @@
 #include "app/card/AppServices.h"
 #include "app/card/Domain.h"
 #include "app/card/MessageTable.h"
+#include "app/card/ModalManager.h"
 #include "app/shell/Program.h"
 #include "general_tools/Files.h"
+#include "general_tools/Mmf.h"
+#include "platform/window/Controls.h"
 #include "platform/window/Menu.h"
 #include "platform/window/Window.h"
 #include "tests/app/shell/ShellTestSupport.h"
 #include "tests/support/WidgetDriver.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QTimer>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -63,6 +69,7 @@ TEST_P(StartupStepFailure, EndsStartUpThereAndStoresNothingAtExit) {
     const std::string settings = ReadFile(SettingsFile(env));
     EXPECT_EQ(settings.find("SaveMemory"), std::string::npos) << settings;
     EXPECT_EQ(settings.find("FontFaceName"), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("[Window]"), std::string::npos) << "nor the frame's placement\n" << settings;
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryStepWithAnEffect, StartupStepFailure,
@@ -105,6 +112,11 @@ TEST_F(AppStartupTest, ACompletedStartUpShowsTheConnectedWindowAndStoresTheSetti
     EXPECT_NE(settings.find("FontFaceName="), std::string::npos) << settings;
     EXPECT_NE(settings.find("[Window]"), std::string::npos) << settings;
     CDocumentModel::GetInstance().RemoveListener(&listener);
+    // The card database became a document type of the desktop, in the user's (private) data folder.
+    const std::string data = env.Dir().File("data");
+    EXPECT_TRUE(std::filesystem::exists(data + "/applications/GigboxConverter.Document.desktop"));
+    EXPECT_TRUE(std::filesystem::exists(data + "/mime/packages/q3d-document-extension.xml"));
+    EXPECT_TRUE(std::filesystem::exists(data + "/icons/hicolor/32x32/apps/GigboxConverter.Document.png"));
 
     // The next start reads them: the SaveMemory flag, and with it the menu item's check.
     TestApp next;
@@ -164,7 +176,77 @@ TEST_F(AppStartupTest, ACommandLineFileThatCannotBeOpenedEndsStartUp) {
     EXPECT_EQ(app.steps, StepsUpTo(CApp::STEP_COMMAND_LINE));
     ASSERT_EQ(env.textDialog.shown.size(), 1u);
     EXPECT_EQ(env.textDialog.shown[0].text.rfind("Failed to open document.", 0), 0u);
-    EXPECT_EQ(ReadFile(SettingsFile(env)).find("SaveMemory"), std::string::npos);
+    const std::string settings = ReadFile(SettingsFile(env));
+    EXPECT_EQ(settings.find("SaveMemory"), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("Position="), std::string::npos) << "the frame made for the file stores nothing\n"
+                                                             << settings;
+}
+
+// The program asked to end (a signal) while a modal window is open keeps the request: a running
+// import is cancelled as its Cancel button does, and the window closes once the modal window ends.
+TEST_F(AppStartupTest, ACloseRequestWhileAModalWindowIsOpenIsCarriedOutWhenItEnds) {
+    if (!cardtest::HaveTools()) GTEST_SKIP() << cardtest::kNoTools;
+    const std::string a = env.Dir().File("tmp/a.wav"), b = env.Dir().File("tmp/b.wav");
+    ASSERT_TRUE(cardtest::MakeSound(a, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
+    ASSERT_TRUE(cardtest::MakeSound(b, "-r 44100 -c 2 -b 16 -e signed-integer", "3"));
+    int request[2];
+    ASSERT_EQ(pipe2(request, O_NONBLOCK | O_CLOEXEC), 0);
+    CMainFrame::SetCloseRequestDescriptor(request[0]);
+    const auto ask = [&] { ASSERT_EQ(write(request[1], "x", 1), 1); };
+
+    struct Case {
+        const char* name;
+        std::function<void(TestApp&)> whileRunning;
+        size_t songs;  // imported when the window closed
+    } cases[] = {
+        {"a message box",
+         [&](TestApp& app) {
+             env.textDialog.whileOpen = [&] {
+                 ask();
+                 gbxtest::PumpFor(200);
+                 EXPECT_TRUE(app.Frame() != nullptr && app.Frame()->IsCloseRequestPending()) << "kept";
+             };
+             CModalManager::GetInstance().ShowMessageById(MSG_UNIT_NOT_FOUND);
+             EXPECT_NE(app.Frame(), nullptr) << "still open when the box returns";
+         },
+         0},
+        {"the progress dialog of an import",
+         [&](TestApp& app) {
+             env.fileDialog.answer = 0;
+             env.fileDialog.chosen = {a, b};
+             ask();  // heard at the progress dialog's first pump
+             dynamic_cast<platform::PushButton*>(app.View()->GetButton(CViewA::BUTTON_IMPORT).GetControl())->Click();
+         },
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CCardEnvironment::ResetModel();
+        TestApp app;
+        app.skipInstanceGuard = GetInstanceGuard().Lock().IsOpen();
+        bool ran = false;
+        app.afterStep = [&](int step) {
+            if (step != CApp::STEP_INITIALISED) return;
+            QTimer::singleShot(0, [&] {
+                c.whileRunning(app);
+                ran = true;
+            });
+            // A request never carried out would leave the loop running.
+            QTimer::singleShot(20000, [&] {
+                if (app.Frame() != nullptr) {
+                    ADD_FAILURE() << "the window did not close";
+                    app.Frame()->DestroyWindow();
+                }
+            });
+        };
+        app.WinMain();
+        EXPECT_TRUE(ran);
+        EXPECT_EQ(app.Frame(), nullptr);
+        EXPECT_EQ(CCardEnvironment::Document().GetList(CDocX::LIST_SONGS).size(), c.songs);
+    }
+    CMainFrame::SetCloseRequestDescriptor(-1);
+    close(request[0]);
+    close(request[1]);
 }
 
 TEST_F(AppStartupTest, ASecondInstanceRaisesTheFirstAndEndsWithoutAWindow) {

@@ -234,6 +234,19 @@ TEST_F(MainViewTest, TheProtectEditorWritesTheSelectedSongsOnlyOnEnter) {
     }
 }
 
+// Nothing stored yet: every column of each tab fits that tab's own header, not the one shown before.
+TEST_F(MainViewTest, EachTabsDefaultWidthsFitItsOwnHeaders) {
+    CListCtrlA& table = view->GetTable();
+    for (const int button : {CViewA::BUTTON_RHYTHM, CViewA::BUTTON_USER, CViewA::BUTTON_SONG}) {
+        Click(button);
+        for (int column = 0; column < table.GetColumnCount(); ++column) {
+            const int shown = table.GetColumnWidth(column);
+            table.SetColumnWidth(column, -2);
+            EXPECT_EQ(shown, table.GetColumnWidth(column)) << "button " << button << ", column " << column;
+        }
+    }
+}
+
 TEST_F(MainViewTest, DroppedFilesAreImportedOnlyWhileACardIsConnected) {
     if (!cardtest::HaveTools()) GTEST_SKIP() << cardtest::kNoTools;
     const std::string a = env.Dir().File("tmp/dropped.wav");

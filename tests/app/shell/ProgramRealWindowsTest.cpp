@@ -3,9 +3,12 @@
 // WAV file encoded to Voxa and an MP3 file), a name edited in the table, the database written and
 // the window closed, then the card read back; the window in Japanese; and the program itself started,
 // connected to its card and ended by a signal. Screenshots are saved in the suite's build folder.
+#include "app/card/AppServices.h"
 #include "app/card/MessageTable.h"
+#include "app/card/ModalManager.h"
 #include "app/shell/Program.h"
 #include "general_tools/Mmf.h"
+#include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "platform/window/Input.h"
 #include "tests/app/shell/ShellTestSupport.h"
@@ -17,10 +20,14 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDropEvent>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -146,15 +153,72 @@ TEST_F(ProgramRealWindows, ConnectsImportsTwoDroppedFilesEditsANameWritesAndClos
     for (const std::string& path : paths) EXPECT_TRUE(std::filesystem::exists(card + path)) << path;
 }
 
+// The whole screen, for a window together with the box or chooser over it.
+void ShootScreen(const std::string& file) {
+    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage();
+    const std::string path = gbxtest::ScreenshotPath(file);
+    EXPECT_TRUE(shot.save(QString::fromStdString(path), "PNG")) << path;
+}
+
 TEST_F(ProgramRealWindows, InJapanese) {
     CCardEnvironment env;
     gbxtest::LanguageScope japanese("ja_JP.UTF-8");
+    // The real message box and song file chooser, in the toolkit's Japanese.
+    SetTextDialog(nullptr);
+    CFileDialogX::SetInstance(nullptr);
     TestApp app;
+    QStringList boxButtons, chooserButtons;
     RunWithScript(app, [&] {
         gbxtest::PumpFor(300);
         EXPECT_EQ(GetTextCodeTable().GetLanguage(), 1);
         EXPECT_TRUE(app.View()->IsConnectedFlag());
-        gbxtest::ShootAndCheck(app.Frame()->GetWindow()->Widget(), "gbx-main-japanese.png");
+        QWidget* window = app.Frame()->GetWindow()->Widget();
+        gbxtest::ShootAndCheck(window, "gbx-main-japanese.png");
+
+        gbxtest::WhenModalAppears([&](QWidget* modal) {
+            gbxtest::PumpFor(300);
+            for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
+                boxButtons << button->text().remove('&');
+            ShootScreen("gbx-japanese-message-box.png");
+            gbxtest::PressKey(modal, Qt::Key_Escape);
+        });
+        CModalManager::GetInstance().AskOkCancel(MSG_OK_TO_DELETE);
+
+        gbxtest::WhenModalAppears([&](QWidget* modal) {
+            gbxtest::PumpFor(500);
+            for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
+                if (!button->text().isEmpty()) chooserButtons << button->text().remove('&');
+            ShootScreen("gbx-japanese-file-chooser.png");
+            gbxtest::ShootAndCheck(modal, "gbx-japanese-file-chooser-window.png");
+            gbxtest::PressKey(modal, Qt::Key_Escape);
+        });
+        std::vector<std::string> paths;
+        CModalManager::GetInstance().ChooseSongFiles(paths);
+        app.Frame()->Close();
+    });
+    EXPECT_TRUE(app.IsInitialised());
+    EXPECT_TRUE(boxButtons.contains(QStringLiteral("キャンセル"))) << boxButtons.join(',').toStdString();
+    EXPECT_TRUE(chooserButtons.contains(QStringLiteral("キャンセル"))) << chooserButtons.join(',').toStdString();
+    // The next tests speak English again.
+    gbxtest::LanguageScope english("en_US.UTF-8");
+    platform::ApplyUserLanguage();
+}
+
+// The Rhythm tab's columns fit their own headers ("Rhythm Name" whole), not the Song tab's.
+TEST_F(ProgramRealWindows, TheRhythmTabShowsItsOwnHeadersWhole) {
+    CCardEnvironment env;
+    TestApp app;
+    RunWithScript(app, [&] {
+        CViewA* view = app.View();
+        dynamic_cast<platform::PushButton*>(view->GetButton(CViewA::BUTTON_RHYTHM).GetControl())->Click();
+        gbxtest::PumpFor(300);
+        gbxtest::ShootAndCheck(app.Frame()->GetWindow()->Widget(), "gbx-rhythm-tab.png");
+        CListCtrlA& table = view->GetTable();
+        for (int column = 0; column + 1 < table.GetColumnCount(); ++column) {
+            const int shown = table.GetColumnWidth(column);
+            table.SetColumnWidth(column, -2);
+            EXPECT_EQ(shown, table.GetColumnWidth(column)) << column;
+        }
         app.Frame()->Close();
     });
     EXPECT_TRUE(app.IsInitialised());
@@ -164,29 +228,14 @@ TEST_F(ProgramRealWindows, TheProgramStartsConnectsItsCardAndEndsCleanlyOnASigna
     CCardEnvironment env;
     gbxtest::ScopedEnvironment noLeakCheck("ASAN_OPTIONS", "detect_leaks=0");
     const std::string lockFile = env.Dir().File("run") + "/InstanceManagerGigbox Setlister";
-    char program[] = GBX_PROGRAM;
-    char* argv[] = {program, nullptr};
-    pid_t child = -1;
-    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, argv, environ), 0);
-    // The window's id lands in the guard at the end of start-up.
-    const bool started = gbxtest::PumpUntil(
-        [&] {
-            const std::vector<uint8_t> id = gbxtest::ReadBytes(lockFile);
-            return id.size() == 4 && (id[0] | id[1] | id[2] | id[3]) != 0;
-        },
-        45000);
-    EXPECT_TRUE(started);
+    const pid_t child = shelltest::Spawn({GBX_PROGRAM});
+    ASSERT_GT(child, 0);
+    EXPECT_TRUE(shelltest::WaitUntilStarted(lockFile));
     gbxtest::PumpFor(500);
     ASSERT_EQ(kill(child, SIGTERM), 0);
     // A message box ("The unit not found.") would keep the window from closing.
-    int status = -1;
-    bool ended = false;
-    gbxtest::PumpUntil([&] { return ended = ended || waitpid(child, &status, WNOHANG) == child; }, 30000);
-    if (!ended) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-    }
-    EXPECT_TRUE(ended) << "the program ends when asked";
+    const int status = shelltest::WaitForEnd(child, 30000);
+    EXPECT_NE(status, -1) << "the program ends when asked";
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     const std::string settings = shelltest::ReadFile(shelltest::SettingsFile(env));
     EXPECT_NE(settings.find("SaveMemory=1"), std::string::npos) << "stored after a completed start-up\n" << settings;

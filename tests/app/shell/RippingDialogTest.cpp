@@ -407,6 +407,25 @@ TEST_F(RippingDialogTest, ADiscThatGoesDuringTheSecondTrackStopsTheRipWithMessag
     }
 }
 
+// The second track's Voxa file cannot be made (a folder stands at its name): the transfer says why,
+// then the rip says it failed and stops; the first track stays.
+TEST_F(RippingDialogTest, AnEncodingThatFailsStopsTheRipWithMessage25) {
+    Document().SetSaveMemory(true);
+    const std::string blocked = environment.DatabaseFolder() + "000/0001.Q3R";
+    progress.at = "Track 02/03";
+    progress.hook = [&] { std::filesystem::create_directories(blocked + "/in-the-way"); };
+    Open();
+    PressOk();
+    const std::vector<std::string> messages = Messages();
+    ASSERT_EQ(messages.size(), 2u) << ::testing::PrintToString(messages);
+    EXPECT_NE(messages[0], kRipFailed) << "the transfer's own message first";
+    EXPECT_EQ(messages[1], kRipFailed);
+    EXPECT_TRUE(WorkFiles().empty());
+    std::filesystem::remove_all(blocked);
+    EXPECT_EQ(CardAudioFiles(), (std::vector<std::string>{"000/0000.Q3I", "000/0000.Q3R"})) << "no third track";
+    EXPECT_EQ(Reloaded().size(), 1u);
+}
+
 TEST_F(RippingDialogTest, AnotherDiscPutInDuringTheRipIsNotStored) {
     auto other = std::make_shared<EmulatedCdDrive>(EmulatedDisc::Audio({0, 80, 171}, kLeadOut));
     std::unique_ptr<gbxtest::EmulatedDriveInstaller> swapped;

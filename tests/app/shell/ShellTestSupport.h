@@ -11,10 +11,17 @@
 #include "app/shell/MainView.h"
 #include "resources/Resources.h"
 #include "tests/app/card/CardTestSupport.h"
+#include "tests/support/WidgetDriver.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include <functional>
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 namespace shelltest {
 
@@ -57,6 +64,38 @@ inline std::string SettingsFile(const cardtest::CCardEnvironment& env) {
 inline std::string ReadFile(const std::string& path) {
     const std::vector<uint8_t> bytes = gbxtest::ReadBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// Starts a program (searched on PATH) with this process's environment; -1 when it cannot start.
+inline pid_t Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = -1;
+    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    return child;
+}
+
+// Whether the program's start-up completed in time: its window's id lands in the single-instance
+// guard's file at the end of start-up.
+inline bool WaitUntilStarted(const std::string& lockFile, int timeoutMs = 45000) {
+    return gbxtest::PumpUntil(
+        [&] {
+            const std::vector<uint8_t> id = gbxtest::ReadBytes(lockFile);
+            return id.size() == 4 && (id[0] | id[1] | id[2] | id[3]) != 0;
+        },
+        timeoutMs);
+}
+
+// Waits for the child's end; its wait status, or -1 when it had to be killed.
+inline int WaitForEnd(pid_t child, int timeoutMs) {
+    int status = -1;
+    bool ended = false;
+    gbxtest::PumpUntil([&] { return ended = ended || waitpid(child, &status, WNOHANG) == child; }, timeoutMs);
+    if (ended) return status;
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return -1;
 }
 
 }  // namespace shelltest

@@ -224,6 +224,35 @@ TEST_F(SongTableModelTest, NamesAreEditedAsTheSongsIconFilesKeepThem) {
     EXPECT_FALSE(document.NeedsSaving());
 }
 
+// The card keeps 256 bytes of each name: a longer edit is cut where it is committed, at a whole
+// character, so the cell shows what the card will hold (85 three-byte characters, not 86).
+TEST_F(SongTableModelTest, EditedTextsAreCutToTheCardsFieldAtAWholeCharacter) {
+    std::string kana;
+    for (int i = 0; i < 100; ++i) kana += "\xE3\x81\x82";  // U+3042
+    const struct {
+        std::string text;
+        size_t keptBytes;
+    } texts[] = {{kana, 85 * 3}, {"a" + kana, 1 + 85 * 3}, {"ab" + kana, 2 + 84 * 3}, {std::string(300, 'n'), 255}};
+    for (int column = 0; column < 3; ++column) {
+        for (const auto& t : texts) {
+            SCOPED_TRACE(::testing::Message() << "column " << column << ", " << t.keptBytes << " bytes");
+            CSongX* song = Song("Name", "Ann", "One");
+            const int row = int(document.GetList(CDocX::LIST_SONGS).size()) - 1;
+            model.SetValueAt(UL::CCellValue(t.text), row, column);
+            const std::string expected = t.text.substr(0, t.keptBytes);
+            EXPECT_EQ(model.GetValueAt(row, column).GetString(), expected);
+            const std::string& field = column == 0   ? song->GetTitle()
+                                       : column == 1 ? song->GetArtist()
+                                                     : song->GetAlbum();
+            EXPECT_EQ(field, expected);
+            // Committing the shown text again is no change.
+            document.ClearChanges();
+            model.SetValueAt(UL::CCellValue(expected), row, column);
+            EXPECT_FALSE(document.NeedsSaving());
+        }
+    }
+}
+
 TEST_F(SongTableModelTest, ArtistsAndAlbumsStayWithinTheCardsNames) {
     // 998 songs of their own album and artist, two that share theirs and one of "A" and "Shared":
     // 2000 names.

@@ -64,26 +64,34 @@ TEST(TextEncodingTest, ThreadCharsetFollowsTheThreadsLocale) {
 
 TEST(TextEncodingTest, UserLanguageComesFromTheFirstSetLocaleVariable) {
     const struct {
+        const char* language;
         const char* lcAll;
         const char* lcMessages;
         const char* lang;
         const char* expected;
     } cases[] = {
-        {nullptr, nullptr, nullptr, "English"},
-        {nullptr, nullptr, "ja_JP.UTF-8", "Japanese"},
-        {nullptr, "en_US.UTF-8", "ja_JP.UTF-8", "English"},
-        {"ja_JP.eucJP", "en_US.UTF-8", "en_US.UTF-8", "Japanese"},
-        {"", "ja", "en_US.UTF-8", "Japanese"},  // set but empty counts as unset
-        {"", "", "de_DE.UTF-8", "English"},
-        {"C", "", "ja_JP.UTF-8", "English"},
+        {nullptr, nullptr, nullptr, nullptr, "English"},
+        {nullptr, nullptr, nullptr, "ja_JP.UTF-8", "Japanese"},
+        {nullptr, nullptr, "en_US.UTF-8", "ja_JP.UTF-8", "English"},
+        {nullptr, "ja_JP.eucJP", "en_US.UTF-8", "en_US.UTF-8", "Japanese"},
+        {nullptr, "", "ja", "en_US.UTF-8", "Japanese"},  // set but empty counts as unset
+        {nullptr, "", "", "de_DE.UTF-8", "English"},
+        {nullptr, "C", "", "ja_JP.UTF-8", "English"},
+        // LANGUAGE's first entry comes before them all.
+        {"ja:en", "en_US.UTF-8", nullptr, "en_US.UTF-8", "Japanese"},
+        {"ja_JP", nullptr, nullptr, "en_US.UTF-8", "Japanese"},
+        {"en_GB:ja", nullptr, nullptr, "ja_JP.UTF-8", "English"},
+        {"", nullptr, nullptr, "ja_JP.UTF-8", "Japanese"},
+        {":ja", nullptr, nullptr, "en_US.UTF-8", "English"},  // an empty first entry names nothing
     };
     for (const auto& c : cases) {
+        gbxtest::ScopedEnvironment language("LANGUAGE", c.language);
         gbxtest::ScopedEnvironment lcAll("LC_ALL", c.lcAll);
         gbxtest::ScopedEnvironment lcMessages("LC_MESSAGES", c.lcMessages);
         gbxtest::ScopedEnvironment lang("LANG", c.lang);
         EXPECT_EQ(platform::UserLanguage(), c.expected)
-            << (c.lcAll ? c.lcAll : "-") << " " << (c.lcMessages ? c.lcMessages : "-") << " "
-            << (c.lang ? c.lang : "-");
+            << (c.language ? c.language : "-") << " " << (c.lcAll ? c.lcAll : "-") << " "
+            << (c.lcMessages ? c.lcMessages : "-") << " " << (c.lang ? c.lang : "-");
     }
 }
 

@@ -118,6 +118,23 @@ TEST_F(MenuTest, TheBarShowsTheTemplateAndTheClientAreaStartsBelowIt) {
     EXPECT_EQ(frame.ClientSize(), (platform::Size{400, 300}));
 }
 
+// A frame restores its stored placement before its bar comes: the bar goes inside the placement, so
+// the placement read back at exit is the one stored (it grew by the bar at every start).
+TEST_F(MenuTest, TheBarKeepsAPlacementGivenBeforeIt) {
+    const platform::Rect stored{40, 30, 640, 487};
+    for (const bool maximisedFirst : {false, true}) {
+        RecordingFrame frame;
+        if (maximisedFirst) frame.Maximise();
+        frame.SetNormalPlacementRect(stored);
+        frame.SetMenu(platform::FindMenuTemplate(kMenuId));
+        EXPECT_EQ(frame.NormalPlacementRect(), stored) << maximisedFirst;
+        if (!maximisedFirst) {
+            EXPECT_EQ(frame.PlacementRect(), stored);
+            EXPECT_EQ(frame.ClientSize().height, stored.Height() - frame.Menu()->Height());
+        }
+    }
+}
+
 TEST_F(MenuTest, ChoosingReachesTheWindowOnlyWhileItemAndWindowAreEnabled) {
     RecordingFrame frame;
     frame.SetMenu(platform::FindMenuTemplate(kMenuId));
