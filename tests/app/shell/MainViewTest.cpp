@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+
 #include <array>
 
 namespace {
@@ -222,7 +224,10 @@ TEST_F(MainViewTest, TheProtectEditorWritesTheSelectedSongsOnlyOnEnter) {
         ASSERT_NE(editor, nullptr);
         ASSERT_TRUE(
             editor->StartByKey(&table, 1, protect, UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0}));
-        QWidget* combo = QApplication::focusWidget();
+        // The popup's drop-down list over the cell (the window off screen may not have the keyboard).
+        QWidget* combo = nullptr;
+        for (QComboBox* shown : table.GetList()->ItemArea()->findChildren<QComboBox*>())
+            if (shown->isVisible()) combo = shown;
         ASSERT_NE(combo, nullptr);
         gbxtest::PressKey(combo, Qt::Key_Down);  // Off to On
         EXPECT_EQ(flags(), (std::vector<bool>{false, false})) << "nothing written while the popup is open";
