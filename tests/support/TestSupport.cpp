@@ -37,6 +37,15 @@ const bool g_settingsPathReset = [] {
     return true;
 }();
 
+// A test program started by hand, outside ctest, never lists the machine's mounts (a card plugged
+// in) or the folders of the user's own GBX_VOLUMES: it starts with an empty mount table and no
+// folders, as ctest starts it; a test presents its own volumes.
+const bool g_noMachineVolumes = [] {
+    setenv("GBX_MOUNTINFO", "/dev/null", 0);
+    setenv("GBX_VOLUMES", "", 1);
+    return true;
+}();
+
 }  // namespace
 
 TempDir::TempDir() {
