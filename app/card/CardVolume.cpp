@@ -91,7 +91,8 @@ bool CCardVolume::IsMounted() const {
     if (now.device != m_identity.device || now.inode != m_identity.inode || now.mountId != m_identity.mountId
         || now.uniqueMountId != m_identity.uniqueMountId)
         return false;
-    return !askSerial || now.serial.empty() || now.serial == m_identity.serial;
+    // A serial known at connect that cannot be read now is no proof of the same card.
+    return !askSerial || now.serial == m_identity.serial;
 }
 
 bool CCardVolume::IsWritable() const {
