@@ -1,5 +1,6 @@
 #include "general_tools/Paths.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <vector>
 
@@ -9,8 +10,14 @@ namespace GT {
 
 namespace detail {
 
+bool IsAscii(const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; });
+}
+
 std::string TrailByteMask(const std::string& text) {
     std::string mask(text.size(), '\0');
+    // Without a byte above 0x7F no character takes two bytes in any locale's encoding.
+    if (IsAscii(text)) return mask;
     std::mbstate_t state{};
     std::size_t i = 0;
     while (i < text.size()) {
@@ -84,10 +91,14 @@ bool IsValidPathName(const std::string& path) {
 }
 
 std::string ConvertPathSlashes(const std::string& path, bool toSlash) {
-    const std::string trail = detail::TrailByteMask(path);
-    std::string out = path;
     const char from = toSlash ? '\\' : '/';
     const char to = toSlash ? '/' : '\\';
+    std::string out = path;
+    if (detail::IsAscii(path)) {
+        std::replace(out.begin(), out.end(), from, to);
+        return out;
+    }
+    const std::string trail = detail::TrailByteMask(path);
     for (std::size_t i = 0; i < out.size(); ++i)
         if (!trail[i] && out[i] == from) out[i] = to;
     return out;

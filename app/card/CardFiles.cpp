@@ -32,9 +32,31 @@ std::string TitleOf(const std::string& name) {
 // An output buffer in memory that may seek back within what was written (the chunk writers
 // patch sizes after their bodies). Its size is the furthest position written. It grows without
 // zero-filling: only a seek past the end leaves a gap, and that gap is zeroed.
+//
+// The storage of the last buffer is kept for the next one: a save writes megabytes, and fresh
+// memory costs a page fault for every page it touches.
 class CMemoryBuffer : public std::streambuf {
 public:
-    CMemoryBuffer() { Reserve(4096); }
+    CMemoryBuffer() {
+        Storage& spare = Spare();
+        if (spare.bytes) {
+            m_bytes = std::move(spare.bytes);
+            m_capacity = spare.capacity;
+            spare.capacity = 0;
+            MoveTo(0);
+        } else {
+            Reserve(4096);
+        }
+    }
+    ~CMemoryBuffer() override {
+        Storage& spare = Spare();
+        if (m_capacity <= kMaxSpareBytes && m_capacity > spare.capacity) {
+            spare.bytes = std::move(m_bytes);
+            spare.capacity = m_capacity;
+        }
+    }
+    CMemoryBuffer(const CMemoryBuffer&) = delete;
+    CMemoryBuffer& operator=(const CMemoryBuffer&) = delete;
 
     const char* Data() const { return m_bytes.get(); }
     size_t Size() const { return std::max(m_high, Position()); }
@@ -74,6 +96,17 @@ protected:
     }
 
 private:
+    struct Storage {
+        std::unique_ptr<char[]> bytes;
+        size_t capacity = 0;
+    };
+    // Room for the largest database file (the two-megabyte name table) as the buffer grows.
+    static constexpr size_t kMaxSpareBytes = size_t(8) << 20;
+    static Storage& Spare() {
+        thread_local Storage spare;
+        return spare;
+    }
+
     size_t Position() const { return static_cast<size_t>(pptr() - pbase()); }
     void Reserve(size_t size) {
         if (size <= m_capacity) return;
@@ -110,6 +143,18 @@ bool SyncThrough(const std::string& path, int (*sync)(int)) {
     close(fd);
     return synced;
 }
+
+// Has the kernel start writing the file to its device without waiting: the caller syncs it
+// soon, and meanwhile the device works while the next files are made. Only a hint.
+void StartWriteback(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    close(fd);
+}
+
+// Comparing a new file with the one on the card reads this much at a time.
+constexpr size_t kComparePieceBytes = 64 * 1024;
 
 // Below this many files a batch syncs each file and folder; above, the whole file system once.
 constexpr size_t kSyncEachLimit = 16;
@@ -183,18 +228,55 @@ std::string GetNewFilePath(const std::string& path) {
     return parts.directory + parts.title + ".NEW";
 }
 
-bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened, bool sync) {
-    if (opened != nullptr) *opened = false;
-    CMemoryBuffer contents;
+namespace {
+
+bool MakeContents(const CFileWriter& write, CMemoryBuffer& contents) {
     std::ostream memory(&contents);
-    if (!write(memory) || !memory.good()) return false;
+    return write(memory) && memory.good();
+}
+
+// Whether the file holds exactly these bytes; read in pieces, up to the first difference.
+bool HoldsBytes(const std::string& path, const char* data, size_t size) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool same = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) == size;
+    std::unique_ptr<char[]> piece(same ? new char[kComparePieceBytes] : nullptr);
+    size_t at = 0;
+    while (same) {
+        const ssize_t got = ::read(fd, piece.get(), kComparePieceBytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            same = got == 0 && at == size;
+            break;
+        }
+        const auto n = static_cast<size_t>(got);
+        same = at + n <= size && std::memcmp(piece.get(), data + at, n) == 0;
+        at += n;
+    }
+    close(fd);
+    return same;
+}
+
+bool WriteContents(const std::string& path, const CMemoryBuffer& contents, bool* opened, bool sync) {
     CCardFileSystem& files = GetCardFileSystem();
     boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
     if (!out) return false;
     if (opened != nullptr) *opened = true;
     out->write(contents.Data(), static_cast<std::streamsize>(contents.Size()));
     const bool written = !out->fail();
-    return (sync ? files.Finish(std::move(out), path) : files.Close(std::move(out), path)) && written;
+    if (sync) return files.Finish(std::move(out), path) && written;
+    const bool closed = files.Close(std::move(out), path) && written;
+    if (closed) StartWriteback(path);
+    return closed;
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened, bool sync) {
+    if (opened != nullptr) *opened = false;
+    CMemoryBuffer contents;
+    return MakeContents(write, contents) && WriteContents(path, contents, opened, sync);
 }
 
 bool WriteCardFile(const std::string& path, const CFileWriter& write) {
@@ -378,23 +460,31 @@ bool CCardFileSet::HasLeftovers(const std::string& folder, const std::vector<std
 
 bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>& entries) {
     CCardFileSystem& files = GetCardFileSystem();
-    std::vector<std::string> names;
-    for (const CEntry& entry : entries) names.push_back(entry.name);
+    std::vector<std::string> all;
+    for (const CEntry& entry : entries) all.push_back(entry.name);
     const std::string mark = folder + CompleteMarkName();
     // A mark left by an earlier write would make a half-written new set look complete.
-    if (!Recover(folder, names)) return false;
+    if (!Recover(folder, all)) return false;
 
     // 1. The new copies, all written before any is synced (the file system then commits them
-    // together), then the mark that they are complete.
+    // together), then the mark that they are complete. A file that already holds its new bytes
+    // stays as it is: the set is whole with it either way, and the card is spared the write.
     std::vector<std::string> written;
+    std::vector<std::string> names;  // the files that change, in their order
     bool complete = true;
     for (const CEntry& entry : entries) {
+        CMemoryBuffer contents;
+        complete = MakeContents(entry.write, contents);
+        if (!complete) break;
+        if (HoldsBytes(folder + entry.name, contents.Data(), contents.Size())) continue;
+        names.push_back(entry.name);
         const std::string path = folder + NewName(entry.name);
         bool opened = false;
-        complete = WriteWholeFile(path, entry.write, &opened, false);
+        complete = WriteContents(path, contents, &opened, false);
         if (opened) written.push_back(path);
         if (!complete) break;
     }
+    if (complete && names.empty()) return true;
     for (size_t i = 0; complete && i < written.size(); ++i) complete = files.Sync(written[i]);
     if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
     if (!complete) {

@@ -103,7 +103,8 @@ public:
     };
 
     // Replaces the named files of the folder (which ends with "/") with the written ones, all or
-    // none. False when the folder still holds the old set.
+    // none; a file that already holds exactly its new bytes is left untouched. False when the
+    // folder still holds the old set.
     static bool Replace(const std::string& folder, const std::vector<CEntry>& entries);
     // Finishes a replacement that was interrupted once all new files were complete, else takes
     // its new files away; the folder then holds one whole set. False when a step failed: the

@@ -177,9 +177,10 @@ bool CDatabaseFileChunks::CPlayListChunk::WriteData(std::ostream& out) {
     // Straight to the stream, record by record: the table is two megabytes.
     uint8_t record[CNameRecord::SIZE];
     static const uint8_t zeros[CNameRecord::SIZE] = {};
+    const std::vector<CNameRecord>& table = source != nullptr ? *source : records;
     for (std::size_t i = 0; i < recordCount; ++i) {
-        const bool held = i < records.size();
-        if (held) RecordToBytes(records[i], record);
+        const bool held = i < table.size();
+        if (held) RecordToBytes(table[i], record);
         out.write(reinterpret_cast<const char*>(held ? record : zeros), CNameRecord::SIZE);
     }
     return !out.fail();

@@ -110,6 +110,8 @@ public:
         uint32_t version = 1;
         uint16_t recordCount = NAME_RECORDS;
         std::vector<CNameRecord> records;
+        // When set, written instead of records: a writer's table, two megabytes, not copied.
+        const std::vector<CNameRecord>* source = nullptr;
     };
 
     // "Q3D2": a song list: its title, song numbers (slots) and groups. The chunk's size counts

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <istream>
-#include <map>
 #include <memory>
 #include <ostream>
-#include <set>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
 
 #include <boost/make_shared.hpp>
 
@@ -61,7 +61,7 @@ private:
     // Two full name tables and the list titles.
     static constexpr size_t kMaxBlocks = 4 * Chunks::NAME_RECORDS + 16;
     const GT::AGraphicDataMaker* m_renderer = nullptr;
-    std::map<std::string, CNameBlock> m_blocks;
+    std::unordered_map<std::string, CNameBlock> m_blocks;
 };
 
 const CNameBlock& NameBlockOf(const std::string& text) {
@@ -137,12 +137,14 @@ bool WriteUngroupedList(const std::string& title, const CSongList& songs, std::o
     return WriteDatabaseFile(chunk, out);
 }
 
-// Stable sort of a list copy by precomputed keys, cut to the capacity of a list file.
-template <class TKey>
-CSongList SortBy(const CSongList& songs, TKey (*makeKey)(const CSongRef&)) {
+// Stable sort of a list copy by precomputed keys (made from each song's index), cut to the
+// capacity of a list file.
+template <class TMakeKey>
+CSongList SortBy(const CSongList& songs, TMakeKey makeKey) {
+    typedef decltype(makeKey(size_t(0))) TKey;
     std::vector<std::pair<TKey, size_t>> keyed;
     keyed.reserve(songs.size());
-    for (size_t i = 0; i < songs.size(); ++i) keyed.emplace_back(makeKey(songs[i]), i);
+    for (size_t i = 0; i < songs.size(); ++i) keyed.emplace_back(makeKey(i), i);
     std::stable_sort(
         keyed.begin(), keyed.end(),
         [](const std::pair<TKey, size_t>& a, const std::pair<TKey, size_t>& b) { return a.first < b.first; });
@@ -153,25 +155,58 @@ CSongList SortBy(const CSongList& songs, TKey (*makeKey)(const CSongRef&)) {
     return sorted;
 }
 
-typedef std::tuple<std::string, std::string, int, int> CAlbumKey;
-typedef std::tuple<std::string, std::string, std::string, std::string, int, int> CArtistKey;
-typedef std::tuple<std::string, std::string, int> CTitleKey;
+typedef const std::string& (CSongX::*CSongText)() const;
 
-CAlbumKey AlbumKey(const CSongRef& e) {
-    const CSongX& s = *e.song;
-    return CAlbumKey(GT::ToUpper(s.GetAlbum()), s.GetAlbum(), s.GetNumber(), e.slot);
-}
+// The distinct texts of a list's songs, numbered in the order first met, and each song's
+// number; an open-addressed table, so no allocation per text.
+class CTextIds {
+public:
+    CTextIds(const CSongList& songs, CSongText text) {
+        size_t capacity = 16;
+        while (capacity < 2 * songs.size()) capacity *= 2;
+        std::vector<uint32_t> table(capacity, kEmpty);
+        m_idOfSong.reserve(songs.size());
+        for (const CSongRef& entry : songs) {
+            const std::string& value = ((*entry.song).*text)();
+            size_t at = std::hash<std::string>()(value) & (capacity - 1);
+            while (table[at] != kEmpty && *m_texts[table[at]] != value) at = (at + 1) & (capacity - 1);
+            if (table[at] == kEmpty) {
+                table[at] = static_cast<uint32_t>(m_texts.size());
+                m_texts.push_back(&value);
+            }
+            m_idOfSong.push_back(table[at]);
+        }
+    }
+    const std::vector<const std::string*>& Texts() const { return m_texts; }
+    uint32_t IdOfSong(size_t index) const { return m_idOfSong[index]; }
 
-CArtistKey ArtistKey(const CSongRef& e) {
-    const CSongX& s = *e.song;
-    return CArtistKey(GT::ToUpper(s.GetArtist()), s.GetArtist(), GT::ToUpper(s.GetAlbum()), s.GetAlbum(), s.GetNumber(),
-                      e.slot);
-}
+private:
+    static constexpr uint32_t kEmpty = 0xFFFFFFFF;
+    std::vector<const std::string*> m_texts;  // the songs' own strings
+    std::vector<uint32_t> m_idOfSong;
+};
 
-CTitleKey TitleKey(const CSongRef& e) {
-    const CSongX& s = *e.song;
-    return CTitleKey(GT::ToUpper(s.GetTitle()), s.GetTitle(), e.slot);
-}
+// Each song's text as its place in the order of (upper-cased text, text): songs sorted by it
+// sort as by that pair, with strings compared per distinct text rather than per song.
+class CTextRanks {
+public:
+    CTextRanks(const CSongList& songs, CSongText text) : m_ids(songs, text) {
+        const std::vector<const std::string*>& texts = m_ids.Texts();
+        std::vector<std::pair<std::string, uint32_t>> keyed;
+        keyed.reserve(texts.size());
+        for (size_t id = 0; id < texts.size(); ++id) keyed.emplace_back(GT::ToUpper(*texts[id]), id);
+        std::sort(keyed.begin(), keyed.end(), [&texts](const auto& a, const auto& b) {
+            return a.first != b.first ? a.first < b.first : *texts[a.second] < *texts[b.second];
+        });
+        m_rankOfId.resize(texts.size());
+        for (size_t rank = 0; rank < keyed.size(); ++rank) m_rankOfId[keyed[rank].second] = static_cast<uint32_t>(rank);
+    }
+    uint32_t OfSong(size_t index) const { return m_rankOfId[m_ids.IdOfSong(index)]; }
+
+private:
+    CTextIds m_ids;
+    std::vector<uint32_t> m_rankOfId;
+};
 
 const std::string& GroupKey(const CSongRef& entry, int keyKind) {
     return keyKind == CDatabaseStore::KEY_ALBUM ? entry.song->GetAlbum() : entry.song->GetArtist();
@@ -287,45 +322,77 @@ bool CDatabaseStore::ReadRhythmList(const std::string& path, const CNameTable& n
 // --- building ---
 
 CNameTable CDatabaseStore::BuildNameTable(const CSongList& songs) {
-    std::set<std::string> albums, artists;
-    for (const CSongRef& entry : songs) {
-        albums.insert(entry.song->GetAlbum());
-        artists.insert(entry.song->GetArtist());
-    }
     CNameTable names;
-    names.reserve(std::min<size_t>(albums.size() + artists.size(), Chunks::NAME_RECORDS));
-    for (const auto& group :
-         {std::make_pair(CNameRecord::KIND_ALBUM, &albums), std::make_pair(CNameRecord::KIND_ARTIST, &artists)}) {
-        for (const std::string& name : *group.second) {
-            if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return names;  // albums win
-            names.emplace_back();
-            names.back().kind = group.first;
-            names.back().block = NameBlockOf(name);
-        }
-    }
+    BuildNameTable(songs, names);
     return names;
 }
 
-CSongList CDatabaseStore::SortByAlbum(const CSongList& songs) { return SortBy(songs, AlbumKey); }
+void CDatabaseStore::BuildNameTable(const CSongList& songs, CNameTable& names) {
+    // The distinct texts by hashing; only they are sorted.
+    std::vector<const std::string*> albums = CTextIds(songs, &CSongX::GetAlbum).Texts();
+    std::vector<const std::string*> artists = CTextIds(songs, &CSongX::GetArtist).Texts();
+    const auto byBytes = [](const std::string* a, const std::string* b) { return *a < *b; };
+    std::sort(albums.begin(), albums.end(), byBytes);
+    std::sort(artists.begin(), artists.end(), byBytes);
+    names.clear();
+    names.reserve(std::min<size_t>(albums.size() + artists.size(), Chunks::NAME_RECORDS));
+    for (const auto& group :
+         {std::make_pair(CNameRecord::KIND_ALBUM, &albums), std::make_pair(CNameRecord::KIND_ARTIST, &artists)}) {
+        for (const std::string* name : *group.second) {
+            if (names.size() >= static_cast<size_t>(Chunks::NAME_RECORDS)) return;  // albums win
+            names.emplace_back();
+            names.back().kind = group.first;
+            names.back().block = NameBlockOf(*name);
+        }
+    }
+}
 
-CSongList CDatabaseStore::SortByArtist(const CSongList& songs) { return SortBy(songs, ArtistKey); }
+CSongList CDatabaseStore::SortByAlbum(const CSongList& songs) {
+    const CTextRanks albums(songs, &CSongX::GetAlbum);
+    return SortBy(songs, [&songs, &albums](size_t i) {
+        return std::make_tuple(albums.OfSong(i), songs[i].song->GetNumber(), songs[i].slot);
+    });
+}
 
-CSongList CDatabaseStore::SortUserByTitle(const CSongList& user) { return SortBy(user, TitleKey); }
+CSongList CDatabaseStore::SortByArtist(const CSongList& songs) {
+    const CTextRanks artists(songs, &CSongX::GetArtist), albums(songs, &CSongX::GetAlbum);
+    return SortBy(songs, [&songs, &artists, &albums](size_t i) {
+        return std::make_tuple(artists.OfSong(i), albums.OfSong(i), songs[i].song->GetNumber(), songs[i].slot);
+    });
+}
 
-CSongList CDatabaseStore::SortRhythmByTitle(const CSongList& rhythm) { return SortBy(rhythm, TitleKey); }
+namespace {
+
+CSongList SortByTitle(const CSongList& songs) {
+    const CTextRanks titles(songs, &CSongX::GetTitle);
+    return SortBy(songs, [&songs, &titles](size_t i) { return std::make_tuple(titles.OfSong(i), songs[i].slot); });
+}
+
+}  // namespace
+
+CSongList CDatabaseStore::SortUserByTitle(const CSongList& user) { return SortByTitle(user); }
+
+CSongList CDatabaseStore::SortRhythmByTitle(const CSongList& rhythm) { return SortByTitle(rhythm); }
 
 std::vector<CSongGroup> CDatabaseStore::BuildGroups(const CSongList& sorted, const CNameTable& names, int keyKind) {
     // The first record of the kind for each text; a key finds its record by the text that the
     // record's field keeps of it, so a long name keeps its group.
-    std::map<std::string, uint16_t> firstRecord;
-    for (size_t i = 0; i < names.size(); ++i)
-        if (names[i].kind == keyKind) firstRecord.emplace(names[i].block.GetText(), static_cast<uint16_t>(i));
+    std::unordered_map<std::string_view, uint16_t> firstRecord;  // views of the records' fields
+    firstRecord.reserve(names.size());
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (names[i].kind != keyKind) continue;
+        const char* text = reinterpret_cast<const char*>(names[i].block.text.data());
+        firstRecord.emplace(std::string_view(text, std::find(text, text + CNameBlock::TEXT_BYTES, '\0') - text),
+                            static_cast<uint16_t>(i));
+    }
     std::vector<CSongGroup> groups;
     for (size_t first = 0; first < sorted.size();) {
         const std::string& key = GroupKey(sorted[first], keyKind);
         size_t end = first + 1;
         while (end < sorted.size() && GroupKey(sorted[end], keyKind) == key) ++end;
-        const auto record = firstRecord.find(CSongX::CutToBytes(key, CNameBlock::TEXT_BYTES));
+        const bool cut = key.size() > static_cast<size_t>(CNameBlock::TEXT_BYTES);
+        const std::string kept = cut ? CSongX::CutToBytes(key, CNameBlock::TEXT_BYTES) : std::string();
+        const auto record = firstRecord.find(cut ? std::string_view(kept) : std::string_view(key));
         if (record != firstRecord.end())
             groups.push_back(
                 CSongGroup{static_cast<uint16_t>(first), static_cast<uint16_t>(end - first), record->second, 0});
@@ -347,7 +414,7 @@ bool CDatabaseStore::WriteSongFilenameList(const CSlotTable& slots, std::ostream
 
 bool CDatabaseStore::WriteNameTable(const CNameTable& names, std::ostream& out) {
     auto chunk = boost::make_shared<Chunks::CPlayListChunk>();
-    chunk->records = names;
+    chunk->source = &names;
     return WriteDatabaseFile(chunk, out);
 }
 
@@ -422,7 +489,10 @@ bool WriteInPlace(const CCardVolume& card, const std::vector<CCardFileSet::CEntr
 bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
     if (!card.IsWritable()) return false;
     const std::string folder = card.GetDatabasePath();
-    const CNameTable names = BuildNameTable(document.GetList(ISongLists::LIST_SONGS));
+    // The table's storage is kept from save to save: two megabytes of fresh memory would cost a
+    // page fault for every page.
+    BuildNameTable(document.GetList(ISongLists::LIST_SONGS), m_names);
+    const CNameTable& names = m_names;
     const std::vector<std::string> files = GetFileNames();
     const ISongLists& doc = document;
     const std::vector<CCardFileSet::CEntry> entries = {

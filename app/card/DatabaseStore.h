@@ -75,4 +75,7 @@ public:
 
 private:
     CDatabaseStore() = default;
+    void BuildNameTable(const CSongList& songs, CNameTable& names);
+
+    CNameTable m_names;  // the last save's
 };

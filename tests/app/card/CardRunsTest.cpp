@@ -766,6 +766,12 @@ TEST_F(CardRemovalTest, ACardRemovedWhileTheFirstWriteFailsIsToldOf) {
     for (const auto& run : runs) {
         RestoreCard();
         const auto image = CardImage();
+        // An edit waits, so that the run's first write has something to write (a save that
+        // changes nothing writes nothing).
+        CSongX* edited = Document().GetSong(0).get();
+        edited->SetAlbum(edited->GetAlbum() + " (edited)");
+        Document().MarkChanged(edited);
+        Document().SetModified(1);
         card.failWriting = true;
         env.textDialog.whileOpen = [this] {
             CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, env.CardDrive()));

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -176,9 +177,10 @@ protected:
     }
     void TearDown() override { SetCardFileSystem(nullptr); }
 
-    // Installs the failing file system and answers the operations of a save that nothing
-    // disturbs.
+    // Installs the failing file system and answers the operations of a save over the old
+    // database that nothing disturbs.
     std::vector<std::string> UndisturbedSave() {
+        WriteDatabase(environment.DatabaseFolder(), oldCopy);
         SetCardFileSystem(&files);
         document.SetModified(1);
         EXPECT_TRUE(document.Save());
@@ -199,16 +201,90 @@ protected:
     CFailingFileSystem files;
 };
 
-TEST_F(CardSaveTest, TheSevenFilesAreWrittenAndReplacedInTheirOrder) {
+TEST_F(CardSaveTest, TheChangedFilesAreWrittenAndReplacedInTheirOrder) {
+    // The edit changes some of the files and leaves the others (the Rhythm list among them).
+    std::vector<std::string> changed, expectedOpened;
+    for (const char* name : kDatabaseFiles)
+        if (oldImage.at(name) != newImage.at(name)) {
+            changed.push_back(name);
+            expectedOpened.push_back(CCardFileSet::NewName(name));
+        }
+    ASSERT_GT(changed.size(), 1u);
+    ASSERT_LT(changed.size(), 7u);
+    expectedOpened.push_back("NEWSET.OK");
     std::vector<std::string> opened, replaced;
     for (const std::string& step : UndisturbedSave()) {
         if (step.rfind("open ", 0) == 0) opened.push_back(step.substr(5));
         if (step.rfind("rename ", 0) == 0 && step.find(".NEW ") != std::string::npos)
             replaced.push_back(step.substr(step.rfind(' ') + 1));
     }
-    EXPECT_EQ(opened, (std::vector<std::string>{"SONGNAME.NEW", "PLAYLIST.NEW", "SL_ALBUM.NEW", "SL_ARTST.NEW",
-                                                "SL_BEST.NEW", "SL_MYSNG.NEW", "SL_RHYTM.NEW", "NEWSET.OK"}));
-    EXPECT_EQ(replaced, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
+    EXPECT_EQ(opened, expectedOpened);
+    EXPECT_EQ(replaced, changed);
+    EXPECT_EQ(ReadDatabase(environment.DatabaseFolder()), newImage);
+}
+
+TEST_F(CardSaveTest, FilesThatHoldTheirNewBytesAreLeftAsTheyAre) {
+    const std::string folder = environment.DatabaseFolder();
+    WriteDatabase(folder, oldCopy);
+    std::map<std::string, fs::file_time_type> before;
+    for (const char* name : kDatabaseFiles) before[name] = fs::last_write_time(folder + name);
+    // A time the save cannot give a file it writes.
+    const fs::file_time_type past = fs::file_time_type::clock::now() - std::chrono::hours(48);
+    for (const char* name : kDatabaseFiles) fs::last_write_time(folder + name, past);
+    SetCardFileSystem(&files);
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+    for (const char* name : kDatabaseFiles)
+        EXPECT_EQ(fs::last_write_time(folder + name) == past, oldImage.at(name) == newImage.at(name)) << name;
+
+    // Nothing changed since: nothing is opened, renamed or synced, and the set stands.
+    files = CFailingFileSystem();
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    EXPECT_EQ(files.log, std::vector<std::string>{});
+    EXPECT_EQ(files.syncs, 0);
+    EXPECT_EQ(FileNames(folder), kSevenFiles);
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+}
+
+// A file is left only when it holds every byte of its new contents and no more.
+TEST_F(CardSaveTest, AFileIsLeftOnlyWhenItHoldsExactlyItsNewBytes) {
+    const std::string folder = environment.Dir().File("set/");
+    fs::create_directories(folder);
+    // Larger than one piece of the comparison, so that a late difference is seen.
+    std::string contents(200000, 'x');
+    for (size_t i = 0; i < contents.size(); ++i) contents[i] = static_cast<char>('a' + i % 23);
+    const auto writer = [&contents](std::ostream& out) { return bool(out.write(contents.data(), contents.size())); };
+    const std::string lastByteDiffers = contents.substr(0, contents.size() - 1) + "#";
+    const struct {
+        const char* what;
+        std::string onCard;
+        bool present;
+        bool left;
+    } cases[] = {
+        {"the same bytes", contents, true, true},
+        {"the last byte differs", lastByteDiffers, true, false},
+        {"a byte past the first piece differs", contents.substr(0, 70000) + "#" + contents.substr(70001), true, false},
+        {"one byte more", contents + "x", true, false},
+        {"one byte fewer", contents.substr(0, contents.size() - 1), true, false},
+        {"empty", std::string(), true, false},
+        {"no file", std::string(), false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(folder + "DATA.BIN");
+        if (c.present) std::ofstream(folder + "DATA.BIN", std::ios::binary) << c.onCard;
+        files = CFailingFileSystem();
+        SetCardFileSystem(&files);
+        ASSERT_TRUE(CCardFileSet::Replace(folder, {{"DATA.BIN", writer}}));
+        SetCardFileSystem(nullptr);
+        EXPECT_EQ(std::find(files.log.begin(), files.log.end(), "open DATA.NEW") == files.log.end(), c.left);
+        std::ifstream in(folder + "DATA.BIN", std::ios::binary);
+        const std::string now((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(now == contents);
+        EXPECT_EQ(FileNames(folder), std::set<std::string>{"DATA.BIN"});
+    }
 }
 
 TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {

@@ -15,7 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -309,6 +311,57 @@ TEST(DatabaseOrder, AlbumsArtistsNumbersAndCase) {
     }
     EXPECT_EQ(Slots(CDatabaseStore::SortUserByTitle(titled)), (std::vector<int>{8, 7, 6, 9}));
     EXPECT_EQ(Slots(CDatabaseStore::SortRhythmByTitle(titled)), (std::vector<int>{8, 7, 6, 9}));
+}
+
+// The orders of the list files, as the plain comparison of whole keys gives them, on a list
+// where texts repeat in every case and with bytes above 0x7F.
+TEST(DatabaseOrder, SortsAndTheNameTableMatchTheirKeysOnAMixedList) {
+    CCardEnvironment environment;
+    CDocX& document = CCardEnvironment::Document();
+    environment.Connect();
+    const std::vector<std::string> texts = {
+        "abc", "ABC", "Abc", "abd",  "",    "\xC3\xA9t\xC3\xA9", "\xC3\x89T\xC3\x89", "zz",
+        "Z",   "a b", "A B", "\x7F", "\xFF"};
+    std::mt19937 random(7);
+    const auto pick = [&]() { return texts[random() % texts.size()]; };
+    for (int i = 0; i < 600; ++i)
+        document.MoveToSongs(AddSong(document, ".WAV", pick(), pick(), pick(), static_cast<int>(random() % 4)));
+    const CSongList& songs = document.GetList(CDocX::LIST_SONGS);
+
+    typedef std::tuple<std::string, std::string, std::string, std::string, int, int> CKey;
+    const auto sortedBy = [&songs](CKey (*key)(const CSongRef&)) {
+        std::vector<std::pair<CKey, CSongRef>> keyed;
+        for (const CSongRef& entry : songs) keyed.emplace_back(key(entry), entry);
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<int> slots;
+        for (const auto& k : keyed) slots.push_back(k.second.slot);
+        return slots;
+    };
+    EXPECT_EQ(Slots(CDatabaseStore::SortByAlbum(songs)), sortedBy([](const CSongRef& e) {
+                  const CSongX& s = *e.song;
+                  return CKey(GT::ToUpper(s.GetAlbum()), s.GetAlbum(), "", "", s.GetNumber(), e.slot);
+              }));
+    EXPECT_EQ(Slots(CDatabaseStore::SortByArtist(songs)), sortedBy([](const CSongRef& e) {
+                  const CSongX& s = *e.song;
+                  return CKey(GT::ToUpper(s.GetArtist()), s.GetArtist(), GT::ToUpper(s.GetAlbum()), s.GetAlbum(),
+                              s.GetNumber(), e.slot);
+              }));
+    EXPECT_EQ(Slots(CDatabaseStore::SortUserByTitle(songs)), sortedBy([](const CSongRef& e) {
+                  const CSongX& s = *e.song;
+                  return CKey(GT::ToUpper(s.GetTitle()), s.GetTitle(), "", "", 0, e.slot);
+              }));
+
+    std::set<std::string> albums, artists;
+    for (const CSongRef& entry : songs) {
+        albums.insert(entry.song->GetAlbum());
+        artists.insert(entry.song->GetArtist());
+    }
+    std::vector<std::pair<int, std::string>> expected, built;
+    for (const std::string& album : albums) expected.emplace_back(CNameRecord::KIND_ALBUM, album);
+    for (const std::string& artist : artists) expected.emplace_back(CNameRecord::KIND_ARTIST, artist);
+    for (const CNameRecord& record : CDatabaseStore::GetInstance().BuildNameTable(songs))
+        built.emplace_back(record.kind, record.block.GetText());
+    EXPECT_EQ(built, expected);
 }
 
 TEST(DatabaseLimits, The2001stAlbumLosesItsNameButNotItsSongs) {
