@@ -175,21 +175,19 @@ bool ListDirectory(const std::string& folder, std::vector<std::string>& folders,
     const std::string base = WithoutTrailingSlash(PlatformPath(folder));
     std::error_code ec;
     if (base.empty() || !fs::is_directory(base, ec)) return false;
-    std::vector<std::string> names;
+    // Each entry with whether it is a folder, as stat sees it (links followed; one that cannot
+    // be looked at counts as a folder). The type the folder listing gives spares most stats.
+    std::vector<std::pair<std::string, bool>> names;
     for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (!name.empty() && name[0] != '.') names.push_back(name);
+        if (name.empty() || name[0] == '.') continue;
+        std::error_code typeError;
+        const bool folder = it->is_directory(typeError);
+        names.emplace_back(name, folder || typeError);
     }
     std::sort(names.begin(), names.end());
     const std::string prefix = base == "/" ? base : base + "/";
-    for (const std::string& name : names) {
-        const std::string child = prefix + name;
-        struct stat info {};
-        if (stat(child.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
-            folders.push_back(child);
-        else
-            files.push_back(child);
-    }
+    for (const auto& name : names) (name.second ? folders : files).push_back(prefix + name.first);
     return true;
 }
 

@@ -342,14 +342,18 @@ std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs) {
 
 // --- reading ---
 
-bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+namespace {
+
+// ReadCardFile of a name in the open folder (or a path, with AT_FDCWD).
+bool ReadCardFileAt(int folder, const char* name, std::vector<char>& bytes, size_t maxBytes) {
     bytes.clear();
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO in the card's folders would hold the open until a writer came.
+    const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
     bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= maxBytes;
     if (read) {
-        // One read for the whole file; a file that grows meanwhile is read up to the bound.
+        // One read for the whole file as it was when opened (up to the bound if it grew).
         bytes.resize(static_cast<size_t>(info.st_size) + 1);
         size_t filled = 0;
         for (;;) {
@@ -367,11 +371,39 @@ bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxB
                 break;
             }
             filled += static_cast<size_t>(got);
+            // The size it had when opened, read whole: no further call to hear its end.
+            if (filled == static_cast<size_t>(info.st_size)) break;
         }
         bytes.resize(read ? filled : 0);
     }
     close(fd);
     return read;
+}
+
+}  // namespace
+
+bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+    return ReadCardFileAt(AT_FDCWD, path.c_str(), bytes, maxBytes);
+}
+
+CCardFolderReader::~CCardFolderReader() {
+    if (m_folder >= 0) close(m_folder);
+}
+
+bool CCardFolderReader::Read(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+    const std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return ReadCardFile(path, bytes, maxBytes);
+    if (m_folder < 0 || path.compare(0, slash + 1, m_path) != 0 || m_path.size() != slash + 1) {
+        if (m_folder >= 0) close(m_folder);
+        m_path = path.substr(0, slash + 1);
+        m_folder = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0) {
+            m_path.clear();
+            bytes.clear();
+            return false;
+        }
+    }
+    return ReadCardFileAt(m_folder, path.c_str() + slash + 1, bytes, maxBytes);
 }
 
 CMemoryReadBuffer::CMemoryReadBuffer(const char* data, size_t size) {

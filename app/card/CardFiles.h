@@ -74,6 +74,21 @@ std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs);
 // maxBytes.
 bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes);
 
+// ReadCardFile for many files, most in the same folders: the last folder stays open and each
+// file is opened by its name in it, without walking the whole path again.
+class CCardFolderReader {
+public:
+    CCardFolderReader() = default;
+    CCardFolderReader(const CCardFolderReader&) = delete;
+    CCardFolderReader& operator=(const CCardFolderReader&) = delete;
+    ~CCardFolderReader();
+    bool Read(const std::string& path, std::vector<char>& bytes, size_t maxBytes);
+
+private:
+    int m_folder = -1;
+    std::string m_path;  // of the open folder, with its "/"
+};
+
 // Reading bytes in memory as a stream: the chunk readers seek at no cost.
 class CMemoryReadBuffer : public std::streambuf {
 public:

@@ -188,16 +188,19 @@ bool CDatabaseFileChunks::CPlayListChunk::WriteData(std::ostream& out) {
 
 bool CDatabaseFileChunks::CPlayListChunk::ReadData(std::istream& in) {
     if (!SL::ReadField(in, GetByteOrder(), version) || !SL::ReadField(in, GetByteOrder(), recordCount)) return false;
-    records.assign(recordCount, CNameRecord());
     const std::size_t held = std::min<std::size_t>(recordCount, std::size_t(GetBodyBytesLeft(in)) / CNameRecord::SIZE);
-    std::vector<uint8_t> table(held * CNameRecord::SIZE);
-    if (!ReadBytes(in, table)) return false;
+    // Record by record: the table is two megabytes, not worth a second copy.
+    records.clear();
+    records.reserve(recordCount);
+    uint8_t bytes[CNameRecord::SIZE];
     for (std::size_t i = 0; i < held; ++i) {
-        const uint8_t* bytes = table.data() + i * CNameRecord::SIZE;
-        records[i].kind = Get16(GetByteOrder(), bytes);
-        records[i].reserved = Get16(GetByteOrder(), bytes + 2);
-        records[i].block.FromBytes(GetByteOrder(), bytes + 4);
+        if (!in.read(reinterpret_cast<char*>(bytes), CNameRecord::SIZE)) return false;
+        records.emplace_back();
+        records.back().kind = Get16(GetByteOrder(), bytes);
+        records.back().reserved = Get16(GetByteOrder(), bytes + 2);
+        records.back().block.FromBytes(GetByteOrder(), bytes + 4);
     }
+    records.resize(recordCount);
     return true;
 }
 

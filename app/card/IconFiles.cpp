@@ -50,7 +50,12 @@ void RecoverIconFiles(const std::string& folder, const CIconFolder& icons) {
     if (!GT::ListDirectory(folder, folders, files)) return;
     CCardFileSystem& card = GetCardFileSystem();
     const std::string& iconExtension = CDomain::GetInstance().GetIconExtension();
+    static const std::string kNewEnding = GetNewFilePath("A.EXT").substr(1);  // ".NEW"
     for (const std::string& path : files) {
+        // Only a new copy can be a leftover; a folder holds thousands of other files.
+        if (path.size() < kNewEnding.size()
+            || path.compare(path.size() - kNewEnding.size(), kNewEnding.size(), kNewEnding) != 0)
+            continue;
         const GT::CPathParts parts(path, '/');
         const std::string target = parts.directory + parts.title + iconExtension;
         if (path != GetNewFilePath(target)) continue;
@@ -87,6 +92,15 @@ CIconFileStore& CIconFileStore::GetInstance() {
 }
 
 std::string CIconFileStore::GetIconPath(const std::string& audioPath) {
+    // The usual path (one dot in the name, nothing the parser escapes, no empty folder name)
+    // without the general parser: a load asks this for every song.
+    const std::string::size_type slash = audioPath.rfind('/');
+    const std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string::size_type dot = audioPath.find('.', nameStart);
+    if (dot != std::string::npos && dot > nameStart && dot + 1 < audioPath.size()
+        && audioPath.find('.', dot + 1) == std::string::npos && audioPath.find("//") == std::string::npos
+        && audioPath.find_first_of("\"\\") == std::string::npos)
+        return audioPath.substr(0, dot) + CDomain::GetInstance().GetIconExtension();
     const GT::CPathParts parts(audioPath, '/');
     return parts.directory + parts.title + CDomain::GetInstance().GetIconExtension();
 }
@@ -115,8 +129,13 @@ CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtec
 
 bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
     // Read with one call and parsed in memory: a card holds thousands of them.
-    CCardFileInput in;
-    if (!in.Open(iconPath, kMaxIconFileBytes)) return false;
+    std::vector<char> bytes;
+    return ReadCardFile(iconPath, bytes, kMaxIconFileBytes) && ParseIconFile(bytes, song);
+}
+
+bool CIconFileStore::ParseIconFile(const std::vector<char>& bytes, CSongX& song) const {
+    CMemoryReadBuffer buffer(bytes.data(), bytes.size());
+    std::istream in(&buffer);
     CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
     const CIconFileChunks::CDataChunk* data =
         ReadQm3File<CIconFileChunks::CDataChunk>(in, dto, CIconFileChunks::CDataChunk::Id());
@@ -193,13 +212,16 @@ void CIconFileStore::ReadAllIconFiles(const CCardVolume& card, ISongLists& docum
         for (const CSongPointer& song : document.GetSlots()) {
             if (!song || !song->IsUsed()) continue;
             const std::string icon = GetIconPath(drive + song->GetPath());
-            folders[GT::CPathParts(icon, '/').directory].songIcons.insert(icon);
+            folders[icon.substr(0, icon.rfind('/') + 1)].songIcons.insert(icon);
         }
         for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
     }
+    CCardFolderReader reader;
+    std::vector<char> bytes;
     for (const CSongPointer& song : document.GetSlots()) {
         if (!song || !song->IsUsed()) continue;
         const std::string audio = drive + song->GetPath();
-        if (!ReadIconFile(GetIconPath(audio), *song)) song->SetTitle(GT::CPathParts(audio, '/').title);
+        if (!reader.Read(GetIconPath(audio), bytes, kMaxIconFileBytes) || !ParseIconFile(bytes, *song))
+            song->SetTitle(GT::CPathParts(audio, '/').title);
     }
 }

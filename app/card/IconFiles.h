@@ -12,6 +12,7 @@
 #include <iosfwd>
 #include <set>
 #include <string>
+#include <vector>
 
 class CCardVolume;
 
@@ -50,6 +51,8 @@ public:
     CNameBlock BuildIconEntry(const std::string& text, bool isProtected, int number) const;
     // Title, protect flag and number from an icon file; false leaves the song as it was.
     bool ReadIconFile(const std::string& iconPath, CSongX& song) const;
+    // The same from the file's bytes.
+    bool ParseIconFile(const std::vector<char>& bytes, CSongX& song) const;
     // A whole icon file of the song to the stream.
     bool WriteIconFile(const CSongX& song, std::ostream& out) const;
     // The song's icon file at path, replacing the old one only when complete.

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -723,6 +725,14 @@ TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {
     }
     EXPECT_FALSE(document.IsRefusedVolume(drive));
     EXPECT_EQ(environment.FindCard(), drive);
+}
+
+TEST_F(CardSaveTest, AFifoInPlaceOfACardFileIsNotWaitedOn) {
+    const std::string path = environment.Dir().File("QM-3/0000.Q3I");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    std::vector<char> bytes;
+    EXPECT_FALSE(ReadCardFile(path, bytes, 4096));  // before, the open waited for a writer
+    EXPECT_TRUE(bytes.empty());
 }
 
 TEST_F(CardSaveTest, WriteCardFileReplacesWholeOrNotAtAll) {

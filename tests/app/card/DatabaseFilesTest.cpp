@@ -4,6 +4,7 @@
 
 #include "app/card/DatabaseStore.h"
 #include "app/card/IconFiles.h"
+#include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/ByteBuilder.h"
@@ -214,6 +215,13 @@ TEST(NameBlock, TextPictureFlagsAndWidth) {
             << c.name;
     }
     EXPECT_EQ(CIconFileStore::GetIconPath("/c/CORVANE/QM/DB/001/0105.MP3"), "/c/CORVANE/QM/DB/001/0105.Q3I");
+    // The icon beside any path is the path's folder and title with the icon's extension.
+    for (const std::string path : {"/c/CORVANE/QM/DB/001/0105.MP3", "/media/me/NO NAME/CORVANE/QM/DB/000/0000.Q3R",
+                                   "/m.d/x/0001.WAV", "0002.wav", "/a//b/0003.MP3", "/a/b/x.y.MP3", "/a/b/.MP3",
+                                   "/a/b/0004.", "/a/b/0005", "/a/\"q\"/0006.MP3", "/a/b\\c/0007.MP3", "/a/b/"}) {
+        const GT::CPathParts parts(path, '/');
+        EXPECT_EQ(CIconFileStore::GetIconPath(path), parts.directory + parts.title + ".Q3I") << path;
+    }
 }
 
 TEST(DatabaseRoundTrip, LoadSaveLoadGivesTheSameBytes) {
