@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <unordered_set>
 
 #include "app/card/DatabaseStore.h"
@@ -300,11 +301,14 @@ bool CDocX::Load() {
     CDatabaseStore& store = CDatabaseStore::GetInstance();
     if (IsCardMounted()) store.RecoverInterruptedSave(m_volume);
     if (!store.DatabaseExists(m_volume)) return true;  // a new card: nothing written yet
-    if (!store.Load(m_volume, *this)) {
+    // The icon files are read while the lists are.
+    std::unique_ptr<CIconFileStore::CReading> icons;
+    if (!store.Load(m_volume, *this, [&] { icons.reset(new CIconFileStore::CReading(m_volume, *this)); })) {
+        icons.reset();
         Clear();
         return false;
     }
-    CIconFileStore::GetInstance().ReadAllIconFiles(m_volume, *this);
+    if (icons) icons->Finish();
     // A damaged or missing list file must not make songs vanish at the next save.
     PutUnlistedSongsInSongs();
     ClearChanges();

@@ -345,7 +345,7 @@ std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs) {
 namespace {
 
 // ReadCardFile of a name in the open folder (or a path, with AT_FDCWD).
-bool ReadCardFileAt(int folder, const char* name, std::vector<char>& bytes, size_t maxBytes) {
+bool ReadCardFileAt(int folder, const char* name, CFileBytes& bytes, size_t maxBytes) {
     bytes.clear();
     // Not blocking: a FIFO in the card's folders would hold the open until a writer came.
     const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -382,7 +382,7 @@ bool ReadCardFileAt(int folder, const char* name, std::vector<char>& bytes, size
 
 }  // namespace
 
-bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+bool ReadCardFile(const std::string& path, CFileBytes& bytes, size_t maxBytes) {
     return ReadCardFileAt(AT_FDCWD, path.c_str(), bytes, maxBytes);
 }
 
@@ -390,7 +390,7 @@ CCardFolderReader::~CCardFolderReader() {
     if (m_folder >= 0) close(m_folder);
 }
 
-bool CCardFolderReader::Read(const std::string& path, std::vector<char>& bytes, size_t maxBytes) {
+bool CCardFolderReader::Read(const std::string& path, CFileBytes& bytes, size_t maxBytes) {
     const std::string::size_type slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size()) return ReadCardFile(path, bytes, maxBytes);
     if (m_folder < 0 || path.compare(0, slash + 1, m_path) != 0 || m_path.size() != slash + 1) {

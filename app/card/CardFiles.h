@@ -13,6 +13,7 @@
 #include <memory>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The file operations of card writes, in one place so that tests can make any of them fail
@@ -70,9 +71,27 @@ struct CCardFileJob {
 };
 std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs);
 
+// Bytes that grow without being zeroed first: a file's bytes are read over them at once.
+template <class T>
+struct CUninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        typedef CUninitialisedAllocator<U> other;
+    };
+    template <class U>
+    void construct(U* at) {
+        ::new (static_cast<void*>(at)) U;
+    }
+    template <class U, class... TArgs>
+    void construct(U* at, TArgs&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<TArgs>(args)...);
+    }
+};
+typedef std::vector<char, CUninitialisedAllocator<char>> CFileBytes;
+
 // A whole file read with one call into memory; false when it cannot be read or holds more than
 // maxBytes.
-bool ReadCardFile(const std::string& path, std::vector<char>& bytes, size_t maxBytes);
+bool ReadCardFile(const std::string& path, CFileBytes& bytes, size_t maxBytes);
 
 // ReadCardFile for many files, most in the same folders: the last folder stays open and each
 // file is opened by its name in it, without walking the whole path again.
@@ -82,7 +101,7 @@ public:
     CCardFolderReader(const CCardFolderReader&) = delete;
     CCardFolderReader& operator=(const CCardFolderReader&) = delete;
     ~CCardFolderReader();
-    bool Read(const std::string& path, std::vector<char>& bytes, size_t maxBytes);
+    bool Read(const std::string& path, CFileBytes& bytes, size_t maxBytes);
 
 private:
     int m_folder = -1;
@@ -106,7 +125,7 @@ public:
     bool Open(const std::string& path, size_t maxBytes);
 
 private:
-    std::vector<char> m_bytes;
+    CFileBytes m_bytes;
     std::unique_ptr<CMemoryReadBuffer> m_buffer;
 };
 

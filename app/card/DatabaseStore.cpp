@@ -255,12 +255,13 @@ void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card) {
 
 // --- loading ---
 
-bool CDatabaseStore::Load(const CCardVolume& card, ISongLists& document) {
+bool CDatabaseStore::Load(const CCardVolume& card, ISongLists& document, const std::function<void()>& slotsRead) {
     const std::string folder = card.GetDatabasePath();
     const std::vector<std::string> files = GetFileNames();
     // A set that recovery could not finish is read only once it has been finished.
     if (CCardFileSet::HasLeftovers(folder, files)) return false;
     if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
+    if (slotsRead) slotsRead();
     CNameTable names;
     if (!ReadNameTable(folder + files[1], names)) names.clear();
     ReadAlbumList(folder + files[2], names, document);

@@ -8,6 +8,7 @@
 #include "app/card/SongLists.h"
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -24,8 +25,9 @@ public:
     static CDatabaseStore& GetInstance();
 
     // Reads the seven files from the card's database folder into the slots and lists (which
-    // the caller has emptied). False only when the song-file-name table cannot be read.
-    bool Load(const CCardVolume& card, ISongLists& document);
+    // the caller has emptied). False only when the song-file-name table cannot be read;
+    // slotsRead is called once the slots are in place, before the lists are read.
+    bool Load(const CCardVolume& card, ISongLists& document, const std::function<void()>& slotsRead = {});
     // Writes the seven files: as one set that replaces the old one whole when the card has room
     // for it beside the old files, else in place through the work folder. True only when all
     // seven were written.

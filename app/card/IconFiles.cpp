@@ -1,10 +1,14 @@
 #include "app/card/IconFiles.h"
 
 #include <algorithm>
+#include <exception>
 #include <istream>
 #include <map>
 #include <memory>
 #include <ostream>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include <boost/make_shared.hpp>
 
@@ -129,20 +133,45 @@ CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtec
 
 bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
     // Read with one call and parsed in memory: a card holds thousands of them.
-    std::vector<char> bytes;
+    CFileBytes bytes;
     return ReadCardFile(iconPath, bytes, kMaxIconFileBytes) && ParseIconFile(bytes, song);
 }
 
-bool CIconFileStore::ParseIconFile(const std::vector<char>& bytes, CSongX& song) const {
+namespace {
+
+// What a song takes from its icon file.
+typedef CIconFileStore::CReading::CIcon CIconText;
+
+bool ParseIconText(const CFileBytes& bytes, CIconText& icon) {
     CMemoryReadBuffer buffer(bytes.data(), bytes.size());
     std::istream in(&buffer);
     CIconFileDto dto(boost::make_shared<CIconFileChunks::CDefaultChunkFactory>());
     const CIconFileChunks::CDataChunk* data =
         ReadQm3File<CIconFileChunks::CDataChunk>(in, dto, CIconFileChunks::CDataChunk::Id());
     if (data == nullptr) return false;
-    song.SetTitle(data->block.GetText());
-    song.SetProtected((data->block.flags & CNameBlock::FLAG_PROTECTED) != 0);
-    song.SetNumber(data->block.flags & CNameBlock::NUMBER_MASK);
+    icon.title = data->block.GetText();
+    icon.flags = data->block.flags;
+    icon.read = true;
+    return true;
+}
+
+void ApplyIconText(const CIconText& icon, CSongX& song) {
+    song.SetTitle(icon.title);
+    song.SetProtected((icon.flags & CNameBlock::FLAG_PROTECTED) != 0);
+    song.SetNumber(icon.flags & CNameBlock::NUMBER_MASK);
+}
+
+// Thousands of icon files take a few system calls each: a load reads them on up to this many
+// threads, each a run of songs (so of folders) of at least kIconsPerThread.
+constexpr size_t kIconThreads = 4;
+constexpr size_t kIconsPerThread = 500;
+
+}  // namespace
+
+bool CIconFileStore::ParseIconFile(const CFileBytes& bytes, CSongX& song) const {
+    CIconText icon;
+    if (!ParseIconText(bytes, icon)) return false;
+    ApplyIconText(icon, song);
     return true;
 }
 
@@ -202,6 +231,10 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card,
 }
 
 void CIconFileStore::ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const {
+    CReading(card, document).Finish();
+}
+
+CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document) {
     const std::string drive = card.GetDrive();
     if (card.IsWritable()) {
         std::map<std::string, CIconFolder> folders;
@@ -216,12 +249,45 @@ void CIconFileStore::ReadAllIconFiles(const CCardVolume& card, ISongLists& docum
         }
         for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
     }
-    CCardFolderReader reader;
-    std::vector<char> bytes;
-    for (const CSongPointer& song : document.GetSlots()) {
-        if (!song || !song->IsUsed()) continue;
-        const std::string audio = drive + song->GetPath();
-        if (!reader.Read(GetIconPath(audio), bytes, kMaxIconFileBytes) || !ParseIconFile(bytes, *song))
-            song->SetTitle(GT::CPathParts(audio, '/').title);
+    for (const CSongPointer& song : document.GetSlots())
+        if (song && song->IsUsed()) m_songs.emplace_back(song.get(), drive + song->GetPath());
+    m_icons.resize(m_songs.size());
+    if (m_songs.empty()) return;
+    // Each thread a run of songs (so of folders), writing only its own results.
+    const auto readRun = [this](size_t first, size_t end) {
+        CCardFolderReader reader;
+        CFileBytes bytes;
+        for (size_t i = first; i < end; ++i) {
+            try {
+                if (reader.Read(GetIconPath(m_songs[i].second), bytes, kMaxIconFileBytes))
+                    ParseIconText(bytes, m_icons[i]);
+            } catch (const std::exception&) {
+                m_icons[i] = CIconText();  // read as a missing file
+            }
+        }
+    };
+    const size_t threads = std::max<size_t>(
+        1, std::min({kIconThreads, size_t(std::thread::hardware_concurrency()), m_songs.size() / kIconsPerThread}));
+    const size_t run = (m_songs.size() + threads - 1) / threads;
+    for (size_t first = 0; first < m_songs.size(); first += run)
+        m_threads.emplace_back(readRun, first, std::min(m_songs.size(), first + run));
+}
+
+CIconFileStore::CReading::~CReading() { Join(); }
+
+void CIconFileStore::CReading::Join() {
+    for (std::thread& thread : m_threads) thread.join();
+    m_threads.clear();
+}
+
+void CIconFileStore::CReading::Finish() {
+    Join();
+    for (size_t i = 0; i < m_songs.size(); ++i) {
+        if (m_icons[i].read)
+            ApplyIconText(m_icons[i], *m_songs[i].first);
+        else
+            m_songs[i].first->SetTitle(GT::CPathParts(m_songs[i].second, '/').title);
     }
+    m_songs.clear();
+    m_icons.clear();
 }

@@ -4,6 +4,7 @@
 // icon files before a save.
 #pragma once
 
+#include "app/card/CardFiles.h"
 #include "app/card/DatabaseFiles.h"
 #include "app/card/Song.h"
 #include "app/card/SongLists.h"
@@ -12,6 +13,8 @@
 #include <iosfwd>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 class CCardVolume;
@@ -52,7 +55,7 @@ public:
     // Title, protect flag and number from an icon file; false leaves the song as it was.
     bool ReadIconFile(const std::string& iconPath, CSongX& song) const;
     // The same from the file's bytes.
-    bool ParseIconFile(const std::vector<char>& bytes, CSongX& song) const;
+    bool ParseIconFile(const CFileBytes& bytes, CSongX& song) const;
     // A whole icon file of the song to the stream.
     bool WriteIconFile(const CSongX& song, std::ostream& out) const;
     // The song's icon file at path, replacing the old one only when complete.
@@ -64,6 +67,33 @@ public:
     // Finishes or takes away icon files that an interrupted write left, then completes every
     // used slot's song from its icon file (a song without one is titled by its file title).
     void ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const;
+
+    // ReadAllIconFiles in two halves: the files are read on threads of their own (thousands of
+    // small reads) while the caller goes on, and Finish gives the songs what was read. The
+    // songs must stay until then; only Finish touches them. Ended without Finish, the reading
+    // is waited for and its results dropped.
+    class CReading {
+    public:
+        CReading(const CCardVolume& card, ISongLists& document);
+        CReading(const CReading&) = delete;
+        CReading& operator=(const CReading&) = delete;
+        ~CReading();
+        void Finish();
+
+        // What a song takes from its icon file.
+        struct CIcon {
+            bool read = false;
+            std::string title;
+            uint16_t flags = 0;
+        };
+
+    private:
+        void Join();
+
+        std::vector<std::pair<CSongX*, std::string>> m_songs;  // with the audio file's path
+        std::vector<CIcon> m_icons;
+        std::vector<std::thread> m_threads;
+    };
 
 private:
     CIconFileStore() = default;

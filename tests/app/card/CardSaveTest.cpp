@@ -730,7 +730,7 @@ TEST_F(CardSaveTest, AnUnreadableDatabaseRefusesTheVolumeUntilItGoes) {
 TEST_F(CardSaveTest, AFifoInPlaceOfACardFileIsNotWaitedOn) {
     const std::string path = environment.Dir().File("QM-3/0000.Q3I");
     ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-    std::vector<char> bytes;
+    CFileBytes bytes;
     EXPECT_FALSE(ReadCardFile(path, bytes, 4096));  // before, the open waited for a writer
     EXPECT_TRUE(bytes.empty());
 }

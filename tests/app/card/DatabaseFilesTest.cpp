@@ -372,6 +372,49 @@ TEST(DatabaseOrder, SortsAndTheNameTableMatchTheirKeysOnAMixedList) {
     EXPECT_EQ(built, expected);
 }
 
+// Enough songs for the icon files to be read on several threads: each song gets its own
+// file's title, protect flag and number, or its file title when its icon file is missing or
+// damaged; a reading ended without Finish leaves the songs alone.
+TEST(DatabaseRoundTrip, ThousandsOfIconFilesComeBackEachToItsSong) {
+    CCardEnvironment environment;
+    CDocX& document = CCardEnvironment::Document();
+    environment.Connect();
+    constexpr int kSongs = 2300;
+    for (int i = 0; i < kSongs; ++i) {
+        CSongX* song = AddSong(document, ".WAV", "title " + std::to_string(i), "a", "b", i % 12 + 1);
+        song->SetProtected(i % 3 == 0);
+        document.MoveToSongs(song);
+        document.MarkChanged(song);
+    }
+    ASSERT_TRUE(document.Save());
+    for (int i = 0; i < kSongs; i += 7) {
+        const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + document.GetSong(i)->GetPath());
+        if (i % 2 == 0)
+            fs::remove(icon);
+        else
+            fs::resize_file(icon, 10);
+    }
+    document.Reset();
+    environment.Connect();
+    ASSERT_TRUE(document.Load());
+    for (int i = 0; i < kSongs; ++i) {
+        const CSongX& song = *document.GetSong(i);
+        char fileTitle[8];
+        std::snprintf(fileTitle, sizeof fileTitle, "%04d", i);
+        SCOPED_TRACE(i);
+        if (i % 7 == 0) {
+            EXPECT_EQ(song.GetTitle(), fileTitle);
+        } else {
+            EXPECT_EQ(song.GetTitle(), "title " + std::to_string(i));
+            EXPECT_EQ(song.IsProtected(), i % 3 == 0);
+            EXPECT_EQ(song.GetNumber(), i % 12 + 1);
+        }
+    }
+    document.GetSong(1)->SetTitle("kept");
+    { CIconFileStore::CReading dropped(document.GetVolume(), document); }
+    EXPECT_EQ(document.GetSong(1)->GetTitle(), "kept");
+}
+
 TEST(DatabaseLimits, The2001stAlbumLosesItsNameButNotItsSongs) {
     CCardEnvironment environment;
     CDocX& document = CCardEnvironment::Document();
