@@ -5,6 +5,7 @@
 //   lists and two icon files change): at most 1.5 times a plain copy of the same seven files,
 //   synced (ratio_to_copy; ratio_to_cached_copy sets it against a copy left in the cache);
 // - a save after every song changed (4,000 icon files): at most 50 sync calls.
+// `bench_card --make-card FOLDER/` writes the same card into FOLDER (bench_first_window.sh).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -26,45 +27,54 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Card {
-    std::string dir;
-    std::string root;
-    Card() {
-        // Settings and the toolkit (the save's wait cursor) stay out of the user's way.
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        char pattern[] = "/tmp/gbxbench-card-XXXXXX";
-        const char* tmp = std::getenv("TMPDIR");
-        std::string base = tmp != nullptr && *tmp != '\0' ? std::string(tmp) + "/gbxbench-card-XXXXXX" : pattern;
-        dir = mkdtemp(&base[0]);
-        setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
-        root = dir + "/QM-3/";
-        fs::create_directories(root);
-        CDocX& document = CDocumentModel::GetInstance().GetDocument();
-        document.SetCardRoot(root);
-        for (int slot = 0; slot < CDocX::MAX_SONGS; ++slot) {
-            CSongX* song = document.GetSong(document.AllocateSlot()).get();
-            char path[64];
-            std::snprintf(path, sizeof path, "A:\\CORVANE\\QM\\DB\\%03d\\%04d.Q3R", slot / 100, slot);
-            song->SetPathFromDevicePath(path);
-            song->SetFileType(GetSongFileType(song->GetPath()));
-            song->SetTitle("Song title number " + std::to_string(slot));
-            song->SetNumber(slot % 12 + 1);
-            if (slot % 20 == 18)
-                document.MoveToRhythm(song);
-            else if (slot % 20 == 19)
-                document.MoveToUser(song);
-            else {
-                song->SetAlbum("Album " + std::to_string(slot % 1000));
-                song->SetArtist("Artist " + std::to_string(slot % 1000 + 7));
-                document.MoveToSongs(song);
-            }
-            if (slot < CDocX::MAX_BEST) document.SetBestRank(song, slot + 1);
-            document.MarkChanged(song);
+// A private folder, removed at exit, for the settings (and the card); the toolkit (the save's
+// wait cursor) stays off screen.
+std::string MakePrivateFolder() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char pattern[] = "/tmp/gbxbench-card-XXXXXX";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp != nullptr && *tmp != '\0' ? std::string(tmp) + "/gbxbench-card-XXXXXX" : pattern;
+    const std::string dir = mkdtemp(&base[0]);
+    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
+    return dir;
+}
+
+// The full card written at root (which ends with "/").
+bool MakeFullCard(const std::string& root) {
+    fs::create_directories(root);
+    CDocX& document = CDocumentModel::GetInstance().GetDocument();
+    document.SetCardRoot(root);
+    for (int slot = 0; slot < CDocX::MAX_SONGS; ++slot) {
+        CSongX* song = document.GetSong(document.AllocateSlot()).get();
+        char path[64];
+        std::snprintf(path, sizeof path, "A:\\CORVANE\\QM\\DB\\%03d\\%04d.Q3R", slot / 100, slot);
+        song->SetPathFromDevicePath(path);
+        song->SetFileType(GetSongFileType(song->GetPath()));
+        song->SetTitle("Song title number " + std::to_string(slot));
+        song->SetNumber(slot % 12 + 1);
+        if (slot % 20 == 18)
+            document.MoveToRhythm(song);
+        else if (slot % 20 == 19)
+            document.MoveToUser(song);
+        else {
+            song->SetAlbum("Album " + std::to_string(slot % 1000));
+            song->SetArtist("Artist " + std::to_string(slot % 1000 + 7));
+            document.MoveToSongs(song);
         }
-        fs::create_directories(root + "CORVANE/QM/DB");
-        if (!document.Save()) std::fprintf(stderr, "the card could not be written in %s\n", root.c_str());
+        if (slot < CDocX::MAX_BEST) document.SetBestRank(song, slot + 1);
+        document.MarkChanged(song);
     }
+    fs::create_directories(root + "CORVANE/QM/DB");
+    if (document.Save()) return true;
+    std::fprintf(stderr, "the card could not be written in %s\n", root.c_str());
+    return false;
+}
+
+struct Card {
+    std::string dir = MakePrivateFolder();
+    std::string root = dir + "/QM-3/";
+    Card() { MakeFullCard(root); }
     ~Card() {
         std::error_code ec;
         fs::remove_all(dir, ec);
@@ -188,4 +198,17 @@ void BM_SaveFullCardWithAllIcons(benchmark::State& state) {
 BENCHMARK(BM_LoadFullCard)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveFullCard)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveFullCardWithAllIcons)->Unit(benchmark::kMillisecond)->Iterations(2);
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--make-card") {
+        const std::string settings = MakePrivateFolder();
+        const bool made = MakeFullCard(argv[2]);
+        std::error_code ec;
+        fs::remove_all(settings, ec);
+        return made ? 0 : 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
