@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -269,8 +270,14 @@ CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document
     const size_t threads = std::max<size_t>(
         1, std::min({kIconThreads, size_t(std::thread::hardware_concurrency()), m_songs.size() / kIconsPerThread}));
     const size_t run = (m_songs.size() + threads - 1) / threads;
-    for (size_t first = 0; first < m_songs.size(); first += run)
-        m_threads.emplace_back(readRun, first, std::min(m_songs.size(), first + run));
+    for (size_t first = 0; first < m_songs.size(); first += run) {
+        const size_t end = std::min(m_songs.size(), first + run);
+        try {
+            m_threads.emplace_back(readRun, first, end);
+        } catch (const std::system_error&) {
+            readRun(first, end);  // no thread to be had: this one reads the run
+        }
+    }
 }
 
 CIconFileStore::CReading::~CReading() { Join(); }
