@@ -735,6 +735,16 @@ TEST_F(CardSaveTest, AFifoInPlaceOfACardFileIsNotWaitedOn) {
     EXPECT_TRUE(bytes.empty());
 }
 
+TEST_F(CardSaveTest, AFifoInPlaceOfADatabaseFileIsReplacedNotWaitedOn) {
+    const std::string path = environment.DatabaseFolder() + "SL_RHYTM.Q3D";
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    document.SetModified(1);
+    EXPECT_TRUE(document.Save());  // before, comparing with the old file waited for a writer
+    EXPECT_TRUE(fs::is_regular_file(path));
+    EXPECT_EQ(ReadDatabase(environment.DatabaseFolder()), newImage);
+}
+
 TEST_F(CardSaveTest, WriteCardFileReplacesWholeOrNotAtAll) {
     const std::string path = environment.Dir().File("QM-3/file.BIN");
     gbxtest::WriteText(path, "old contents");
