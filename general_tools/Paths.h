@@ -51,6 +51,8 @@ public:
 };
 
 namespace detail {
+// CPathParts through the tokenizer, the way every path can take.
+void CutPathByTokens(const std::string& path, CPathParts& parts);
 // No byte above 0x7F: no multibyte character, whatever the locale.
 bool IsAscii(const std::string& text);
 // One flag per byte: true for a trail byte of a multibyte character (LC_CTYPE).

@@ -97,15 +97,6 @@ CIconFileStore& CIconFileStore::GetInstance() {
 }
 
 std::string CIconFileStore::GetIconPath(const std::string& audioPath) {
-    // The usual path (one dot in the name, nothing the parser escapes, no empty folder name)
-    // without the general parser: a load asks this for every song.
-    const std::string::size_type slash = audioPath.rfind('/');
-    const std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string::size_type dot = audioPath.find('.', nameStart);
-    if (dot != std::string::npos && dot > nameStart && dot + 1 < audioPath.size()
-        && audioPath.find('.', dot + 1) == std::string::npos && audioPath.find("//") == std::string::npos
-        && audioPath.find_first_of("\"\\") == std::string::npos)
-        return audioPath.substr(0, dot) + CDomain::GetInstance().GetIconExtension();
     const GT::CPathParts parts(audioPath, '/');
     return parts.directory + parts.title + CDomain::GetInstance().GetIconExtension();
 }
@@ -130,12 +121,6 @@ CNameBlock CIconFileStore::BuildIconEntry(const std::string& text, bool isProtec
             std::copy_n(picture.begin() + row * rowBytes, kRowBytesKept, block.picture.begin() + row * kRowBytesKept);
     }
     return block;
-}
-
-bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
-    // Read with one call and parsed in memory: a card holds thousands of them.
-    CFileBytes bytes;
-    return ReadCardFile(iconPath, bytes, kMaxIconFileBytes) && ParseIconFile(bytes, song);
 }
 
 namespace {
@@ -169,9 +154,11 @@ constexpr size_t kIconsPerThread = 500;
 
 }  // namespace
 
-bool CIconFileStore::ParseIconFile(const CFileBytes& bytes, CSongX& song) const {
+bool CIconFileStore::ReadIconFile(const std::string& iconPath, CSongX& song) const {
+    // Read with one call and parsed in memory: a card holds thousands of them.
+    CFileBytes bytes;
     CIconText icon;
-    if (!ParseIconText(bytes, icon)) return false;
+    if (!ReadCardFile(iconPath, bytes, kMaxIconFileBytes) || !ParseIconText(bytes, icon)) return false;
     ApplyIconText(icon, song);
     return true;
 }
@@ -246,7 +233,7 @@ CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document
         for (const CSongPointer& song : document.GetSlots()) {
             if (!song || !song->IsUsed()) continue;
             const std::string icon = GetIconPath(drive + song->GetPath());
-            folders[icon.substr(0, icon.rfind('/') + 1)].songIcons.insert(icon);
+            folders[GT::CPathParts(icon, '/').directory].songIcons.insert(icon);
         }
         for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
     }

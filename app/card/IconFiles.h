@@ -4,7 +4,6 @@
 // icon files before a save.
 #pragma once
 
-#include "app/card/CardFiles.h"
 #include "app/card/DatabaseFiles.h"
 #include "app/card/Song.h"
 #include "app/card/SongLists.h"
@@ -54,8 +53,6 @@ public:
     CNameBlock BuildIconEntry(const std::string& text, bool isProtected, int number) const;
     // Title, protect flag and number from an icon file; false leaves the song as it was.
     bool ReadIconFile(const std::string& iconPath, CSongX& song) const;
-    // The same from the file's bytes.
-    bool ParseIconFile(const CFileBytes& bytes, CSongX& song) const;
     // A whole icon file of the song to the stream.
     bool WriteIconFile(const CSongX& song, std::ostream& out) const;
     // The song's icon file at path, replacing the old one only when complete.

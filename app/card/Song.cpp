@@ -102,24 +102,8 @@ std::string CSongX::CutToBytes(const std::string& text, std::size_t maxBytes) {
     return text.substr(0, i);
 }
 
-namespace {
-
-// The path's extension, as the path parser gives it; a name with a dot inside it and nothing
-// the parser escapes is cut here directly, as a load does for every song.
-std::string ExtensionOf(const std::string& path) {
-    const std::string::size_type slash = path.rfind('/');
-    const std::string::size_type nameStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string::size_type dot = path.rfind('.');
-    if (dot != std::string::npos && dot > nameStart && path[nameStart] != '.' && dot + 1 < path.size()
-        && path.find_first_of("\"\\") == std::string::npos)
-        return path.substr(dot);
-    return GT::CPathParts(path, '/').extension;
-}
-
-}  // namespace
-
 int GetSongFileType(const std::string& path) {
-    const std::string extension = GT::ToUpper(ExtensionOf(path));
+    const std::string extension = GT::ToUpper(GT::CPathParts(path, '/').extension);
     if (extension == ".WAV") return kSongFileWav;
     if (extension == ".AIF" || extension == ".AIFF") return kSongFileAiff;
     if (extension == ".MP3") return kSongFileMp3;

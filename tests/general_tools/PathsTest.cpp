@@ -173,6 +173,27 @@ TEST(PathsTest, PathParts) {
     }
 }
 
+// The direct cut gives what the tokenizer gives, on every path of up to six characters made of
+// separators, dots and letters.
+TEST(PathsTest, PathPartsCutDirectlyAsByTheTokenizer) {
+    const std::string alphabet = "a/.";
+    std::vector<std::string> paths = {""};
+    for (size_t begin = 0, length = 1; length <= 6; ++length) {
+        const size_t end = paths.size();
+        for (size_t i = begin; i < end; ++i)
+            for (char c : alphabet) paths.push_back(paths[i] + c);
+        begin = end;
+    }
+    for (const std::string& path : paths) {
+        const GT::CPathParts direct(path, '/');
+        GT::CPathParts tokens("", '/');
+        GT::detail::CutPathByTokens(path, tokens);
+        EXPECT_EQ(direct.directory, tokens.directory) << path;
+        EXPECT_EQ(direct.title, tokens.title) << path;
+        EXPECT_EQ(direct.extension, tokens.extension) << path;
+    }
+}
+
 // Restores the character-type locale after a test switched it.
 class CTypeLocale {
 public:
