@@ -19,12 +19,15 @@ mkdir -p "$work/empty/QM-3" "$work/config" "$work/data" "$work/cache"
 : > "$work/mounts"
 repeats=$(runs 9)
 
-# One start for the card folder $1: the CPU seconds until the window shows.
+# One start for the card folder $1: the CPU seconds until the window shows (at most a minute).
 start() {
-  GBX_VOLUMES=$1 GBX_MOUNTINFO=$work/mounts XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
-    XDG_CACHE_HOME=$work/cache LANGUAGE= QT_QPA_PLATFORM=xcb pin "$cpu_time" "$work/cpu" "$gbx" >/dev/null 2>&1 &
-  local runner=$! pid="" shown=0
-  for _ in $(seq 1 3000); do
+  (
+    export GBX_VOLUMES=$1 GBX_MOUNTINFO=$work/mounts XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
+      XDG_CACHE_HOME=$work/cache LANGUAGE= QT_QPA_PLATFORM=xcb
+    exec "${pinned[@]}" "$cpu_time" "$work/cpu" "$gbx"
+  ) >/dev/null 2>&1 &
+  local runner=$! pid="" shown=0 deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
     [ -n "$pid" ] || pid=$(pgrep -P "$runner" || true)
     if [ -n "$pid" ] && xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; then shown=1; break; fi
     sleep 0.005

@@ -6,7 +6,7 @@
 set -euo pipefail
 outer=$(mktemp -d "${TMPDIR:-/tmp}/gbx-user-XXXXXX")
 trap 'rm -rf "$outer"' EXIT
-exec 9>"$outer/InstanceManagerGBX"
+exec 9>"$outer/InstanceManagerGigbox Setlister"
 flock -n 9 || { echo "the stand-in could not take the lock"; exit 1; }
 status=0
 XDG_RUNTIME_DIR=$outer TMPDIR=$outer "$@" 9>&- || status=$?

@@ -12,7 +12,9 @@ mkdir -m 700 "$work/run" "$work/tmp"
 export XDG_RUNTIME_DIR=$work/run TMPDIR=$work/tmp
 
 core=$(( $(nproc) - 1 ))
-pin() { if command -v taskset >/dev/null; then taskset -c "$core" "$@"; else "$@"; fi; }
+pinned=()
+if command -v taskset >/dev/null; then pinned=(taskset -c "$core"); fi
+pin() { "${pinned[@]}" "$@"; }
 # Seconds of audio: the given default, or 2 when the test suite runs the script (GBX_BENCH_SMOKE).
 audio_seconds() { if [ -n "${GBX_BENCH_SMOKE:-}" ]; then echo 2; else echo "$1"; fi; }
 # Runs of each side of a comparison: the median counts; one when the test suite runs the script.
@@ -37,14 +39,19 @@ cpu_seconds() {
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
 # compare NAME REFERENCE GOAL OURS THEIRS [CLEANUP]: runs the functions OURS and THEIRS (each runs
-# one whole process through cpu_seconds and prints its seconds) by turns, $repeats times each,
-# CLEANUP after each pair, untimed; prints the median CPU times and their ratio beside the
-# reference command and the goal (a ratio at most GOAL; "-" for none).
+# one whole process through cpu_seconds and prints its seconds) by turns, $repeats times each, the
+# first of each pair alternating, CLEANUP after each pair, untimed; prints the ratio of the median
+# CPU times beside the reference, both times, and the goal (a ratio at most GOAL; "-" for none).
 compare() {
-  local name=$1 reference=$2 goal=$3 ours=$4 theirs=$5 cleanup=${6:-:} a b ours_all="" theirs_all=""
-  for _ in $(seq "$repeats"); do
-    a=$("$ours") || exit 1
-    b=$("$theirs") || exit 1
+  local name=$1 reference=$2 goal=$3 ours=$4 theirs=$5 cleanup=${6:-:} i a b ours_all="" theirs_all=""
+  for i in $(seq "$repeats"); do
+    if (( i % 2 )); then
+      a=$("$ours") || exit 1
+      b=$("$theirs") || exit 1
+    else
+      b=$("$theirs") || exit 1
+      a=$("$ours") || exit 1
+    fi
     "$cleanup"
     ours_all+="$a"$'\n'
     theirs_all+="$b"$'\n'
@@ -53,7 +60,7 @@ compare() {
   b=$(median <<<"${theirs_all%$'\n'}")
   awk -v name="$name" -v ref="$reference" -v goal="$goal" -v a="$a" -v b="$b" -v n="$repeats" 'BEGIN {
     r = a / b
-    printf "%s: %.2f of `%s` (GBX %.3f s, reference %.3f s of CPU, median of %d", name, r, ref, a, b, n
+    printf "%s: %.2f of %s (ours %.3f s, reference %.3f s of CPU, median of %d", name, r, ref, a, b, n
     if (goal == "-") { print ")"; exit }
     printf "; goal <= %s%s)\n", goal, r <= goal + 0 ? "" : ", NOT MET"
   }'
