@@ -219,28 +219,10 @@ void QuietProcess() {
     SetProgressBar(&silent);
 }
 
-// The bare decoder: every value of the Voxa file decoded into one block of memory after another,
-// nothing kept (as a null sink takes them).
-int DecodeOnce(const std::string& song) {
-    const auto in = OpenVoxaFile(song);
-    if (!in) return 1;
-    const int64_t expected =
-        int64_t{in->GetSampleAttribute().GetChannelCount()} * int64_t{in->GetSampleAttribute().GetFrames()};
-    std::vector<int16_t> block(16384);
-    int64_t values = 0;
-    while (const size_t n = in->Read(block.data(), block.size())) {
-        benchmark::DoNotOptimize(block.data());
-        values += static_cast<int64_t>(n);
-    }
-    return values == expected && in->IsGood() ? 0 : 1;
-}
-
 int RunOnce(const std::string& mode, const std::string& input, const std::string& output) {
     QuietProcess();
     CDocX& document = CDocumentModel::GetInstance().GetDocument();
     CAudioTransfer transfer(document.GetVolume());
-    if (mode == "--encode") return EncodeVoxaFile(input, output) ? 0 : 1;
-    if (mode == "--decode") return DecodeOnce(input);
     if (mode == "--export") return transfer.ExportFile(input, output, true) == CAudioTransfer::DONE ? 0 : 1;
     if (mode == "--import") {
         document.SetCardRoot(output);
@@ -253,13 +235,11 @@ int RunOnce(const std::string& mode, const std::string& input, const std::string
 }  // namespace
 
 // With arguments, one piece of work and no timing (the scripts time the process):
-//   --encode WAV Q3R     the import's encoding: a WAV file into a Voxa file;
-//   --decode Q3R         the bare decoder: a Voxa file decoded into memory, nothing written;
 //   --export Q3R WAV     the export of a Voxa song to a 16-bit WAV file;
 //   --import FILE CARD/  the import without encoding of a WAV or AIFF file onto the card folder.
 int main(int argc, char** argv) {
     const std::string mode = argc >= 3 ? argv[1] : "";
-    if (mode == "--encode" || mode == "--decode" || mode == "--export" || mode == "--import") {
+    if (mode == "--export" || mode == "--import") {
         const int status = RunOnce(mode, argv[2], argc >= 4 ? argv[3] : "");
         if (status != 0) std::fprintf(stderr, "bench_transfer: %s %s failed\n", argv[1], argv[2]);
         return status;

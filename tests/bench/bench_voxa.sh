@@ -2,7 +2,7 @@
 # Voxa against sox's MS ADPCM on ten minutes of music-like audio (16-bit stereo, 44.1 kHz): pink
 # noise, tones and sweeps mixed. Each comparison runs whole processes doing the same job on the
 # same file, pinned to one core, ours and sox by turns, and sets their median CPU times side by
-# side (bench_transfer does our part):
+# side (bench_voxa encodes and decodes, bench_transfer exports as the card's transfers do):
 # - encode: the WAV file into a Voxa file, against `sox music.wav -e ms-adpcm adpcm.wav`;
 # - decode: the song decoded into memory and dropped, against `sox adpcm.wav -n` (sox's null
 #   output: decoded, nothing written);
@@ -32,13 +32,13 @@ pin "$exe" --file "$work/music.wav" 6 "$(runs 3)" | awk '
   }'
 
 # The inputs of decoding and export: our song and sox's MS ADPCM file of the same audio.
-"$transfer" --encode "$work/music.wav" "$work/song.Q3R"
+"$exe" --encode "$work/music.wav" "$work/song.Q3R"
 sox "$work/music.wav" -e ms-adpcm "$work/adpcm.wav"
 
 clean() { rm -f "$work/ours.Q3R" "$work/ours.wav" "$work/sox.wav"; }
-encode_gbx() { cpu_seconds "$transfer" --encode "$work/music.wav" "$work/ours.Q3R"; }
+encode_gbx() { cpu_seconds "$exe" --encode "$work/music.wav" "$work/ours.Q3R"; }
 encode_sox() { cpu_seconds sox "$work/music.wav" -e ms-adpcm "$work/sox.wav"; }
-decode_gbx() { cpu_seconds "$transfer" --decode "$work/song.Q3R"; }
+decode_gbx() { cpu_seconds "$exe" --decode "$work/song.Q3R"; }
 decode_sox() { cpu_seconds sox "$work/adpcm.wav" -n; }
 export_gbx() { cpu_seconds "$transfer" --export "$work/song.Q3R" "$work/ours.wav"; }
 export_sox() { cpu_seconds sox "$work/adpcm.wav" -b 16 -e signed-integer "$work/sox.wav"; }

@@ -17,6 +17,8 @@
 #include <boost/make_shared.hpp>
 
 #include <cstdint>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,7 +34,7 @@ std::vector<int32_t> Every24BitValue() {
     return values;
 }
 
-// The values that differ from the rule's for the source values in order.
+// The values that differ from the rule's for the source values in order; -1 for a short read.
 template <EBitDepth Dst>
 int64_t Disagreements(const std::vector<int32_t>& sources, const SL::SampleElement<Dst>* converted) {
     int64_t bad = 0;
@@ -41,50 +43,70 @@ int64_t Disagreements(const std::vector<int32_t>& sources, const SL::SampleEleme
     return bad;
 }
 
-template <typename T>
-class OptimisedConversion : public ::testing::Test {};
-template <EBitDepth F>
-using Format = std::integral_constant<EBitDepth, F>;
-using Destinations = ::testing::Types<Format<EBitDepth::INTEGER16>, Format<EBitDepth::INTEGER8S>,
-                                      Format<EBitDepth::INTEGER8>, Format<EBitDepth::INTEGER32>>;
-TYPED_TEST_SUITE(OptimisedConversion, Destinations);
-
-TYPED_TEST(OptimisedConversion, DecoratorBlockReadsGiveTheRulesValues) {
-    constexpr EBitDepth Dst = TypeParam::value;
-    const std::vector<int32_t> values = Every24BitValue();
+// The importer's bit-depth decorator over a stereo source, read in blocks.
+template <EBitDepth Dst>
+int64_t ThroughTheDecorator(const std::vector<int32_t>& values) {
     SL::CSampleIteratorBitDepthConvertDecorator<EBitDepth::INTEGER24, Dst> decorator(
         gbxtest::MakeVectorSource<EBitDepth::INTEGER24>(values, 2));
     std::vector<SL::SampleElement<Dst>> converted(values.size());
-    ASSERT_EQ(decorator.Read(converted.data(), converted.size()), converted.size());
-    EXPECT_EQ(Disagreements<Dst>(values, converted.data()), 0);
+    if (decorator.Read(converted.data(), converted.size()) != converted.size()) return -1;
+    return Disagreements<Dst>(values, converted.data());
 }
 
-TYPED_TEST(OptimisedConversion, InterleavedBytesGiveTheRulesValues) {
-    constexpr EBitDepth Dst = TypeParam::value;
-    const std::vector<int32_t> values = Every24BitValue();
+// The loader's conversion of interleaved little-endian bytes.
+template <EBitDepth Dst>
+int64_t ThroughInterleavedBytes(const std::vector<int32_t>& values) {
     SL::SampleBytes bytes;
     bytes.reserve(3 * values.size());
     for (const int32_t v : values)
         for (int shift : {0, 8, 16}) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> shift));
     const auto channels = SL::FromInterleaved<EBitDepth::INTEGER24, Dst>(SL::CWaveFormat::WAVE, bytes, 1, 1);
-    ASSERT_EQ(channels->size(), 1u);
-    EXPECT_EQ(Disagreements<Dst>(values, (*channels)[0]->GetData()), 0);
+    if (channels->size() != 1 || (*channels)[0]->GetRange() != SL::CExtent(0, static_cast<int32_t>(values.size())))
+        return -1;
+    return Disagreements<Dst>(values, (*channels)[0]->GetData());
 }
 
 // The importer's chain for a mono file: each value read twice through the stereo decorator.
-TEST(OptimisedConversion, MonoThroughTheStereoDecoratorGivesEachRuleValueTwice) {
-    const std::vector<int32_t> values = Every24BitValue();
+int64_t MonoThroughTheStereoDecorator(const std::vector<int32_t>& values) {
     SL::CSampleIteratorBitDepthConvertDecorator<EBitDepth::INTEGER24, EBitDepth::INTEGER16> decorator(
         boost::make_shared<SL::CSampleIteratorStereoDecorator<EBitDepth::INTEGER24>>(
             gbxtest::MakeVectorSource<EBitDepth::INTEGER24>(values, 1)));
     std::vector<int16_t> converted(2 * values.size());
-    ASSERT_EQ(decorator.Read(converted.data(), converted.size()), converted.size());
+    if (decorator.Read(converted.data(), converted.size()) != converted.size()) return -1;
     int64_t bad = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         const int16_t rule = soundtest::DividingRule<EBitDepth::INTEGER24, EBitDepth::INTEGER16>(values[i]);
         bad += (converted[2 * i] != rule) + (converted[2 * i + 1] != rule);
     }
-    EXPECT_EQ(bad, 0);
+    return bad;
 }
+
+struct Path {
+    const char* name;
+    int64_t (*disagreements)(const std::vector<int32_t>&);
+};
+void PrintTo(const Path& path, std::ostream* out) { *out << path.name; }
+
+constexpr EBitDepth I8S = EBitDepth::INTEGER8S, I8 = EBitDepth::INTEGER8, I16 = EBitDepth::INTEGER16,
+                    I32 = EBitDepth::INTEGER32;
+
+const Path kPaths[] = {
+    {"DecoratorTo16Bit", &ThroughTheDecorator<I16>},
+    {"DecoratorToSigned8Bit", &ThroughTheDecorator<I8S>},
+    {"DecoratorToUnsigned8Bit", &ThroughTheDecorator<I8>},
+    {"DecoratorTo32Bit", &ThroughTheDecorator<I32>},
+    {"MonoThroughTheStereoDecoratorTo16Bit", &MonoThroughTheStereoDecorator},
+    {"InterleavedBytesTo16Bit", &ThroughInterleavedBytes<I16>},
+    {"InterleavedBytesToSigned8Bit", &ThroughInterleavedBytes<I8S>},
+    {"InterleavedBytesToUnsigned8Bit", &ThroughInterleavedBytes<I8>},
+    {"InterleavedBytesTo32Bit", &ThroughInterleavedBytes<I32>},
+};
+
+class OptimisedConversion : public ::testing::TestWithParam<Path> {};
+
+TEST_P(OptimisedConversion, EveryValueIsTheRulesValue) { EXPECT_EQ(GetParam().disagreements(Every24BitValue()), 0); }
+
+INSTANTIATE_TEST_SUITE_P(Every24BitValue, OptimisedConversion, ::testing::ValuesIn(kPaths),
+                         [](const ::testing::TestParamInfo<Path>& info) { return std::string(info.param.name); });
 
 }  // namespace
