@@ -6,6 +6,7 @@
 set -euo pipefail
 outer=$(mktemp -d "${TMPDIR:-/tmp}/gbx-user-XXXXXX")
 trap 'rm -rf "$outer"' EXIT
+# The lock file GBX takes, named after its application name.
 exec 9>"$outer/InstanceManagerGigbox Setlister"
 flock -n 9 || { echo "the stand-in could not take the lock"; exit 1; }
 status=0
