@@ -1,10 +1,9 @@
 // The importer's file path: a WAV or AIFF file read through the file sample iterators, the
 // stereo and bit-depth decorators, and written as a 16-bit stereo WAV file by SL::CopySamples.
-// Without arguments: Google Benchmark on a generated file. With `--convert IN OUT [REPEATS]`:
-// converts IN to OUT, REPEATS times (default 3), and prints the best time as
-// "convert_seconds S". `--convert-blocks IN OUT [REPEATS]` does the same conversion with the
-// file iterators' block calls and the conversion rule in a loop, without the decorators, to
-// show what the decorators themselves cost.
+// Without arguments: Google Benchmark on a generated file. With `--convert IN OUT`: converts IN to
+// OUT once, so that bench_sample_files.sh can time the whole process beside sox doing the same.
+// `--convert-blocks IN OUT` does the same conversion with the file iterators' block calls and the
+// conversion rule in a loop, without the decorators, to show what the decorators themselves cost.
 #include "sound/files/CopySamples.h"
 #include "sound/files/FileSampleIterators.h"
 #include "sound/model/BitDepthConvertDecorator.h"
@@ -15,7 +14,6 @@
 #include <boost/pointer_cast.hpp>
 
 #include <unistd.h>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,31 +122,18 @@ void Unsigned8MonoWavToStereo16Wav(benchmark::State& state) {
 }
 BENCHMARK(Unsigned8MonoWavToStereo16Wav)->Unit(benchmark::kMillisecond);
 
-int ConvertFile(int64_t (*convert)(const std::string&, const std::string&), const char* in, const char* out,
-                int repeats) {
-    double best = 1e300;
-    int64_t values = 0;
-    for (int i = 0; i < repeats; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        values = convert(in, out);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        if (values < 0) {
-            std::fprintf(stderr, "conversion of %s failed\n", in);
-            return 1;
-        }
-        best = std::min(best, took.count());
-    }
-    std::printf("convert_values %lld\nconvert_seconds %.4f\n", static_cast<long long>(values), best);
-    return 0;
+int ConvertFile(int64_t (*convert)(const std::string&, const std::string&), const char* in, const char* out) {
+    if (convert(in, out) >= 0) return 0;
+    std::fprintf(stderr, "conversion of %s failed\n", in);
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 4 && std::strcmp(argv[1], "--convert") == 0)
-        return ConvertFile(&ConvertToStereo16, argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 3);
+    if (argc >= 4 && std::strcmp(argv[1], "--convert") == 0) return ConvertFile(&ConvertToStereo16, argv[2], argv[3]);
     if (argc >= 4 && std::strcmp(argv[1], "--convert-blocks") == 0)
-        return ConvertFile(&ConvertToStereo16InBlocks, argv[2], argv[3], argc >= 5 ? std::atoi(argv[4]) : 3);
+        return ConvertFile(&ConvertToStereo16InBlocks, argv[2], argv[3]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,10 +1,7 @@
-// Song transfers against the codec they drive, and against other programs through the
-// comparison scripts (bench_voxa.sh, bench_sample_files.sh), which run it with
-// `--voxa WAV [REPEATS]` (a Voxa song of the WAV file: the bare decoder, file into memory, and
-// the export to a WAV file) and `--import FILE [REPEATS]` (the import without encoding: the
-// conversion into the work folder alone, and the whole import onto the card); each prints the
-// best times as "name seconds" lines. GBX_BENCH_SMOKE=1 shrinks the song and the disc so that the
-// test suite can run the program once. Ten minutes of 16-bit stereo music-like audio:
+// Song transfers against the codec they drive, and, one piece of work per process (see main),
+// against other programs through the comparison scripts (bench_voxa.sh, bench_sample_files.sh),
+// which time the whole process. GBX_BENCH_SMOKE=1 shrinks the song and the disc so that the test
+// suite can run the program once. Ten minutes of 16-bit stereo music-like audio:
 // importing the WAV file with encoding (read, convert, encode into the work folder, copy onto
 // the card) must take at most 1.2 times as long as the Voxa encoder alone takes for the same
 // samples from memory (ratio_to_encoder), and exporting the Voxa song back to a WAV file at most
@@ -209,83 +206,44 @@ BENCHMARK(BM_ImportTenMinutesWithEncoding)->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(BM_ExportTenMinutesWithDecoding)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_RipSixtyMinuteDisc)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The best time of each piece of work (which answers false when it failed) over repeats rounds,
-// the pieces taking turns so that a busy machine slows them alike; -1 for a piece that failed.
-// cleanup runs after each round, untimed (removing a large file takes time of its own).
-template <class First, class Second, class Cleanup>
-std::pair<double, double> BestSeconds(int repeats, First first, Second second, Cleanup cleanup) {
-    double best[2] = {1e300, 1e300};
-    for (int i = 0; i < repeats; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        if (!first()) return {-1, -1};
-        best[0] = std::min(best[0], Seconds(start));
-        start = std::chrono::steady_clock::now();
-        if (!second()) return {best[0], -1};
-        best[1] = std::min(best[1], Seconds(start));
-        cleanup();
+// One piece of work per process, for the comparison scripts, which time the whole process beside
+// a reference program doing the same job (see main). Progress goes nowhere; the settings are
+// kept in the temporary folder (the scripts give each run a private one).
+void QuietProcess() {
+    static GT::CDefaultProgress silent;
+    const char* tmp = std::getenv("TMPDIR");
+    const std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+    SetProgressBar(&silent);
+}
+
+int RunOnce(const std::string& mode, const std::string& input, const std::string& output) {
+    QuietProcess();
+    CDocX& document = CDocumentModel::GetInstance().GetDocument();
+    CAudioTransfer transfer(document.GetVolume());
+    if (mode == "--export") return transfer.ExportFile(input, output, true) == CAudioTransfer::DONE ? 0 : 1;
+    if (mode == "--import") {
+        document.SetCardRoot(output);
+        const std::string song = document.GetSongFolder(5) + "0005.WAV";
+        return transfer.ImportFile(input, song, false) == CAudioTransfer::DONE ? 0 : 1;
     }
-    return {best[0], best[1]};
-}
-
-int ReportSeconds(std::initializer_list<std::pair<const char*, double>> times) {
-    for (const auto& t : times) {
-        if (t.second < 0) {
-            std::fprintf(stderr, "bench_transfer: %s failed\n", t.first);
-            return 1;
-        }
-        std::printf("%s %.4f\n", t.first, t.second);
-    }
-    return 0;
-}
-
-// A Voxa song made from the WAV file: the bare decoder and the export, each the best of repeats.
-int CompareVoxa(const std::string& wav, int repeats) {
-    Place place(false);
-    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
-    const std::string song = place.Slot(".Q3R");
-    if (transfer.ImportFile(wav, song, true) != CAudioTransfer::DONE) return ReportSeconds({{"encoding", -1}});
-    const auto in = OpenVoxaFile(song);
-    if (!in) return ReportSeconds({{"opening", -1}});
-    const SL::CSampleAttribute& attribute = in->GetSampleAttribute();
-    std::vector<int16_t> decoded(
-        static_cast<size_t>(attribute.GetChannelCount()) * static_cast<size_t>(attribute.GetFrames()), 1);
-    const std::string exported = place.dir + "/exported.WAV";
-    const auto times = BestSeconds(
-        repeats,
-        [&] {
-            const auto input = OpenVoxaFile(song);
-            const bool read = input && input->Read(decoded.data(), decoded.size()) == decoded.size();
-            benchmark::DoNotOptimize(decoded.data());
-            return read;
-        },
-        [&] { return transfer.ExportFile(song, exported, true) == CAudioTransfer::DONE; },
-        [&] { fs::remove(exported); });
-    std::printf("audio_seconds %.3f\n", attribute.GetFrames() / attribute.GetSampleRate());
-    return ReportSeconds({{"decode_seconds", times.first}, {"export_seconds", times.second}});
-}
-
-// The import of a WAV or AIFF file without encoding, and its conversion alone, the best of repeats.
-int CompareImport(const std::string& source, int repeats) {
-    Place place(false);
-    CAudioTransfer transfer(CDocumentModel::GetInstance().GetDocument().GetVolume());
-    const std::string work = place.dir + "/converted.wav";
-    const std::string song = place.Slot(".WAV");
-    const auto times = BestSeconds(
-        repeats, [&] { return ConvertToFile(source, work); },
-        [&] { return transfer.ImportFile(source, song, false) == CAudioTransfer::DONE; },
-        [&] {
-            fs::remove(work);
-            fs::remove(song);
-        });
-    return ReportSeconds({{"convert_seconds", times.first}, {"import_seconds", times.second}});
+    return 2;
 }
 
 }  // namespace
 
+// With arguments, one piece of work and no timing (the scripts time the process):
+//   --export Q3R WAV     the export of a Voxa song to a 16-bit WAV file;
+//   --import FILE CARD/  the import without encoding of a WAV or AIFF file onto the card folder.
 int main(int argc, char** argv) {
-    const int repeats = argc >= 4 ? std::max(1, std::atoi(argv[3])) : 3;
-    if (argc >= 3 && std::string(argv[1]) == "--voxa") return CompareVoxa(argv[2], repeats);
-    if (argc >= 3 && std::string(argv[1]) == "--import") return CompareImport(argv[2], repeats);
+    const std::string mode = argc >= 3 ? argv[1] : "";
+    if (mode == "--export" || mode == "--import") {
+        const int status = RunOnce(mode, argv[2], argc >= 4 ? argv[3] : "");
+        if (status != 0) std::fprintf(stderr, "bench_transfer: %s %s failed\n", argv[1], argv[2]);
+        return status;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -1,7 +1,12 @@
 // Voxa codec speed. With no arguments (or Google Benchmark flags) it runs the block
 // benchmarks; with `--file WAV [MODE]` it encodes a 16-bit WAV file's samples to a Voxa
 // stream in memory through the output iterator, decodes them back through the input
-// iterator, and prints the times (used by bench_voxa.sh).
+// iterator, and prints the times (used by bench_voxa.sh). `--encode WAV Q3R` and `--decode Q3R`
+// do one piece of work each, untimed, so that bench_voxa.sh can time the whole process beside sox
+// doing the same; this program leaves out the toolkit that the card's transfers link, so that
+// its start costs what a small command-line program's does.
+#include "app/card/VoxaFiles.h"
+#include "sound/files/FileSampleIterators.h"
 #include "sound/files/VoxaBlockCodec.h"
 #include "sound/files/VoxaFileSampleIterators.h"
 
@@ -194,9 +199,41 @@ int CompareFile(const std::string& path, int mode, int runs) {
     return 0;
 }
 
+// The encoder as the import runs it: a 16-bit WAV file's values in blocks into a Voxa file.
+int EncodeOnce(const std::string& wav, const std::string& song) {
+    const auto input = boost::dynamic_pointer_cast<SL::ITypedInputSampleIterator<SL::EBitDepth::INTEGER16>>(
+        SL::CFileSampleIteratorFactory().CreateInputIterator(wav));
+    if (!input) return 1;
+    const SL::CSampleAttribute& attribute = input->GetSampleAttribute();
+    const auto output = CreateVoxaFile(song, attribute.GetSampleRate(), attribute.GetChannelCount());
+    if (!output) return 1;
+    std::vector<int16_t> block(16384);
+    while (const size_t n = input->Read(block.data(), block.size()))
+        if (output->Write(block.data(), n) != n) return 1;
+    return input->IsGood() && output->Finish() && output->IsGood() ? 0 : 1;
+}
+
+// The bare decoder: every value of the Voxa file decoded into one block of memory after another,
+// nothing kept (as a null sink takes them).
+int DecodeOnce(const std::string& song) {
+    const auto input = OpenVoxaFile(song);
+    if (!input) return 1;
+    const int64_t expected =
+        int64_t{input->GetSampleAttribute().GetChannelCount()} * int64_t{input->GetSampleAttribute().GetFrames()};
+    std::vector<int16_t> block(16384);
+    int64_t values = 0;
+    while (const size_t n = input->Read(block.data(), block.size())) {
+        benchmark::DoNotOptimize(block.data());
+        values += static_cast<int64_t>(n);
+    }
+    return values == expected && input->IsGood() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "--encode") == 0) return EncodeOnce(argv[2], argv[3]);
+    if (argc >= 3 && std::strcmp(argv[1], "--decode") == 0) return DecodeOnce(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "--file") == 0) {
         try {
             return CompareFile(argv[2], argc >= 4 ? std::atoi(argv[3]) : 6, argc >= 5 ? std::atoi(argv[4]) : 3);

@@ -1,6 +1,6 @@
-#include "general_tools/Rounding.h"
 #include "sound/model/BitDepth.h"
 #include "sound/model/SampleConversion.h"
+#include "tests/sound/model/DividingRule.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -191,24 +191,14 @@ TEST(SampleConversion, SameFormatSweepsKeepEveryValueButTheMostNegative) {
     EXPECT_EQ(Convert(I16, I16, -32768), -32767);
 }
 
-// The rule written out with the general rounding functions: divide, multiply, add, round, clamp.
-template <EBitDepth Src, EBitDepth Dst>
-SL::SampleElement<Dst> Reference(SL::SampleElement<Src> x) {
-    using S = SL::CSampleFormatTraits<Src>;
-    using D = SL::CSampleFormatTraits<Dst>;
-    const double n = (static_cast<double>(x) - static_cast<double>(S::ZERO))
-                     / static_cast<double>(int64_t{S::MAXIMUM} - int64_t{S::ZERO});
-    const double v = n * static_cast<double>(int64_t{D::MAXIMUM} - int64_t{D::ZERO}) + static_cast<double>(D::ZERO);
-    return GT::RoundAndClamp<SL::SampleElement<Dst>>(v, D::SMALLEST, D::MAXIMUM);
-}
-
-// Counts the values among [first, last] (stepping by step) where ConvertSample differs from Reference.
+// Counts the values among [first, last] (stepping by step) where ConvertSample differs from the
+// dividing rule.
 template <EBitDepth Src, EBitDepth Dst>
 int64_t Disagreements(int64_t first, int64_t last, int64_t step) {
     int64_t bad = 0;
     for (int64_t x = first; x <= last; x += step) {
         const auto value = static_cast<SL::SampleElement<Src>>(x);
-        bad += SL::ConvertSample<Src, Dst>()(value) != Reference<Src, Dst>(value);
+        bad += SL::ConvertSample<Src, Dst>()(value) != soundtest::DividingRule<Src, Dst>(value);
     }
     return bad;
 }
