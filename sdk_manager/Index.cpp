@@ -16,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -160,14 +161,34 @@ private:
     size_t m_pending = 0;
 };
 
+// A temporary of the index: its name followed by "." and six characters (mkostemp's).
+constexpr size_t kTemporarySuffix = 7;
+
+// Locks a temporary just made for as long as it is open; false when a cleaner removed it first.
+bool LockTemporary(int fd) {
+    while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    struct stat info;
+    return fstat(fd, &info) == 0 && info.st_nlink > 0;
+}
+
 // Writes to a temporary file beside the index and renames it over the index when finished; a writer that
-// could not open its file (a read-only cache) takes everything and writes nothing.
+// could not open its file (a read-only cache) takes everything and writes nothing. The temporary stays
+// locked until it is renamed or removed, so that a build killed part-way leaves one that nobody holds, for
+// RemoveAbandonedTemporaries.
 class Writer {
 public:
     explicit Writer(const std::string& target) : m_target(target) {
         if (target.empty()) return;
-        m_temporary = target + ".XXXXXX";
-        m_fd = mkostemp(&m_temporary[0], O_CLOEXEC);
+        for (int attempt = 0; attempt < 3 && m_fd < 0; ++attempt) {
+            m_temporary = target + ".XXXXXX";
+            m_fd = mkostemp(&m_temporary[0], O_CLOEXEC);
+            if (m_fd < 0) break;
+            if (!LockTemporary(m_fd)) {
+                close(m_fd);
+                m_fd = -1;
+            }
+        }
         if (m_fd < 0) m_temporary.clear();
         m_buffer.reserve(kBufferBytes);
     }
@@ -202,21 +223,23 @@ public:
         const uint64_t sum = m_checksum.Value();
         m_buffer.assign(reinterpret_cast<const char*>(&sum), sizeof sum);
         Flush(false);
-        const bool ok = m_fd >= 0 && close(m_fd) == 0;
-        m_fd = -1;
-        if (!ok || rename(m_temporary.c_str(), m_target.c_str()) != 0) {
-            unlink(m_temporary.c_str());
-            m_temporary.clear();
+        if (m_fd < 0) return false;
+        // Renamed while still locked: a cleaner never takes a finished temporary for an abandoned one.
+        if (rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+            Abandon();
             return false;
         }
         m_temporary.clear();
-        return true;
+        const bool closed = close(m_fd) == 0;
+        m_fd = -1;
+        if (!closed) unlink(m_target.c_str());  // what was written may not all be there
+        return closed;
     }
     void Abandon() {
+        if (!m_temporary.empty()) unlink(m_temporary.c_str());  // before the lock goes with the descriptor
+        m_temporary.clear();
         if (m_fd >= 0) close(m_fd);
         m_fd = -1;
-        if (!m_temporary.empty()) unlink(m_temporary.c_str());
-        m_temporary.clear();
     }
 
 private:
@@ -288,8 +311,15 @@ public:
         Bytes(&v, 8);
         return v;
     }
-    void Text(std::string& text) {
+    // A count of entries of at least `each` bytes: more than the rest of the file can hold makes the index
+    // unreadable before anything is made for them.
+    uint32_t Count(uint32_t each) {
         const uint32_t n = U32();
+        if (m_ok && uint64_t{n} * each > Left()) m_ok = false;
+        return m_ok ? n : 0;
+    }
+    void Text(std::string& text) {
+        const uint32_t n = Count(1);
         if (n > kMaxName) m_ok = false;
         text.resize(m_ok ? n : 0);
         if (m_ok && n > 0) Bytes(&text[0], n);
@@ -313,6 +343,8 @@ public:
 
 private:
     static constexpr size_t kBufferBytes = 256 * 1024;
+    // Bytes of the file not read yet, its checksum included.
+    uint64_t Left() const { return m_summed + 8 - (m_position - (m_end - m_at)); }
     bool Fill() {
         if (m_fd < 0) return false;
         for (;;) {
@@ -386,18 +418,23 @@ void ReadFolder(Reader& in, FolderHead& head) {
     head.recent = (state & 2) != 0;
 }
 
+constexpr uint32_t kNameBytes = 4;     // the least a name takes in the index: its length
+constexpr uint32_t kRecordBytes = 13;  // position, start, disc length, track count
+
 void WriteFolderEnd(Writer& out, const std::vector<std::string>& subfolders) {
     out.U8(kFolderEndTag);
     out.U32(static_cast<uint32_t>(subfolders.size()));
     for (const std::string& name : subfolders) out.Text(name);
 }
 
-bool ReadFolderEnd(Reader& in, std::vector<std::string>& subfolders) {
-    const uint32_t count = in.U32();
-    subfolders.clear();
+// The subfolders' names, or without `subfolders` only read past.
+bool ReadFolderEnd(Reader& in, std::vector<std::string>* subfolders) {
+    const uint32_t count = in.Count(kNameBytes);
+    if (subfolders) subfolders->clear();
+    std::string name;
     for (uint32_t i = 0; i < count && in.Ok(); ++i) {
-        subfolders.emplace_back();
-        in.Text(subfolders.back());
+        in.Text(name);
+        if (subfolders) subfolders->push_back(name);
     }
     return in.Ok();
 }
@@ -431,7 +468,7 @@ bool ReadFile(Reader& in, FileHead& file) {
     file.flags = in.U8();
     file.count = in.U32();
     file.skipped = in.U32();
-    const uint32_t records = in.U32();
+    const uint32_t records = in.Count(kRecordBytes);
     file.records.clear();
     if (records > file.count) in.Fail();
     for (uint32_t i = 0; i < records && in.Ok(); ++i) {
@@ -551,7 +588,7 @@ private:
     }
     bool NextOldFile(FileHead& file) { return m_old && TakeTag(kFileTag) && ReadFile(*m_old, file); }
     bool EndOldFolder(std::vector<std::string>& subfolders) {
-        if (m_old && TakeTag(kFolderEndTag) && ReadFolderEnd(*m_old, subfolders)) return true;
+        if (m_old && TakeTag(kFolderEndTag) && ReadFolderEnd(*m_old, &subfolders)) return true;
         m_old = nullptr;  // not what was written: what is left is read from the catalogue
         return false;
     }
@@ -830,7 +867,6 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
     bool stale = false, ended = false;
     FolderHead head;
     FileHead file;
-    std::vector<std::string> subfolders;
     Totals totals, counted;
     while (in.Ok() && !ended) {
         switch (in.U8()) {
@@ -867,7 +903,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 break;
             }
             case kFolderEndTag:
-                ReadFolderEnd(in, subfolders);
+                ReadFolderEnd(in, nullptr);
                 ++counted.folders;
                 break;
             case kEndTag:
@@ -937,6 +973,36 @@ void SplitTag(const std::string& tag, std::string& file, uint32_t& position, boo
     numbered = true;
 }
 
+// A folder an environment variable names. Only an absolute path names one: a relative one would put files
+// below whatever folder the program was started in.
+std::string FolderNamedBy(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value && value[0] == '/' ? value : std::string();
+}
+
+// Removes the temporaries of an index that no build holds any longer: what a build killed part-way left.
+void RemoveAbandonedTemporaries(const std::string& index) {
+    const size_t slash = index.find_last_of('/');
+    const std::string folder = index.substr(0, slash), prefix = index.substr(slash + 1) + ".";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() - 1 + kTemporarySuffix || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string path = folder + "/" + name;
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+        if (fd < 0) continue;
+        // Removed only while its lock is taken, and only when the name still stands for the file locked.
+        struct stat opened, named;
+        if (fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0
+            && lstat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+            unlink(path.c_str());
+        close(fd);
+    }
+    closedir(dir);
+}
+
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
@@ -947,10 +1013,10 @@ std::string Lower(std::string text) {
 
 std::string CataloguePath() {
     if (const char* path = std::getenv("TMSDK_CATALOGUE"); path && *path) return path;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
-        return std::string(data) + "/tmsdk_sdkmanager/catalogue";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::string(home) + "/.local/share/tmsdk_sdkmanager/catalogue";
+    if (const std::string data = FolderNamedBy("XDG_DATA_HOME"); !data.empty())
+        return data + "/tmsdk_sdkmanager/catalogue";
+    if (const std::string home = FolderNamedBy("HOME"); !home.empty())
+        return home + "/.local/share/tmsdk_sdkmanager/catalogue";
     return {};
 }
 
@@ -976,12 +1042,12 @@ tmsdk_status_t OpenPlace(Place& place, uint32_t& detail) {
 }
 
 std::string IndexPath(const Place& place) {
-    std::string cache;
-    if (const char* home = std::getenv("XDG_CACHE_HOME"); home && *home == '/')
-        cache = home;
-    else if (const char* user = std::getenv("HOME"); user && *user)
-        cache = std::string(user) + "/.cache";
-    if (cache.empty()) return {};
+    std::string cache = FolderNamedBy("XDG_CACHE_HOME");
+    if (cache.empty()) {
+        cache = FolderNamedBy("HOME");
+        if (cache.empty()) return {};
+        cache += "/.cache";
+    }
     const uint64_t hash = Fnv(kFnvStart, reinterpret_cast<const unsigned char*>(place.real.data()), place.real.size());
     char name[40];
     std::snprintf(name, sizeof name, "/catalogue-%016llx.index", static_cast<unsigned long long>(hash));
@@ -1033,6 +1099,7 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     report = IndexReport();
     records.clear();
     const std::string path = IndexPath(place);
+    if (!path.empty()) RemoveAbandonedTemporaries(path);
     IndexState state = IndexState::kMissing;
     if (!path.empty() && request.use != IndexRequest::Use::kCheckEveryFile) {
         state = Check(place, path, request, records, report);

@@ -14,7 +14,6 @@ constexpr uint32_t TFCD_TOC_TEXT_BYTES = 1024;
 // Process-wide: the module's unit and the five interfaces bound at its first start.
 struct tfcd_state_t {
     tmlib_unit_t unit;
-    const tmsdk_sdkmanager_handle_t* manager;  // the handle of the start in progress
     const tmsdk_errorinfo_interface_t* errorinfo;
     const tmsdk_handles_interface_t* handles;
     const tmsdk_lookup_interface_t* lookup;

@@ -11,9 +11,13 @@ uint32_t StopModule();
 
 }  // namespace
 
-tfcd_state_t g_tfcd = {{0, 0, StartModule, StopModule}, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+tfcd_state_t g_tfcd = {{0, 0, StartModule, StopModule}, nullptr, nullptr, nullptr, nullptr, nullptr};
 
 namespace {
+
+// The handle given to the initialise running on this thread. The module's start routine runs on the same
+// thread under the module's spin word, so another thread's initialise cannot change it meanwhile.
+thread_local const tmsdk_sdkmanager_handle_t* t_starting = nullptr;
 
 // Binds the interfaces in this order; entry 0 of each table releases it.
 struct Binding {
@@ -51,7 +55,7 @@ uint32_t ReleaseBindings() {
 }
 
 uint32_t StartModule() {
-    const tmsdk_sdkmanager_handle_t* manager = g_tfcd.manager;
+    const tmsdk_sdkmanager_handle_t* manager = t_starting;
     uint32_t code = manager->package_register(TFCD_PACKAGE, TFCD_PACKAGE_NAME);
     for (int i = 0; code == 0 && i < kBindingCount; ++i) {
         const void* table = nullptr;
@@ -122,8 +126,9 @@ tmsdk_status_t tmsdk_tunefindcd_initialize(const tmsdk_sdkmanager_handle_t* mana
     for (; started < kStepCount; ++started)
         if ((code = kSteps[started].start()) != 0) break;
     if (code == 0) {
-        g_tfcd.manager = manager;
+        t_starting = manager;
         code = tmlib_unit_start(&g_tfcd.unit, 0);
+        t_starting = nullptr;
     }
     if (code != 0)
         for (int i = 0; i < started; ++i) kSteps[i].stop();  // in the order they were started

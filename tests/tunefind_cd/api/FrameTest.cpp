@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/tunefind_cd/api/ModuleSession.h"
@@ -128,6 +130,40 @@ TEST(ModuleStartTest, AFailedStopStillStopsEverything) {
     EXPECT_STATUS(tmsdk_sdkmanager_platform_shutdown(), 0u);
     tmsdk_tunefindcd_query_t query = nullptr;
     EXPECT_STATUS(tmsdk_tunefindcd_query_create(session.client, session.user, nullptr, nullptr, &query), 0x90810007u);
+}
+
+TEST(ModuleStartTest, ConcurrentStartsAndStopsStartTheModuleOnceAndStopItOnce) {
+    const uint32_t blocks = tmsdk_sdkmanager_test_live_blocks();
+    {
+        TmsdkSession session;
+        constexpr int kThreads = 6, kRounds = 20;
+        std::atomic<int> waiting{kThreads}, failures{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&] {
+                // All start together, so that the first starts overlap.
+                for (--waiting; waiting > 0;) std::this_thread::yield();
+                for (int round = 0; round < kRounds; ++round) {
+                    if (tmsdk_tunefindcd_initialize(session.handle) != 0) {
+                        ++failures;
+                        continue;
+                    }
+                    tmsdk_tunefindcd_query_t query = nullptr;
+                    if (tmsdk_tunefindcd_query_create(session.client, session.user, nullptr, nullptr, &query) != 0
+                        || tmsdk_tunefindcd_query_release(query) != 0)
+                        ++failures;
+                    tmsdk_tunefindcd_shutdown();
+                }
+            });
+        for (std::thread& thread : threads) thread.join();
+        EXPECT_EQ(failures.load(), 0);
+        EXPECT_EQ(tmsdk_sdkmanager_test_interfaces_held(), 0u);
+        EXPECT_EQ(tmsdk_sdkmanager_test_platform_count(), 0u);
+        tmsdk_tunefindcd_query_t query = nullptr;
+        EXPECT_STATUS(tmsdk_tunefindcd_query_create(session.client, session.user, nullptr, nullptr, &query),
+                      0x90810007u);
+    }
+    EXPECT_EQ(tmsdk_sdkmanager_test_live_blocks(), blocks);
 }
 
 struct HookCall {
