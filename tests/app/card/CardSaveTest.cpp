@@ -874,6 +874,12 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
              fs::create_directory_symlink(outside + "000", db + "000");
          },
          db + "000"},
+        {"an icon file's new copy left as a link off the card", false,
+         [&] {
+             fs::create_directory(db + "000");
+             fs::create_symlink(offCardFile("icon", oldCopy + "SL_BEST.Q3D"), db + "000/0000.NEW");
+         },
+         db + "000/0000.Q3I"},
         {"the database folder linked off the card", false,
          [&] {
              fs::create_directory(outside + "DB");
