@@ -29,11 +29,21 @@ std::string WithoutTrailingSlash(std::string path) {
     return path;
 }
 
-bool AddMode(const std::string& path, mode_t bits) {
+// Adds mode bits to what stands at the path itself: a link is never followed (it may lead off the
+// card), and a file with another name is left alone (that name may lie anywhere). False for
+// anything but a folder or a regular file of one name.
+bool AddOwnMode(const std::string& path, mode_t fileBits, mode_t folderBits) {
     struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return false;
+    if (lstat(path.c_str(), &info) != 0) return false;
+    mode_t bits;
+    if (S_ISDIR(info.st_mode))
+        bits = folderBits;
+    else if (S_ISREG(info.st_mode) && info.st_nlink == 1)
+        bits = fileBits;
+    else
+        return false;
     if ((info.st_mode & bits) == bits) return true;
-    return chmod(path.c_str(), (info.st_mode & 07777) | bits) == 0;
+    return fchmodat(AT_FDCWD, path.c_str(), (info.st_mode & 07777) | bits, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace
@@ -194,9 +204,8 @@ bool ListDirectory(const std::string& folder, std::vector<std::string>& folders,
 bool ClearReadOnly(const std::string& path) {
     const std::string target = WithoutTrailingSlash(PlatformPath(path));
     struct stat info {};
-    if (stat(target.c_str(), &info) != 0) return false;
-    if (!S_ISDIR(info.st_mode))
-        return (info.st_mode & S_IWUSR) || chmod(target.c_str(), (info.st_mode & 07777) | S_IWUSR) == 0;
+    if (lstat(target.c_str(), &info) != 0) return false;
+    if (!S_ISDIR(info.st_mode)) return AddOwnMode(target, S_IWUSR, 0);
     std::error_code ec;
     std::vector<std::string> children;
     for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec))
@@ -209,11 +218,8 @@ bool ClearReadOnly(const std::string& path) {
 }
 
 bool GrantEveryoneFullAccess(const std::string& path) {
-    const std::string target = WithoutTrailingSlash(PlatformPath(path));
-    struct stat info {};
-    if (stat(target.c_str(), &info) != 0) return false;
     const mode_t everyone = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
-    return AddMode(target, S_ISDIR(info.st_mode) ? everyone | S_IXUSR | S_IXGRP | S_IXOTH : everyone);
+    return AddOwnMode(WithoutTrailingSlash(PlatformPath(path)), everyone, everyone | S_IXUSR | S_IXGRP | S_IXOTH);
 }
 
 bool MakeWritable(const std::string& path) {

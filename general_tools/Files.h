@@ -93,7 +93,9 @@ bool GetFileSize(const std::string& path, int64_t& size);
 // Appends the folder's entries, "/" form, to folders and files (hidden entries are
 // left out, as the shell does). False when the folder does not exist.
 bool ListDirectory(const std::string& folder, std::vector<std::string>& folders, std::vector<std::string>& files);
-// Makes the file, or every file below the folder, writable by its owner.
+// Makes the file, or every file below the folder, writable by its owner. Like the grant below,
+// it changes only what stands at a path itself: a symbolic link is never followed and a file
+// with more than one name is left as it is (false for either).
 bool ClearReadOnly(const std::string& path);
 // Adds read and write for everyone (and search for folders); best effort.
 bool GrantEveryoneFullAccess(const std::string& path);

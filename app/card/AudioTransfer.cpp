@@ -63,11 +63,24 @@ int64_t FrameCount(const SL::IWave& wave) {
     return int64_t{range.end} - range.start;
 }
 
-// The connected card may take a write at the path: it lies on the card, and the card is still
-// the one that was connected (and, during a run, the run's own), not whatever its mount point
-// now holds.
+// The connected card may take a write at the path: it names an entry of a folder of the card
+// itself (what is written or removed is that entry, never what a link there leads to), and the
+// card is still the one that was connected (and, during a run, the run's own), not whatever its
+// mount point now holds.
 bool IsWritableOnCard(const CCardVolume& card, const std::string& path) {
-    return card.IsOnCard(path) && card.IsWritable();
+    return card.IsCardEntry(path) && card.IsWritable();
+}
+
+// Something other than a folder stands at the path itself (a link counts, whatever it leads to).
+bool HasEntry(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+// A regular file stands at the path itself.
+bool IsOwnFile(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // A file onto the connected card through the card's file operations (copied and synced), then
@@ -213,7 +226,8 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
         progress.Step();
         // A file of the card chosen for import whose own slot is the one it gets: copying it onto
         // itself would empty it, and a failure would delete it.
-        if (GT::IsSameFile(source, destination)) return ImportInPlace(source);
+        // A link there is not the card's file: it is replaced by a copy.
+        if (IsOwnFile(destination) && GT::IsSameFile(source, destination)) return ImportInPlace(destination);
         if (GetSongFileType(source) == kSongFileMp3)
             result = ImportMp3(source, destination);
         else
@@ -427,7 +441,7 @@ bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         // Only the connected card's own files: a path off the card, or a card that went, keeps
         // whatever lies there.
-        if (GT::IsExistingFile(path) && !RemoveFromCard(m_card, path)) {
+        if (HasEntry(path) && !RemoveFromCard(m_card, path)) {
             // The song stays: its icon file keeps its name and protect flag.
             deleted = false;
             continue;

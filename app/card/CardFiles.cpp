@@ -1,6 +1,7 @@
 #include "app/card/CardFiles.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
@@ -165,11 +166,83 @@ bool IsFuseFileSystem(const std::string& path) {
     return statfs(path.c_str(), &info) == 0 && static_cast<unsigned long>(info.f_type) == kFuseSuperMagic;
 }
 
+// Takes away the entry itself: a file, a link (never what it leads to) or an empty folder.
+bool RemoveEntry(const std::string& path) {
+    if (unlink(path.c_str()) == 0) return true;
+    return (errno == EISDIR || errno == EPERM) && rmdir(path.c_str()) == 0;
+}
+
+// A new file of its own at the path, whatever stood there taken away first (a leftover, a link,
+// a file with other names): nothing is ever written through a name. -1 when it cannot be made.
+int CreateOwnFile(const std::string& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && !RemoveEntry(path)) return -1;
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+// Opens a card file to be written whole in place: a missing one (or an empty folder in its
+// place) is made, a regular file of one name is emptied (a full card may have no room for a
+// second copy). Anything else there (a link, a file with other names, a FIFO) is never written
+// through: -1 with replace set, and the caller replaces it. -1 alone when it cannot be opened.
+int OpenInPlace(const std::string& path, bool& replace) {
+    replace = false;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666) : -1;
+    if (S_ISDIR(info.st_mode)) return rmdir(path.c_str()) == 0 ? CreateOwnFile(path) : -1;
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        replace = true;
+        return -1;
+    }
+    int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) {
+        // A read-only file of the card: written as every file the program puts there, writable.
+        GT::ClearReadOnly(path);
+        fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    }
+    if (fd < 0) return -1;
+    struct stat opened {};
+    if (fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino || opened.st_nlink != 1
+        || ftruncate(fd, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Every byte of one open file into another, each from its start.
+bool CopyBytes(int from, int to) {
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t sent = sendfile(to, from, &offset, size_t(1) << 30);
+        if (sent > 0) continue;
+        if (sent == 0) return true;
+        if (errno == EINTR) continue;
+        if (offset != 0 || (errno != EINVAL && errno != ENOSYS)) return false;
+        break;  // files the kernel cannot copy between: by reading and writing
+    }
+    std::unique_ptr<char[]> piece(new char[kComparePieceBytes]);
+    for (;;) {
+        const ssize_t got = ::read(from, piece.get(), kComparePieceBytes);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return got == 0;
+        for (ssize_t put = 0; put < got;) {
+            const ssize_t n = ::write(to, piece.get() + put, static_cast<size_t>(got - put));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            put += n;
+        }
+    }
+}
+
 }  // namespace
 
 // --- file operations ---
 
 boost::shared_ptr<std::ostream> CCardFileSystem::OpenWrite(const std::string& path) {
+    const int fd = CreateOwnFile(path);
+    if (fd < 0) return {};
+    close(fd);
     return SL::CFileDataSource(path, false).OpenWrite();
 }
 
@@ -198,7 +271,7 @@ bool CCardFileSystem::Rename(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool CCardFileSystem::Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool CCardFileSystem::Remove(const std::string& path) { return RemoveEntry(path); }
 
 bool CCardFileSystem::Exists(const std::string& path) {
     struct stat info {};
@@ -206,11 +279,30 @@ bool CCardFileSystem::Exists(const std::string& path) {
 }
 
 bool CCardFileSystem::CopyInto(const std::string& source, const std::string& target) {
-    // The library's copy moves the bytes inside the kernel where it can.
-    std::error_code ec;
-    if (!std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, ec) || ec)
-        return false;
-    return Sync(target);
+    const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return false;
+    struct stat info {};
+    bool copied = false;
+    if (fstat(in, &info) == 0 && S_ISREG(info.st_mode)) {
+        bool replace = false;
+        const int out = OpenInPlace(target, replace);
+        if (out >= 0) {
+            copied = CopyBytes(in, out);
+            copied = close(out) == 0 && copied && Sync(target);
+        } else if (replace) {
+            // Written beside it and renamed over it: the link or the other names stay as they were.
+            const std::string fresh = GetNewFilePath(target);
+            const int beside = CreateOwnFile(fresh);
+            if (beside >= 0) {
+                copied = CopyBytes(in, beside);
+                copied = close(beside) == 0 && copied && Sync(fresh) && Rename(fresh, target)
+                         && Sync(GT::CPathParts(target, '/').directory);
+                if (!copied) RemoveEntry(fresh);
+            }
+        }
+    }
+    close(in);
+    return copied;
 }
 
 CCardFileSystem& GetCardFileSystem() {
@@ -237,10 +329,13 @@ bool MakeContents(const CFileWriter& write, CMemoryBuffer& contents) {
 
 // Whether the file holds exactly these bytes; read in pieces, up to the first difference.
 bool HoldsBytes(const std::string& path, const char* data, size_t size) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);  // a FIFO is not waited on
+    // A FIFO is not waited on; a link or a file with other names is not the card's own file and
+    // is replaced, whatever it holds.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return false;
     struct stat info {};
-    bool same = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) == size;
+    bool same = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1
+                && static_cast<uint64_t>(info.st_size) == size;
     std::unique_ptr<char[]> piece(same ? new char[kComparePieceBytes] : nullptr);
     size_t at = 0;
     while (same) {
@@ -495,8 +590,9 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     std::vector<std::string> all;
     for (const CEntry& entry : entries) all.push_back(entry.name);
     const std::string mark = folder + CompleteMarkName();
-    // A mark left by an earlier write would make a half-written new set look complete.
-    if (!Recover(folder, all)) return false;
+    // Nothing changes unless every file can take its place; a mark left by an earlier write
+    // would make a half-written new set look complete.
+    if (!CanReplace(folder, all) || !Recover(folder, all)) return false;
 
     // 1. The new copies, all written before any is synced (the file system then commits them
     // together), then the mark that they are complete. A file that already holds its new bytes
@@ -508,7 +604,10 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
         CMemoryBuffer contents;
         complete = MakeContents(entry.write, contents);
         if (!complete) break;
-        if (HoldsBytes(folder + entry.name, contents.Data(), contents.Size())) continue;
+        if (HoldsBytes(folder + entry.name, contents.Data(), contents.Size())) {
+            GT::MakeWritable(folder + entry.name);  // as a written file ends
+            continue;
+        }
         names.push_back(entry.name);
         const std::string path = folder + NewName(entry.name);
         bool opened = false;
@@ -519,6 +618,9 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
     if (complete && names.empty()) return true;
     for (size_t i = 0; complete && i < written.size(); ++i) complete = files.Sync(written[i]);
     if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
+    // The mark's name and the new copies' names on the card before any rename: on FAT a rename
+    // may otherwise reach the card before them.
+    if (complete) complete = files.Sync(folder);
     if (!complete) {
         // The mark goes first: a mark beside some of the new copies would have the next connect
         // finish a set that is no longer whole. Kept, it leaves the complete set to be finished.
@@ -561,11 +663,25 @@ bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>&
         return false;
     }
 
-    // 3. The old files go, then the mark.
+    // 3. The new names made durable, then the old files go, then the mark. Should any of that
+    // fail, the mark stays: the next save or connect finishes the set.
+    if (!files.Sync(folder)) return false;
+    bool removed = true;
     for (const std::string& name : names) {
         GT::MakeWritable(folder + name);
-        if (files.Exists(folder + OldName(name))) files.Remove(folder + OldName(name));
+        if (files.Exists(folder + OldName(name))) removed = files.Remove(folder + OldName(name)) && removed;
     }
-    files.Remove(mark);
+    return removed && files.Remove(mark);
+}
+
+bool CCardFileSet::CanReplace(const std::string& folder, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        const std::string path = folder + name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
+        // A folder in a file's place: an empty one is replaced, one with entries is the user's.
+        std::error_code ec;
+        if (!std::filesystem::is_empty(path, ec) || ec) return false;
+    }
     return true;
 }

@@ -21,7 +21,8 @@
 class CCardFileSystem {
 public:
     virtual ~CCardFileSystem() = default;
-    // A new, truncated file for writing; empty when it cannot be made.
+    // A new file of its own for writing: whatever stood at the path (a leftover, a link, a file
+    // with other names) is taken away first, never written through; empty when it cannot be made.
     virtual boost::shared_ptr<std::ostream> OpenWrite(const std::string& path);
     // Flushes and closes the stream.
     virtual bool Close(boost::shared_ptr<std::ostream> out, const std::string& path);
@@ -33,10 +34,14 @@ public:
     virtual bool SyncFileSystem(const std::string& path);
     // Renames over an existing target in one step.
     virtual bool Rename(const std::string& from, const std::string& to);
+    // Takes away the entry itself: a file, a link (never what it leads to) or an empty folder.
     virtual bool Remove(const std::string& path);
     virtual bool Exists(const std::string& path);
-    // Copies a whole file over the target (made if missing) and syncs it. False when the copy
-    // or the sync fails; the target may then hold part of the file.
+    // Copies a whole file over the target (made if missing) and syncs it. A regular file of one
+    // name is written in place; a link, a file with other names or anything else there is
+    // replaced by a new file (written beside it and renamed over it), never written through.
+    // False when the copy or the sync fails; a target written in place may then hold part of the
+    // file.
     virtual bool CopyInto(const std::string& source, const std::string& target);
 };
 
@@ -147,6 +152,9 @@ public:
     // Whether the folder still holds what an interrupted replacement left (the mark, a new or
     // an old copy): its set is not whole until recovered.
     static bool HasLeftovers(const std::string& folder, const std::vector<std::string>& names);
+    // Whether a file can take the place of each name: none of them is a folder with entries (an
+    // empty folder, a link or a file there is replaced, never followed).
+    static bool CanReplace(const std::string& folder, const std::vector<std::string>& names);
 
     // Names of a file's new and old copies and of the mark that all new copies are complete.
     static std::string NewName(const std::string& name);

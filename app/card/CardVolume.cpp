@@ -1,6 +1,10 @@
 #include "app/card/CardVolume.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 
@@ -26,9 +30,37 @@ std::string CanonicalForm(const std::string& path) {
     return text;
 }
 
-bool HasParentSegment(const std::string& path) {
-    const std::string wrapped = "/" + path + "/";
-    return wrapped.find("/../") != std::string::npos;
+// The folder names of a path below the card root; false when one of them is "..".
+bool SplitBelowRoot(const std::string& relative, std::vector<std::string>& names) {
+    names.clear();
+    std::string::size_type at = 0;
+    while (at <= relative.size()) {
+        std::string::size_type end = relative.find('/', at);
+        if (end == std::string::npos) end = relative.size();
+        const std::string name = relative.substr(at, end - at);
+        if (name == "..") return false;
+        if (!name.empty() && name != ".") names.push_back(name);
+        at = end + 1;
+    }
+    return true;
+}
+
+// The device of the card root; false when it is not a folder.
+bool RootDevice(const std::string& root, dev_t& device) {
+    struct stat info {};
+    if (stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    device = info.st_dev;
+    return true;
+}
+
+// What stands at a path of the card, the path itself looked at.
+enum class EEntry { MISSING, CARD_FOLDER, LINK, OTHER };
+
+EEntry LookAt(const std::string& path, dev_t device) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? EEntry::MISSING : EEntry::OTHER;
+    if (S_ISLNK(info.st_mode)) return EEntry::LINK;
+    return S_ISDIR(info.st_mode) && info.st_dev == device ? EEntry::CARD_FOLDER : EEntry::OTHER;
 }
 
 }  // namespace
@@ -116,10 +148,57 @@ bool CCardVolume::IsOnCard(const std::string& path) const {
     }
 }
 
-bool CCardVolume::MakeFolder(const std::string& folder, bool grantEveryone) const {
+bool CCardVolume::NamesBelowRoot(const std::string& folder, std::vector<std::string>& names, dev_t& device) const {
     const std::string root = GetRoot();
-    if (root.empty() || !StartsWith(folder, root) || HasParentSegment(folder.substr(root.size()))) return false;
-    return IsWritable() && GT::CreateDirectoryPath(folder, grantEveryone);
+    return !root.empty() && StartsWith(folder, root) && SplitBelowRoot(folder.substr(root.size()), names)
+           && RootDevice(root, device);
+}
+
+bool CCardVolume::MakeFolder(const std::string& folder, bool grantEveryone) const {
+    std::vector<std::string> names;
+    dev_t device = 0;
+    if (!NamesBelowRoot(folder, names, device) || !IsWritable()) return false;
+    std::string path = GetRoot();
+    for (const std::string& name : names) {
+        path += name;
+        switch (LookAt(path, device)) {
+            case EEntry::CARD_FOLDER:
+                break;
+            case EEntry::LINK:
+                // A damaged entry: the link goes, whatever it leads to stays as it is.
+                if (unlink(path.c_str()) != 0) return false;
+                [[fallthrough]];
+            case EEntry::MISSING:
+                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
+                if (LookAt(path, device) != EEntry::CARD_FOLDER) return false;
+                break;
+            case EEntry::OTHER:
+                return false;
+        }
+        path += "/";
+    }
+    if (grantEveryone) GT::MakeWritable(path);
+    return true;
+}
+
+bool CCardVolume::IsCardFolder(const std::string& folder) const {
+    std::vector<std::string> names;
+    dev_t device = 0;
+    if (!NamesBelowRoot(folder, names, device)) return false;
+    std::string path = GetRoot();
+    for (const std::string& name : names) {
+        path += name;
+        if (LookAt(path, device) != EEntry::CARD_FOLDER) return false;
+        path += "/";
+    }
+    return true;
+}
+
+bool CCardVolume::IsCardEntry(const std::string& path) const {
+    const std::string::size_type slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return false;
+    const std::string name = path.substr(slash + 1);
+    return name != "." && name != ".." && IsCardFolder(path.substr(0, slash + 1));
 }
 
 uint64_t CCardVolume::Pin(uint64_t connection) {

@@ -10,6 +10,8 @@
 
 #include "general_tools/Drives.h"
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -50,8 +52,17 @@ public:
     // by device and inode (the card seen through a bind mount or mounted twice).
     bool IsOnCard(const std::string& path) const;
     // Makes a folder on the card (and its missing parents below the card root) after checking
-    // that the card may be written; false for a folder that is not below the card root.
+    // that the card may be written; false for a folder that is not below the card root. A
+    // symbolic link where one of the folders should be is replaced by a folder (what it leads to
+    // is left as it is); anything else in their place fails.
     bool MakeFolder(const std::string& folder, bool grantEveryone) const;
+    // The folder lies below the card root by its plain path (no "..") and it and every folder
+    // above it up to the root are folders of the card itself: no symbolic link, no other file
+    // system mounted there. Only in such folders does anything get written, renamed or removed.
+    bool IsCardFolder(const std::string& folder) const;
+    // The path names an entry of a card folder: what a write there replaces or a removal takes
+    // away is the entry itself, never what a link there leads to.
+    bool IsCardEntry(const std::string& path) const;
 
     // Which connection this is: it changes whenever a card is connected or forgotten.
     uint64_t GetConnection() const { return m_connection; }
@@ -60,6 +71,10 @@ public:
     uint64_t Pin(uint64_t connection);
 
 private:
+    // The folder names of a folder below the card root, and the root's device; false for a
+    // folder that is not below it.
+    bool NamesBelowRoot(const std::string& folder, std::vector<std::string>& names, dev_t& device) const;
+
     std::string m_databasePath;
     uint64_t m_connection = 0;
     uint64_t m_pinnedConnection = 0;

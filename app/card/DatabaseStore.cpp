@@ -249,7 +249,7 @@ bool CDatabaseStore::DatabaseExists(const CCardVolume& card) const {
 }
 
 void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card) {
-    if (!card.IsWritable() || !GT::DirectoryExists(card.GetDatabasePath())) return;
+    if (!card.IsWritable() || !card.IsCardFolder(card.GetDatabasePath())) return;
     CCardFileSet::Recover(card.GetDatabasePath(), GetFileNames());
 }
 
@@ -477,10 +477,18 @@ bool WriteInPlace(const CCardVolume& card, const std::vector<CCardFileSet::CEntr
         if (opened) temporaries.push_back(path);
         if (!written) break;
     }
+    const std::string folder = card.GetDatabasePath();
     bool copied = written && card.IsWritable();
-    if (copied)
-        for (const CCardFileSet::CEntry& entry : entries)
-            copied = GT::CopyFile(prefix + entry.name, card.GetDatabasePath() + entry.name, true) && copied;
+    if (copied) {
+        for (const CCardFileSet::CEntry& entry : entries) {
+            // Through the card's own copy: a link or a file with other names in a database file's
+            // place is replaced, never written through.
+            const bool done = files.CopyInto(prefix + entry.name, folder + entry.name);
+            if (done) GT::MakeWritable(folder + entry.name);
+            copied = done && copied;
+        }
+        copied = files.Sync(folder) && copied;
+    }
     for (const std::string& path : temporaries) files.Remove(path);
     return copied;
 }
@@ -505,9 +513,12 @@ bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
         {files[5], [this, &doc](std::ostream& out) { return WriteUserList(doc, out); }},
         {files[6], [this, &doc](std::ostream& out) { return WriteRhythmList(doc, out); }},
     };
-    // What an earlier save left goes first: a set still marked complete would be finished over
-    // an in-place write at the next connect (and its copies take room a new set needs).
-    if (!CCardFileSet::Recover(folder, files)) return false;
+    // A database file's place taken by a folder with entries fails the save before anything
+    // changes. What an earlier save left goes next: a set still marked complete would be
+    // finished over an in-place write at the next connect (and its copies take room a new set
+    // needs).
+    if (!card.IsCardFolder(folder) || !CCardFileSet::CanReplace(folder, files) || !CCardFileSet::Recover(folder, files))
+        return false;
     if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
     return WriteInPlace(card, entries);
 }

@@ -202,7 +202,9 @@ std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card,
         const std::string target = GetIconPath(card.GetDrive() + song->GetPath());
         const std::string folder = GT::CPathParts(target, '/').directory;
         if (folders.count(folder) == 0) {
-            if (!card.IsWritable() || (!GT::DirectoryExists(folder) && !card.MakeFolder(folder, true))) {
+            // A link in a song folder's place is replaced by a folder: icon files are written on
+            // the card only.
+            if (!card.IsWritable() || (!card.IsCardFolder(folder) && !card.MakeFolder(folder, true))) {
                 unwritten.insert(song);
                 continue;
             }
@@ -235,7 +237,9 @@ CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document
             const std::string icon = GetIconPath(drive + song->GetPath());
             folders[GT::CPathParts(icon, '/').directory].songIcons.insert(icon);
         }
-        for (const auto& folder : folders) RecoverIconFiles(folder.first, folder.second);
+        // Only folders of the card itself: what a link leads to is not the card's.
+        for (const auto& folder : folders)
+            if (card.IsCardFolder(folder.first)) RecoverIconFiles(folder.first, folder.second);
     }
     for (const CSongPointer& song : document.GetSlots())
         if (song && song->IsUsed()) m_songs.emplace_back(song.get(), drive + song->GetPath());

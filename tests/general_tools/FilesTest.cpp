@@ -185,6 +185,34 @@ TEST_F(FilesTest, ClearReadOnlyWalksAFolderAndGoesOnAfterAFailure) {
     EXPECT_FALSE(GT::MakeWritable(dir.File("missing")));
 }
 
+TEST_F(FilesTest, GrantsChangeOnlyWhatStandsAtThePathItself) {
+    // Files elsewhere that a link or a second name leads to keep their modes.
+    fs::create_directories(dir.File("elsewhere/folder"));
+    const std::string file = dir.File("elsewhere/file"), linked = dir.File("elsewhere/linked");
+    gbxtest::WriteText(file, "x");
+    gbxtest::WriteText(linked, "x");
+    chmod(file.c_str(), 0444);
+    chmod(linked.c_str(), 0444);
+    chmod(dir.File("elsewhere/folder").c_str(), 0700);
+    fs::create_directories(dir.File("card"));
+    fs::create_symlink(file, dir.File("card/link"));
+    fs::create_symlink(dir.File("elsewhere/folder"), dir.File("card/folder"));
+    fs::create_hard_link(linked, dir.File("card/second"));
+    gbxtest::WriteText(dir.File("card/own"), "x");
+    chmod(dir.File("card/own").c_str(), 0444);
+    for (const char* name : {"link", "folder", "second"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(GT::MakeWritable(dir.File("card/") + name));
+    }
+    EXPECT_FALSE(GT::MakeWritable(dir.File("card")));  // the folder's walk meets them too
+    EXPECT_EQ(ModeOf(file), 0444u);
+    EXPECT_EQ(ModeOf(linked), 0444u);
+    EXPECT_EQ(ModeOf(dir.File("elsewhere/folder")), 0700u);
+    // The folder's own files and the folder itself are changed.
+    EXPECT_TRUE(ModeOf(dir.File("card/own")) & S_IWUSR);
+    EXPECT_EQ(ModeOf(dir.File("card")) & 0777, 0777u);
+}
+
 TEST_F(FilesTest, ResolveShortcutFollowsSymbolicLinks) {
     const std::string song = dir.File("song.wav");
     gbxtest::WriteText(song, "x");

@@ -9,6 +9,7 @@
 #include "app/card/VoxaFiles.h"
 #include "general_tools/Paths.h"
 #include "tests/app/card/CardTestSupport.h"
+#include "tests/support/ByteBuilder.h"
 #include "tests/support/FatImage.h"
 #include "tests/support/RecordingProgress.h"
 
@@ -476,6 +477,58 @@ TEST_F(AudioTransferTest, AVoxaFilesProgressStepsCountItsValues) {
     EXPECT_EQ(CountProgressSteps(Scratch("v.Q3R")), 9);
     EXPECT_EQ(CountProgressSteps(Scratch("missing.Q3R")), 0);
     EXPECT_EQ(CountProgressSteps(Scratch("missing.wav")), 0);
+}
+
+// A link or a second name where a song file goes: the card gets a file of its own, and nothing
+// where the link or the other name leads is written, removed or granted.
+TEST_F(AudioTransferTest, LinksWhereASongFileGoesAreReplacedNeverWrittenThrough) {
+    ASSERT_TRUE(MakeSongs());
+    const std::string theirs = Scratch("theirs.wav");
+    const struct {
+        const char* what;
+        bool hardLink;
+        bool encode;
+        const char* extension;
+    } cases[] = {
+        {"a symbolic link, copied", false, false, ".wav"},
+        {"a second name, copied", true, false, ".wav"},
+        {"a symbolic link, encoded", false, true, ".Q3R"},
+        {"a second name, encoded", true, true, ".Q3R"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string destination = Slot5(c.extension);
+        fs::remove(destination);
+        fs::remove(theirs);
+        gbxtest::WriteText(theirs, "the user's own file");
+        fs::permissions(theirs, fs::perms(0444));
+        if (c.hardLink)
+            fs::create_hard_link(theirs, destination);
+        else
+            fs::create_symlink(theirs, destination);
+        env.textDialog.shown.clear();
+        progress.SetRange(CountProgressSteps(wav));
+        EXPECT_EQ(transfer.ImportFile(wav, destination, c.encode), CAudioTransfer::DONE);
+        EXPECT_EQ(Messages(), std::vector<std::string>());
+        EXPECT_EQ(gbxtest::ReadBytes(theirs), gbxtest::ToBytes("the user's own file"));
+        EXPECT_EQ(fs::status(theirs).permissions(), fs::perms(0444));
+        EXPECT_EQ(fs::hard_link_count(theirs), 1u);
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(destination)));
+        if (!c.encode) {
+            EXPECT_EQ(gbxtest::ReadBytes(destination), gbxtest::ReadBytes(wav));
+        }
+    }
+    // Deleting a song whose files are links takes the links away and leaves what they lead to.
+    const std::string folder = env.Document().GetSongFolder(5);
+    fs::remove(folder + "0005.wav");
+    fs::create_symlink(theirs, folder + "0005.wav");
+    fs::create_symlink(theirs, folder + "0005.Q3I");
+    env.textDialog.shown.clear();
+    EXPECT_TRUE(transfer.DeleteSongFiles({folder + "0005.wav"}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder + "0005.wav")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder + "0005.Q3I")));
+    EXPECT_EQ(gbxtest::ReadBytes(theirs), gbxtest::ToBytes("the user's own file"));
 }
 
 }  // namespace

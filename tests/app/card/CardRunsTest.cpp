@@ -975,4 +975,23 @@ TEST_F(CardRunsTest, AWavFileTooLongForOneVoxaFileIsRefusedUpFront) {
     EXPECT_FALSE(fs::exists(OnCard("000/0005.Q3R")));
 }
 
+TEST_F(CardRunsTest, ASongFolderLinkedOffTheCardIsReplacedNotFollowed) {
+    // The song folder 000 is a link to a folder elsewhere that holds the songs' files.
+    const std::string elsewhere = env.Dir().File("elsewhere");
+    fs::rename(OnCard("000"), elsewhere);
+    fs::create_directory_symlink(elsewhere, OnCard("000"));
+    fs::permissions(elsewhere, fs::perms(0755));
+    const auto before = FolderImage(elsewhere);
+    Reload();
+    Document().SetSaveMemory(false);
+    EXPECT_TRUE(Document().ImportFiles({Source("Song.wav")}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    // What the link led to is as it was; the card has a folder of its own with the new song.
+    EXPECT_EQ(fs::status(elsewhere).permissions(), fs::perms(0755));
+    EXPECT_EQ(FolderImage(elsewhere), before);
+    EXPECT_TRUE(fs::is_directory(fs::symlink_status(OnCard("000"))));
+    EXPECT_EQ(gbxtest::ReadBytes(OnCard("000/0005.wav")), gbxtest::ReadBytes(Source("Song.wav")));
+    EXPECT_TRUE(fs::exists(OnCard("000/0005.Q3I")));
+}
+
 }  // namespace

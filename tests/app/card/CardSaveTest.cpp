@@ -8,6 +8,7 @@
 #include "app/card/IconFiles.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/FatImage.h"
 
 #include <gtest/gtest.h>
 
@@ -91,8 +92,9 @@ public:
         return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
     }
     // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
-    bool Sync(const std::string&) override {
+    bool Sync(const std::string& path) override {
         ++syncs;
+        trace.push_back("sync " + Name(path));
         return true;
     }
     bool SyncFileSystem(const std::string&) override {
@@ -107,15 +109,21 @@ public:
     int count = 0;
     int syncs = 0;
     std::vector<std::string> log;
+    std::vector<std::string> trace;  // the log with every sync in its place
     bool triggered = false;
 
 private:
-    static std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
+    // A file's or a folder's name.
+    static std::string Name(std::string path) {
+        while (path.size() > 1 && path.back() == '/') path.pop_back();
+        return fs::path(path).filename().string();
+    }
     bool Fails(const std::string& what) {
         ++count;
         const bool fails =
             (failAt > 0 && (count == failAt || (sticky && count > failAt))) || (pulledAt > 0 && count >= pulledAt);
         log.push_back(what + (fails ? " FAILS" : ""));
+        trace.push_back(log.back());
         triggered = triggered || fails;
         return fails;
     }
@@ -594,6 +602,13 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
              fs::rename(folder + "SL_BEST.Q3D", folder + CCardFileSet::OldName("SL_BEST.Q3D"));
          },
          "old"},
+        {"empty folders where an old copy and the mark were",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             fs::create_directory(folder + CCardFileSet::OldName("SL_RHYTM.Q3D"));
+             fs::create_directory(folder + CCardFileSet::CompleteMarkName());
+         },
+         "old"},
     };
     for (const Case& c : cases) {
         c.leave();
@@ -763,6 +778,247 @@ TEST_F(CardSaveTest, WriteCardFileReplacesWholeOrNotAtAll) {
     EXPECT_TRUE(WriteCardFile(path, [](std::ostream& out) { return bool(out << "new contents"); }));
     EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("new contents"));
     EXPECT_EQ(GetNewFilePath(path), environment.Dir().File("QM-3/file.NEW"));
+}
+
+TEST_F(CardSaveTest, TheDatabaseFolderIsSyncedBeforeTheFirstRenameAndAfterTheLast) {
+    UndisturbedSave();
+    const std::vector<std::string>& trace = files.trace;
+    std::vector<size_t> renames, folderSyncs, fileSyncs;
+    for (size_t i = 0; i < trace.size(); ++i) {
+        if (trace[i].rfind("rename ", 0) == 0) renames.push_back(i);
+        if (trace[i] == "sync DB") folderSyncs.push_back(i);
+        if (trace[i].rfind("sync ", 0) == 0 && trace[i] != "sync DB") fileSyncs.push_back(i);
+    }
+    ASSERT_FALSE(renames.empty());
+    const size_t mark = std::find(trace.begin(), trace.end(), "sync NEWSET.OK") - trace.begin();
+    ASSERT_LT(mark, trace.size()) << "the mark is synced";
+    // Once every new copy and the mark are synced, and before the first rename.
+    EXPECT_TRUE(std::any_of(folderSyncs.begin(), folderSyncs.end(),
+                            [&](size_t at) { return at > mark && at > fileSyncs.back() && at < renames.front(); }));
+    // Again after the last rename, before the save answers.
+    ASSERT_FALSE(folderSyncs.empty());
+    EXPECT_GT(folderSyncs.back(), renames.back());
+    EXPECT_EQ(ReadDatabase(environment.DatabaseFolder()), newImage);
+}
+
+TEST_F(CardSaveTest, AReadOnlyFileEndsWritableWhetherWrittenOrLeft) {
+    const std::string folder = environment.DatabaseFolder();
+    WriteDatabase(folder, oldCopy);
+    // The Rhythm list holds its new bytes and is left; the name table is written.
+    ASSERT_EQ(oldImage.at("SL_RHYTM.Q3D"), newImage.at("SL_RHYTM.Q3D"));
+    ASSERT_NE(oldImage.at("PLAYLIST.Q3D"), newImage.at("PLAYLIST.Q3D"));
+    for (const char* name : {"SL_RHYTM.Q3D", "PLAYLIST.Q3D"}) fs::permissions(folder + name, fs::perms(0444));
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    for (const char* name : {"SL_RHYTM.Q3D", "PLAYLIST.Q3D"})
+        EXPECT_EQ(fs::status(folder + name).permissions() & fs::perms(0666), fs::perms(0666)) << name;
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+}
+
+// Every entry below a folder, by its path relative to the folder, with its kind, mode and
+// bytes as a fingerprint (or where it leads, for a link, which is not followed).
+std::map<std::string, std::string> EntriesBelow(const std::string& folder) {
+    std::map<std::string, std::string> entries;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        struct stat info {};
+        lstat(it->path().c_str(), &info);
+        std::string what = std::to_string(info.st_mode);
+        if (S_ISREG(info.st_mode)) what += " " + std::to_string(Fingerprint(it->path().string()));
+        if (S_ISLNK(info.st_mode)) what += " -> " + fs::read_symlink(it->path()).string();
+        entries[fs::relative(it->path(), folder).string()] = what;
+    }
+    return entries;
+}
+
+// The names of a folder's entries, folders among them.
+std::set<std::string> EntryNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool IsOwnFolder(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();  // a trailing "/" follows a link
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsOwnFile(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
+}
+
+// A link where a card file or folder should be: the save replaces the link and never writes,
+// renames, removes or grants anything where it leads.
+TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
+    const std::string db = environment.DatabaseFolder();
+    const std::string outside = environment.Dir().File("outside/");
+    // Files off the card that a save must leave as they are: read-only, in a folder of
+    // ordinary access.
+    auto offCardFile = [&](const std::string& name, const std::string& bytesFrom) {
+        fs::copy_file(bytesFrom, outside + name);
+        fs::permissions(outside + name, fs::perms(0444));
+        return outside + name;
+    };
+    const struct Case {
+        const char* what;
+        bool inPlace;  // a card too full for a new set
+        std::function<void()> make;
+        std::string entry;  // the card's own file or folder afterwards
+    } cases[] = {
+        {"a song folder linked off the card", false,
+         [&] {
+             fs::create_directory(outside + "000");
+             for (const char* icon : {"0000.Q3I", "0001.Q3I"}) gbxtest::WriteText(outside + "000/" + icon, "theirs");
+             fs::create_directory_symlink(outside + "000", db + "000");
+         },
+         db + "000"},
+        {"an icon file's new copy left as a link off the card", false,
+         [&] {
+             fs::create_directory(db + "000");
+             fs::create_symlink(offCardFile("icon", oldCopy + "SL_BEST.Q3D"), db + "000/0000.NEW");
+         },
+         db + "000/0000.Q3I"},
+        {"the database folder linked off the card", false,
+         [&] {
+             fs::create_directory(outside + "DB");
+             WriteDatabase(outside + "DB/", oldCopy);
+             fs::remove_all(db);
+             fs::create_directory_symlink(outside + "DB", environment.CardDrive() + "/CORVANE/QM/DB");
+         },
+         db},
+        {"a list file linked to a file that holds its new bytes", false,
+         [&] {
+             fs::remove(db + "SL_RHYTM.Q3D");
+             fs::create_symlink(offCardFile("rhythm", newCopy + "SL_RHYTM.Q3D"), db + "SL_RHYTM.Q3D");
+         },
+         db + "SL_RHYTM.Q3D"},
+        {"a list file with a second name off the card that holds its new bytes", false,
+         [&] {
+             fs::remove(db + "SL_RHYTM.Q3D");
+             fs::create_hard_link(offCardFile("rhythm", newCopy + "SL_RHYTM.Q3D"), db + "SL_RHYTM.Q3D");
+         },
+         db + "SL_RHYTM.Q3D"},
+        {"a list file linked off the card, written in place", true,
+         [&] {
+             fs::remove(db + "PLAYLIST.Q3D");
+             fs::create_symlink(offCardFile("names", oldCopy + "PLAYLIST.Q3D"), db + "PLAYLIST.Q3D");
+         },
+         db + "PLAYLIST.Q3D"},
+        {"a list file with a second name off the card, written in place", true,
+         [&] {
+             fs::remove(db + "PLAYLIST.Q3D");
+             fs::create_hard_link(offCardFile("names", oldCopy + "PLAYLIST.Q3D"), db + "PLAYLIST.Q3D");
+         },
+         db + "PLAYLIST.Q3D"},
+    };
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;  // room for icon files, not for a second database
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(environment.CardDrive() + "/CORVANE/QM/DB");  // a link there, not what it leads to
+        fs::create_directories(db);
+        WriteDatabase(db, oldCopy);
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        c.make();
+        fs::permissions(outside, fs::perms(0755));
+        const auto before = EntriesBelow(outside);
+        platform::SetDiskSpaceSource(c.inPlace ? &space : nullptr);
+        for (int slot = 0; slot < 3; ++slot) document.MarkChanged(document.GetSong(slot).get());
+        document.SetModified(1);
+        EXPECT_TRUE(document.WriteToUnit());
+        platform::SetDiskSpaceSource(nullptr);
+        EXPECT_EQ(EntriesBelow(outside), before);
+        EXPECT_EQ(fs::status(outside).permissions(), fs::perms(0755));
+        EXPECT_TRUE(IsOwnFolder(db));
+        EXPECT_TRUE(IsOwnFolder(c.entry) || IsOwnFile(c.entry));
+        EXPECT_EQ(ReadDatabase(db), newImage);
+        // The songs' icon files are on the card.
+        for (const char* icon : {"0000.Q3I", "0001.Q3I", "0002.Q3I"}) EXPECT_TRUE(IsOwnFile(db + "000/" + icon));
+    }
+}
+
+// A folder where a list file should be: an empty one is replaced and nothing of it is left;
+// one with entries fails the save, which then changes nothing.
+TEST_F(CardSaveTest, AFolderInAListFilesPlaceIsReplacedOrFailsTheSave) {
+    const std::string db = environment.DatabaseFolder();
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    for (const char* name : {"SL_RHYTM.Q3D", "PLAYLIST.Q3D"}) {
+        for (bool withEntries : {false, true}) {
+            for (bool inPlace : {false, true}) {
+                SCOPED_TRACE(std::string(name) + (withEntries ? ", a folder with entries" : ", an empty folder")
+                             + (inPlace ? ", in place" : ""));
+                fs::remove_all(db);
+                fs::create_directories(db);
+                WriteDatabase(db, oldCopy);
+                fs::remove(db + name);
+                fs::create_directory(db + name);
+                if (withEntries) gbxtest::WriteText(db + name + "/notes.txt", "the user's");
+                const auto before = EntriesBelow(db);
+                document.Reset();
+                environment.Connect();
+                ASSERT_TRUE(document.ReadFromUnit(true));
+                platform::SetDiskSpaceSource(inPlace ? &space : nullptr);
+                document.SetModified(1);
+                environment.textDialog.shown.clear();
+                const bool saved = document.WriteToUnit();
+                platform::SetDiskSpaceSource(nullptr);
+                if (withEntries) {
+                    EXPECT_FALSE(saved);
+                    EXPECT_EQ(environment.textDialog.Texts(), std::vector<std::string>{"Failed to write to the unit."});
+                    EXPECT_EQ(EntriesBelow(db), before);
+                } else {
+                    EXPECT_TRUE(saved);
+                    EXPECT_EQ(EntryNames(db), kSevenFiles);
+                    EXPECT_TRUE(IsOwnFile(db + name));
+                }
+                // The card is read again at the next connect either way.
+                document.Reset();
+                environment.Connect();
+                EXPECT_TRUE(document.ReadFromUnit(true));
+            }
+        }
+    }
+}
+
+TEST_F(CardSaveTest, AFolderInAListFilesPlaceOnAFatCard) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const std::string mount = environment.Dir().File("fat");
+    fs::create_directories(mount);
+    gbxtest::CFatImage image(environment.Dir().File("card.img"), "QM-3", "16M");
+    ASSERT_TRUE(image.IsMade());
+    if (image.Mount(mount) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    document.SetCardRoot(CDocX::MakeCardRoot(mount));
+    const std::string db = mount + "/CORVANE/QM/DB/";
+    document.SetModified(1);
+    ASSERT_TRUE(document.Save());
+    const std::string list = db + "SL_RHYTM.Q3D";
+    for (bool withEntries : {true, false}) {
+        SCOPED_TRACE(withEntries ? "a folder with entries" : "an empty folder");
+        fs::remove_all(list);
+        fs::create_directory(list);
+        if (withEntries) gbxtest::WriteText(list + "/NOTES.TXT", "the user's");
+        const auto before = EntriesBelow(db);
+        document.SetModified(1);
+        environment.textDialog.shown.clear();
+        const bool saved = document.WriteToUnit();
+        EXPECT_EQ(saved, !withEntries);
+        if (withEntries) {
+            EXPECT_EQ(environment.textDialog.Texts(), std::vector<std::string>{"Failed to write to the unit."});
+            EXPECT_EQ(EntriesBelow(db), before);
+        } else {
+            EXPECT_EQ(EntryNames(db), kSevenFiles);
+            EXPECT_TRUE(IsOwnFile(list));
+        }
+        document.Reset();
+        document.SetCardRoot(CDocX::MakeCardRoot(mount));
+        EXPECT_TRUE(document.ReadFromUnit(true));
+    }
+    document.Reset();
 }
 
 }  // namespace
