@@ -188,10 +188,13 @@ bool CDatabaseFileChunks::CPlayListChunk::WriteData(std::ostream& out) {
 
 bool CDatabaseFileChunks::CPlayListChunk::ReadData(std::istream& in) {
     if (!SL::ReadField(in, GetByteOrder(), version) || !SL::ReadField(in, GetByteOrder(), recordCount)) return false;
-    const std::size_t held = std::min<std::size_t>(recordCount, std::size_t(GetBodyBytesLeft(in)) / CNameRecord::SIZE);
+    // Sized from the records the chunk holds, never from the count alone: a short file that
+    // claims 65,535 records would otherwise cost 64 MiB. The player keeps at most 2000.
+    const std::size_t held = std::min<std::size_t>(
+        {recordCount, std::size_t(GetBodyBytesLeft(in)) / CNameRecord::SIZE, std::size_t(NAME_RECORDS)});
     // Record by record: the table is two megabytes, not worth a second copy.
     records.clear();
-    records.reserve(recordCount);
+    records.reserve(held);
     uint8_t bytes[CNameRecord::SIZE];
     for (std::size_t i = 0; i < held; ++i) {
         if (!in.read(reinterpret_cast<char*>(bytes), CNameRecord::SIZE)) return false;
@@ -200,7 +203,6 @@ bool CDatabaseFileChunks::CPlayListChunk::ReadData(std::istream& in) {
         records.back().reserved = Get16(GetByteOrder(), bytes + 2);
         records.back().block.FromBytes(GetByteOrder(), bytes + 4);
     }
-    records.resize(recordCount);
     return true;
 }
 
@@ -250,12 +252,13 @@ bool CDatabaseFileChunks::CSongListChunk::ReadData(std::istream& in) {
         return false;
     std::vector<uint8_t> numbers(std::min<std::size_t>(n, std::size_t(GetBodyBytesLeft(in)) / 2) * 2);
     if (!ReadBytes(in, numbers)) return false;
-    songNumbers.resize(numbers.size() / 2);
+    // Entries past a list's capacity are read over, not kept: the player holds no more.
+    songNumbers.resize(std::min<std::size_t>(numbers.size() / 2, LIST_SONGS));
     for (std::size_t i = 0; i < songNumbers.size(); ++i) songNumbers[i] = Get16(order, numbers.data() + i * 2);
     std::vector<uint8_t> groupBytes(std::min<std::size_t>(g, std::size_t(GetBodyBytesLeft(in)) / kGroupBytes)
                                     * kGroupBytes);
     if (!ReadBytes(in, groupBytes)) return false;
-    groups.resize(groupBytes.size() / kGroupBytes);
+    groups.resize(std::min<std::size_t>(groupBytes.size() / kGroupBytes, LIST_GROUPS));
     for (std::size_t i = 0; i < groups.size(); ++i) {
         const uint8_t* at = groupBytes.data() + i * kGroupBytes;
         groups[i] = CSongGroup{Get16(order, at), Get16(order, at + 2), Get16(order, at + 4), Get16(order, at + 6)};

@@ -3,8 +3,9 @@
 // ("Q3D0" song-file-name table, "Q3D1" name table, "Q3D2" song list), and has a fixed length
 // whatever it holds.
 //
-// Readers bound every count by what the chunk holds: a count is read unsigned, and entries that
-// the chunk does not hold are not read. The song-file-name table alone is read whole or not at
+// Readers bound every count by what the chunk holds: a count is read unsigned, entries that
+// the chunk does not hold are not read, and tables are sized from the entries read, never from a
+// count, and kept within the capacities. The song-file-name table alone is read whole or not at
 // all, as every song's place on the card is in it.
 #pragma once
 
@@ -105,7 +106,8 @@ public:
         CPlayListChunk();
         // Version, the record count, then as many records (zero past the table).
         bool WriteData(std::ostream& out) override;
-        // Version, count, records resized to the count; the records the chunk holds are read.
+        // Version, count, then the records the chunk holds, at most 2000; the table holds only
+        // those (a group naming a record past them has no name).
         bool ReadData(std::istream& in) override;
         uint32_t version = 1;
         uint16_t recordCount = NAME_RECORDS;
@@ -121,6 +123,8 @@ public:
         static const CId& Id();
         CSongListChunk();
         bool WriteData(std::ostream& out) override;
+        // The header and title, then the song numbers and groups that the chunk holds, at most
+        // 4000 and 2000.
         bool ReadData(std::istream& in) override;
         uint32_t version = 1;
         uint16_t songCapacity = LIST_SONGS;

@@ -9,14 +9,15 @@
 #include <stdexcept>
 
 #include "general_tools/Rounding.h"
+#include "sound/files/ChannelCount.h"
 #include "sound/files/ChunkFields.h"
 #include "sound/files/FileDataSource.h"
 #include "sound/model/ChannelCollection.h"
 
 namespace {
 
-// The channel count of one Voxa stream that the coder takes.
-constexpr uint32_t kMaxChannels = 0x10000;
+// One channel's coded block of a group of 16 frames.
+constexpr int64_t kBlockBytes = 2 * CVoxaQm3FileChunks::MODE;
 
 uint64_t EstimateSize(double frames, double channels) {
     const double coded = std::ceil(CeilDivide(frames, 16) * 16 * channels * CVoxaQm3FileChunks::MODE * 0.125);
@@ -99,7 +100,12 @@ boost::shared_ptr<SL::CVoxaFileInputSampleIterator> OpenVoxaFile(const std::stri
     // Sizes from the file are checked before anything is computed from them.
     const int64_t dataOffset = int64_t{containerSize} + 8;
     const int64_t dataBytes = fileSize - dataOffset;
-    if (fileSize < 0 || dataBytes < 0 || format->channels == 0 || format->channels > kMaxChannels) return Result();
+    // A file holds one coded block of every channel a group, so beyond stereo its data must
+    // hold at least one group; a rate of 0 has no meaning and would be exported into a WAV file
+    // that no player takes.
+    if (fileSize < 0 || dataBytes < 0 || format->sampleRate == 0
+        || !SL::IsPlausibleChannelCount(format->channels, dataBytes, kBlockBytes))
+        return Result();
     const double frames = std::ceil(static_cast<double>(dataBytes) * 8.0 / CVoxaQm3FileChunks::MODE / format->channels);
     if (frames > std::numeric_limits<int32_t>::max()) return Result();
 
@@ -119,7 +125,8 @@ boost::shared_ptr<SL::CVoxaFileInputSampleIterator> OpenVoxaFile(const std::stri
 boost::shared_ptr<SL::CVoxaFileOutputSampleIterator> CreateVoxaFile(const std::string& path, double sampleRate,
                                                                     int channelCount) {
     typedef boost::shared_ptr<SL::CVoxaFileOutputSampleIterator> Result;
-    if (channelCount < 1 || static_cast<uint32_t>(channelCount) > kMaxChannels) return Result();
+    if (channelCount < 1 || channelCount > SL::kMaxFileChannels || GT::RoundToUnsigned(sampleRate) == 0)
+        return Result();
     const boost::shared_ptr<std::ostream> out = SL::CFileDataSource(path, false).OpenWrite();
     if (!out) return Result();
 

@@ -70,12 +70,13 @@ public:
 typedef SL::CIffDto<CVoxaQm3FileChunks::CVoxaQm3Chunk> CVoxaQm3Dto;
 
 // The file's 16-bit values; empty when the file cannot be opened or its header is not one of a
-// Voxa file (no "fmt ", no channels or more than the coder takes, no data, a frame count beyond
-// 32 bits). Short or damaged data is found later: the iterator's IsGood turns false.
+// Voxa file (no "fmt ", no channels or more than 1024, more than stereo with less data than one
+// group, a sample rate of 0, a frame count beyond 32 bits). Short or damaged data is found
+// later: the iterator's IsGood turns false.
 boost::shared_ptr<SL::CVoxaFileInputSampleIterator> OpenVoxaFile(const std::string& path);
 // Creates (truncates) the file and writes its header; the caller sets every value, then calls
-// Finish, which writes the last group. Empty when the file cannot be written or the channel
-// count is not one the coder takes.
+// Finish, which writes the last group. Empty when the file cannot be written, the channel count
+// is not 1 to 1024 or the rate rounds to 0.
 boost::shared_ptr<SL::CVoxaFileOutputSampleIterator> CreateVoxaFile(const std::string& path, double sampleRate,
                                                                     int channelCount);
 

@@ -1,5 +1,6 @@
 #include "sound/files/WaveFileLoader.h"
 
+#include "sound/files/ChannelCount.h"
 #include "sound/files/FileDataSource.h"
 #include "sound/model/ChannelCollection.h"
 #include "sound/model/InterleavedConversion.h"
@@ -18,18 +19,6 @@ typedef CRiffWaveFileChunks WaveChunks;
 typedef CFormAiffFileChunks AiffChunks;
 
 constexpr double kFractionScale = 4294967295.0;
-
-// More channels than any real recording carries; a header that claims more is damaged, and each
-// channel costs far more memory than its bytes in the file.
-constexpr int kMaxChannels = 1024;
-
-// Whether a header's channel count is one a file of that many data bytes can have. Beyond stereo
-// the data must hold at least one frame (an empty mono or stereo file is still a file); checked
-// before any channel is made, so a tiny file cannot make the loader build thousands of them.
-bool IsPlausibleChannelCount(int channels, int64_t dataBytes, int bytesPerSample) {
-    if (channels < 1 || channels > kMaxChannels) return false;
-    return channels <= 2 || dataBytes / std::max(bytesPerSample, 1) >= channels;
-}
 
 // The loaded samples converted into the wave's own format, or, without loaded samples, a
 // collection of channels that only know the frame count. False when the samples cannot be

@@ -385,6 +385,46 @@ TEST_F(AudioExportTest, AVoxaSongBecomesAWavFileOfThePredictedSize) {
     EXPECT_EQ(fs::status(destination).permissions() & fs::perms::others_write, fs::perms::none);
 }
 
+// Voxa songs whose header no reader takes: a rate of 0 (its WAV file would have none) and 65,536
+// channels in 68 bytes. Exporting one fails with message 23 and writes nothing; importing one is
+// refused with message 28.
+TEST_F(AudioExportTest, VoxaSongsOfAnUnusableHeaderAreNeitherExportedNorImported) {
+    const std::vector<uint8_t> good = gbxtest::ReadBytes(VoxaSong());
+    const auto patched = [&good](size_t at, uint32_t value, size_t length) {
+        std::vector<uint8_t> bytes = good;
+        for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (24 - 8 * i));
+        bytes.resize(length);
+        return bytes;
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"rate 0", patched(24, 0, good.size())},
+        {"65,536 channels", patched(20, 0x10000, 68)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        gbxtest::WriteBytes(Slot5(".Q3R"), c.bytes);
+        env.textDialog.shown.clear();
+        EXPECT_EQ(transfer.GetExportedWaveSize(Slot5(".Q3R")), 0u);
+        EXPECT_EQ(CountProgressSteps(Slot5(".Q3R")), 0);
+        fs::create_directories(Scratch("out"));
+        EXPECT_EQ(transfer.ExportFile(Slot5(".Q3R"), Scratch("out/0005.WAV"), true), CAudioTransfer::FAILED);
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+        EXPECT_EQ(FilesBelow(Scratch("out")), std::vector<std::string>());
+
+        gbxtest::WriteBytes(Source("song.Q3R"), c.bytes);
+        for (bool encode : {true, false}) {
+            env.textDialog.shown.clear();
+            EXPECT_EQ(transfer.ImportFile(Source("song.Q3R"), Slot5(encode ? ".Q3R" : ".WAV"), encode),
+                      CAudioTransfer::FAILED);
+            EXPECT_EQ(Messages(), std::vector<std::string>{"Unsupported file format."});
+        }
+        fs::remove(Source("song.Q3R"));
+    }
+}
+
 TEST_F(AudioExportTest, OtherSongsAreCopiedAsTheyAre) {
     const std::string song = Slot5(".mp3");
     gbxtest::WriteText(song, std::string(3000, 'm'));

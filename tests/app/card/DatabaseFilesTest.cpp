@@ -8,6 +8,7 @@
 #include "general_tools/StringFunctions.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/ByteBuilder.h"
+#include "tests/support/HeapPeak.h"
 
 #include <gtest/gtest.h>
 #include <boost/make_shared.hpp>
@@ -572,7 +573,53 @@ TEST(DatabaseChunks, CountsNeverReachPastTheChunk) {
     table[32] = 0xFF, table[33] = 0xFF;  // 65535 records announced, 2 held
     const auto* readNames = ReadFromBytes<CDatabaseFileChunks::CPlayListChunk>(table, dto);
     ASSERT_NE(readNames, nullptr);
-    EXPECT_EQ(readNames->records.size(), 65535u);
+    EXPECT_EQ(readNames->records.size(), 2u);
+}
+
+// Tables are as long as what the chunk holds, and never longer than the player's capacities,
+// whatever the counts say.
+TEST(DatabaseChunks, TablesAreSizedFromWhatTheChunkHoldsWithinTheCapacities) {
+    const struct {
+        const char* name;
+        uint16_t claimed;
+        size_t held, expected;
+    } names[] = {
+        {"as claimed", 4, 4, 4},
+        {"65535 claimed, 4 held", 65535, 4, 4},
+        {"2001 claimed and held", 2001, 2001, 2000},
+        {"none claimed", 0, 3, 0},
+    };
+    for (const auto& c : names) {
+        auto chunk = boost::make_shared<CDatabaseFileChunks::CPlayListChunk>();
+        chunk->recordCount = static_cast<uint16_t>(c.held);
+        chunk->records.resize(c.held);
+        chunk->records.back().kind = CNameRecord::KIND_ARTIST;
+        chunk->records.front().block.SetText("First");
+        Bytes bytes = WriteToBytes(chunk);
+        bytes[32] = static_cast<uint8_t>(c.claimed >> 8), bytes[33] = static_cast<uint8_t>(c.claimed);
+        std::unique_ptr<CQm3FileDto> dto;
+        const auto* read = ReadFromBytes<CDatabaseFileChunks::CPlayListChunk>(bytes, dto);
+        ASSERT_NE(read, nullptr) << c.name;
+        ASSERT_EQ(read->records.size(), c.expected) << c.name;
+        if (c.expected > 0) {
+            EXPECT_EQ(read->records.front().block.GetText(), "First") << c.name;
+        }
+    }
+
+    // A list of 4001 song numbers and 2001 groups (another writer): the groups after the extra
+    // number are still found, and both are cut to the capacities.
+    auto list = boost::make_shared<CDatabaseFileChunks::CSongListChunk>();
+    for (int i = 0; i < 4001; ++i) list->songNumbers.push_back(static_cast<uint16_t>(i));
+    for (int i = 0; i < 2001; ++i) list->groups.push_back(CSongGroup{static_cast<uint16_t>(i), 1, 7, 0});
+    std::unique_ptr<CQm3FileDto> dto;
+    const auto* read = ReadFromBytes<CDatabaseFileChunks::CSongListChunk>(WriteToBytes(list), dto);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->songNumbers.size(), 4000u);
+    EXPECT_EQ(read->songNumbers.back(), 3999);
+    ASSERT_EQ(read->groups.size(), 2000u);
+    EXPECT_EQ(read->groups.front().first, 0);
+    EXPECT_EQ(read->groups.front().nameIndex, 7);
+    EXPECT_EQ(read->groups.back().first, 1999);
 }
 
 TEST(DatabaseChunks, ChunksInAnyOrderAndUnknownOnesSkipped) {
@@ -876,6 +923,49 @@ TEST_F(HostileCardTest, ASongTableThatCannotBeReadWholeRefusesTheCard) {
         fs::remove_all(environment.CardDrive() + "/CORVANE");
         document.Reset();
     }
+}
+
+// A name table of four records whose header claims 65,535: the load holds no more memory than
+// for the same four records claimed as four, and reads the same names.
+TEST_F(HostileCardTest, ANameTableClaimingMoreRecordsThanItHoldsCostsNothingMore) {
+    if (!gbxtest::HeapPeakAvailable()) GTEST_SKIP() << "needs the sanitizer's allocation hooks";
+    const std::string path = environment.DatabaseFolder() + "PLAYLIST.Q3D";
+    Bytes four = cardtest::ReadFile(path);
+    four.resize(34 + 4 * 1024);  // 4,130 bytes: the headers and four records, sizes to match
+    const auto putBe32 = [&four](size_t at, uint32_t value) {
+        const Bytes field = gbxtest::ByteBuilder().Be32(value).Get();
+        std::copy(field.begin(), field.end(), four.begin() + static_cast<long>(at));
+    };
+    putBe32(4, static_cast<uint32_t>(four.size() - 8));
+    putBe32(24, 6 + 4 * 1024);
+    struct Load {
+        size_t peak;
+        std::vector<int> songs;
+        std::string album, artist;
+    };
+    auto load = [&](uint16_t claimed) {
+        Bytes bytes = four;
+        bytes[32] = static_cast<uint8_t>(claimed >> 8), bytes[33] = static_cast<uint8_t>(claimed);
+        gbxtest::WriteBytes(path, bytes);
+        document.Reset();
+        environment.Connect();
+        Load result;
+        result.peak = gbxtest::HeapPeakOf([&] { EXPECT_TRUE(document.Load()); });
+        result.songs = Slots(document.GetList(CDocX::LIST_SONGS));
+        result.album = document.GetSong(0)->GetAlbum();
+        result.artist = document.GetSong(0)->GetArtist();
+        return result;
+    };
+    const Load claimedFour = load(4);
+    const Load claimedAll = load(65535);
+    EXPECT_EQ(claimedFour.songs, (std::vector<int>{1, 0}));
+    EXPECT_EQ(claimedFour.album, "First");
+    EXPECT_EQ(claimedFour.artist, "Zed");
+    EXPECT_EQ(claimedAll.songs, claimedFour.songs);
+    EXPECT_EQ(claimedAll.album, claimedFour.album);
+    EXPECT_EQ(claimedAll.artist, claimedFour.artist);
+    EXPECT_LT(claimedAll.peak, claimedFour.peak + (size_t(1) << 20))
+        << claimedAll.peak << " bytes against " << claimedFour.peak;
 }
 
 TEST_F(HostileCardTest, ReadersSurviveRandomDamage) {

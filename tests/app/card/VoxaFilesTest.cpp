@@ -74,7 +74,7 @@ TEST_F(VoxaFilesTest, FramesComeFromTheDataLength) {
         uint32_t channels;
         size_t dataBytes;
         int frames;
-    } cases[] = {{2, 240, 160}, {1, 13, 18}, {2, 0, 0}, {1, 12, 16}};
+    } cases[] = {{2, 240, 160}, {1, 13, 18}, {2, 0, 0}, {1, 12, 16}, {3, 36, 16}, {1024, 1024 * 12, 16}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dataBytes);
         const auto in = OpenVoxaFile(Write("f.Q3R", Header(c.channels, 44100), c.dataBytes));
@@ -101,6 +101,10 @@ TEST_F(VoxaFilesTest, HeadersThatNameNoUsableStreamAreRefused) {
     } cases[] = {
         {"no channels", Header(0, 44100), 24},
         {"more channels than the coder takes", Header(0x10001, 44100), 24},
+        {"65,536 channels in a 68-byte file", Header(0x10000, 44100), 12},
+        {"1025 channels with a group of data", Header(1025, 44100), 1025 * 12},
+        {"three channels with less than a group of data", Header(3, 44100), 35},
+        {"sample rate 0", Header(2, 0), 24},
         {"container longer than the file", Header(2, 44100, 4000), 24},
         {"no format chunk", Header(2, 44100, 48, false), 24},
         {"not a Voxa file", std::vector<uint8_t>(56, 'x'), 24},
@@ -111,6 +115,16 @@ TEST_F(VoxaFilesTest, HeadersThatNameNoUsableStreamAreRefused) {
         EXPECT_FALSE(OpenVoxaFile(Write("bad.Q3R", c.header, c.dataBytes)));
     }
     EXPECT_FALSE(OpenVoxaFile(Path("missing.Q3R")));
+}
+
+TEST_F(VoxaFilesTest, NoFileIsCreatedThatCouldNotBeOpened) {
+    for (const auto& c :
+         {std::make_pair(0.0, 2), std::make_pair(0.4, 2), std::make_pair(44100.0, 1025), std::make_pair(44100.0, 0)}) {
+        SCOPED_TRACE(std::to_string(c.first) + " Hz, " + std::to_string(c.second) + " channels");
+        EXPECT_FALSE(CreateVoxaFile(Path("c.Q3R"), c.first, c.second));
+        EXPECT_FALSE(std::filesystem::exists(Path("c.Q3R")));
+    }
+    EXPECT_TRUE(CreateVoxaFile(Path("c.Q3R"), 0.5, 1024));
 }
 
 TEST_F(VoxaFilesTest, AFrameCountBeyondThirtyTwoBitsIsRefused) {
