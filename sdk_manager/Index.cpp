@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -30,6 +31,8 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <unordered_set>
 
 #include "sdk_manager/Internal.h"
@@ -104,14 +107,20 @@ bool ReadRegular(const std::string& path, std::string& bytes, Stamp& stamp, std:
     return ok;
 }
 
-// A file's stamp as a lookup reads it (through a link), found by name in an open folder (or by its path when
-// there is none); all zero when it cannot be reached, which is what the index then records.
-Stamp CurrentStamp(int folder, const char* name, const std::string& full, uint64_t* links = nullptr) {
+// A file's stamp as a lookup reads it (through a link), found by name in an open folder (or, without one,
+// `name` is its path); all zero when it cannot be reached, which is what the index then records.
+Stamp CurrentStamp(int folder, const std::string& name, uint64_t* links = nullptr) {
     struct stat info;
-    const int got = folder >= 0 ? fstatat(folder, name, &info, 0) : stat(full.c_str(), &info);
+    const int got = folder >= 0 ? fstatat(folder, name.c_str(), &info, 0) : stat(name.c_str(), &info);
     if (got != 0) return Stamp();
     if (links) *links = static_cast<uint64_t>(info.st_nlink);
     return StampOf(info);
+}
+
+// The path of a file the index lists: in a folder below the catalogue folder, or the catalogue file itself.
+std::string Full(const Place& place, const std::string& folder, const std::string& name) {
+    if (!place.folder) return place.path;
+    return folder.empty() ? place.path + "/" + name : place.path + "/" + folder + "/" + name;
 }
 
 // A folder held open while its files are compared, so that each is found by its name alone.
@@ -600,7 +609,8 @@ private:
             while (!m_aborted && NextOldFile(file)) {
                 last = file.name;
                 uint64_t links = 0;
-                const Stamp now = CurrentStamp(folder.Fd(), file.name.c_str(), Full(Join(path, file.name)), &links);
+                const Stamp now =
+                    CurrentStamp(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(Join(path, file.name)), &links);
                 if (links > 1) file.flags |= kLinked;
                 Keep(path, file, now);
             }
@@ -841,6 +851,51 @@ private:
 
 enum class IndexState { kMissing, kDamaged, kStale, kFresh };
 
+// Compares files with the stamps the index recorded, a batch at a time on a few threads: one stat per file is
+// nearly all that comparing every file of a large catalogue costs.
+class FileComparer {
+public:
+    // A file of an open folder (or, without one, at the path `name`), to compare before the folder closes.
+    void Add(int folder, const std::string& name, const Stamp& recorded) {
+        if (m_differs) return;
+        m_files.push_back({folder, name, recorded});
+        if (m_files.size() >= kBatch) Compare();
+    }
+    // Compares what was added; false when a file differs from its stamp.
+    bool Compare() {
+        const size_t count = m_files.size();
+        const size_t threads = std::min<size_t>(
+            {kMaxThreads, std::max(1u, std::thread::hardware_concurrency()), count / kFilesPerThread + 1});
+        std::vector<std::thread> helpers;
+        for (size_t t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back(
+                    [this, t, threads, count] { CompareSlice(t * count / threads, (t + 1) * count / threads); });
+            } catch (const std::system_error&) {  // no thread to be had: this one does their part
+                CompareSlice(t * count / threads, (t + 1) * count / threads);
+            }
+        }
+        CompareSlice(0, count / threads);
+        for (std::thread& helper : helpers) helper.join();
+        m_files.clear();
+        return !m_differs;
+    }
+
+private:
+    static constexpr size_t kBatch = 8192, kMaxThreads = 4, kFilesPerThread = 1024;
+    struct File {
+        int folder;
+        std::string name;
+        Stamp recorded;
+    };
+    void CompareSlice(size_t from, size_t to) {
+        for (size_t i = from; i < to && !m_differs; ++i)
+            if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
+    }
+    std::vector<File> m_files;
+    std::atomic<bool> m_differs{false};
+};
+
 // Reads the whole index once: its checksum, and every folder's stamp against the catalogue as it is now (with
 // every file's too when asked, else only the files to recheck). The records `want` accepts are collected
 // while it is read, and the catalogue folder's subfolders when it did not change.
@@ -853,6 +908,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
     bool stale = false, ended = false, rootCurrent = false, rootEnded = false;
     FolderHead head;
     FileHead file;
+    FileComparer comparer;  // compares the files of `folder` before it closes
     OpenFolder folder;
     std::vector<std::string> subfolders;
     Totals totals, counted;
@@ -860,6 +916,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
         switch (in.U8()) {
             case kFolderTag: {
                 ReadFolder(in, head);
+                stale = stale || !comparer.Compare();
                 folder.Close();
                 if (stale) break;
                 struct stat info;
@@ -879,12 +936,12 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 bool wanted = false;
                 for (const RecordSummary& r : file.records)
                     wanted = wanted || (request.want && request.want(r.tracks, r.lengthSeconds));
-                if (!wanted && recheck.empty() && !request.compareFiles) break;
+                if (request.compareFiles)
+                    comparer.Add(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(place, head.path, file.name),
+                                 file.stamp);
+                if (!wanted && recheck.empty()) break;
                 const std::string name = place.folder ? Join(head.path, file.name) : place.name;
-                if (request.compareFiles || recheck.count(name))
-                    stale = CurrentStamp(folder.Fd(), file.name.c_str(),
-                                         place.folder ? place.path + "/" + name : place.path)
-                            != file.stamp;
+                if (recheck.count(name)) stale = CurrentStamp(-1, Full(place, head.path, file.name)) != file.stamp;
                 if (stale || !wanted) break;
                 for (const RecordSummary& r : file.records)
                     if (request.want(r.tracks, r.lengthSeconds))
@@ -905,6 +962,7 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 in.Fail();
         }
     }
+    stale = stale || !comparer.Compare();
     if (!ended || !in.Finish() || totals.folders != counted.folders || totals.files != counted.files
         || totals.records != counted.records || totals.skipped != counted.skipped) {
         report.subfolders.clear();
