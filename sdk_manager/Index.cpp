@@ -31,7 +31,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <system_error>
 #include <thread>
 #include <unordered_set>
 
@@ -867,11 +866,12 @@ public:
         const size_t threads = std::min<size_t>(
             {kMaxThreads, std::max(1u, std::thread::hardware_concurrency()), count / kFilesPerThread + 1});
         std::vector<std::thread> helpers;
+        helpers.reserve(threads);
         for (size_t t = 1; t < threads; ++t) {
             try {
                 helpers.emplace_back(
                     [this, t, threads, count] { CompareSlice(t * count / threads, (t + 1) * count / threads); });
-            } catch (const std::system_error&) {  // no thread to be had: this one does their part
+            } catch (...) {  // no thread to be had: this one does its part
                 CompareSlice(t * count / threads, (t + 1) * count / threads);
             }
         }
@@ -882,7 +882,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBatch = 8192, kMaxThreads = 4, kFilesPerThread = 1024;
+    static constexpr size_t kBatch = 16384, kMaxThreads = 8, kFilesPerThread = 1024;
     struct File {
         int folder;
         std::string name;
