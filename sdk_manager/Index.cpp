@@ -508,9 +508,10 @@ struct PairHash {
 };
 
 // One pass over the catalogue that writes a new index: folders whose stamp did not change are copied from the
-// old index (read in the same order), the others listed again; every file's stamp is compared, and only
-// files whose stamp changed are read. A file is kept once whatever names it gained since: its current
-// number of names says whether to look for the others.
+// old index (read in the same order), the others listed again, and only files whose stamp changed are read:
+// in the folders listed again every file's stamp is compared, in the others those asked for (every file's
+// when asked to compare every file; then a file that gained a name elsewhere is kept once, its current
+// number of names saying whether to look for the others).
 class Builder {
 public:
     Builder(const Place& place, const IndexRequest& request, Reader* old, Writer& out,
@@ -520,7 +521,9 @@ public:
           m_old(old),
           m_out(out),
           m_found(found),
-          m_checkEveryFolder(request.use == IndexRequest::Use::kCheckEveryFile) {}
+          m_recheck(request.recheck.begin(), request.recheck.end()),
+          m_checkEveryFolder(request.use == IndexRequest::Use::kCheckEveryFile),
+          m_checkEveryFile(m_checkEveryFolder || request.compareFiles) {}
 
     tmsdk_status_t Run(IndexReport& report) {
         WriteHeader(m_out, m_place);
@@ -598,19 +601,22 @@ private:
         head.stamp = stamp;
         std::vector<std::string> subfolders;
         if (hasOld && old.stamp == stamp && !m_checkEveryFolder) {
-            // Its names did not change: its files are taken over as they were, each compared with the file.
+            // Its names did not change: its files are taken over as they were, each compared with the file when
+            // asked (its number of names too, for a name it gained elsewhere).
             head.readable = old.readable;
             WriteFolder(m_out, head);
             OpenFolder folder;
-            if (m_place.folder) folder.Open(Full(path));
+            if (m_place.folder && m_checkEveryFile) folder.Open(Full(path));
             FileHead file;
             std::string last;
             while (!m_aborted && NextOldFile(file)) {
                 last = file.name;
-                uint64_t links = 0;
-                const Stamp now =
-                    CurrentStamp(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(Join(path, file.name)), &links);
-                if (links > 1) file.flags |= kLinked;
+                Stamp now = file.stamp;
+                if (m_checkEveryFile || m_recheck.count(m_place.folder ? Join(path, file.name) : file.name)) {
+                    uint64_t links = 0;
+                    now = CurrentStamp(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(Join(path, file.name)), &links);
+                    if (links > 1) file.flags |= kLinked;
+                }
                 Keep(path, file, now);
             }
             folder.Close();
@@ -837,7 +843,8 @@ private:
     Reader* m_old;
     Writer& m_out;
     std::vector<IndexedRecord>& m_found;
-    bool m_checkEveryFolder;
+    std::set<std::string> m_recheck;
+    bool m_checkEveryFolder, m_checkEveryFile;
     FolderHead m_oldHead;
     bool m_hasOldHead = false, m_tagRead = false;
     uint8_t m_tag = 0;
@@ -1173,6 +1180,7 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     report = IndexReport();
     records.clear();
     const std::string path = IndexPath(place);
+    if (path.empty() && request.use == IndexRequest::Use::kAsItIs) return 0;
     const bool whole = request.use == IndexRequest::Use::kCheckEveryFile;
     const std::string cache = path.substr(0, path.find_last_of('/'));
     const bool canWrite = !path.empty() && MakeFolder(cache);
