@@ -243,8 +243,9 @@ const char* Check(const RawRecord& r) {
     return nullptr;
 }
 
-Disc MakeDisc(const RawRecord& r, const std::string& tag) {
+Disc MakeDisc(const RawRecord& r, const std::string& tag, uint32_t position) {
     Disc d;
+    d.position = position;
     d.offsets = r.offsets;
     d.lengthSeconds = static_cast<uint32_t>(r.length);
     const std::string first = Lower(r.discId.substr(0, r.discId.find(',')));
@@ -338,7 +339,7 @@ void ReadXmcd(const std::string& bytes, const std::string& name, std::vector<Dis
             report.reasons.push_back(tag + ": " + reason);
             continue;
         }
-        discs.push_back(MakeDisc(records[i].raw, tag));
+        discs.push_back(MakeDisc(records[i].raw, tag, i + 1));
     }
 }
 
@@ -368,7 +369,7 @@ bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t 
     if (position == 0 || position > records.size()) return false;
     const ParsedRecord& r = records[position - 1];
     if ((start != kAnyStart && r.start != start) || Check(r.raw)) return false;
-    disc = MakeDisc(r.raw, RecordTag(name, position, static_cast<uint32_t>(records.size())));
+    disc = MakeDisc(r.raw, RecordTag(name, position, static_cast<uint32_t>(records.size())), position);
     return true;
 }
 

@@ -18,10 +18,12 @@ constexpr uint32_t kMaxSeconds = 24 * 3600;
 constexpr uint32_t kMaxFrame = kMaxSeconds * kFramesPerSecond;
 
 struct Disc {
-    std::vector<uint32_t> offsets;  // start frame of each track
-    uint32_t lengthSeconds = 0;     // "# Disc length:", the lead-out in whole seconds
-    std::string id;                 // the first DISCID, 8 lower-case hexadecimal digits
-    std::string tag;                // where the record stands in the catalogue (see README.md)
+    std::vector<uint32_t> offsets;   // start frame of each track
+    uint32_t lengthSeconds = 0;      // "# Disc length:", the lead-out in whole seconds
+    std::string id;                  // the first DISCID, 8 lower-case hexadecimal digits
+    std::string tag;                 // where the record stands in the catalogue (see README.md)
+    uint32_t position = 0;           // among its file's records, from 1
+    uint64_t device = 0, inode = 0;  // the file it was read from, when known: one file may have several names
     // Empty when the record has none: an absent title stays absent, it is never handed out as "".
     std::string artist, title, year, genre;
     std::vector<std::string> trackTitles;   // one per track

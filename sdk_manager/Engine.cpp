@@ -2,6 +2,8 @@
 // Without a catalogue a lookup fails as an unreachable service does.
 #include <algorithm>
 #include <mutex>
+#include <set>
+#include <tuple>
 
 #include "sdk_manager/Catalogue.h"
 #include "sdk_manager/Index.h"
@@ -79,19 +81,12 @@ bool NearLength(uint32_t leadOut, uint32_t lengthSeconds) {
 
 // The discs a table of contents can match, in catalogue order: those in files named by its disc id, and
 // those the index finds of its track count and about its length. An exact match found by name is answered
-// without building an index that is not there yet.
+// without building an index that is not there yet; before anything else is answered (fuzzy, or no match),
+// every file the index lists is compared with it, since a file written over in place leaves its folder as it
+// was.
 tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<uint32_t>& offsets, uint32_t leadOut,
                           Catalogue& catalogue, uint32_t& total) {
-    // The record's length is the lead-out in whole seconds; a lead-out within a second below it reads one less.
-    const uint32_t seconds = leadOut / kFramesPerSecond;
-    catalogue.discs = DiscsNamed(place, {DiscIdOf(offsets, seconds), DiscIdOf(offsets, seconds + 1)});
-    catalogue.Index();
-    const MatchKind byName = MatchToc(catalogue, offsets, leadOut).kind;
-    total = static_cast<uint32_t>(catalogue.discs.size());
-
     IndexRequest request;
-    request.use = byName == MatchKind::kSingle || byName == MatchKind::kMultipleExact ? IndexRequest::Use::kIfPresent
-                                                                                      : IndexRequest::Use::kBuild;
     const size_t tracks = offsets.size();
     request.want = [tracks, leadOut](uint32_t t, uint32_t length) {
         return t == tracks && NearLength(leadOut, length);
@@ -102,11 +97,28 @@ tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<
         opened = true;
         return SendStatus(lookup, 16, TMSDK_LOOKUP_STATUS_CATALOGUE_READING, read, found);
     };
+    // The index as it is: a current one also names the catalogue folder's subfolders, so that it need not be
+    // listed (it may hold every record itself).
+    request.use = IndexRequest::Use::kAsItIs;
     std::vector<IndexedRecord> records;
     IndexReport report;
+    if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
+
+    // The record's length is the lead-out in whole seconds; a lead-out within a second below it reads one less.
+    const uint32_t seconds = leadOut / kFramesPerSecond;
+    catalogue.discs = DiscsNamed(place, {DiscIdOf(offsets, seconds), DiscIdOf(offsets, seconds + 1)},
+                                 report.subfoldersKnown ? &report.subfolders : nullptr);
+    catalogue.Index();
+    const MatchKind byName = MatchToc(catalogue, offsets, leadOut).kind;
+    total = static_cast<uint32_t>(catalogue.discs.size());
+
+    const bool exact = byName == MatchKind::kSingle || byName == MatchKind::kMultipleExact;
+    request.use = exact ? IndexRequest::Use::kIfPresent : IndexRequest::Use::kBuild;
+    request.compareFiles = !exact;
     // A file that changed since it was indexed (written over in place) is read again and the index mended.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
+        if (attempt > 0 || !exact || !report.present)
+            if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
         request.recheck.clear();
         std::vector<Disc> found;
         for (const IndexedRecord& record : records) {
@@ -126,12 +138,18 @@ tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<
         if (report.records == 0 && report.skipped > 0 && catalogue.discs.empty())
             return Fail(lookup, TMSDK_STATUS_CATALOGUE_UNREADABLE, 0, report.skipped);
     }
-    // Catalogue order, each record once (a file named by its disc id is also in the index).
+    // Catalogue order, each record once: a file named by its disc id is also in the index, and a file with
+    // several names counts under its first.
     std::stable_sort(catalogue.discs.begin(), catalogue.discs.end(),
                      [](const Disc& a, const Disc& b) { return TagBefore(a.tag, b.tag); });
-    catalogue.discs.erase(std::unique(catalogue.discs.begin(), catalogue.discs.end(),
-                                      [](const Disc& a, const Disc& b) { return a.tag == b.tag; }),
-                          catalogue.discs.end());
+    std::set<std::tuple<uint64_t, uint64_t, uint32_t>> files;
+    std::set<std::string> tags;
+    catalogue.discs.erase(
+        std::remove_if(catalogue.discs.begin(), catalogue.discs.end(),
+                       [&](const Disc& d) {
+                           return !tags.insert(d.tag).second || !files.insert({d.device, d.inode, d.position}).second;
+                       }),
+        catalogue.discs.end());
     catalogue.Index();
     return 0;
 }

@@ -2,8 +2,8 @@
 // walked and read back in one stream, so that neither needs more memory than one folder's listing and one
 // file's records, however large the catalogue grows:
 //
-//   header  "TMSDKIX" 3, kind (0 folder, 1 one file), the catalogue's real path
-//   folder  'D', path below the catalogue, stamp, state (readable, recent), then its files:
+//   header  "TMSDKIX" 4, kind (0 folder, 1 one file), the catalogue's real path
+//   folder  'D', path below the catalogue, stamp, state (readable), then its files:
 //     file  'F', name, stamp, flags, records in the file, records left out, then its readable records:
 //       record  position, start, disc length in seconds, track count
 //   folder end  'X', its subfolders' names
@@ -11,7 +11,8 @@
 //
 // Folders come in catalogue order (a folder, then its subfolders in name order, each followed by its own),
 // files in name order. Nothing read back is trusted: lengths and counts are bounded, and an index whose
-// checksum, kind or catalogue differs is built again.
+// checksum, kind or catalogue differs is built again. Stamps are compared for equality only: file times may
+// lie ahead of the clock (a fast clock elsewhere, an unpacked archive), so they are never compared with it.
 #include "sdk_manager/Index.h"
 
 #include <dirent.h>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -29,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <thread>
 #include <unordered_set>
 
 #include "sdk_manager/Internal.h"
@@ -37,16 +40,12 @@ namespace tmsdk {
 
 namespace {
 
-constexpr char kMagic[8] = {'T', 'M', 'S', 'D', 'K', 'I', 'X', 3};
+constexpr char kMagic[8] = {'T', 'M', 'S', 'D', 'K', 'I', 'X', 4};
 constexpr uint32_t kProgressEvery = 256;  // files read between two progress reports
 constexpr uint32_t kMaxName = 4096;       // a path or name in the index
 constexpr uint8_t kFolderTag = 'D', kFileTag = 'F', kFolderEndTag = 'X', kEndTag = 'E';
 constexpr uint8_t kLinked = 1;     // the file has other names (hard links), or was reached through a link
 constexpr uint8_t kDuplicate = 2;  // the same file as one before it: not read again
-constexpr uint8_t kRecent = 4;     // changed just before the index was written: checked again next time
-// File times are kept in coarse ticks (seconds on some file systems): what changed this close to the index's
-// writing may change again within the same tick unseen, so it is not trusted until it is older.
-constexpr int64_t kRecentNanoseconds = 3000000000;
 
 Stamp StampOf(const struct stat& info) {
     Stamp s;
@@ -71,8 +70,9 @@ void LogLeftOut(const std::string& what, const std::string& reason) {
 std::string ErrorText(int error) { return std::strerror(error); }
 
 // A regular file's bytes, opened without waiting (a FIFO or device named in its place must not block) and
-// within the bound. The stamp is the opened file's.
-bool ReadRegular(const std::string& path, std::string& bytes, Stamp& stamp, std::string& why) {
+// within the bound. The stamp (and the number of its names) is the opened file's.
+bool ReadRegular(const std::string& path, std::string& bytes, Stamp& stamp, std::string& why,
+                 uint64_t* links = nullptr) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         why = "cannot be read (" + ErrorText(errno) + ")";
@@ -91,6 +91,7 @@ bool ReadRegular(const std::string& path, std::string& bytes, Stamp& stamp, std:
     }
     if (ok) {
         stamp = StampOf(info);
+        if (links) *links = static_cast<uint64_t>(info.st_nlink);
         bytes.resize(static_cast<size_t>(info.st_size));
         size_t got = 0;
         while (got < bytes.size()) {
@@ -104,6 +105,43 @@ bool ReadRegular(const std::string& path, std::string& bytes, Stamp& stamp, std:
     close(fd);
     return ok;
 }
+
+// A file's stamp as a lookup reads it (through a link), found by name in an open folder (or, without one,
+// `name` is its path); all zero when it cannot be reached, which is what the index then records.
+Stamp CurrentStamp(int folder, const std::string& name, uint64_t* links = nullptr) {
+    struct stat info;
+    const int got = folder >= 0 ? fstatat(folder, name.c_str(), &info, 0) : stat(name.c_str(), &info);
+    if (got != 0) return Stamp();
+    if (links) *links = static_cast<uint64_t>(info.st_nlink);
+    return StampOf(info);
+}
+
+// The path of a file the index lists: in a folder below the catalogue folder, or the catalogue file itself.
+std::string Full(const Place& place, const std::string& folder, const std::string& name) {
+    if (!place.folder) return place.path;
+    return folder.empty() ? place.path + "/" + name : place.path + "/" + folder + "/" + name;
+}
+
+// A folder held open while its files are compared, so that each is found by its name alone.
+class OpenFolder {
+public:
+    OpenFolder() = default;
+    ~OpenFolder() { Close(); }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    void Open(const std::string& path) {
+        Close();
+        m_fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    void Close() {
+        if (m_fd >= 0) close(m_fd);
+        m_fd = -1;
+    }
+    int Fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
 
 std::string RealPath(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
@@ -376,7 +414,6 @@ struct FolderHead {
     std::string path;
     Stamp stamp;
     bool readable = true;
-    bool recent = false;
 };
 
 struct FileHead {
@@ -407,15 +444,13 @@ void WriteFolder(Writer& out, const FolderHead& head) {
     out.U8(kFolderTag);
     out.Text(head.path);
     out.StampOf(head.stamp);
-    out.U8((head.readable ? 1 : 0) | (head.recent ? 2 : 0));
+    out.U8(head.readable ? 1 : 0);
 }
 
 void ReadFolder(Reader& in, FolderHead& head) {
     in.Text(head.path);
     head.stamp = in.StampOf();
-    const uint8_t state = in.U8();
-    head.readable = (state & 1) != 0;
-    head.recent = (state & 2) != 0;
+    head.readable = (in.U8() & 1) != 0;
 }
 
 constexpr uint32_t kNameBytes = 4;     // the least a name takes in the index: its length
@@ -509,8 +544,10 @@ struct PairHash {
 };
 
 // One pass over the catalogue that writes a new index: folders whose stamp did not change are copied from the
-// old index (read in the same order), the others listed again, and in them only files whose stamp changed
-// are read.
+// old index (read in the same order), the others listed again, and only files whose stamp changed are read:
+// in the folders listed again every file's stamp is compared, in the others those asked for (every file's
+// when asked to compare every file; then a file that gained a name elsewhere is kept once, its current
+// number of names saying whether to look for the others).
 class Builder {
 public:
     Builder(const Place& place, const IndexRequest& request, Reader* old, Writer& out,
@@ -521,14 +558,11 @@ public:
           m_out(out),
           m_found(found),
           m_recheck(request.recheck.begin(), request.recheck.end()),
-          m_checkEveryFile(request.use == IndexRequest::Use::kCheckEveryFile),
-          m_checkEveryFolder(m_checkEveryFile) {}
+          m_checkEveryFolder(request.use == IndexRequest::Use::kCheckEveryFile),
+          m_checkEveryFile(m_checkEveryFolder || request.compareFiles) {}
 
     tmsdk_status_t Run(IndexReport& report) {
         WriteHeader(m_out, m_place);
-        struct timespec now;
-        clock_gettime(CLOCK_REALTIME, &now);
-        m_now = static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
         struct stat info;
         if (stat(m_place.path.c_str(), &info) != 0) return TMSDK_STATUS_SERVICE_UNREACHABLE;
         if (Progress()) return TMSDK_STATUS_ABORTED;
@@ -601,18 +635,27 @@ private:
         FolderHead head;
         head.path = path;
         head.stamp = stamp;
-        head.recent = Recent(stamp);
         std::vector<std::string> subfolders;
-        if (hasOld && old.stamp == stamp && !old.recent && !m_checkEveryFolder) {
-            // Its names did not change: its files are taken over as they were, each checked where asked.
+        if (hasOld && old.stamp == stamp && !m_checkEveryFolder) {
+            // Its names did not change: its files are taken over as they were, each compared with the file when
+            // asked (its number of names too, for a name it gained elsewhere).
             head.readable = old.readable;
             WriteFolder(m_out, head);
+            OpenFolder folder;
+            if (m_place.folder && m_checkEveryFile) folder.Open(Full(path));
             FileHead file;
             std::string last;
             while (!m_aborted && NextOldFile(file)) {
                 last = file.name;
-                Keep(path, file);
+                Stamp now = file.stamp;
+                if (m_checkEveryFile || m_recheck.count(m_place.folder ? Join(path, file.name) : file.name)) {
+                    uint64_t links = 0;
+                    now = CurrentStamp(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(Join(path, file.name)), &links);
+                    if (links > 1) file.flags |= kLinked;
+                }
+                Keep(path, file, now);
             }
+            folder.Close();
             if (!m_aborted && !EndOldFolder(subfolders)) ListFolder(path, depth, last, false, subfolders, nullptr);
         } else {
             ListFolder(path, depth, "", hasOld, subfolders, &head);
@@ -653,8 +696,9 @@ private:
             if (!Classify(relative, folder + "/" + file.name, depth, file, subfolders)) continue;
             if (!after.empty() && after.compare(name) >= 0) continue;  // taken over already
             while (hasPrevious && previous.name < file.name) hasPrevious = NextOldFile(previous);
-            if (hasPrevious && previous.name == file.name && previous.stamp == file.stamp) {
-                Keep(path, previous);
+            if (hasPrevious && previous.name == file.name) {
+                previous.flags |= file.flags & kLinked;
+                Keep(path, previous, file.stamp);
                 hasPrevious = NextOldFile(previous);
             } else {
                 Read(path, file);
@@ -746,21 +790,14 @@ private:
                && target.compare(0, m_place.real.size(), m_place.real) == 0 && target[m_place.real.size()] == '/';
     }
 
-    bool Recent(const Stamp& stamp) const { return stamp.modified > m_now - kRecentNanoseconds; }
-
     // A file read once: the first name of a file with several (in catalogue order) is read, the others not.
     bool FirstName(const Stamp& stamp) { return m_seen.insert({stamp.device, stamp.inode}).second; }
 
-    void Keep(const std::string& path, FileHead& file) {
+    // A file the old index holds, whose stamp is now `now`: taken over when that did not change, else read.
+    void Keep(const std::string& path, FileHead& file, const Stamp& now) {
         const std::string relative = Join(path, file.name);
-        if (m_checkEveryFile || m_recheck.count(m_place.folder ? relative : file.name)) {
-            struct stat info;
-            if (stat(Full(relative).c_str(), &info) != 0 || StampOf(info) != file.stamp) {
-                Read(path, file);
-                return;
-            }
-        }
-        if (file.flags & kRecent) {
+        if (now != file.stamp) {
+            file.stamp = now;  // what is recorded when the file cannot be read now
             Read(path, file);
             return;
         }
@@ -789,13 +826,14 @@ private:
         file.flags &= kLinked;
         std::string why;
         Stamp stamp;
+        uint64_t links = 0;
         ++m_read;
-        if (!ReadRegular(Full(relative), m_bytes, stamp, why)) {
+        if (!ReadRegular(Full(relative), m_bytes, stamp, why, &links)) {
             LogLeftOut(tag, why);
             file.skipped = 1;
         } else {
             file.stamp = stamp;
-            if (Recent(stamp)) file.flags |= kRecent;
+            if (links > 1) file.flags |= kLinked;
             if (checkName && (file.flags & kLinked) && !FirstName(stamp)) {
                 LogLeftOut(tag, "the same file as one read before");
                 file.flags |= kDuplicate;
@@ -842,41 +880,93 @@ private:
     Writer& m_out;
     std::vector<IndexedRecord>& m_found;
     std::set<std::string> m_recheck;
-    bool m_checkEveryFile, m_checkEveryFolder;
+    bool m_checkEveryFolder, m_checkEveryFile;
     FolderHead m_oldHead;
     bool m_hasOldHead = false, m_tagRead = false;
     uint8_t m_tag = 0;
     std::unordered_set<std::pair<uint64_t, uint64_t>, PairHash> m_seen;
     Totals m_totals;
     uint32_t m_read = 0;
-    int64_t m_now = 0;
     bool m_aborted = false;
     std::string m_bytes;
 };
 
 enum class IndexState { kMissing, kDamaged, kStale, kFresh };
 
-// Reads the whole index once: its checksum, and every folder's stamp against the catalogue as it is now
-// (with the files to recheck). The records `want` accepts are collected while it is read.
+// Compares files with the stamps the index recorded, a batch at a time on a few threads: one stat per file is
+// nearly all that comparing every file of a large catalogue costs.
+class FileComparer {
+public:
+    // A file of an open folder (or, without one, at the path `name`), to compare before the folder closes.
+    void Add(int folder, const std::string& name, const Stamp& recorded) {
+        if (m_differs) return;
+        m_files.push_back({folder, name, recorded});
+        if (m_files.size() >= kBatch) Compare();
+    }
+    // Compares what was added; false when a file differs from its stamp.
+    bool Compare() {
+        const size_t count = m_files.size();
+        const size_t threads = std::min<size_t>(
+            {kMaxThreads, std::max(1u, std::thread::hardware_concurrency()), count / kFilesPerThread + 1});
+        std::vector<std::thread> helpers;
+        helpers.reserve(threads);
+        for (size_t t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back(
+                    [this, t, threads, count] { CompareSlice(t * count / threads, (t + 1) * count / threads); });
+            } catch (...) {  // no thread to be had: this one does its part
+                CompareSlice(t * count / threads, (t + 1) * count / threads);
+            }
+        }
+        CompareSlice(0, count / threads);
+        for (std::thread& helper : helpers) helper.join();
+        m_files.clear();
+        return !m_differs;
+    }
+
+private:
+    static constexpr size_t kBatch = 16384, kMaxThreads = 8, kFilesPerThread = 1024;
+    struct File {
+        int folder;
+        std::string name;
+        Stamp recorded;
+    };
+    void CompareSlice(size_t from, size_t to) {
+        for (size_t i = from; i < to && !m_differs; ++i)
+            if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
+    }
+    std::vector<File> m_files;
+    std::atomic<bool> m_differs{false};
+};
+
+// Reads the whole index once: its checksum, and every folder's stamp against the catalogue as it is now (with
+// every file's too when asked, else only the files to recheck). The records `want` accepts are collected
+// while it is read, and the catalogue folder's subfolders when it did not change.
 IndexState Check(const Place& place, const std::string& path, const IndexRequest& request,
                  std::vector<IndexedRecord>& records, IndexReport& report) {
     Reader in(path);
     if (!in.Ok()) return IndexState::kMissing;
     if (!ReadHeader(in, place)) return IndexState::kDamaged;
     const std::set<std::string> recheck(request.recheck.begin(), request.recheck.end());
-    bool stale = false, ended = false;
+    bool stale = false, ended = false, rootCurrent = false, rootEnded = false;
     FolderHead head;
     FileHead file;
+    FileComparer comparer;  // compares the files of `folder` before it closes
+    OpenFolder folder;
     Totals totals, counted;
     while (in.Ok() && !ended) {
         switch (in.U8()) {
             case kFolderTag: {
                 ReadFolder(in, head);
+                stale = stale || !comparer.Compare();
+                folder.Close();
                 if (stale) break;
                 struct stat info;
                 const std::string full = !place.folder || head.path.empty() ? place.path : place.path + "/" + head.path;
                 const int got = head.path.empty() ? stat(full.c_str(), &info) : lstat(full.c_str(), &info);
-                stale = got != 0 || StampOf(info) != head.stamp || head.recent;
+                stale = got != 0 || StampOf(info) != head.stamp;
+                if (head.path.empty()) rootCurrent = !stale;
+                if (!stale && request.compareFiles && place.folder) folder.Open(full);
                 break;
             }
             case kFileTag: {
@@ -884,18 +974,16 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 ++counted.files;
                 counted.records += file.records.size();
                 counted.skipped += file.skipped;
-                if (file.flags & kRecent) stale = true;
                 if (stale) break;
                 bool wanted = false;
                 for (const RecordSummary& r : file.records)
                     wanted = wanted || (request.want && request.want(r.tracks, r.lengthSeconds));
+                if (request.compareFiles)
+                    comparer.Add(folder.Fd(), folder.Fd() >= 0 ? file.name : Full(place, head.path, file.name),
+                                 file.stamp);
                 if (!wanted && recheck.empty()) break;
                 const std::string name = place.folder ? Join(head.path, file.name) : place.name;
-                if (recheck.count(name)) {
-                    struct stat info;
-                    stale = stat((place.folder ? place.path + "/" + name : place.path).c_str(), &info) != 0
-                            || StampOf(info) != file.stamp;
-                }
+                if (recheck.count(name)) stale = CurrentStamp(-1, Full(place, head.path, file.name)) != file.stamp;
                 if (stale || !wanted) break;
                 for (const RecordSummary& r : file.records)
                     if (request.want(r.tracks, r.lengthSeconds))
@@ -903,8 +991,10 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 break;
             }
             case kFolderEndTag:
-                ReadFolderEnd(in, nullptr);
+                // Only the catalogue folder's own subfolders are kept; the rest are read past.
+                ReadFolderEnd(in, !rootEnded && rootCurrent ? &report.subfolders : nullptr);
                 ++counted.folders;
+                rootEnded = true;
                 break;
             case kEndTag:
                 ReadTotals(in, totals);
@@ -914,11 +1004,15 @@ IndexState Check(const Place& place, const std::string& path, const IndexRequest
                 in.Fail();
         }
     }
+    stale = stale || !comparer.Compare();
     if (!ended || !in.Finish() || totals.folders != counted.folders || totals.files != counted.files
-        || totals.records != counted.records || totals.skipped != counted.skipped)
+        || totals.records != counted.records || totals.skipped != counted.skipped) {
+        report.subfolders.clear();
         return IndexState::kDamaged;
+    }
     report.records = static_cast<uint32_t>(std::min<uint64_t>(totals.records, UINT32_MAX));
     report.skipped = static_cast<uint32_t>(std::min<uint64_t>(totals.skipped, UINT32_MAX));
+    report.subfoldersKnown = rootCurrent && place.folder;
     return stale ? IndexState::kStale : IndexState::kFresh;
 }
 
@@ -1009,6 +1103,44 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// The index file's stamp: whether another build wrote it in the meantime.
+Stamp PathStamp(const std::string& path) {
+    struct stat info;
+    return !path.empty() && stat(path.c_str(), &info) == 0 ? StampOf(info) : Stamp();
+}
+
+// One build of a cache's indexes at a time, across processes: the cache folder is locked while one is built,
+// so that a lookup made meanwhile waits for it (reporting progress, free to stop) and takes what it wrote
+// instead of reading the whole catalogue itself. The lock goes with the process, however it ends.
+class BuildLock {
+public:
+    BuildLock() = default;
+    ~BuildLock() {
+        if (m_fd >= 0) close(m_fd);
+    }
+    BuildLock(const BuildLock&) = delete;
+    BuildLock& operator=(const BuildLock&) = delete;
+
+    bool Held() const { return m_held; }
+    // False when progress asked to stop while waiting. Where the folder cannot be locked, the build goes on.
+    bool Take(const std::string& folder, const CatalogueProgress& progress) {
+        m_held = true;
+        m_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) return true;
+        for (uint32_t waits = 0; flock(m_fd, LOCK_EX | LOCK_NB) != 0; ++waits) {
+            if (errno != EWOULDBLOCK && errno != EINTR) return true;
+            if (waits % kWaitsPerReport == 0 && progress && progress(0, 0)) return false;
+            usleep(kWaitMicroseconds);
+        }
+        return true;
+    }
+
+private:
+    static constexpr uint32_t kWaitMicroseconds = 20000, kWaitsPerReport = 10;
+    int m_fd = -1;
+    bool m_held = false;
+};
+
 }  // namespace
 
 std::string CataloguePath() {
@@ -1054,13 +1186,23 @@ std::string IndexPath(const Place& place) {
     return cache + "/tmsdk_sdkmanager" + name;
 }
 
-std::vector<Disc> DiscsNamed(const Place& place, const std::vector<std::string>& ids) {
+std::vector<Disc> DiscsNamed(const Place& place, const std::vector<std::string>& ids,
+                             const std::vector<std::string>* subfolders) {
     std::vector<Disc> discs;
     if (!place.folder) return discs;
     std::vector<std::string> folders{""};
-    if (DIR* dir = opendir(place.path.c_str())) {
-        while (dirent* entry = readdir(dir))
-            if (!IsHidden(entry->d_name)) folders.emplace_back(entry->d_name);
+    if (subfolders) {
+        folders.insert(folders.end(), subfolders->begin(), subfolders->end());
+    } else if (DIR* dir = opendir(place.path.c_str())) {
+        // Only the folders: records may lie in the catalogue folder itself, by the hundred thousand.
+        while (dirent* entry = readdir(dir)) {
+            if (IsHidden(entry->d_name)) continue;
+            struct stat info;
+            if (entry->d_type == DT_DIR
+                || (entry->d_type == DT_UNKNOWN && fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                    && S_ISDIR(info.st_mode)))
+                folders.emplace_back(entry->d_name);
+        }
         closedir(dir);
     }
     std::vector<std::string> names = ids;
@@ -1076,7 +1218,11 @@ std::vector<Disc> DiscsNamed(const Place& place, const std::vector<std::string>&
             ReadReport ignored;
             std::vector<Disc> read;
             ReadXmcd(bytes, relative, read, ignored);
-            for (Disc& disc : read) named.push_back({{stamp.device, stamp.inode}, std::move(disc)});
+            for (Disc& disc : read) {
+                disc.device = stamp.device;
+                disc.inode = stamp.inode;
+                named.push_back({{stamp.device, stamp.inode}, std::move(disc)});
+            }
         }
     }
     // Catalogue order; a file with several names is read under its first.
@@ -1099,25 +1245,40 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     report = IndexReport();
     records.clear();
     const std::string path = IndexPath(place);
+    if (path.empty() && request.use == IndexRequest::Use::kAsItIs) return 0;
     if (!path.empty()) RemoveAbandonedTemporaries(path);
+    const bool whole = request.use == IndexRequest::Use::kCheckEveryFile;
+    const std::string cache = path.substr(0, path.find_last_of('/'));
+    const bool canWrite = !path.empty() && MakeFolder(cache);
+    BuildLock lock;
     IndexState state = IndexState::kMissing;
-    if (!path.empty() && request.use != IndexRequest::Use::kCheckEveryFile) {
-        state = Check(place, path, request, records, report);
-        if (state == IndexState::kFresh) {
-            report.present = true;
-            return 0;
-        }
-        records.clear();
-        if (request.use == IndexRequest::Use::kIfPresent && state != IndexState::kStale) {
+    for (;;) {
+        const Stamp seen = PathStamp(path);
+        if (!path.empty() && !whole) {
+            state = Check(place, path, request, records, report);
+            if (state == IndexState::kFresh) {
+                report.present = true;
+                return 0;
+            }
+            records.clear();
+            if (request.use == IndexRequest::Use::kAsItIs) {
+                report.present = false;
+                return 0;
+            }
+            if (request.use == IndexRequest::Use::kIfPresent && state != IndexState::kStale) {
+                report = IndexReport();
+                return 0;
+            }
             report = IndexReport();
-            return 0;
+        } else if (!path.empty()) {
+            IndexRequest damage;
+            std::vector<IndexedRecord> none;
+            IndexReport ignored;
+            state = Check(place, path, damage, none, ignored);
         }
-    } else if (!path.empty()) {
-        IndexRequest whole = request;
-        whole.want = nullptr;
-        std::vector<IndexedRecord> none;
-        IndexReport ignored;
-        state = Check(place, path, whole, none, ignored);
+        if (!canWrite || lock.Held()) break;
+        if (!lock.Take(cache, request.progress)) return TMSDK_STATUS_ABORTED;
+        if (PathStamp(path) == seen) break;  // else another build wrote it meanwhile: what does it say now?
     }
     // Built again from the catalogue, taking over from the old index what did not change.
     std::unique_ptr<Reader> old;
@@ -1125,8 +1286,6 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
         old = std::make_unique<Reader>(path);
         if (!old->Ok() || !ReadHeader(*old, place)) old.reset();
     }
-    const size_t slash = path.find_last_of('/');
-    const bool canWrite = !path.empty() && MakeFolder(path.substr(0, slash));
     Writer out(canWrite ? path : std::string());
     Builder builder(place, request, old.get(), out, records);
     const tmsdk_status_t status = builder.Run(report);
@@ -1142,7 +1301,10 @@ bool ReadIndexedRecord(const Place& place, const IndexedRecord& record, Disc& di
     Stamp stamp;
     const std::string full = place.folder ? place.path + "/" + record.file : place.path;
     if (!ReadRegular(full, bytes, stamp, why) || stamp != record.stamp) return false;
-    return ReadXmcdRecord(bytes, record.file, record.position, record.start, disc);
+    if (!ReadXmcdRecord(bytes, record.file, record.position, record.start, disc)) return false;
+    disc.device = stamp.device;
+    disc.inode = stamp.inode;
+    return true;
 }
 
 bool ReadTaggedRecord(const Place& place, const std::string& id, const std::string& tag, Disc& disc) {

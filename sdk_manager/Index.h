@@ -15,7 +15,8 @@ namespace tmsdk {
 constexpr uint64_t kMaxFileBytes = 64 << 20;  // one file of the catalogue
 constexpr int kMaxDepth = 8;                  // folders below the catalogue folder
 
-// What says that a file or folder changed.
+// What says that a file or folder changed; compared for equality only, never with the clock (times may lie
+// ahead of it).
 struct Stamp {
     uint64_t size = 0, device = 0, inode = 0;
     int64_t modified = 0, changed = 0;  // nanoseconds
@@ -43,8 +44,10 @@ tmsdk_status_t OpenPlace(Place& place, uint32_t& detail);
 std::string IndexPath(const Place& place);
 
 // The readable records of the files named by one of `ids`, in the catalogue folder and in each folder right
-// below it (the layout CD databases publish: a folder per category, a file per disc id).
-std::vector<Disc> DiscsNamed(const Place& place, const std::vector<std::string>& ids);
+// below it (the layout CD databases publish: a folder per category, a file per disc id). `subfolders`, when
+// known (from a current index), names the folders below it; else the catalogue folder is listed.
+std::vector<Disc> DiscsNamed(const Place& place, const std::vector<std::string>& ids,
+                             const std::vector<std::string>* subfolders = nullptr);
 
 // A record as the index knows it.
 struct IndexedRecord {
@@ -58,6 +61,8 @@ struct IndexReport {
     uint32_t filesRead = 0;             // files this call read
     bool present = false;               // an index was there and could be used, or was built now
     bool written = false;               // the index file was written by this call
+    bool subfoldersKnown = false;       // the catalogue folder's subfolders, as a current index lists them
+    std::vector<std::string> subfolders;
 };
 
 // Called while files are read with (files read, files found so far); true asks to stop.
@@ -67,10 +72,14 @@ using RecordFilter = std::function<bool(uint32_t tracks, uint32_t lengthSeconds)
 
 struct IndexRequest {
     enum class Use {
+        kAsItIs,          // use an index that is there and current; build and update nothing
         kIfPresent,       // use and update an index that is there; without one, hand back nothing
         kBuild,           // build it when missing or damaged
         kCheckEveryFile,  // compare every file's size and times too, not only the folders'
     } use = Use::kBuild;
+    // Compare every file's identity, size and times with the index's too, not only the folders' (a file written
+    // over in place leaves its folder as it was); the index is written again only when one differs.
+    bool compareFiles = false;
     RecordFilter want;
     std::vector<std::string> recheck;  // files (as IndexedRecord::file) to compare although their folder did not change
     CatalogueProgress progress;
@@ -78,8 +87,9 @@ struct IndexRequest {
 
 // Brings the index up to date (reading only the files that changed) and hands back the records `want`
 // accepts. An index that is damaged, or made for another catalogue, is built again, never trusted. When the
-// cache folder cannot hold the index, every file is read and the records are still handed back.
-// TMSDK_STATUS_ABORTED when progress asked to stop.
+// cache folder cannot hold the index, every file is read and the records are still handed back. One build at
+// a time: a call that finds another building the same cache's index waits for it (reporting progress) and
+// takes what it wrote. TMSDK_STATUS_ABORTED when progress asked to stop.
 tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::vector<IndexedRecord>& records,
                          IndexReport& report);
 

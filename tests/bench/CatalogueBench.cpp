@@ -1,8 +1,9 @@
 // Disc lookups against catalogues laid out as CD databases publish them: a folder per category, a file per
 // disc named by its disc id. Every lookup runs as the editor makes it, in a fresh process (manager start,
-// lookup, stop). Goals at 200,000 records: an exact match under 50 ms and a fuzzy one under 200 ms once the
-// index exists, each in under 50 MB; the index built at under 50 us of CPU per record, its memory the same
-// whatever the catalogue's size. The 10,000-record figures stand beside them.
+// lookup, stop). Goals at 200,000 records: an exact match under 50 ms and a fuzzy one (which compares every
+// file with the index first) under 1 s once the index exists, each in under 50 MB; the index built at under
+// 50 us of CPU per record, its memory the same whatever the catalogue's size. The 10,000-record figures stand
+// beside them.
 //
 // CATALOGUE_BENCH_DISCS chooses the sizes (comma-separated; default "10000,200000"): a small one such as
 // "500" runs in seconds.
@@ -228,7 +229,7 @@ void BM_IndexBuiltInAFreshProcess(benchmark::State& state) {
     state.counters["cpu_us_per_record"] = cpu * 1e6 / discs;
 }
 
-// Goals at 200,000 records: exact under 50 ms, fuzzy under 200 ms, each under 50 MB; the index exists.
+// Goals at 200,000 records: exact under 50 ms, fuzzy under 1 s, each under 50 MB; the index exists.
 void LookUpOnceIndexed(benchmark::State& state, bool fuzzy) {
     const int discs = static_cast<int>(state.range(0));
     Catalogue& catalogue = CatalogueOf(discs);

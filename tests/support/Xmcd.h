@@ -86,15 +86,18 @@ inline std::string XmcdDiscId(const std::vector<uint32_t>& offsets, uint32_t lea
 }
 inline std::string XmcdDiscId(const XmcdDisc& disc) { return XmcdDiscId(disc.offsets, disc.lengthSeconds); }
 
-// Sets the times of a folder and of everything below it an hour back, as a catalogue unpacked long before
-// (what the index trusts at once; what changed within the last seconds is checked again).
-inline void AgeTree(const std::string& path) {
+// Moves the times of a folder and of everything below it by `seconds` from now: back, as a catalogue unpacked
+// long before, or ahead, as one from a machine whose clock runs fast.
+inline void SetTreeTimes(const std::string& path, long seconds) {
     namespace fs = std::filesystem;
-    const struct timespec old[2] = {{time(nullptr) - 3600, 0}, {time(nullptr) - 3600, 0}};
+    const struct timespec when[2] = {{time(nullptr) + seconds, 0}, {time(nullptr) + seconds, 0}};
     std::vector<std::string> paths;
     for (const auto& entry : fs::recursive_directory_iterator(path)) paths.push_back(entry.path().string());
     paths.push_back(path);
-    for (const std::string& p : paths) utimensat(AT_FDCWD, p.c_str(), old, AT_SYMLINK_NOFOLLOW);
+    for (const std::string& p : paths) utimensat(AT_FDCWD, p.c_str(), when, AT_SYMLINK_NOFOLLOW);
 }
+
+// The times of a catalogue unpacked an hour ago.
+inline void AgeTree(const std::string& path) { SetTreeTimes(path, -3600); }
 
 }  // namespace gbxtest

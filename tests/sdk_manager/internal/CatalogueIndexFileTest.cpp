@@ -2,8 +2,12 @@
 // catalogue order, and tags that try to name a file outside the catalogue.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sdk_manager/Index.h"
@@ -33,9 +37,11 @@ protected:
         ASSERT_EQ(OpenPlace(place, detail), 0u);
     }
     // The files of the index's records of this track count.
-    std::vector<std::string> Files(uint32_t tracks, IndexRequest::Use use = IndexRequest::Use::kBuild) {
+    std::vector<std::string> Files(uint32_t tracks, IndexRequest::Use use = IndexRequest::Use::kBuild,
+                                   bool compareFiles = false) {
         IndexRequest request;
         request.use = use;
+        request.compareFiles = compareFiles;
         request.want = [tracks](uint32_t t, uint32_t) { return t == tracks; };
         std::vector<IndexedRecord> records;
         IndexReport report;
@@ -92,6 +98,63 @@ TEST_F(CatalogueIndexFileTest, ATagNamesOnlyAFileTheCatalogueReads) {
                             "linked/0000abcd", "rock/0000abcd#1", "rock/0000abcd#2", "rock", ""})
         EXPECT_FALSE(ReadTaggedRecord(place, "0000abcd", tag, found)) << tag;
     EXPECT_FALSE(ReadTaggedRecord(place, "0000abce", "rock/0000abcd", found));  // another id
+}
+
+TEST_F(CatalogueIndexFileTest, AFileThatGainedAHardLinkIsIndexedOnce) {
+    for (const char* other : {"newage", "soundtrack"}) {
+        fs::remove_all(folder);
+        Write("rock/one", gbxtest::EvenDisc("00000001", "A / One", 3, 100));
+        gbxtest::AgeTree(folder);
+        Open();
+        EXPECT_EQ(Files(3), std::vector<std::string>{"rock/one"});
+        fs::create_directories(folder + "/" + other);
+        fs::create_hard_link(folder + "/rock/one", folder + "/" + other + "/linked");
+        // Read once, under its first name in catalogue order.
+        const std::vector<std::string> first{std::string(other) < "rock" ? std::string(other) + "/linked" : "rock/one"};
+        EXPECT_EQ(Files(3, IndexRequest::Use::kBuild, true), first) << other;  // as a fuzzy lookup updates it
+        EXPECT_EQ(Files(3, IndexRequest::Use::kCheckEveryFile), first) << other;
+    }
+}
+
+TEST_F(CatalogueIndexFileTest, ALookupDuringABuildWaitsForItAndReadsNothingItself) {
+    for (int i = 0; i < 20; ++i) Write("rock/" + std::to_string(i), gbxtest::EvenDisc("", "A / B", 3, 100 + i));
+    Open();
+    // A build ahead (as tmsdk_catalogue_index runs it), held at its first progress report until released.
+    std::promise<void> started, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> held{false};
+    IndexRequest ahead;
+    ahead.use = IndexRequest::Use::kCheckEveryFile;
+    ahead.progress = [&](uint32_t, uint32_t) {
+        if (!held.exchange(true)) {
+            started.set_value();
+            released.wait();
+        }
+        return false;
+    };
+    std::thread builder([&] {
+        std::vector<IndexedRecord> none;
+        IndexReport report;
+        EXPECT_EQ(ReadIndex(place, ahead, none, report), 0u);
+    });
+    started.get_future().wait();
+
+    IndexRequest lookup;
+    lookup.want = [](uint32_t tracks, uint32_t) { return tracks == 3; };
+    // While it waits, the lookup reports progress and may be aborted.
+    IndexRequest aborted = lookup;
+    aborted.progress = [](uint32_t, uint32_t) { return true; };
+    std::vector<IndexedRecord> records;
+    IndexReport report;
+    EXPECT_EQ(ReadIndex(place, aborted, records, report), TMSDK_STATUS_ABORTED);
+    auto waiting = std::async(std::launch::async, [&] { return ReadIndex(place, lookup, records, report); });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
+        << "the lookup did not wait for the running build";
+    release.set_value();
+    builder.join();
+    EXPECT_EQ(waiting.get(), 0u);
+    EXPECT_EQ(records.size(), 20u);
+    EXPECT_EQ(report.filesRead, 0u);  // it took what the build wrote
 }
 
 }  // namespace

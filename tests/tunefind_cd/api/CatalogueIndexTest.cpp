@@ -6,11 +6,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <vector>
@@ -391,6 +393,179 @@ TEST_F(CatalogueIndexTest, AbsentTitlesStayAbsent) {
     EXPECT_EQ(ValueOf(track, TMSDK_VAL_TRACKNUMBER), "2");
     gbxtest::ReleaseAll({track, album, response});
     EXPECT_STATUS(tmsdk_tunefindcd_query_release(query), 0u);
+}
+
+// A record file that changes while its folder's size and times stay: written over, appended to, copied over,
+// or reached through a link whose target is replaced. A lookup that is not answered exactly by name finds
+// the new record at once, whatever the file held before.
+enum class Edit { kWrittenOver, kAppended, kCopiedOver, kLinkTargetReplaced };
+
+std::string EditName(const ::testing::TestParamInfo<Edit>& info) {
+    const char* names[] = {"WrittenOver", "Appended", "CopiedOver", "LinkTargetReplaced"};
+    return names[static_cast<int>(info.param)];
+}
+
+class CatalogueEditTest : public CatalogueIndexTest, public ::testing::WithParamInterface<Edit> {};
+
+TEST_P(CatalogueEditTest, ARecordFileChangedWhereItsFolderCannotTellIsReadAgain) {
+    const gbxtest::TempDir outside;
+    const std::string file = folder + "/misc/collection.xmcd";
+    Write(NamedById("rock", Single()), Single());
+    if (GetParam() == Edit::kLinkTargetReplaced) {
+        gbxtest::WriteText(outside.File("record"), gbxtest::XmcdRecord(Near()));
+        fs::create_directories(folder + "/misc");
+        fs::create_symlink(outside.File("record"), file);
+        gbxtest::AgeTree(outside.Path());
+    } else {
+        Write("misc/collection.xmcd", Near());
+    }
+    gbxtest::AgeTree(folder);
+    EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+    ASSERT_EQ(IndexFiles().size(), 1u);
+
+    const std::string added = gbxtest::XmcdRecord(Added());
+    switch (GetParam()) {
+        case Edit::kWrittenOver:
+            gbxtest::WriteText(file, added);
+            break;
+        case Edit::kAppended: {
+            std::ofstream out(file, std::ios::binary | std::ios::app);
+            out << added;
+            break;
+        }
+        case Edit::kCopiedOver:
+            gbxtest::WriteText(outside.File("copy"), added);
+            fs::copy_file(outside.File("copy"), file, fs::copy_options::overwrite_existing);
+            break;
+        case Edit::kLinkTargetReplaced:
+            gbxtest::WriteText(outside.File("record.new"), added);
+            fs::rename(outside.File("record.new"), outside.File("record"));
+            break;
+    }
+    XmcdDisc shifted = Added();
+    shifted.offsets[1] += 30;
+    Answer answer = LookUp(gbxtest::TocText(shifted, LeadOut(shifted)));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_FUZZY);
+    EXPECT_EQ(answer.titles, std::vector<std::string>{"Added"});
+    answer = LookUp(gbxtest::TocText(Added(), LeadOut(Added())));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    EXPECT_EQ(answer.titles, std::vector<std::string>{"Added"});
+    // What the file held before is gone, unless it was appended to.
+    answer = LookUp(gbxtest::TocText(Near(), LeadOut(Near())));
+    EXPECT_EQ(answer.match,
+              GetParam() == Edit::kAppended ? TMSDK_TUNEFINDCD_MATCH_SINGLE : TMSDK_TUNEFINDCD_MATCH_NONE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CatalogueEditTest,
+                         ::testing::Values(Edit::kWrittenOver, Edit::kAppended, Edit::kCopiedOver,
+                                           Edit::kLinkTargetReplaced),
+                         EditName);
+
+// File times are compared with what the index recorded, never with the clock: times ahead of it (a fast clock,
+// an unpacked archive) or just now leave a current index as it is.
+class CatalogueTimesTest : public CatalogueIndexTest, public ::testing::WithParamInterface<long> {};
+
+TEST_P(CatalogueTimesTest, ACurrentIndexIsNotWrittenAgainWhateverTheFileTimes) {
+    WriteBefore();
+    Change();
+    if (GetParam() != 0) gbxtest::SetTreeTimes(folder, GetParam());
+    EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+    ASSERT_EQ(IndexFiles().size(), 1u);
+    const std::string index = IndexFiles()[0];
+    struct stat built;
+    ASSERT_EQ(stat(index.c_str(), &built), 0);
+    for (const Expected& row : Table()) {
+        const Answer answer = LookUp(row.toc);
+        EXPECT_EQ(answer.match, row.match) << row.what;
+        EXPECT_EQ(answer.titles, row.titles) << row.what;
+        struct stat now;
+        ASSERT_EQ(stat(index.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, built.st_ino) << row.what << ": the index was written again";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CatalogueTimesTest, ::testing::Values(0L, 3600L, 86400L * 365),
+                         [](const ::testing::TestParamInfo<long>& info) {
+                             return info.param == 0 ? std::string("JustWritten")
+                                                    : "Ahead" + std::to_string(info.param) + "s";
+                         });
+
+// A file that gains a hard link in another folder after the index was built is still one record, answered
+// under its first name in catalogue order.
+struct NewName {
+    const char* folder;
+    bool namedById;
+};
+
+class CatalogueNewNameTest : public CatalogueIndexTest, public ::testing::WithParamInterface<NewName> {};
+
+TEST_P(CatalogueNewNameTest, AFileThatGainsAHardLinkIsAnsweredOnce) {
+    const std::string original = NamedById("rock", Single());
+    Write(original, Single());
+    gbxtest::AgeTree(folder);
+    EXPECT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+    const std::string link =
+        std::string(GetParam().folder) + "/" + (GetParam().namedById ? gbxtest::XmcdDiscId(Single()) : "linked");
+    fs::create_directories(folder + "/" + GetParam().folder);
+    fs::create_hard_link(folder + "/" + original, folder + "/" + link);
+    const std::string first = std::string(GetParam().folder) < "rock" ? link : original;
+
+    Answer answer = LookUp(gbxtest::TocText(Single(), LeadOut(Single())));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
+    EXPECT_EQ(answer.tags, std::vector<std::string>{first});
+    XmcdDisc shifted = Single();
+    shifted.offsets[1] += 30;
+    answer = LookUp(gbxtest::TocText(shifted, LeadOut(shifted)));
+    EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_FUZZY);
+    EXPECT_EQ(answer.tags, std::vector<std::string>{first});
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, CatalogueNewNameTest,
+                         ::testing::Values(NewName{"newage", true}, NewName{"newage", false},
+                                           NewName{"soundtrack", true}, NewName{"soundtrack", false}),
+                         [](const ::testing::TestParamInfo<NewName>& info) {
+                             return std::string(info.param.folder) + (info.param.namedById ? "ById" : "Other");
+                         });
+
+// The CPU time of the calling thread, where a lookup runs.
+double ThreadCpuMs() {
+    struct timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+TEST_F(CatalogueIndexTest, ALookupCostsTheSameWithRecordsDirectlyInTheCatalogueFolder) {
+    // The same records in category folders and all in the catalogue folder itself.
+    constexpr int kDiscs = 6000;
+    const std::string flat = dir.File("flat");
+    fs::create_directories(flat);
+    std::vector<std::string> exact;
+    for (int i = 0; i < kDiscs; ++i) {
+        XmcdDisc disc = Disc("", "Disc " + std::to_string(i), 3 + i % 10, 100 + i / 10);
+        disc.discId = gbxtest::XmcdDiscId(disc);
+        const std::string text = gbxtest::XmcdRecord(disc);
+        Write(std::string(i % 2 ? "rock" : "jazz") + "/" + std::to_string(i) + "-" + disc.discId, text);
+        gbxtest::WriteText(flat + "/" + std::to_string(i) + "-" + disc.discId, text);
+        if (i % 1000 == 0) {
+            Write(NamedById(i % 2 ? "rock" : "jazz", disc), text);
+            gbxtest::WriteText(flat + "/" + disc.discId, text);
+            exact.push_back(gbxtest::TocText(disc, LeadOut(disc)));
+        }
+    }
+    gbxtest::AgeTree(folder);
+    gbxtest::AgeTree(flat);
+    double cost[2] = {1e9, 1e9};
+    for (int layout = 0; layout < 2; ++layout) {
+        gbxtest::ScopedEnvironment named("TMSDK_CATALOGUE", layout == 0 ? folder : flat);
+        ASSERT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+        for (const std::string& toc : exact) {
+            const double start = ThreadCpuMs();
+            // Each named by its id, and once more under another name.
+            ASSERT_EQ(LookUp(toc).match, TMSDK_TUNEFINDCD_MATCH_MULTIPLE_EXACT);
+            cost[layout] = std::min(cost[layout], ThreadCpuMs() - start);
+        }
+    }
+    EXPECT_LT(cost[1], 2 * cost[0] + 5) << "category folders " << cost[0] << " ms, flat " << cost[1] << " ms";
 }
 
 }  // namespace
