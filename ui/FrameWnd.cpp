@@ -6,13 +6,35 @@
 #include "platform/window/Controls.h"
 #include "platform/window/DialogTemplate.h"
 #include "platform/window/Menu.h"
+#include "platform/window/MouseWatcher.h"
 #include "ui/Document.h"
+#include "ui/Popup.h"
 #include "ui/ResourcePictures.h"
 #include "ui/WinApp.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace UL {
+
+namespace {
+
+// A placement (the frame's top-left and the client size) fitted, frame included, into the work area of
+// the screen that holds most of it, as the desktop places a window: no larger than that area, its title
+// bar inside it.
+CRect FitPlacementToScreen(const platform::Window& window, const CRect& placement) {
+    const platform::Size frame = window.FrameExtent();
+    CRect outer{placement.left, placement.top, placement.right, placement.bottom};
+    outer.right = int(std::min<int64_t>(int64_t(outer.right) + frame.width, INT32_MAX));
+    outer.bottom = int(std::min<int64_t>(int64_t(outer.bottom) + frame.height, INT32_MAX));
+    const CRect area = platform::WorkAreaFor(outer);
+    if (area.IsEmpty()) return placement;
+    outer = FitRectIntoBounds(outer, area);
+    return CRect{outer.left, outer.top, outer.right - frame.width, outer.bottom - frame.height};
+}
+
+}  // namespace
 
 // The frame's window: passes what happens to it to the frame object.
 class CSDIFrameWndEx::CWindow : public platform::Window {
@@ -131,6 +153,17 @@ void CSDIFrameWndEx::OnIdleUpdateCmdUI() {
     if (m_view != nullptr) m_view->OnIdleUpdateCmdUI(true);
 }
 
+void CSDIFrameWndEx::PressCloseBox() {
+    if (!m_window || !m_window->Exists()) return;
+    platform::WatchedMouse press;
+    press.button = platform::MouseButton::Left;
+    press.nonClient = true;
+    press.target = m_window->Widget();
+    const CRect client = m_window->ClientScreenRect();
+    press.screenPoint = platform::Point{client.right - 1, client.top - 1};
+    CMouseHookManager::GetInstance().HookProc(kHookAction, kMessageNonClientLeftButtonDown, press);
+}
+
 bool CSDIFrameWndEx::IsZoomed() const { return m_window && m_window->IsMaximised(); }
 
 CSDIFrameWndEx* CSDIFrameWndEx::FromWindow(const platform::Window* window) {
@@ -157,7 +190,8 @@ int CSDIFrameWndEx::OnCreate() {
     CRect normal = m_window->NormalPlacementRect();
     const std::string position = GT::GetAppProfileString(kSection, kPositionEntry, kDefaultPosition);
     std::sscanf(position.c_str(), "%d,%d,%d,%d", &normal.left, &normal.top, &normal.right, &normal.bottom);
-    m_window->SetNormalPlacementRect(normal);  // not fitted to the screen: the desktop keeps it reachable
+    // Fitted to the screen: a placement stored on a larger or a lost screen would leave nothing in reach.
+    m_window->SetNormalPlacementRect(FitPlacementToScreen(*m_window, normal));
     if (GT::GetAppProfileInt(kSection, kMaximizedEntry, 0) != 0) m_window->Maximise();
     LoadBarState(kBarStateSection);
     return 0;
@@ -264,7 +298,12 @@ bool CFormViewEx::ShouldResizeParent() {
 void CFormViewEx::ResizeParentToFit() {
     CSDIFrameWndEx* frame = GetParentFrame();
     if (frame == nullptr || frame->GetWindow() == nullptr) return;
-    frame->GetWindow()->SetClientSize(GetTotalSize());
+    platform::Window& window = *frame->GetWindow();
+    window.SetClientSize(GetTotalSize());
+    // A form larger than the screen (a large scale factor) would put the close box out of reach.
+    const CRect placement = window.PlacementRect();
+    const CRect fitted = FitPlacementToScreen(window, placement);
+    if (!(fitted == placement)) window.SetPlacementRect(fitted);
     frame->RecalcLayout();
 }
 

@@ -39,6 +39,9 @@ public:
     bool IsZoomed() const;
     // As the close box does (OnClose).
     void Close() { OnClose(); }
+    // A press on the frame's close box, as the popups see it: an open popup editor ends as a left click
+    // outside it ends it, with a commit. Whatever asks the frame to close does this first.
+    void PressCloseBox();
 
     // The view that fills the client area.
     void SetView(CFormViewEx* view);

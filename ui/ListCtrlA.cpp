@@ -21,7 +21,8 @@ void CListCtrlA::LoadColumnWidths() {
         m_widths.resize(static_cast<size_t>(parts.GetCount()), -1);
     for (int i = 0; i < parts.GetCount(); ++i) {
         int width = 0;
-        if (GT::TryParseInt(parts.GetToken(i), width)) m_widths[static_cast<size_t>(i)] = width;
+        // Only a real width: a column stored at 0 (or as "fit") would open empty-looking and be stored so.
+        if (GT::TryParseInt(parts.GetToken(i), width) && width > 0) m_widths[static_cast<size_t>(i)] = width;
     }
     for (int column = 0; column < GetColumnCount(); ++column) ApplyWidth(column);
 }
@@ -38,7 +39,8 @@ void CListCtrlA::SaveColumnWidths() {
     std::string text;
     for (int column = 0; column < columns; ++column) {
         if (column > 0) text += ",";
-        text += GT::FormatString("%d", GetColumnWidth(column));
+        // The column's own width: not what a last column that fills the table takes of its width.
+        text += GT::FormatString("%d", GetColumnGivenWidth(column));
     }
     GT::WriteAppProfileString(m_section, m_valueName, text);
 }

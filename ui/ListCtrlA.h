@@ -15,9 +15,11 @@ public:
     // Stores the three, then loads the widths and applies them to the columns there are.
     void SetColumnWidthSettings(const std::string& section, const std::string& valueName,
                                 const std::vector<int>& defaultWidths);
-    // The default widths with the stored ones over them (parts that are not numbers keep the default).
+    // The default widths with the stored ones over them (parts that are not positive numbers keep the
+    // default).
     void LoadColumnWidths();
-    // The columns' current pixel widths; nothing while the table has no columns.
+    // The columns' own pixel widths (a last column that fills the table counts at its own width);
+    // nothing while the table has no columns.
     void SaveColumnWidths();
     // The widths last loaded, which new columns take.
     const std::vector<int>& GetLoadedWidths() const { return m_widths; }

@@ -9,6 +9,10 @@
 namespace UL {
 
 int MouseMessageOf(const platform::WatchedMouse& mouse) {
+    if (mouse.nonClient && mouse.action == platform::MouseAction::ButtonDown) {
+        if (mouse.button == platform::MouseButton::Left) return kMessageNonClientLeftButtonDown;
+        if (mouse.button == platform::MouseButton::Right) return kMessageNonClientRightButtonDown;
+    }
     int first = kMessageLeftButtonDown;
     if (mouse.button == platform::MouseButton::Right) first = kMessageRightButtonDown;
     if (mouse.button == platform::MouseButton::Middle) first = kMessageMiddleButtonDown;

@@ -46,6 +46,9 @@ enum : int {
     kMessageMiddleButtonDown = 0x207,
     kMessageMiddleButtonUp = 0x208,
     kMessageMiddleButtonDoubleClick = 0x209,
+    // Presses on a window's frame: its title bar, borders and close box.
+    kMessageNonClientLeftButtonDown = 0xA1,
+    kMessageNonClientRightButtonDown = 0xA4,
 };
 // The hook code of a message that is being handled.
 enum : int { kHookAction = 0 };
@@ -382,11 +385,11 @@ bool CPopupImplementer<T>::OnMouseHook(int code, int message, const platform::Wa
     if (code != kHookAction || mouse == nullptr || !m_host || IsKeptOpen()) return false;
     if (mouse->IsWithin(*m_host)) return false;  // the popup, its children and a combo box's open list
     const CHandling handling(*this);
-    if (message == kMessageLeftButtonDown) {
+    if (message == kMessageLeftButtonDown || message == kMessageNonClientLeftButtonDown) {
         End(kCommit);
         return true;
     }
-    if (message == kMessageRightButtonDown) {
+    if (message == kMessageRightButtonDown || message == kMessageNonClientRightButtonDown) {
         End(kCancel);
         return true;
     }

@@ -109,9 +109,14 @@ public:
     int GetTopIndex() const { return m_list != nullptr ? m_list->TopIndex() : 0; }
     int GetCountPerPage() const { return m_list != nullptr ? m_list->CountPerPage() : 0; }
     int GetColumnCount() const { return m_list != nullptr ? m_list->ColumnCount() : 0; }
+    // As shown: the last column fills what is left of the list.
     int GetColumnWidth(int viewColumn) const { return m_list != nullptr ? m_list->ColumnWidth(viewColumn) : 0; }
-    // -1 fits the contents (as a double click on the column's divider does), -2 the header text (the
-    // last column then fills the list), any other negative width counts as -1.
+    // As given (SetColumnWidth, or the user's drag of its divider).
+    int GetColumnGivenWidth(int viewColumn) const {
+        return m_list != nullptr ? m_list->ColumnGivenWidth(viewColumn) : 0;
+    }
+    // -1 fits the contents (as a double click on the column's divider does), -2 the header text, any
+    // other negative width counts as -1.
     void SetColumnWidth(int viewColumn, int width);
     // The widest text of the column's cells (0 with no rows): the divider double click.
     void FitColumnToContents(int viewColumn);

@@ -32,6 +32,7 @@ int RunFactory(const CModalDialogFactory& factory) {
 
 int AModalManager::RunModal(const boost::function<int()>& show, const boost::function<bool(int)>& isConfirmed) {
     ++m_nestingCount;
+    ++m_openedCount;
     int answer = show();
     --m_nestingCount;
     if (m_nestingCount != 0) return answer;

@@ -55,6 +55,8 @@ public:
     bool RouteDeviceEvent(const CModelEvent& event);
 
     int GetNestingCount() const { return m_nestingCount; }
+    // How many modal windows have been opened so far: a change tells that something asked or showed.
+    int GetOpenedCount() const { return m_openedCount; }
     bool IsRemovalDeferred() const { return m_removalDeferred; }
 
 protected:
@@ -65,6 +67,7 @@ protected:
 
 private:
     int m_nestingCount = 0;
+    int m_openedCount = 0;
     bool m_removalDeferred = false;
 };
 

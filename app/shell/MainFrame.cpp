@@ -96,6 +96,11 @@ void CMainFrame::OnDestroy() {
 
 void CMainFrame::OnClose() {
     if (IsBusy()) return;
+    // The close box is a press outside an open cell editor, which commits it first; a commit that had
+    // to show a message (a name the card cannot take) ends the close there.
+    const int opened = CModalManager::GetInstance().GetOpenedCount();
+    PressCloseBox();
+    if (CModalManager::GetInstance().GetOpenedCount() != opened) return;
     if (!CDocumentModel::GetInstance().GetDocument().AskSaveChanges()) return;
     UL::CSDIFrameWndEx::OnClose();
 }

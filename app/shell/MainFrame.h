@@ -36,7 +36,8 @@ public:
 
 protected:
     int OnCreate() override;
-    // Asks about unsaved changes first; Cancel (or a failed write) keeps the window open.
+    // Commits an open cell editor, then asks about unsaved changes; a message shown by the commit, a
+    // Cancel or a failed write keeps the window open.
     void OnClose() override;
     void OnDestroy() override;
 

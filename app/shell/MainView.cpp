@@ -177,6 +177,10 @@ void CViewA::UpdateButtons() {
     const CDocX& document = Document();
     const bool connected = document.IsConnected();
     const int tab = CDocumentModel::GetInstance().GetShownTab();
+    const UL::CButtonA* focused = nullptr;
+    for (const UL::CButtonA& button : m_buttons) {
+        if (button.GetControl() != nullptr && button.GetControl()->HasFocus()) focused = &button;
+    }
     for (int i :
          {BUTTON_CD_RIPPING, BUTTON_IMPORT, BUTTON_EXPORT, BUTTON_DELETE, BUTTON_SONG, BUTTON_RHYTHM, BUTTON_USER})
         m_buttons[size_t(i)].SetEnabled(connected);
@@ -186,6 +190,9 @@ void CViewA::UpdateButtons() {
     m_buttons[BUTTON_SONG].SetChecked(tab == CDocumentModel::TAB_SONG);
     m_buttons[BUTTON_RHYTHM].SetChecked(tab == CDocumentModel::TAB_RHYTHM);
     m_buttons[BUTTON_USER].SetChecked(tab == CDocumentModel::TAB_USER);
+    // A button that disabled itself (Save after writing) hands the keyboard to the table, not to the
+    // next button, where a second Space would do something else.
+    if (focused != nullptr && !focused->IsEnabled()) m_table.SetFocus();
     for (UL::CButtonA& button : m_buttons) {
         if (platform::Control* control = button.GetControl()) control->Invalidate();
     }

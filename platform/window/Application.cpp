@@ -15,6 +15,8 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace platform {
@@ -219,6 +221,38 @@ Size ScreenSize() {
     }
     const QRect r = QGuiApplication::primaryScreen()->geometry();
     return Size{r.width(), r.height()};
+}
+
+Rect WorkAreaFor(const Rect& area) {
+    if (!IsWindowSystemStarted()) return Rect{};
+    // In 64 bits: a stored placement may lie anywhere an int reaches.
+    const auto overlap = [&area](const QRect& r) {
+        const int64_t w =
+            std::min<int64_t>(area.right, int64_t(r.x()) + r.width()) - std::max<int64_t>(area.left, r.x());
+        const int64_t h =
+            std::min<int64_t>(area.bottom, int64_t(r.y()) + r.height()) - std::max<int64_t>(area.top, r.y());
+        return w > 0 && h > 0 ? w * h : 0;
+    };
+    const auto distance = [&area](const QRect& r) {
+        const int64_t dx =
+            std::max<int64_t>({0, int64_t(r.x()) - area.right, int64_t(area.left) - (int64_t(r.x()) + r.width())});
+        const int64_t dy =
+            std::max<int64_t>({0, int64_t(r.y()) - area.bottom, int64_t(area.top) - (int64_t(r.y()) + r.height())});
+        return dx * dx + dy * dy;
+    };
+    const QScreen* best = QGuiApplication::primaryScreen();
+    int64_t bestOverlap = best != nullptr ? overlap(best->geometry()) : 0;
+    int64_t bestDistance = best != nullptr ? distance(best->geometry()) : 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const int64_t o = overlap(screen->geometry());
+        const int64_t d = distance(screen->geometry());
+        if (o > bestOverlap || (bestOverlap == 0 && o == 0 && d < bestDistance)) {
+            best = screen;
+            bestOverlap = o;
+            bestDistance = d;
+        }
+    }
+    return best != nullptr ? FromQRect(best->availableGeometry()) : Rect{};
 }
 
 }  // namespace platform

@@ -52,6 +52,9 @@ std::vector<Window*> VisibleTopLevelWindows();
 void RaiseMainWindow();
 
 Size ScreenSize();
+// The available area (without the desktop's panels) of the screen that holds the largest part of the
+// rectangle, or of the screen nearest to it when none holds any; empty without a display.
+Rect WorkAreaFor(const Rect& area);
 // The width of a vertical scroll bar and the height of a horizontal one, in pixels.
 int VerticalScrollBarWidth();
 int HorizontalScrollBarHeight();

@@ -234,8 +234,9 @@ void Control::SetFocus() {
 }
 bool Control::HasFocus() const { return Widget() != nullptr && Widget()->hasFocus(); }
 bool Control::HasFocusWithin() const {
-    const QWidget* focus = QApplication::focusWidget();
-    return Widget() != nullptr && focus != nullptr && (focus == Widget() || Widget()->isAncestorOf(focus));
+    if (Widget() == nullptr) return false;
+    const QWidget* focus = Widget()->window()->focusWidget();
+    return focus != nullptr && (focus == Widget() || Widget()->isAncestorOf(focus));
 }
 void Control::SetFocusable(bool focusable) {
     if (Widget()) Widget()->setFocusPolicy(focusable ? Qt::StrongFocus : Qt::NoFocus);

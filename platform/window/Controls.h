@@ -98,7 +98,9 @@ public:
     FontSpec Font() const;
     void SetFocus();
     bool HasFocus() const;
-    // The control or a window inside it (an in-place editor) has the keyboard.
+    // The control or a window inside it (an in-place editor) has the keyboard of its top-level window:
+    // has it now, or gets it when that window is active again (the desktop may not have made it the
+    // active one, while its keys still arrive).
     bool HasFocusWithin() const;
     // Whether a click or Tab gives the control the keyboard (a spin edit's button never takes it).
     void SetFocusable(bool focusable);

@@ -21,6 +21,8 @@ struct WatchedMouse {
     int modifiers = 0;  // Shift, Ctrl, Alt
     // The widget the message goes to: the one under the pointer, or the one holding the mouse.
     QWidget* target = nullptr;
+    // A press on the window's frame (its title bar or close box) rather than in its client area.
+    bool nonClient = false;
 
     // Whether the message goes to the window or to something inside it (its controls and the
     // windows inside them). A combo box's open list counts as part of its combo box.

@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -81,7 +82,12 @@ public:
         m_header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         m_header->setFocusPolicy(Qt::NoFocus);
         verticalScrollBar()->setSingleStep(1);
-        QObject::connect(m_header, &QHeaderView::sectionResized, this, [this] { UpdateGeometries(); });
+        QObject::connect(m_header, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+            if (m_applying) return;  // ours, applied by ApplyWidths
+            // The user's drag gives the column its width.
+            if (column >= 0 && column < int(m_given.size())) m_given[size_t(column)] = width;
+            UpdateGeometries();
+        });
         QObject::connect(m_header, &QHeaderView::sectionClicked, this, [this](int column) {
             ReportListHandler* h = Handler();
             if (h != nullptr && m_header->sectionsClickable()) h->OnListHeaderClick(column);
@@ -115,11 +121,29 @@ public:
     int ItemCount() const { return m_owner != nullptr ? m_owner->ItemCount() : 0; }
     int CountPerPage() const { return std::max(0, viewport()->height() / std::max(1, RowHeight())); }
 
+    // The columns as inserted and removed, each at the header's default width.
+    void InsertColumn(int index, const QString& text) {
+        m_model->Insert(index, text);
+        m_given.insert(m_given.begin() + index, m_header->sectionSize(index));
+        UpdateGeometries();
+    }
+    void RemoveColumn(int index) {
+        m_model->Remove(index);
+        m_given.erase(m_given.begin() + index);
+        UpdateGeometries();
+    }
+    int GivenWidth(int column) const { return m_given[size_t(column)]; }
+    void SetGivenWidth(int column, int width) {
+        m_given[size_t(column)] = width;
+        UpdateGeometries();
+    }
+
     void UpdateGeometries() {
         const int headerHeight = m_header->sizeHint().height();
         if (viewportMargins().top() != headerHeight) setViewportMargins(0, headerHeight, 0, 0);
         const QRect area = viewport()->geometry();
         m_header->setGeometry(area.left(), area.top() - headerHeight, area.width(), headerHeight);
+        ApplyWidths();
         const int perPage = CountPerPage();
         QScrollBar* v = verticalScrollBar();
         v->setPageStep(std::max(1, perPage));
@@ -231,6 +255,20 @@ private:
             e->ignore();
     }
 
+    // Every column at its given width, except that the last one fills what is left of the item area:
+    // the header and the rows span the whole list, however wide it grows.
+    void ApplyWidths() {
+        const int count = m_header->count();
+        if (m_applying || count == 0 || count != int(m_given.size())) return;
+        m_applying = true;
+        for (int column = 0; column < count; ++column) {
+            int width = m_given[size_t(column)];
+            if (column == count - 1) width = std::max(width, viewport()->width() - m_header->sectionPosition(column));
+            if (m_header->sectionSize(column) != width) m_header->resizeSection(column, width);
+        }
+        m_applying = false;
+    }
+
     void DrawGridLines(QPainter& painter, int first, int last) {
         const QColor colour = ToQColor(GetSystemColour(SystemColour::ButtonFace));
         const int rowHeight = std::max(1, RowHeight());
@@ -252,6 +290,8 @@ private:
     QHeaderView* m_header;
     HeaderModel* m_model;
     bool m_gridLines = false;
+    std::vector<int> m_given;  // each column's own width
+    bool m_applying = false;
 };
 
 namespace {
@@ -301,15 +341,13 @@ void ReportList::InsertColumn(int index, const std::string& text) {
     ReportListWidget* widget = ListWidget(*this);
     if (widget == nullptr) return;
     const int count = widget->Model().Count();
-    widget->Model().Insert(std::clamp(index, 0, count), ToQString(text));
-    widget->UpdateGeometries();
+    widget->InsertColumn(std::clamp(index, 0, count), ToQString(text));
 }
 
 bool ReportList::DeleteColumn(int index) {
     ReportListWidget* widget = ListWidget(*this);
     if (widget == nullptr || index < 0 || index >= widget->Model().Count()) return false;
-    widget->Model().Remove(index);
-    widget->UpdateGeometries();
+    widget->RemoveColumn(index);
     return true;
 }
 
@@ -334,17 +372,19 @@ int ReportList::ColumnWidth(int column) const {
 void ReportList::SetColumnWidth(int column, int width) {
     ReportListWidget* widget = ListWidget(*this);
     if (widget == nullptr || column < 0 || column >= widget->Model().Count()) return;
-    widget->Header()->resizeSection(column, std::max(0, width));
+    widget->SetGivenWidth(column, std::max(0, width));
+}
+
+int ReportList::ColumnGivenWidth(int column) const {
+    const ReportListWidget* widget = ListWidget(*this);
+    if (widget == nullptr || column < 0 || column >= widget->Model().Count()) return 0;
+    return widget->GivenWidth(column);
 }
 
 void ReportList::FitColumnToHeader(int column) {
     ReportListWidget* widget = ListWidget(*this);
     if (widget == nullptr || column < 0 || column >= widget->Model().Count()) return;
-    int width = widget->Header()->sectionSizeHint(column);
-    if (column == widget->Model().Count() - 1) {
-        width = std::max(width, widget->viewport()->width() - ColumnLeft(column));
-    }
-    SetColumnWidth(column, width);
+    SetColumnWidth(column, widget->Header()->sectionSizeHint(column));
 }
 
 int ReportList::ColumnLeft(int column) const {

@@ -69,10 +69,15 @@ public:
     bool DeleteColumn(int index);
     void SetColumnText(int column, const std::string& text);
     std::string ColumnText(int column) const;
-    int ColumnWidth(int column) const;  // 0 for a column that does not exist
+    // The width the column is shown at (0 for a column that does not exist): its given width, except
+    // that the last column fills what is left of the item area when that is more, so that the header
+    // and the rows always span the whole list.
+    int ColumnWidth(int column) const;
+    // The column's own width (set here or dragged by the user), which a last column that fills the list
+    // may exceed on the screen.
+    int ColumnGivenWidth(int column) const;
     void SetColumnWidth(int column, int width);
-    // The header text's width with the header's margins; the last column instead fills what is left of
-    // the item area, when that is more.
+    // The header text's width with the header's margins.
     void FitColumnToHeader(int column);
     int ColumnLeft(int column) const;  // before horizontal scrolling
     int TotalColumnWidth() const;

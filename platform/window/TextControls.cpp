@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QValidator>
 
 #include <algorithm>
 
@@ -54,6 +55,45 @@ private:
     Control* m_control;
 };
 
+// A one-line edit takes what is pasted or dropped into it up to its first line break, as the desktop's
+// own edit controls do, and drops the other characters below 0x20 of it: names never hold them. Texts
+// the program sets are taken as they are.
+class OneLineValidator : public QValidator {
+public:
+    explicit OneLineValidator(QLineEdit* edit) : QValidator(edit), m_last(edit->text()) {}
+    State validate(QString& input, int& pos) const override {
+        if (!programSetting) TakeFirstLine(input, pos);
+        m_last = input;
+        return Acceptable;
+    }
+    mutable bool programSetting = false;  // set around the program's own SetText
+
+private:
+    static bool IsControl(QChar c) { return c.unicode() < 0x20; }
+    // What was inserted lies between the text kept before it and the text kept after the caret.
+    void TakeFirstLine(QString& input, int& pos) const {
+        if (std::none_of(input.begin(), input.end(), IsControl)) return;
+        const int size = int(input.size());
+        const int old = int(m_last.size());
+        const int afterCaret = size - std::clamp(pos, 0, size);
+        int suffix = 0;
+        while (suffix < std::min(afterCaret, old) && input[size - 1 - suffix] == m_last[old - 1 - suffix]) ++suffix;
+        int prefix = 0;
+        while (prefix < std::min(old, size) - suffix && input[prefix] == m_last[prefix]) ++prefix;
+        QString inserted = input.mid(prefix, size - suffix - prefix);
+        for (int i = 0; i < int(inserted.size()); ++i) {
+            if (inserted[i] == QChar('\n') || inserted[i] == QChar('\r')) {
+                inserted.truncate(i);
+                break;
+            }
+        }
+        inserted.removeIf(IsControl);
+        input = input.left(prefix) + inserted + input.right(suffix);
+        pos = prefix + int(inserted.size());
+    }
+    mutable QString m_last;
+};
+
 LayerLineEdit* LineEdit(const Control* control) { return static_cast<LayerLineEdit*>(control->Widget()); }
 LayerComboBox* Combo(const Control* control) { return static_cast<LayerComboBox*>(control->Widget()); }
 
@@ -67,6 +107,7 @@ Edit::Edit(Window& parent, int id, const std::string& text, uint32_t style) : Co
                  : (style & kEsCenter)                      ? TextAlignment::Centre
                                                             : TextAlignment::Left);
     edit->setReadOnly((style & kEsReadOnly) != 0);
+    edit->setValidator(new OneLineValidator(edit));
     QObject::connect(edit, &QLineEdit::textChanged, edit, [this, edit] {
         DispatchScope scope(edit);
         Notify(kNotifyTextUpdated);
@@ -75,7 +116,11 @@ Edit::Edit(Window& parent, int id, const std::string& text, uint32_t style) : Co
 }
 
 void Edit::SetText(const std::string& utf8) {
-    if (Widget()) LineEdit(this)->setText(ToQString(utf8));
+    if (!Widget()) return;
+    const auto* validator = static_cast<const OneLineValidator*>(LineEdit(this)->validator());
+    validator->programSetting = true;
+    LineEdit(this)->setText(ToQString(utf8));
+    validator->programSetting = false;
 }
 std::string Edit::Text() const { return Widget() ? FromQString(LineEdit(this)->text()) : std::string(); }
 int Edit::TextLength() const { return Widget() ? int(LineEdit(this)->text().size()) : 0; }

@@ -438,6 +438,12 @@ void Window::SetNormalPlacementRect(const Rect& placement) {
     SetPlacementRect(placement);
 }
 
+Size Window::FrameExtent() const {
+    if (!Exists() || m_kind == WindowKind::Child) return Size{};
+    const QSize frame = Widget()->frameGeometry().size() - Widget()->size();
+    return Size{std::max(frame.width(), 0), std::max(frame.height(), 0)};
+}
+
 Point Window::ClientToScreen(Point p) const { return WidgetToScreen(Widget(), p); }
 Point Window::ScreenToClient(Point p) const { return ScreenToWidget(Widget(), p); }
 

@@ -53,9 +53,7 @@ protected:
     // What each automatic width gives for a column of this table.
     int HeaderFit(int column) {
         auto* header = static_cast<QHeaderView*>(table->GetList()->HeaderWidget());
-        const int hint = header->sectionSizeHint(column);
-        if (column < table->GetColumnCount() - 1) return hint;
-        return std::max(hint, table->GetList()->ClientSize().width - table->GetList()->ColumnLeft(column));
+        return header->sectionSizeHint(column);
     }
     int ContentsFit(int column) {
         int widest = 0;
@@ -68,9 +66,10 @@ protected:
         }
         return widest;
     }
+    // The columns' own widths (the last one may be shown wider, filling the table).
     std::vector<int> Widths() {
         std::vector<int> widths;
-        for (int c = 0; c < table->GetColumnCount(); ++c) widths.push_back(table->GetColumnWidth(c));
+        for (int c = 0; c < table->GetColumnCount(); ++c) widths.push_back(table->GetColumnGivenWidth(c));
         return widths;
     }
 
@@ -93,7 +92,9 @@ TEST_F(ListCtrlATest, StoredWidthsOverTheDefaultsAndAutomaticWidthsWhenTheColumn
         {"120,80", {kHeader, kHeader, kHeader, kHeader}, {120, 80, kHeader, kHeader}},
         {"100,,50", {kHeader, kHeader, kHeader, kHeader}, {100, 50, kHeader, kHeader}},
         {"abc,70", {kHeader, 30, 30, 30}, {kHeader, 70, 30, 30}},
-        {"-5,-1,-2,0", {40, 40, 40, 40}, {kContents, kContents, kHeader, 0}},
+        // Widths that are not positive are no widths: the defaults stay.
+        {"-5,-1,-2,0", {40, 40, 40, 40}, {40, 40, 40, 40}},
+        {"-1,-1,-1,-1,-1", {kHeader, kHeader, kHeader, kHeader}, {kHeader, kHeader, kHeader, kHeader}},
         {"30,40,50,60,70", {}, {30, 40, 50, 60}},
         {"55", {}, {55, kContents, kContents, kContents}},
     };
@@ -136,6 +137,22 @@ TEST_F(ListCtrlATest, SavingWritesThePixelWidths) {
     EXPECT_EQ(platform::GetProfileString("SongTableControl", "ColumnWidth", "<none>"),
               GT::FormatString("120,%d,%d,33", ContentsFit(1), HeaderFit(2)))
         << "automatic widths are saved as the pixels they gave";
+}
+
+TEST_F(ListCtrlATest, TheLastColumnFillsTheTableAfterItGrowsAndIsStoredAtItsOwnWidth) {
+    table->SetColumnWidthSettings("SongTableControl", "ColumnWidth", {kHeader, kHeader, kHeader, kHeader});
+    table->Refresh();
+    const auto fills = [&] {
+        return table->GetList()->ColumnLeft(3) + table->GetColumnWidth(3) == table->GetList()->ClientSize().width;
+    };
+    EXPECT_TRUE(fills());
+    window->SetClientSize(platform::Size{900, 300});
+    table->GetList()->SetRect(platform::Rect{0, 0, 900, 300});
+    EXPECT_TRUE(gbxtest::PumpUntil(fills)) << "the header spans the grown table";
+    table->SaveColumnWidths();
+    EXPECT_EQ(platform::GetProfileString("SongTableControl", "ColumnWidth", "<none>"),
+              GT::FormatString("%d,%d,%d,%d", HeaderFit(0), HeaderFit(1), HeaderFit(2), HeaderFit(3)))
+        << "not the width the last column takes to fill the table";
 }
 
 TEST_F(ListCtrlATest, ATableWithoutColumnsLeavesTheStoredWidthsAlone) {

@@ -1,5 +1,6 @@
 // Window placement kept in the settings: dialogs, resizable dialogs with their minimum size, the main
 // frame normal and maximised, and the first run fitting the frame to its form.
+#include "general_tools/StringFunctions.h"
 #include "general_tools/VersionStrings.h"
 #include "platform/system/IniProfileStore.h"
 #include "platform/window/Application.h"
@@ -25,6 +26,7 @@ using platform::Rect;
 
 constexpr int kDialogTemplate = -4200;
 constexpr int kFormTemplate = -4201;
+constexpr int kHugeFormTemplate = -4202;
 
 class PlacementTest : public ::testing::Test {
 protected:
@@ -42,6 +44,8 @@ protected:
         };
         platform::RegisterDialogTemplate(kDialogTemplate, t);
         platform::RegisterDialogTemplate(kFormTemplate, t);
+        t.units = platform::Size{3000, 2500};  // larger than any screen of the tests
+        platform::RegisterDialogTemplate(kHugeFormTemplate, t);
     }
     std::string Stored(const std::string& section, const std::string& entry) {
         return platform::GetProfileString(section, entry, "<none>");
@@ -190,7 +194,7 @@ public:
 
 class Form : public UL::CFormViewEx {
 public:
-    Form() : UL::CFormViewEx(kFormTemplate) {}
+    explicit Form(int templateId = kFormTemplate) : UL::CFormViewEx(templateId) {}
     int layouts = 0;
 
 protected:
@@ -296,6 +300,59 @@ TEST_F(PlacementTest, TheFirstRunFitsTheFrameToTheFormAndLaterRunsDoNot) {
     QApplication::sendEvent(laterForm.GetWindow()->Widget(), &click);
     EXPECT_EQ(later.GetWindow()->ClientSize(), laterForm.GetTotalSize());
     later.DestroyWindow();
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a placement lies wholly inside the area.
+bool Inside(const Rect& placement, const Rect& area) {
+    return placement.left >= area.left && placement.top >= area.top && placement.right <= area.right
+           && placement.bottom <= area.bottom;
+}
+
+TEST_F(PlacementTest, AStoredFramePlacementOffTheScreenOrLargerThanItOpensOnIt) {
+    const Rect area = platform::WorkAreaFor(Rect{0, 0, 1, 1});
+    ASSERT_FALSE(area.IsEmpty());
+    const struct {
+        Rect stored;
+        platform::Size expected;
+    } cases[] = {
+        {Rect{5000, 4000, 7400, 5600}, platform::Size{area.Width(), area.Height()}},
+        {Rect{area.right - 88, area.bottom - 22, area.right + 212, area.bottom + 178}, platform::Size{300, 200}},
+        {Rect{-3000, -2000, -2700, -1800}, platform::Size{300, 200}},
+        {Rect{20, 30, 320, 230}, platform::Size{300, 200}},
+    };
+    for (const auto& c : cases) {
+        const std::string text =
+            GT::FormatString("%d,%d,%d,%d", c.stored.left, c.stored.top, c.stored.right, c.stored.bottom);
+        SCOPED_TRACE(text);
+        platform::WriteProfileString("Window", "Position", text);
+        Frame frame;
+        ASSERT_TRUE(frame.Create("Gigbox Setlister"));
+        const Rect placement = frame.GetWindow()->PlacementRect();
+        EXPECT_TRUE(Inside(placement, area))
+            << placement.left << "," << placement.top << "," << placement.right << "," << placement.bottom;
+        EXPECT_EQ((platform::Size{placement.Width(), placement.Height()}), c.expected);
+        frame.DestroyWindow();
+    }
+    EXPECT_EQ(Stored("Window", "Position"), "20,30,320,230") << "one on the screen stays where it was";
+}
+
+TEST_F(PlacementTest, TheFirstRunFitsTheFrameToAFormLargerThanTheScreenIntoTheScreen) {
+    const Rect area = platform::WorkAreaFor(Rect{0, 0, 1, 1});
+    Frame frame;
+    ASSERT_TRUE(frame.Create("Gigbox Setlister"));
+    Form form(kHugeFormTemplate);
+    ASSERT_TRUE(form.Create(*frame.GetWindow()));
+    frame.SetView(&form);
+    form.OnInitialUpdate();
+    ASSERT_GT(form.GetTotalSize().width, area.Width());
+    const Rect placement = frame.GetWindow()->PlacementRect();
+    EXPECT_TRUE(Inside(placement, area));
+    EXPECT_EQ((platform::Size{placement.Width(), placement.Height()}), (platform::Size{area.Width(), area.Height()}));
+    frame.DestroyWindow();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // limits of numbers, the enumeration's choices, where the popups lie, and tables from dialog templates;
 // models whose writes show a real message box, and models that lose rows under an open editor.
 #include "platform/window/Choosers.h"
+#include "platform/window/Controls.h"
 #include "platform/window/DialogTemplate.h"
 #include "tests/support/LocaleScope.h"
 #include "tests/ui/TableTestSupport.h"
@@ -306,6 +307,40 @@ TEST_F(EditorTest, EveryEditorStartsByMouseAndByEnterAndEndsInEveryWay) {
             }
         }
     }
+}
+
+// A dialog whose table edits while the dialog is not the active window (the desktop has not made it so,
+// while its keys still arrive): a wheel turn that ends the editor leaves the dialog's keyboard with the
+// table, not with the control first in its order (its OK button, where Space or Enter would press it).
+TEST_F(EditorTest, AWheelEndingAnEditorLeavesTheKeyboardOfAWindowThatIsNotActiveWithTheTable) {
+    editors->Add({-1, Column::kText}, boost::make_shared<UL::CStringTableCellEditor>(false));
+    platform::Window dialog(platform::WindowKind::Dialog);
+    dialog.SetClientSize(platform::Size{600, 300});
+    dialog.AddControl<platform::PushButton>(platform::kCommandOk, "OK").SetRect(platform::Rect{500, 5, 590, 30});
+    UL::CTableControl tracks;
+    tracks.SetModel(model);
+    tracks.SetEditorResolver(editors);
+    ASSERT_TRUE(tracks.Create(dialog, 101, platform::Rect{0, 40, 600, 300}));
+    tracks.Refresh();
+    tracks.GetSelection()->SetSelected(std::vector<int>{2});
+    tracks.GetSelection()->SetLead(2);
+    dialog.Show();
+    window->Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return window->IsActive() && !dialog.IsActive(); }));
+    tracks.SetFocus();
+    UL::ITableCellEditor* editor = tracks.GetEditor(2, Column::kText);
+    ASSERT_TRUE(
+        editor->StartByKey(&tracks, 2, Column::kText, UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0}));
+
+    QWidget* area = tracks.GetList()->ItemArea();
+    const QPointF at(area->width() / 2, area->height() / 2);
+    QWheelEvent wheel(at, area->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(area, &wheel);
+    EXPECT_EQ(tracks.GetActiveEditor(), nullptr);
+    dialog.Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return dialog.IsActive(); }));
+    EXPECT_TRUE(gbxtest::PumpUntil([&] { return tracks.HasFocus(); })) << "the keyboard is with the table";
 }
 
 TEST_F(EditorTest, AfterAScrollEndsAnEditorTheArrowsMoveTheLeadAgain) {

@@ -6,10 +6,14 @@
 #include "platform/window/Menu.h"
 #include "tests/app/shell/ShellTestSupport.h"
 #include "tests/support/WidgetDriver.h"
+#include "tests/ui/TableTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
+
+#include <boost/make_shared.hpp>
 
 #include <array>
 
@@ -311,6 +315,87 @@ TEST_F(MainViewTest, WhileAModalWindowRunsTheMainWindowRefusesEverything) {
     frame->Close();
     EXPECT_EQ(env.textDialog.Texts().back(), "Save changes to the database file?");
     EXPECT_TRUE(frame->GetWindow()->IsVisible());
+}
+
+// The first song's name typed into its editor, left open.
+QLineEdit* TypeIntoTheFirstName(CListCtrlA& table, const QString& text) {
+    const int name = CSongTableModel::MapModelColumn(CDocumentModel::TAB_SONG, CSongTableModel::NAME);
+    table.GetSelection()->SetSelected(std::vector<int>{0});
+    UL::ITableCellEditor* editor = table.GetEditor(0, name);
+    if (editor == nullptr
+        || !editor->StartByKey(&table, 0, name, UL::CKeyInfo{UL::CKeyInfo::kKeyDown, platform::kKeyEnter, 0}))
+        return nullptr;
+    for (QLineEdit* shown : table.GetList()->ItemArea()->findChildren<QLineEdit*>()) {
+        if (!shown->isVisible()) continue;
+        gbxtest::TypeText(shown, text);
+        return shown;
+    }
+    return nullptr;
+}
+
+// Closing (the close box, Alt+F4, a signal) with a name editor open commits the name first and then asks
+// about the unsaved changes, whether or not there were others before.
+TEST_F(MainViewTest, ClosingCommitsAnOpenNameEditorBeforeItAsks) {
+    ImportTwoSongs();
+    frame->GetWindow()->Show();
+    for (const bool otherChange : {false, true}) {
+        SCOPED_TRACE(otherChange ? "another unsaved change" : "no other change");
+        if (otherChange) Doc().SetModified(1);
+        const std::string typed = otherChange ? "Second" : "Qz7";
+        ASSERT_NE(TypeIntoTheFirstName(view->GetTable(), QString::fromStdString(typed)), nullptr);
+        env.textDialog.shown.clear();
+        env.textDialog.answers = {kAnswerCancel};
+        frame->Close();
+        EXPECT_EQ(view->GetTable().GetActiveEditor(), nullptr);
+        EXPECT_EQ(Doc().GetList(CDocX::LIST_SONGS)[0].song->GetTitle(), typed);
+        EXPECT_EQ(env.textDialog.Texts(), std::vector<std::string>{"Save changes to the database file?"});
+        ASSERT_NE(app.Frame(), nullptr);
+        EXPECT_TRUE(frame->GetWindow()->IsVisible()) << "Cancel keeps the window";
+    }
+}
+
+// A song table whose every write is refused with message 36, as a name the card cannot take is.
+class RefusingSongTableModel : public CSongTableModel {
+public:
+    void SetValueAt(const UL::CCellValue&, int, int) override {
+        CModalManager::GetInstance().ShowMessageById(MSG_TOO_MANY_NAMES);
+    }
+};
+
+TEST_F(MainViewTest, ACommitThatShowsAMessageEndsTheCloseThere) {
+    ImportTwoSongs();
+    frame->GetWindow()->Show();
+    Doc().SetModified(1);
+    view->GetTable().SetModel(boost::make_shared<RefusingSongTableModel>());
+    view->GetTable().Refresh();
+    ASSERT_NE(TypeIntoTheFirstName(view->GetTable(), "Qz7"), nullptr);
+    env.textDialog.shown.clear();
+    frame->Close();
+    EXPECT_EQ(view->GetTable().GetActiveEditor(), nullptr);
+    EXPECT_EQ(env.textDialog.Texts(), std::vector<std::string>{GetTextCodeTable().GetText(MSG_TOO_MANY_NAMES)})
+        << "no question after the message";
+    ASSERT_NE(app.Frame(), nullptr);
+    EXPECT_TRUE(frame->GetWindow()->IsVisible());
+}
+
+// Save pressed by Space disables itself: the keyboard goes to the table, where a second Space selects,
+// not to the next button (Connect), where it would disconnect the card.
+TEST_F(MainViewTest, AButtonThatDisablesItselfHandsTheKeyboardToTheTable) {
+    ImportTwoSongs();
+    frame->GetWindow()->Show();
+    frame->GetWindow()->Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return frame->GetWindow()->IsActive(); }));
+    Doc().SetModified(1);
+    view->Refresh();
+    platform::Control* save = view->GetButton(CViewA::BUTTON_SAVE).GetControl();
+    ASSERT_TRUE(view->GetButton(CViewA::BUTTON_SAVE).IsEnabled());
+    save->SetFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return save->HasFocus(); }));
+    gbxtest::PressKey(frame->GetWindow()->Widget(), Qt::Key_Space);
+    EXPECT_FALSE(view->GetButton(CViewA::BUTTON_SAVE).IsEnabled()) << "written";
+    EXPECT_TRUE(view->GetTable().HasFocus());
+    gbxtest::PressKey(frame->GetWindow()->Widget(), Qt::Key_Space);
+    EXPECT_TRUE(view->IsConnectedFlag()) << "the card is still connected";
 }
 
 TEST_F(MainViewTest, DeviceNoticesAreClassifiedIntoModelEvents) {

@@ -21,6 +21,7 @@
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/WidgetDriver.h"
 #include "tests/support/Xmcd.h"
+#include "tests/ui/TableTestSupport.h"
 
 #include <boost/make_shared.hpp>
 
@@ -712,6 +713,50 @@ TEST_F(MultiQueryDialogTest, ADriveRemovalClosesItWithoutAChoiceAndTheLookupFail
 }
 
 // --- real windows ---
+
+// The wheel turned over an open title editor, as the desktop delivers it (to the window, at the point
+// under the pointer): the editor closes and the keyboard stays with the tracks, where Down moves the
+// current row and Enter opens the editor again instead of pressing OK.
+TEST_F(RippingDialogTest, RealWindowsTheWheelLeavesTheKeyboardWithTheTracks) {
+    if (!gbxtest::OnRealDisplay()) GTEST_SKIP() << "runs on an X server as app_shell_tests.RealWindows";
+    if (!gbxtest::HaveCommand("xdotool")) GTEST_SKIP() << "xdotool is installed by scripts/install-deps.sh";
+    WriteTwoAlbums();
+    dialog = std::make_unique<TestRippingDialog>();
+    ASSERT_TRUE(dialog->Create(nullptr));
+    dialog->GetWindow()->Show();
+    dialog->OnKickIdle();
+    dialog->GetWindow()->Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return dialog->GetWindow()->IsActive(); }));
+    CListCtrlA& table = dialog->GetTable();
+    Select({1});
+    table.GetSelection()->SetLead(1);
+    table.GetColumnSelection()->SetLead(CTrackTableModel::TITLE);
+    table.SetFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return table.HasFocus(); }));
+    gbxtest::PressKey(dialog->GetWindow()->Widget(), Qt::Key_Return);
+    ASSERT_NE(table.GetActiveEditor(), nullptr);
+    QWidget* editor = QApplication::focusWidget();
+    ASSERT_NE(qobject_cast<QLineEdit*>(editor), nullptr);
+    gbxtest::TypeText(editor, "Zwei");
+
+    // The wheel turned by the desktop over the editor (an event the program makes would not travel on
+    // from the editor to the table, as the desktop's does).
+    QWidget* top = dialog->GetWindow()->Widget();
+    const QPoint at = editor->mapToGlobal(editor->rect().center());
+    ASSERT_EQ(gbxtest::Run("xdotool mousemove " + std::to_string(at.x()) + " " + std::to_string(at.y()) + " click 5")
+                  .exitCode,
+              0);
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return table.GetActiveEditor() == nullptr; }));
+    gbxtest::PumpFor(200);
+    EXPECT_TRUE(table.HasFocus()) << (QApplication::focusWidget() != nullptr
+                                          ? QApplication::focusWidget()->metaObject()->className()
+                                          : "nothing has the keyboard");
+    gbxtest::PressKey(top, Qt::Key_Down);
+    EXPECT_EQ(table.GetSelection()->GetLead(), 2) << "Down reached the tracks";
+    gbxtest::PressKey(top, Qt::Key_Return);
+    EXPECT_NE(table.GetActiveEditor(), nullptr) << "Enter opens the editor again, and is no OK";
+    EXPECT_NE(GetCurrentTrackTitle(1), "Zwei") << "the wheel commits nothing";
+}
 
 TEST_F(RippingDialogTest, RealWindowsOfTheRippingDialogAndTheChooser) {
     if (!gbxtest::OnRealDisplay()) GTEST_SKIP() << "runs on an X server as app_shell_tests.RealWindows";

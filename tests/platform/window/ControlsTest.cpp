@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -169,6 +171,51 @@ TEST_F(ControlsTest, EditTextChangesNotifyAndSelectionsEndAtTheCaret) {
     edit.SetMargins(2, 20);
     EXPECT_EQ(edit.RightMargin(), 20);
     EXPECT_LE(edit.FormattingRect().right, edit.GetRect().Width() - 20);
+}
+
+// A paste into a one-line edit, as Ctrl+V brings it: the edit's text and selection before it, the
+// clipboard, and what the edit holds after it.
+struct PasteCase {
+    const char* name;
+    const char* before;
+    int selectionStart, selectionEnd;
+    const char* clipboard;
+    const char* after;
+    int caret;
+};
+
+class EditPasteTest : public ControlsTest, public ::testing::WithParamInterface<PasteCase> {};
+
+TEST_P(EditPasteTest, TakesThePasteUpToItsFirstLineBreakAndNoControlCharacter) {
+    const PasteCase& c = GetParam();
+    auto& edit = dialog.AddControl<platform::Edit>(45, c.before);
+    dialog.Show();
+    edit.SetFocus();
+    edit.SetSelection(c.selectionStart, c.selectionEnd);
+    QApplication::clipboard()->setText(QString::fromUtf8(c.clipboard));
+    gbxtest::PressKey(edit.Widget(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.Text(), c.after);
+    EXPECT_EQ(edit.CaretIndex(), c.caret);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pastes, EditPasteTest,
+    ::testing::Values(PasteCase{"TwoLines", "", 0, 0, "line1\nline2", "line1", 5},
+                      PasteCase{"WindowsLineEnds", "", 0, 0, "line1\r\nline2\r\n", "line1", 5},
+                      PasteCase{"IntoTheMiddle", "ab", 1, 1, "b\nb", "abb", 2},
+                      PasteCase{"OverASelection", "aXYZb", 1, 4, "X\nY", "aXb", 2},
+                      PasteCase{"OtherControlsDropped", "", 0, 0,
+                                "a\tb\x01"
+                                "c",
+                                "abc", 3},
+                      PasteCase{"ALeadingLineBreakPastesNothing", "name", 4, 4, "\nmore", "name", 4},
+                      PasteCase{"PlainTextUnchanged", "x", 1, 1, "Qz7 \xC3\xA9", "xQz7 \xC3\xA9", 6}),
+    [](const ::testing::TestParamInfo<PasteCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ControlsTest, TextsTheProgramSetsAreKeptAsTheyAre) {
+    auto& edit = dialog.AddControl<platform::Edit>(46);
+    edit.SetText("a\tb");
+    EXPECT_EQ(edit.Text(), "a\tb");
 }
 
 TEST_F(ControlsTest, ComboBoxesNotifyChoicesByTheUserOnly) {

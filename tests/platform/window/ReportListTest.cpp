@@ -98,8 +98,9 @@ protected:
 TEST_F(ReportListTest, RowsAndCellsLieWhereTheColumnsAndTheTopRowPutThem) {
     EXPECT_EQ(window->FindControl(7), list);
     EXPECT_EQ(list->ItemHeight(), 20);
-    EXPECT_EQ(list->TotalColumnWidth(), 240);
-    EXPECT_EQ(list->ItemRect(0), (platform::Rect{0, 0, 240, 20}));
+    const int width = list->ClientSize().width;  // the last column fills the list
+    EXPECT_EQ(list->TotalColumnWidth(), width);
+    EXPECT_EQ(list->ItemRect(0), (platform::Rect{0, 0, width, 20}));
     EXPECT_EQ(list->SubItemRect(2, 1), (platform::Rect{100, 40, 180, 60}));
     EXPECT_TRUE(list->ItemRect(100).IsEmpty());
     EXPECT_TRUE(list->SubItemRect(0, 3).IsEmpty());
@@ -108,8 +109,9 @@ TEST_F(ReportListTest, RowsAndCellsLieWhereTheColumnsAndTheTopRowPutThem) {
     const platform::ListHit hit = list->HitTest(platform::Point{150, 45});
     EXPECT_EQ(hit.item, 2);
     EXPECT_EQ(hit.column, 1);
-    EXPECT_EQ(list->HitTest(platform::Point{300, 45}).column, -1) << "right of the last column";
-    EXPECT_EQ(list->HitTest(platform::Point{300, 45}).item, 2);
+    EXPECT_EQ(list->HitTest(platform::Point{300, 45}).column, 2) << "the last column fills the list";
+    EXPECT_EQ(list->HitTest(platform::Point{width + 5, 45}).column, -1) << "right of the last column";
+    EXPECT_EQ(list->HitTest(platform::Point{width + 5, 45}).item, 2);
 
     list->SetRect(platform::Rect{10, 20, 400, 300});
     const platform::Point inWindow = list->ClientToWindow(platform::Point{5, 6});
@@ -164,6 +166,28 @@ TEST_F(ReportListTest, FittingToTheHeaderMeasuresItsTextAndTheLastColumnFillsThe
     EXPECT_LT(fitted, list->TextWidth("Column 0") + 40);
     list->FitColumnToHeader(2);
     EXPECT_EQ(list->ColumnLeft(2) + list->ColumnWidth(2), list->ClientSize().width);
+}
+
+TEST_F(ReportListTest, TheLastColumnFillsTheListAsItGrowsAndKeepsItsOwnWidth) {
+    const auto fillsTheList = [&] { return list->ColumnLeft(2) + list->ColumnWidth(2) == list->ClientSize().width; };
+    EXPECT_TRUE(fillsTheList());
+    EXPECT_EQ(list->ColumnGivenWidth(2), 60);
+    window->SetClientSize(platform::Size{700, 300});
+    list->SetRect(platform::Rect{0, 0, 700, 300});
+    EXPECT_TRUE(gbxtest::PumpUntil(fillsTheList)) << "the header and the rows follow the list";
+    EXPECT_EQ(list->TotalColumnWidth(), list->ClientSize().width);
+    EXPECT_EQ(list->ItemRect(0).right, list->ClientSize().width);
+    EXPECT_EQ(list->ColumnGivenWidth(2), 60) << "what fills is not the column's own width";
+
+    list->SetColumnWidth(0, 900);
+    EXPECT_EQ(list->ColumnWidth(2), 60) << "no room left: the column's own width";
+    list->SetColumnWidth(0, 100);
+    EXPECT_TRUE(fillsTheList());
+    list->InsertColumn(3, "Column 3");
+    EXPECT_EQ(list->ColumnWidth(2), 60) << "no longer the last";
+    EXPECT_EQ(list->ColumnLeft(3) + list->ColumnWidth(3), list->ClientSize().width);
+    EXPECT_TRUE(list->DeleteColumn(3));
+    EXPECT_TRUE(fillsTheList());
 }
 
 TEST_F(ReportListTest, MouseReachesTheHandlerInItemAreaCoordinates) {
