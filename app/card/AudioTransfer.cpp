@@ -50,6 +50,12 @@ enum class EConversion { DONE, FAILED, CANCELLED };
 
 void ShowMessage(int id) { CModalManager::GetInstance().ShowMessageById(id); }
 
+// A failure of a write to the card, told unless the card was removed meanwhile: then the run
+// tells of the removal instead.
+void ShowWriteFailure(const CCardVolume& card, int id) {
+    if (!card.WasRemoved()) ShowMessage(id);
+}
+
 // The work folder's file for a destination: the prefix, then the destination's file name.
 std::string TemporaryPath(const char* prefix, const std::string& destination) {
     const GT::CPathParts parts(destination, '/');
@@ -121,13 +127,15 @@ int WriteExport(const std::string& destination, TWrite write) {
 
 // The copy loop in blocks: while the input has a value and the output takes one, values move
 // over; with a progress object, before every 10,000 values (starting with the first) a cancel
-// request ends the loop and one step is made.
+// request ends the loop and one step is made. With a card, whose file the output becomes, the
+// card's removal ends the loop there too, as a failure: nothing of it reaches the card.
 template <class TOutput>
-EConversion CopyValues(CInput16& in, TOutput& out, GT::IProgress* progress) {
+EConversion CopyValues(CInput16& in, TOutput& out, GT::IProgress* progress, const CCardVolume* card) {
     std::array<int16_t, 4096> block;
     while (in.HasNext() && out.HasNext()) {
         if (progress != nullptr) {
             if (progress->IsCancelled()) return EConversion::CANCELLED;
+            if (card != nullptr && card->WasRemoved()) return EConversion::FAILED;
             progress->Step();
         }
         size_t left = CAudioTransfer::kValuesPerStep;
@@ -145,8 +153,8 @@ EConversion CopyValues(CInput16& in, TOutput& out, GT::IProgress* progress) {
 }
 
 template <class TOutput>
-EConversion CopyAndFinish(CInput16& in, TOutput& out, GT::IProgress* progress) {
-    const EConversion result = CopyValues(in, out, progress);
+EConversion CopyAndFinish(CInput16& in, TOutput& out, GT::IProgress* progress, const CCardVolume* card = nullptr) {
+    const EConversion result = CopyValues(in, out, progress, card);
     if (result == EConversion::DONE && !out.Finish()) return EConversion::FAILED;
     return result;
 }
@@ -166,14 +174,15 @@ boost::shared_ptr<CFileOutput16> CreateFileOutput(const SL::CSampleAttribute& at
     return output;
 }
 
-EConversion Encode(const std::string& source, const std::string& destination, bool& made) {
+EConversion Encode(const std::string& source, const std::string& destination, bool& made,
+                   const CCardVolume* card = nullptr) {
     const boost::shared_ptr<CInput16> input = OpenStereo16Source(source);
     if (!input) return EConversion::FAILED;
     const SL::CSampleAttribute& attribute = input->GetSampleAttribute();
     const auto output = CreateVoxaFile(destination, attribute.GetSampleRate(), attribute.GetChannelCount());
     if (!output) return EConversion::FAILED;
     made = true;
-    return CopyAndFinish(*input, *output, &GetProgressBar());
+    return CopyAndFinish(*input, *output, &GetProgressBar(), card);
 }
 
 EConversion Decode(const std::string& source, const std::string& destination, const SL::CWaveFileFormat& format,
@@ -203,7 +212,7 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
         const std::string temporary = TemporaryPath(kTemporaryVoxaPrefix, destination);
         result = ImportWithEncoding(source, temporary);
         if (result == DONE && !CopyOntoCard(m_card, temporary, destination)) {
-            ShowMessage(MSG_IMPORT_FAILED);
+            ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
             result = FAILED;
         }
         RemoveTemporaryFile(temporary);
@@ -250,7 +259,7 @@ int CAudioTransfer::ImportMp3(const std::string& source, const std::string& dest
     }
     if (copied) return DONE;
     RemoveFromCard(m_card, destination);
-    ShowMessage(MSG_IMPORT_FAILED);
+    ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
     return FAILED;
 }
 
@@ -262,7 +271,8 @@ int CAudioTransfer::ImportWithEncoding(const std::string& source, const std::str
         const boost::shared_ptr<SL::IWave> wave = OpenWave(source).first;
         importable = wave && IsEncodableWave(*wave);
         bool made = false;
-        if (importable) encoded = Encode(source, destination, made) != EConversion::FAILED;
+        // The encoding is for the card: it ends as soon as the card's removal is noticed.
+        if (importable) encoded = Encode(source, destination, made, &m_card) != EConversion::FAILED;
     }
     if (!importable) {
         ShowMessage(MSG_UNSUPPORTED_FORMAT);
@@ -271,7 +281,7 @@ int CAudioTransfer::ImportWithEncoding(const std::string& source, const std::str
     // Asked again whatever the encoding answered: a cancel request wins.
     if (GetProgressBar().IsCancelled()) return CANCELLED;
     if (encoded) return DONE;
-    ShowMessage(MSG_IMPORT_FAILED);
+    ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
     return FAILED;
 }
 
@@ -298,7 +308,7 @@ bool CAudioTransfer::ImportWithoutEncoding(const std::string& source, const std:
     }
     if (done) return true;
     RemoveFromCard(m_card, destination);
-    ShowMessage(MSG_IMPORT_FAILED);
+    ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
     return false;
 }
 
@@ -436,7 +446,7 @@ bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
         RemoveFromCard(m_card, parts.directory + parts.title + domain.GetIconExtension());
         RemoveFromCard(m_card, parts.directory + parts.title + domain.GetQ3sExtension());
     }
-    if (!deleted) ShowMessage(MSG_DELETE_FAILED);
+    if (!deleted) ShowWriteFailure(m_card, MSG_DELETE_FAILED);
     return deleted;
 }
 

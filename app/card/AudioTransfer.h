@@ -7,7 +7,9 @@
 // card, still the same one).
 //
 // One-file operations answer 0 failed, 1 done or 2 cancelled, and a failure has already shown
-// its message (22 import, 23 export, 24 delete, 28 unsupported file). On 0 and 2 nothing is
+// its message (22 import, 23 export, 24 delete, 28 unsupported file), except one that comes of
+// the card's removal, which the run tells of. An encoding for the card ends as soon as the
+// card's removal is noticed. On 0 and 2 nothing is
 // left behind: no temporary file in the work folder and no partial destination; an export is
 // written under a temporary name beside its destination and replaces an existing file only when
 // complete, so a cancelled or failed export leaves that file as it was. Progress and

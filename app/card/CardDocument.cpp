@@ -77,6 +77,11 @@ void CDocX::OnModelEvent(const CModelEvent& event) {
         case CModelEvent::CARD_GONE:
             Reset();
             break;
+        case CModelEvent::CARD_REMOVED_IN_MODAL:
+            // Forgotten only when the window closes, but written no more from now on: a run
+            // under the window stops at its next write.
+            m_volume.NoteRemoval();
+            break;
         case CModelEvent::DRIVE_REMOVED:
             m_refusedVolumes.erase(event.text);
             break;

@@ -36,7 +36,8 @@ public:
 
     // 2: reads the card when one is connected (a card whose database exists but cannot be read
     // is refused: message 29, and it stays disconnected until its volume goes); 4: forgets the
-    // card; 3: forgets a refused volume that went.
+    // card; 8: writes nothing more to the card, which stays connected until event 4; 3: forgets
+    // a refused volume that went.
     void OnModelEvent(const CModelEvent& event) override;
 
     // --- queries ---
@@ -216,8 +217,8 @@ public:
     void AddNewSong(CSongX* song, int tab);
 
     // One import, export, deletion or rip, on the card it started on. While it lasts, card writes
-    // go only to that card; IsCardThere turns false for good once the card goes, even when a card
-    // is connected again.
+    // go only to that card; IsCardThere turns false for good once the card goes or its removal is
+    // noticed, even when a card is connected again.
     class CCardRun {
     public:
         explicit CCardRun(CDocX& document);

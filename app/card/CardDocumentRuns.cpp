@@ -63,7 +63,8 @@ CDocX::CCardRun::CCardRun(CDocX& document)
 CDocX::CCardRun::~CCardRun() { m_document.m_volume.Pin(m_outerPin); }
 
 bool CDocX::CCardRun::IsCardThere() const {
-    return m_document.IsConnected() && m_document.m_volume.GetConnection() == m_connection;
+    return m_document.IsConnected() && m_document.m_volume.GetConnection() == m_connection
+           && !m_document.m_volume.WasRemoved();
 }
 
 bool CDocX::CCardRun::CheckCard() {

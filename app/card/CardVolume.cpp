@@ -66,6 +66,7 @@ int CCardVolume::CheckFreeSpace(const std::string& target, const std::vector<int
 
 void CCardVolume::Connect(const std::string& root) {
     ++m_connection;
+    m_removalNoticed = false;
     m_databasePath = MakeDatabasePath(root);
     m_identity = GT::CVolumeIdentity();
     m_identified = !root.empty() && GT::GetVolumeIdentity(root, true, m_identity);
@@ -95,9 +96,11 @@ bool CCardVolume::IsMounted() const {
     return !askSerial || now.serial == m_identity.serial;
 }
 
-bool CCardVolume::IsWritable() const {
-    return IsMounted() && (m_pinnedConnection == 0 || m_pinnedConnection == m_connection);
+bool CCardVolume::WasRemoved() const {
+    return m_removalNoticed || (m_pinnedConnection != 0 && m_pinnedConnection != m_connection);
 }
+
+bool CCardVolume::IsWritable() const { return !WasRemoved() && IsMounted(); }
 
 bool CCardVolume::IsOnCard(const std::string& path) const {
     if (!IsConnected() || path.empty()) return false;

@@ -43,9 +43,17 @@ public:
 
     // The file system at the card root is the one that was there at connect.
     bool IsMounted() const;
-    // The card may be written: it is mounted, and while a run lasts it is the card the run
-    // started on.
+    // The card may be written: it is mounted, no removal of it was noticed, and while a run lasts
+    // it is the card the run started on.
     bool IsWritable() const;
+    // A removal notice came for the card while it stays connected (a modal window holds the
+    // removal back until it closes): from now on nothing is written to it, even where the folder
+    // still looks like the same card (a card put back can get its old mount id again). Until the
+    // next connection.
+    void NoteRemoval() { m_removalNoticed = true; }
+    // The card went while connected: its removal was noticed, or the card that the running run
+    // started on was forgotten. Asks nothing of the system, so it is cheap enough for a loop.
+    bool WasRemoved() const;
     // A card is connected and the path lies on it: below the card root by its canonical form, or
     // by device and inode (the card seen through a bind mount or mounted twice).
     bool IsOnCard(const std::string& path) const;
@@ -65,4 +73,5 @@ private:
     uint64_t m_pinnedConnection = 0;
     GT::CVolumeIdentity m_identity;
     bool m_identified = false;
+    bool m_removalNoticed = false;
 };

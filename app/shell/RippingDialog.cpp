@@ -291,15 +291,13 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     if (plan.saveMemory) {
         destination = folder + number + domain.GetVoxaExtension();
         // The transfer shows its own message and leaves nothing behind on a failure or a cancel;
-        // it writes only onto the card the run started on, which it asks again after encoding. A
-        // failed encoding fails the rip too.
-        if (IsCardStillThere(run)) {
+        // it writes only onto the card the run started on, and its encoding ends as soon as the
+        // card's removal is noticed. A failed encoding fails the rip too, with message 25 unless
+        // the card went: the modal-dialog manager tells of that when the dialog closes.
+        answer = CAudioTransfer::FAILED;
+        if (IsCardStillThere(run))
             answer = CAudioTransfer(document.GetVolume()).ImportFile(temporary, destination, true);
-            if (answer == CAudioTransfer::FAILED) ShowMessage(MSG_RIP_FAILED);
-        } else {
-            answer = CAudioTransfer::FAILED;
-            ShowMessage(MSG_RIP_FAILED);
-        }
+        if (answer == CAudioTransfer::FAILED && IsCardStillThere(run)) ShowMessage(MSG_RIP_FAILED);
     } else {
         destination = folder + number + domain.GetWaveExtension();
         answer = CAudioTransfer::FAILED;
@@ -307,8 +305,8 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
             && GetCardFileSystem().CopyInto(temporary, destination)) {
             GT::MakeWritable(destination);
             answer = CAudioTransfer::DONE;
-        } else {
-            if (document.IsOnCard(destination) && IsCardStillThere(run)) GetCardFileSystem().Remove(destination);
+        } else if (IsCardStillThere(run)) {
+            if (document.IsOnCard(destination)) GetCardFileSystem().Remove(destination);
             ShowMessage(MSG_RIP_FAILED);
         }
     }

@@ -842,6 +842,76 @@ TEST_F(CardRemovalTest, ADeletionStopsAtTheNextSong) {
     }
 }
 
+// The card's removal noticed while a modal window is open (event 8: the card stays connected
+// until the window closes), its folder still looking like the same card, as a card put back may
+// get its old mount id: from that moment the run writes nothing more to it, stops at its next
+// file or song and says "The unit not found.". At every progress call of an import (encoding
+// included) and an export, and while a deletion's protect question is open.
+TEST_F(CardRemovalTest, ARemovalNoticedUnderAModalWindowEndsTheRunsWritesAtOnce) {
+    const std::string out = env.Dir().File("out");
+    const struct {
+        const char* name;
+        std::function<bool()> run;
+    } runs[] = {
+        {"import",
+         [this] {
+             Document().SetSaveMemory(true);
+             return Document().ImportFiles(Sources({"Song.wav", "plain.mp3"}));
+         }},
+        {"export",
+         [&] {
+             fs::remove_all(out);
+             fs::create_directories(out);
+             env.directoryDialog.answer = 0;
+             env.directoryDialog.chosen = out;
+             return Document().ExportSongs({Document().GetSong(3).get(), Document().GetSong(1).get()});
+         }},
+        {"deletion",
+         [this] {
+             env.textDialog.answers = {kYes};
+             return Document().DeleteSongs(
+                 {Document().GetSong(0).get(), Document().GetSong(4).get(), Document().GetSong(1).get()});
+         }},
+    };
+    for (const auto& r : runs) {
+        const bool deletion = std::string(r.name) == "deletion";
+        RestoreCard();
+        progress.pumps = 0;
+        progress.hookAt = 0;
+        ASSERT_TRUE(r.run()) << r.name;
+        const int calls = deletion ? 1 : progress.pumps;
+        for (int at = 1; at <= calls; ++at) {
+            SCOPED_TRACE(std::string(r.name) + ", removal noticed at call " + std::to_string(at));
+            RestoreCard();
+            std::map<std::string, std::vector<uint8_t>> atNotice;
+            bool noticed = false;
+            const auto notice = [&] {
+                CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CARD_REMOVED_IN_MODAL, env.CardDrive()));
+                atNotice = CardImage();
+                noticed = true;
+            };
+            progress.pumps = 0;
+            progress.hookAt = deletion ? 0 : at;
+            progress.hook = notice;
+            env.textDialog.whileOpen = deletion ? std::function<void()>(notice) : nullptr;
+            const bool finished = r.run();
+            env.textDialog.whileOpen = nullptr;
+            ASSERT_TRUE(noticed);
+            EXPECT_TRUE(CardImage() == atNotice) << "the card was written after the notice";
+            // An export whose last file was done before the notice has nothing left to stop.
+            if (finished) {
+                EXPECT_TRUE(Messages().empty());
+            } else {
+                ExpectToldOnce();
+            }
+            EXPECT_TRUE(Document().IsConnected());
+            // The window closes.
+            CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CARD_GONE));
+        }
+    }
+    progress.hookAt = 0;
+}
+
 // The card seen under a second path (a bind mount of its folder): an export there with
 // "Overwrite? Yes" would copy each file onto itself. It is refused as an export onto the card, and
 // the transfer itself never takes the card's file away.

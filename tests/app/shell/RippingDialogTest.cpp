@@ -22,6 +22,8 @@
 #include "tests/support/WidgetDriver.h"
 #include "tests/support/Xmcd.h"
 
+#include <boost/make_shared.hpp>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
@@ -473,6 +475,9 @@ TEST_F(RippingDialogTest, ACardRemovedWhileTheDialogIsOpenIsNeverWritten) {
     PressOk();
     EXPECT_TRUE(progress.calls.empty());
     EXPECT_TRUE(cardtest::FilesBelow(environment.CardDrive()).empty());
+    // The dialog closes: the card is forgotten, then found again.
+    CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CARD_GONE));
+    environment.Connect();
 
     // During the first track: the card's folder is another one by then; the rip stops before the
     // next track and writes no database, and nothing reaches the new folder.
@@ -490,6 +495,44 @@ TEST_F(RippingDialogTest, ACardRemovedWhileTheDialogIsOpenIsNeverWritten) {
     EXPECT_TRUE(cardtest::FilesBelow(environment.CardDrive()).empty());
     EXPECT_EQ(progress.Count("SetMessage"), 1);
     EXPECT_TRUE(WorkFiles().empty());
+}
+
+// "Conserve Card Memory", the dialog open through the modal-dialog manager: the card is removed
+// while the first track is encoded, and its folder still looks like the same card (a card put
+// back may get its old mount id). The encoding stops there and nothing of the rip reaches the
+// card; the rip shows nothing of its own, and once the dialog has closed with OK the manager says
+// "The unit not found.".
+TEST_F(RippingDialogTest, ACardRemovedDuringAVoxaRipGetsNothingMoreEvenWhenItLooksTheSame) {
+    class CRipThroughTheManager : public IModalDialog {
+    public:
+        explicit CRipThroughTheManager(std::function<bool()> run) : m_run(std::move(run)) {}
+        bool ShowModal() override { return m_run(); }
+
+    private:
+        std::function<bool()> m_run;
+    };
+    WriteTwoAlbums();
+    progress.at = "Track 01/02";
+    progress.skip = (kSectors[0] + 14) / 15;  // the track's reads: the removal comes while it is encoded
+    progress.hook = [&] {
+        CModalManager::GetInstance().RouteDeviceEvent(CModelEvent(CModelEvent::CARD_GONE, environment.CardDrive()));
+    };
+    CModalManager::GetInstance().SetRippingDialogFactory([&] {
+        return boost::make_shared<CRipThroughTheManager>([&] {
+            Open(0);
+            Select({0, 1});
+            PressOk();
+            return true;
+        });
+    });
+    EXPECT_EQ(CModalManager::GetInstance().ShowRippingDialog(), AModalManager::ANSWER_REMOVED);
+    EXPECT_FALSE(progress.hook);  // the removal came
+    EXPECT_EQ(Messages(), std::vector<std::string>{"The unit not found."});
+    EXPECT_FALSE(Document().IsConnected());
+    EXPECT_EQ(CardAudioFiles(), std::vector<std::string>());
+    EXPECT_EQ(progress.Count("SetMessage"), 1);
+    EXPECT_TRUE(WorkFiles().empty());
+    EXPECT_TRUE(Reloaded().empty());
 }
 
 // The room a rip needs on the card: each track's Voxa file, its icon file and the whole temporary
