@@ -856,7 +856,7 @@ TEST_F(CardRemovalTest, ARemovalNoticedUnderAModalWindowEndsTheRunsWritesAtOnce)
         {"import",
          [this] {
              Document().SetSaveMemory(true);
-             return Document().ImportFiles(Sources({"Song.wav", "plain.mp3", "mono.aiff"}));
+             return Document().ImportFiles(Sources({"Song.wav", "plain.mp3"}));
          }},
         {"export",
          [&] {
@@ -864,8 +864,7 @@ TEST_F(CardRemovalTest, ARemovalNoticedUnderAModalWindowEndsTheRunsWritesAtOnce)
              fs::create_directories(out);
              env.directoryDialog.answer = 0;
              env.directoryDialog.chosen = out;
-             return Document().ExportSongs(
-                 {Document().GetSong(3).get(), Document().GetSong(1).get(), Document().GetSong(125).get()});
+             return Document().ExportSongs({Document().GetSong(3).get(), Document().GetSong(1).get()});
          }},
         {"deletion",
          [this] {

@@ -25,6 +25,8 @@
 
 #include <boost/make_shared.hpp>
 
+#include <boost/make_shared.hpp>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
