@@ -67,20 +67,24 @@ function(gbx_add_test_suite target)
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
 endfunction()
 
-# gbx_add_real_window_test(<target> <gtest filter> <screen WxHxD>)
+# gbx_add_real_window_test(<target> <gtest filter> <screen WxHxD> [<part>])
 # The suite's tests that need a real display, run once more under xvfb-run on the X platform as the
-# test <target>.RealWindows; their screenshots go to the suite's build folder. Nothing without
-# xvfb-run.
+# test <target>.RealWindows (<target>.RealWindows.<part> where a suite splits them, so that each run
+# stays short); their screenshots go to the suite's build folder. Nothing without xvfb-run.
 function(gbx_add_real_window_test target filter screen)
+  set(name ${target}.RealWindows)
+  if(ARGC GREATER 3)
+    set(name ${name}.${ARGV3})
+  endif()
   find_program(GBX_XVFB_RUN xvfb-run)
   if(NOT TARGET ${target} OR NOT GBX_XVFB_RUN)
     return()
   endif()
-  add_test(NAME ${target}.RealWindows
+  add_test(NAME ${name}
            COMMAND ${GBX_XVFB_RUN} -a -s "-screen 0 ${screen}"
                    env QT_QPA_PLATFORM=xcb GBX_SCREENSHOT_DIR=${CMAKE_CURRENT_BINARY_DIR}
                    $<TARGET_FILE:${target}> --gtest_filter=${filter})
   gbx_test_environment(env)
-  set_tests_properties(${target}.RealWindows PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+  set_tests_properties(${name} PROPERTIES WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        ENVIRONMENT "${env}")
 endfunction()
