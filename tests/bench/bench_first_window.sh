@@ -19,11 +19,12 @@ mkdir -p "$work/empty/QM-3" "$work/config" "$work/data" "$work/cache"
 : > "$work/mounts"
 repeats=$(runs 9)
 
-# One start for the card folder $1: the CPU seconds until the window shows (at most a minute).
+# One start for the card folder $1: the CPU seconds until the window shows (at most a minute). Its
+# runtime and temporary folders are the script's own, so a GBX the user has open never takes it over.
 start() {
   (
     export GBX_VOLUMES=$1 GBX_MOUNTINFO=$work/mounts XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data \
-      XDG_CACHE_HOME=$work/cache LANGUAGE= QT_QPA_PLATFORM=xcb
+      XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/run TMPDIR=$work/tmp LANGUAGE= QT_QPA_PLATFORM=xcb
     exec "${pinned[@]}" "$cpu_time" "$work/cpu" "$gbx"
   ) >/dev/null 2>&1 &
   local runner=$! pid="" shown=0 deadline=$((SECONDS + 60))

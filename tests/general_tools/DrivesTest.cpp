@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "general_tools/DeviceChange.h"
@@ -269,6 +270,7 @@ TEST(DrivesTest, VolumeAndItsDiskShareADeviceNumber) {
     gbxtest::TempDir dir;
     const gbxtest::COwnMounts root({"/"}, dir.File("mountinfo"));
     int checked = 0;
+    std::set<std::string> rootDisks;  // the sysfs names of the disks the root lies on
     for (const platform::Volume& volume : platform::ListVolumes()) {
         struct stat info {};
         if (volume.kind != platform::VolumeKind::Disk || stat(volume.device.c_str(), &info) != 0
@@ -279,12 +281,19 @@ TEST(DrivesTest, VolumeAndItsDiskShareADeviceNumber) {
         ASSERT_TRUE(GT::GetStorageDeviceNumber(volume.mountPoint, fromMount)) << volume.mountPoint;
         EXPECT_EQ(fromDevice, fromMount) << volume.id;
         ++checked;
+        std::error_code ec;
+        const fs::path node = fs::canonical("/sys/class/block" / fs::path(volume.device).filename(), ec);
+        if (ec) continue;
+        rootDisks.insert(fs::exists(node / "partition") ? node.parent_path().filename().string()
+                                                        : node.filename().string());
     }
-    // Every partition and the disk it lies on.
+    // Every partition of the root's disks and the disk it lies on; no other disk (a card plugged in
+    // among them) is looked at.
     std::error_code ec;
     for (fs::directory_iterator it("/sys/class/block", ec), end; !ec && it != end; it.increment(ec)) {
         if (!fs::exists(it->path() / "partition")) continue;
         const std::string disk = fs::canonical(it->path()).parent_path().filename().string();
+        if (rootDisks.count(disk) == 0) continue;
         const std::string part = "/dev/" + it->path().filename().string();
         int a = 0, b = 0;
         if (!fs::exists(part) || !fs::exists("/dev/" + disk)) continue;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "sdk_manager/Index.h"
+#include "tests/sdk_manager/internal/CatalogueFolderTest.h"
 #include "tests/support/HeapPeak.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
@@ -25,23 +25,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CatalogueIndexCacheTest : public ::testing::Test {
+class CatalogueIndexCacheTest : public gbxtest::CatalogueFolderTest {
 protected:
-    gbxtest::TempDir dir;
-    std::string folder = dir.File("catalogue");
-    gbxtest::ScopedEnvironment catalogue{"TMSDK_CATALOGUE", folder};
-    gbxtest::ScopedEnvironment cache{"XDG_CACHE_HOME", dir.File("cache")};
-    Place place;
-
     void SetUp() override {
-        fs::create_directories(folder + "/rock");
         for (int i = 0; i < 3; ++i)
-            gbxtest::WriteText(
-                folder + "/rock/disc" + std::to_string(i),
-                gbxtest::XmcdRecord(gbxtest::EvenDisc("0000000" + std::to_string(i), "A / B", 3 + i, 100 + i)));
+            Write("rock/disc" + std::to_string(i),
+                  gbxtest::EvenDisc("0000000" + std::to_string(i), "A / B", 3 + i, 100 + i));
         gbxtest::AgeTree(folder);
-        uint32_t detail = 0;
-        ASSERT_EQ(OpenPlace(place, detail), 0u);
+        Open();
     }
 
     // The files of the index's records of three tracks, building the index when it is missing.

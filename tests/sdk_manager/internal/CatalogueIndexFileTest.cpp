@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "sdk_manager/Index.h"
+#include "tests/sdk_manager/internal/CatalogueFolderTest.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/Xmcd.h"
@@ -20,22 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CatalogueIndexFileTest : public ::testing::Test {
+class CatalogueIndexFileTest : public gbxtest::CatalogueFolderTest {
 protected:
-    gbxtest::TempDir dir;
-    std::string folder = dir.File("catalogue");
-    gbxtest::ScopedEnvironment catalogue{"TMSDK_CATALOGUE", folder};
-    gbxtest::ScopedEnvironment cache{"XDG_CACHE_HOME", dir.File("cache")};
-    Place place;
-
-    void Write(const std::string& relative, const gbxtest::XmcdDisc& disc) {
-        fs::create_directories(fs::path(folder + "/" + relative).parent_path());
-        gbxtest::WriteText(folder + "/" + relative, gbxtest::XmcdRecord(disc));
-    }
-    void Open() {
-        uint32_t detail = 0;
-        ASSERT_EQ(OpenPlace(place, detail), 0u);
-    }
     // The files of the index's records of this track count.
     std::vector<std::string> Files(uint32_t tracks, IndexRequest::Use use = IndexRequest::Use::kBuild,
                                    bool compareFiles = false) {
