@@ -180,7 +180,7 @@ TEST_F(ProgramPlacementRealWindows, TheWholeFrameFitsTheScreen) {
     const Case cases[] = {
         {"StoredLargerThanTheScreen", "800x600x24", "100,100,1300,900", nullptr, true},
         {"FirstRunOnASmallScreen", "640x400x24", nullptr, nullptr, true},
-        {"FirstRunAtDoubleScale", "1600x1000x24", nullptr, "2", true},
+        {"StoredLargerAtDoubleScale", "1600x1000x24", "100,100,1300,900", "2", true},
         {"StoredLargerWithoutAManager", "800x600x24", "100,100,1300,900", nullptr, false},
     };
     for (const Case& c : cases) {
