@@ -103,7 +103,7 @@ bool AskFrameMargins(const QWidget* like, FrameMargins& margins) {
 
 #else
 
-bool AskFrameMargins(QWidget*, FrameMargins&) { return false; }
+bool AskFrameMargins(const QWidget*, FrameMargins&) { return false; }
 
 #endif
 

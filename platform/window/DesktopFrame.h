@@ -1,8 +1,6 @@
 #pragma once
 // What the desktop's window manager will add around a top-level window (title bar and borders) before
 // the window is first shown, as the window manager announces it on X11.
-#include "platform/window/Geometry.h"
-
 class QWidget;
 
 namespace platform {
