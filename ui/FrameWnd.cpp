@@ -213,12 +213,7 @@ int CSDIFrameWndEx::OnCreate() {
     const std::string position = GT::GetAppProfileString(kSection, kPositionEntry, kDefaultPosition);
     std::sscanf(position.c_str(), "%d,%d,%d,%d", &normal.left, &normal.top, &normal.right, &normal.bottom);
     // Fitted to the screen: a placement stored on a larger or a lost screen would leave nothing in reach.
-    const platform::Size least = GetLeastUsefulSize();
-    const CRect fitted = FitPlacementToScreen(*m_window, UsablePlacement(normal, least));
-    // Nor can the user make it smaller, as far as the screen allows.
-    m_window->SetMinimumClientSize(
-        platform::Size{std::min(least.width, fitted.Width()), std::min(least.height, fitted.Height())});
-    m_window->SetNormalPlacementRect(fitted);
+    m_window->SetNormalPlacementRect(FitPlacementToScreen(*m_window, UsablePlacement(normal, GetLeastUsefulSize())));
     if (GT::GetAppProfileInt(kSection, kMaximizedEntry, 0) != 0) m_window->Maximise();
     LoadBarState(kBarStateSection);
     return 0;

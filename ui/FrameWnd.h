@@ -82,7 +82,7 @@ protected:
     // not 0. Answers 0, or -1 to refuse the window.
     virtual int OnCreate();
     // The smallest placement size (menu bar included) in which the window is still of use: stored
-    // placements grow to it and the user cannot make the window smaller. None by default.
+    // placements grow to it. None by default.
     virtual platform::Size GetLeastUsefulSize() const { return platform::Size{}; }
     // The close box (and the program's Exit): stores the maximised state, the program's file version
     // and the bar state, then destroys the window.
