@@ -22,7 +22,7 @@ namespace {
 
 // A placement (the frame's top-left and the client size) fitted, frame included, into the work area of
 // the screen that holds most of it, as the desktop places a window: no larger than that area, its title
-// bar inside it.
+// bar inside it. The frame is what the window manager draws or announces; without one there is none.
 CRect FitPlacementToScreen(const platform::Window& window, const CRect& placement) {
     const platform::Size frame = window.FrameExtent();
     CRect outer{placement.left, placement.top, placement.right, placement.bottom};
@@ -31,10 +31,32 @@ CRect FitPlacementToScreen(const platform::Window& window, const CRect& placemen
     const CRect area = platform::WorkAreaFor(outer);
     if (area.IsEmpty()) return placement;
     outer = FitRectIntoBounds(outer, area);
-    return CRect{outer.left, outer.top, outer.right - frame.width, outer.bottom - frame.height};
+    // Never less than a pixel each way, even in an area smaller than the frame: a window without a
+    // size is never shown.
+    return CRect{outer.left, outer.top, std::max(outer.right - frame.width, outer.left + 1),
+                 std::max(outer.bottom - frame.height, outer.top + 1)};
+}
+
+// One direction of a placement made at least `least` long, in 64 bits: the stored edges may be any ints.
+void GrowSpan(int& low, int& high, int least) {
+    if (int64_t(high) - low >= least) return;
+    const int64_t end = std::min<int64_t>(int64_t(low) + least, INT32_MAX);
+    high = int(end);
+    low = int(end - least);
 }
 
 }  // namespace
+
+CRect UsablePlacement(CRect placement, platform::Size least) {
+    // Empty or inverted (a damaged or hand-edited settings file) shows nothing: the default instead.
+    if (placement.IsEmpty()) {
+        std::sscanf(CSDIFrameWndEx::kDefaultPosition, "%d,%d,%d,%d", &placement.left, &placement.top, &placement.right,
+                    &placement.bottom);
+    }
+    GrowSpan(placement.left, placement.right, std::max(least.width, 0));
+    GrowSpan(placement.top, placement.bottom, std::max(least.height, 0));
+    return placement;
+}
 
 // The frame's window: passes what happens to it to the frame object.
 class CSDIFrameWndEx::CWindow : public platform::Window {
@@ -191,7 +213,7 @@ int CSDIFrameWndEx::OnCreate() {
     const std::string position = GT::GetAppProfileString(kSection, kPositionEntry, kDefaultPosition);
     std::sscanf(position.c_str(), "%d,%d,%d,%d", &normal.left, &normal.top, &normal.right, &normal.bottom);
     // Fitted to the screen: a placement stored on a larger or a lost screen would leave nothing in reach.
-    m_window->SetNormalPlacementRect(FitPlacementToScreen(*m_window, normal));
+    m_window->SetNormalPlacementRect(FitPlacementToScreen(*m_window, UsablePlacement(normal, GetLeastUsefulSize())));
     if (GT::GetAppProfileInt(kSection, kMaximizedEntry, 0) != 0) m_window->Maximise();
     LoadBarState(kBarStateSection);
     return 0;

@@ -77,9 +77,13 @@ public:
 
 protected:
     // The stored placement: the normal rectangle from "Window"/"Position" (numbers missing from the text
-    // keep the window's own), then maximised when "Window"/"Maximized" is not 0. Answers 0, or -1 to
-    // refuse the window.
+    // keep the window's own; an empty or inverted one gives way to the default, one smaller than
+    // GetLeastUsefulSize grows to it), fitted to the screen, then maximised when "Window"/"Maximized" is
+    // not 0. Answers 0, or -1 to refuse the window.
     virtual int OnCreate();
+    // The smallest placement size (menu bar included) in which the window is still of use: stored
+    // placements grow to it. None by default.
+    virtual platform::Size GetLeastUsefulSize() const { return platform::Size{}; }
     // The close box (and the program's Exit): stores the maximised state, the program's file version
     // and the bar state, then destroys the window.
     virtual void OnClose();
@@ -103,6 +107,10 @@ private:
     int m_resourceId = 0;
     bool m_autoMenuEnable = true;
 };
+
+// A placement that shows something: an empty or inverted one is the frame's default placement, and
+// one smaller than `least` grows to it (to the right and down, or back from the largest int).
+CRect UsablePlacement(CRect placement, platform::Size least);
 
 class CFormViewEx : public CCmdTarget {
 public:

@@ -8,7 +8,9 @@
 #include "general_tools/CdToc.h"
 #include "platform/system/EventLoop.h"
 #include "platform/window/Controls.h"
+#include "platform/window/DialogTemplate.h"
 #include "platform/window/Window.h"
+#include "resources/ResourceIds.h"
 #include "ui/ProgressBar.h"
 
 #include <poll.h>
@@ -49,6 +51,15 @@ int CMainFrame::OnCreate() {
             m_closeWatch = loop->AddWatch(CloseRequestDescriptor(), POLLIN, [this] { OnCloseRequest(); });
     }
     return 0;
+}
+
+platform::Size CMainFrame::GetLeastUsefulSize() const {
+    const platform::DialogTemplate* form = platform::FindDialogTemplate(IDD_MAIN_FORM);
+    const platform::Window* window = GetWindow();
+    if (form == nullptr || window == nullptr) return platform::Size{};
+    const platform::Rect half =
+        window->DialogUnitsToPixels(platform::Rect{0, 0, form->units.width / 2, form->units.height / 2});
+    return platform::Size{half.Width(), half.Height()};
 }
 
 void CMainFrame::SetCloseRequestDescriptor(int fd) { CloseRequestDescriptor() = fd; }

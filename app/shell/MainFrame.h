@@ -36,6 +36,9 @@ public:
 
 protected:
     int OnCreate() override;
+    // Half the main form each way: the menu bar, the first group of buttons and a few rows of the
+    // table; the rest of the form is reached by scrolling.
+    platform::Size GetLeastUsefulSize() const override;
     // Commits an open cell editor, then asks about unsaved changes; a message shown by the commit, a
     // Cancel or a failed write keeps the window open.
     void OnClose() override;

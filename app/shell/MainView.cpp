@@ -107,6 +107,8 @@ void CViewA::OnInitialUpdate() {
     Connect(true);
     if (!m_connected) CModalManager::GetInstance().ShowMessageById(MSG_UNIT_NOT_FOUND);
     Refresh();
+    // The keyboard starts where the user works: in the table, not on the first button.
+    m_table.SetFocus();
 }
 
 void CViewA::SetUpButton(UL::CButtonA& button, const std::string& picturePath, bool toggle) {
@@ -263,6 +265,8 @@ void CViewA::OnModelEvent(const CModelEvent& event) {
         case CModelEvent::CONNECT_FINISHED:
             if (!Document().IsConnected()) m_connected = false;
             Refresh();
+            // The card's songs are what the user works on now.
+            if (m_connected) m_table.SetFocus();
             break;
         case CModelEvent::CARD_GONE:
             m_connected = false;

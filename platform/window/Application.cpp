@@ -233,19 +233,20 @@ Rect WorkAreaFor(const Rect& area) {
             std::min<int64_t>(area.bottom, int64_t(r.y()) + r.height()) - std::max<int64_t>(area.top, r.y());
         return w > 0 && h > 0 ? w * h : 0;
     };
+    // Squared as doubles: each gap may reach 2^32, whose square overflows 64 bits.
     const auto distance = [&area](const QRect& r) {
-        const int64_t dx =
-            std::max<int64_t>({0, int64_t(r.x()) - area.right, int64_t(area.left) - (int64_t(r.x()) + r.width())});
-        const int64_t dy =
-            std::max<int64_t>({0, int64_t(r.y()) - area.bottom, int64_t(area.top) - (int64_t(r.y()) + r.height())});
+        const double dx = double(
+            std::max<int64_t>({0, int64_t(r.x()) - area.right, int64_t(area.left) - (int64_t(r.x()) + r.width())}));
+        const double dy = double(
+            std::max<int64_t>({0, int64_t(r.y()) - area.bottom, int64_t(area.top) - (int64_t(r.y()) + r.height())}));
         return dx * dx + dy * dy;
     };
     const QScreen* best = QGuiApplication::primaryScreen();
     int64_t bestOverlap = best != nullptr ? overlap(best->geometry()) : 0;
-    int64_t bestDistance = best != nullptr ? distance(best->geometry()) : 0;
+    double bestDistance = best != nullptr ? distance(best->geometry()) : 0;
     for (const QScreen* screen : QGuiApplication::screens()) {
         const int64_t o = overlap(screen->geometry());
-        const int64_t d = distance(screen->geometry());
+        const double d = distance(screen->geometry());
         if (o > bestOverlap || (bestOverlap == 0 && o == 0 && d < bestDistance)) {
             best = screen;
             bestOverlap = o;

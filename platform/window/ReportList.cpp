@@ -157,6 +157,17 @@ public:
     }
 
 protected:
+    bool event(QEvent* e) override {
+        const bool handled = QAbstractScrollArea::event(e);
+        // Over the list's border, in the selection colour, while it holds the keyboard: that shows also
+        // where no row is current yet (a list just shown, or an empty one).
+        if (e->type() == QEvent::Paint && hasFocus()) {
+            QPainter painter(this);
+            painter.setPen(palette().color(QPalette::Highlight));
+            painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        }
+        return handled;
+    }
     void paintEvent(QPaintEvent* event) override {
         QPainter painter(viewport());
         std::vector<Rect> rects;
@@ -195,10 +206,12 @@ protected:
     }
     void focusInEvent(QFocusEvent* e) override {
         QAbstractScrollArea::focusInEvent(e);
+        update();  // the border
         if (ReportListHandler* h = Handler()) h->OnListFocusChanged(true);
     }
     void focusOutEvent(QFocusEvent* e) override {
         QAbstractScrollArea::focusOutEvent(e);
+        update();
         if (ReportListHandler* h = Handler()) h->OnListFocusChanged(false);
     }
     void wheelEvent(QWheelEvent* e) override {

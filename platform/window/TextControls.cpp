@@ -55,9 +55,9 @@ private:
     Control* m_control;
 };
 
-// A one-line edit takes what is pasted or dropped into it up to its first line break, as the desktop's
-// own edit controls do, and drops the other characters below 0x20 of it: names never hold them. Texts
-// the program sets are taken as they are.
+// A one-line edit takes what is pasted or dropped into it up to its first line or paragraph break, as
+// the desktop's own edit controls do, and drops the other control characters of it (C0, DEL, C1): names
+// never hold them, and the player cannot show them. Texts the program sets are taken as they are.
 class OneLineValidator : public QValidator {
 public:
     explicit OneLineValidator(QLineEdit* edit) : QValidator(edit), m_last(edit->text()) {}
@@ -69,10 +69,18 @@ public:
     mutable bool programSetting = false;  // set around the program's own SetText
 
 private:
-    static bool IsControl(QChar c) { return c.unicode() < 0x20; }
+    static bool IsBreak(QChar c) {
+        const char16_t u = c.unicode();
+        return u == 0x0A || u == 0x0D || u == 0x85 || u == 0x2028 || u == 0x2029;
+    }
+    static bool IsControl(QChar c) {
+        const char16_t u = c.unicode();
+        return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+    }
+    static bool IsUnwanted(QChar c) { return IsControl(c) || IsBreak(c); }
     // What was inserted lies between the text kept before it and the text kept after the caret.
     void TakeFirstLine(QString& input, int& pos) const {
-        if (std::none_of(input.begin(), input.end(), IsControl)) return;
+        if (std::none_of(input.begin(), input.end(), IsUnwanted)) return;
         const int size = int(input.size());
         const int old = int(m_last.size());
         const int afterCaret = size - std::clamp(pos, 0, size);
@@ -81,12 +89,8 @@ private:
         int prefix = 0;
         while (prefix < std::min(old, size) - suffix && input[prefix] == m_last[prefix]) ++prefix;
         QString inserted = input.mid(prefix, size - suffix - prefix);
-        for (int i = 0; i < int(inserted.size()); ++i) {
-            if (inserted[i] == QChar('\n') || inserted[i] == QChar('\r')) {
-                inserted.truncate(i);
-                break;
-            }
-        }
+        const auto lineEnd = std::find_if(inserted.begin(), inserted.end(), IsBreak);
+        inserted.truncate(int(lineEnd - inserted.begin()));
         inserted.removeIf(IsControl);
         input = input.left(prefix) + inserted + input.right(suffix);
         pos = prefix + int(inserted.size());

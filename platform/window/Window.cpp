@@ -3,6 +3,7 @@
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "platform/window/Cursor.h"
+#include "platform/window/DesktopFrame.h"
 #include "platform/window/DialogTemplate.h"
 #include "platform/window/DrawContext.h"
 #include "platform/window/Menu.h"
@@ -52,7 +53,10 @@ class WindowWidget : public QWidget {
 public:
     WindowWidget(Window* owner, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), m_owner(owner) {
         setAttribute(Qt::WA_DeleteOnClose, false);
-        setFocusPolicy(Qt::StrongFocus);
+        // The keyboard goes to controls, never to a window that only holds them: neither a click nor
+        // Tab stops on a frame, a form or an editor's window (its keys still reach it when it has no
+        // control that takes them).
+        setFocusPolicy(Qt::NoFocus);
     }
     Window* Owner() const { return m_owner; }
     // The Window object is going; events that still arrive find nobody.
@@ -208,6 +212,8 @@ struct Window::Impl {
     bool pendingNormal = false;   // a normal placement to take once the window is restored
     bool placementGiven = false;  // the last size asked for was a placement, not a client size
     Rect normalPlacement;
+    bool frameAsked = false;  // the window manager was asked for the frame it will draw
+    Size announcedFrame;      // and what it answered
 };
 
 Window::Window(WindowKind kind, Window* owner) : m_impl(std::make_unique<Impl>()), m_kind(kind), m_owner(owner) {
@@ -439,9 +445,17 @@ void Window::SetNormalPlacementRect(const Rect& placement) {
 }
 
 Size Window::FrameExtent() const {
-    if (!Exists() || m_kind == WindowKind::Child) return Size{};
+    if (!Exists() || m_kind == WindowKind::Child || m_kind == WindowKind::Popup) return Size{};
     const QSize frame = Widget()->frameGeometry().size() - Widget()->size();
-    return Size{std::max(frame.width(), 0), std::max(frame.height(), 0)};
+    if (frame.width() > 0 || frame.height() > 0) return Size{std::max(frame.width(), 0), std::max(frame.height(), 0)};
+    // Not framed yet: what the window manager says it will draw, asked once.
+    if (!m_impl->frameAsked) {
+        m_impl->frameAsked = true;
+        FrameMargins margins;
+        if (AskFrameMargins(Widget(), margins))
+            m_impl->announcedFrame = Size{margins.left + margins.right, margins.top + margins.bottom};
+    }
+    return m_impl->announcedFrame;
 }
 
 Point Window::ClientToScreen(Point p) const { return WidgetToScreen(Widget(), p); }
@@ -539,6 +553,7 @@ void Window::SetScrollSize(Size total) {
         m_impl->vertical = new QScrollBar(Qt::Vertical, Widget());
         for (QScrollBar* bar : {m_impl->horizontal.data(), m_impl->vertical.data()}) {
             bar->hide();
+            bar->setFocusPolicy(Qt::NoFocus);
             QObject::connect(bar, &QScrollBar::valueChanged, bar, [this, bar] {
                 DispatchScope scope(bar);
                 SetScrollPosition(Point{m_impl->horizontal->value(), m_impl->vertical->value()});

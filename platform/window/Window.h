@@ -83,8 +83,9 @@ public:
     // window is maximised keeps it for restoring.
     Rect NormalPlacementRect() const;
     void SetNormalPlacementRect(const Rect& placement);
-    // What the desktop's frame (title bar and borders) adds to the placement's size, as last seen: none
-    // before the window was first shown, or without a window manager.
+    // What the desktop's frame (title bar and borders) adds to the placement's size: as last seen once
+    // the window manager has framed the window; before that, what the window manager announces it will
+    // add; none without a window manager.
     Size FrameExtent() const;
     Point ClientToScreen(Point clientPoint) const;
     Point ScreenToClient(Point screenPoint) const;

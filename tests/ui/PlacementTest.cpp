@@ -340,6 +340,62 @@ TEST_F(PlacementTest, AStoredFramePlacementOffTheScreenOrLargerThanItOpensOnIt) 
     EXPECT_EQ(Stored("Window", "Position"), "20,30,320,230") << "one on the screen stays where it was";
 }
 
+// The screen for a placement whose numbers lie at the ends of the ints: no sum or difference of them
+// may overflow.
+TEST_F(PlacementTest, TheScreenOfAPlacementAtTheEndsOfTheIntsIsFound) {
+    const Rect area = platform::WorkAreaFor(Rect{0, 0, 1, 1});
+    for (const Rect& far :
+         {Rect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}, Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+          Rect{INT32_MAX, INT32_MIN, INT32_MAX, INT32_MIN}, Rect{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX}})
+        EXPECT_EQ(platform::WorkAreaFor(far), area);
+}
+
+// A stored placement that would show nothing, or too little: the default placement, or the least
+// useful size, in the direction that stays within the ints.
+TEST_F(PlacementTest, AnEmptyOrTooSmallPlacementIsMadeUsable) {
+    const platform::Size least{320, 200};
+    const Rect fallback{0, 0, 600, 400};
+    const struct {
+        Rect stored;
+        Rect usable;
+    } cases[] = {
+        {Rect{0, 0, 0, 0}, fallback},
+        {Rect{0, 0, -100, -100}, fallback},
+        {Rect{2000, 100, 746, 457}, fallback},
+        {Rect{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN}, fallback},
+        {Rect{10, 10, 400, 10}, fallback},                // none high: empty
+        {Rect{10, 10, 11, 500}, Rect{10, 10, 330, 500}},  // one pixel wide
+        {Rect{10, 10, 20, 20}, Rect{10, 10, 330, 210}},
+        {Rect{10, 10, 500, 20}, Rect{10, 10, 500, 210}},
+        {Rect{INT32_MAX - 7, INT32_MAX - 7, INT32_MAX, INT32_MAX},
+         Rect{INT32_MAX - 320, INT32_MAX - 200, INT32_MAX, INT32_MAX}},
+        {Rect{INT32_MIN, INT32_MIN, INT32_MIN + 5, INT32_MIN + 5},
+         Rect{INT32_MIN, INT32_MIN, INT32_MIN + 320, INT32_MIN + 200}},
+        {Rect{5, 6, 905, 706}, Rect{5, 6, 905, 706}},
+    };
+    for (const auto& c : cases) {
+        const Rect usable = UL::UsablePlacement(c.stored, least);
+        EXPECT_EQ(usable, c.usable) << c.stored.left << "," << c.stored.top << "," << c.stored.right << ","
+                                    << c.stored.bottom << " gave " << usable.left << "," << usable.top << ","
+                                    << usable.right << "," << usable.bottom;
+    }
+    EXPECT_EQ(UL::UsablePlacement(Rect{10, 10, 20, 20}, platform::Size{}), (Rect{10, 10, 20, 20})) << "no least size";
+}
+
+class SizedFrame : public Frame {
+protected:
+    platform::Size GetLeastUsefulSize() const override { return platform::Size{320, 200}; }
+};
+
+TEST_F(PlacementTest, AFrameOpensAtLeastAtItsLeastUsefulSize) {
+    platform::WriteProfileString("Window", "Position", "10,10,20,20");
+    SizedFrame frame;
+    ASSERT_TRUE(frame.Create("Gigbox Setlister"));
+    EXPECT_EQ(frame.GetWindow()->PlacementRect(), (Rect{10, 10, 330, 210}));
+    frame.DestroyWindow();
+    EXPECT_EQ(Stored("Window", "Position"), "10,10,330,210");
+}
+
 TEST_F(PlacementTest, TheFirstRunFitsTheFrameToAFormLargerThanTheScreenIntoTheScreen) {
     const Rect area = platform::WorkAreaFor(Rect{0, 0, 1, 1});
     Frame frame;

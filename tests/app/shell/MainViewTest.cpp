@@ -398,6 +398,23 @@ TEST_F(MainViewTest, AButtonThatDisablesItselfHandsTheKeyboardToTheTable) {
     EXPECT_TRUE(view->IsConnectedFlag()) << "the card is still connected";
 }
 
+// The keyboard starts in the table, and is there again once a card connects, wherever it was.
+TEST_F(MainViewTest, TheKeyboardIsInTheTableAtStartAndAfterACardConnects) {
+    QWidget* table = view->GetTable().GetList()->Widget();
+    ASSERT_TRUE(view->IsConnectedFlag());
+    EXPECT_EQ(frame->GetWindow()->Widget()->focusWidget(), table) << "at start, before the window shows";
+    frame->GetWindow()->Show();
+    frame->GetWindow()->Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return view->GetTable().HasFocus(); })) << "once it shows";
+    const std::string card = env.CardDrive();
+    CDeviceChangeHandler::GetInstance().OnDeviceChange(GT::DEVICE_REMOVAL, card);
+    ASSERT_FALSE(view->IsConnectedFlag());
+    table->clearFocus();  // the keyboard is elsewhere (another window, say)
+    CDeviceChangeHandler::GetInstance().OnDeviceChange(GT::DEVICE_ARRIVAL, card);
+    ASSERT_TRUE(view->IsConnectedFlag());
+    EXPECT_TRUE(gbxtest::PumpUntil([&] { return view->GetTable().HasFocus(); })) << "after the card connects";
+}
+
 TEST_F(MainViewTest, DeviceNoticesAreClassifiedIntoModelEvents) {
     cardtest::CRecordingListener listener;
     CDocumentModel::GetInstance().AddListener(&listener);

@@ -6,8 +6,6 @@
 #include "app/card/AppServices.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
-#include "app/shell/Program.h"
-#include "general_tools/Mmf.h"
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "platform/window/Input.h"
@@ -28,7 +26,6 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QScreen>
-#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -40,6 +37,7 @@ extern char** environ;
 namespace {
 
 using cardtest::CCardEnvironment;
+using shelltest::RunWithScript;
 using shelltest::TestApp;
 
 constexpr const char* kEditedName = "Harbour Lights";
@@ -55,16 +53,6 @@ void DropFiles(QWidget* window, const std::vector<std::string>& paths) {
     QDropEvent drop(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window, &drop);
     delete data;
-}
-
-// Runs the script once the program's main loop runs, then the program's entry as main runs it.
-int RunWithScript(TestApp& app, std::function<void()> script) {
-    // The tests of this suite share one process, which holds the guard since the first start.
-    app.skipInstanceGuard = GetInstanceGuard().Lock().IsOpen();
-    app.afterStep = [script](int step) {
-        if (step == CApp::STEP_INITIALISED) QTimer::singleShot(0, script);
-    };
-    return RunProgram(app, {});
 }
 
 class ProgramRealWindows : public ::testing::Test {

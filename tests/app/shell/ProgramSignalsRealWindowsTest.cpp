@@ -3,6 +3,7 @@
 // box is open ends the program once the box is answered (xdotool answers it as a user does).
 #include "general_tools/Drives.h"
 #include "tests/app/shell/ShellTestSupport.h"
+#include "tests/app/shell/VirtualScreen.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/WidgetDriver.h"
 
@@ -22,23 +23,6 @@ using shelltest::Spawn;
 using shelltest::WaitForEnd;
 
 bool StillRunning(pid_t child) { return waitpid(child, nullptr, WNOHANG) == 0; }
-
-// A window manager for the test's scope, ended with it.
-class WindowManager {
-public:
-    WindowManager() : m_pid(Spawn({"openbox", "--sm-disable"})) {
-        gbxtest::PumpFor(1500);  // it takes the screen over
-    }
-    ~WindowManager() {
-        if (m_pid <= 0) return;
-        kill(m_pid, SIGTERM);
-        WaitForEnd(m_pid, 5000);
-    }
-    bool Running() const { return m_pid > 0 && StillRunning(m_pid); }
-
-private:
-    pid_t m_pid;
-};
 
 class ProgramSignalsRealWindows : public ::testing::Test {
 protected:
@@ -93,7 +77,7 @@ TEST_F(ProgramSignalsRealWindows, ThePlacementStaysOverFiveStartsWithoutAWindowM
 
 TEST_F(ProgramSignalsRealWindows, ThePlacementStaysOverFiveStartsUnderAWindowManager) {
     if (!gbxtest::HaveCommand("openbox")) GTEST_SKIP() << "openbox is installed by scripts/install-deps.sh";
-    WindowManager manager;
+    shelltest::WindowManager manager;
     ASSERT_TRUE(manager.Running());
     KeepsThePlacementOverFiveStarts();
 }

@@ -9,6 +9,8 @@
 #include "app/shell/DialogFactories.h"
 #include "app/shell/MainFrame.h"
 #include "app/shell/MainView.h"
+#include "app/shell/Program.h"
+#include "general_tools/Mmf.h"
 #include "resources/Resources.h"
 #include "tests/app/card/CardTestSupport.h"
 #include "tests/support/WidgetDriver.h"
@@ -16,6 +18,8 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -55,6 +59,16 @@ public:
         return GetDocTemplate() != nullptr ? dynamic_cast<CViewA*>(GetDocTemplate()->GetView()) : nullptr;
     }
 };
+
+// Runs the script once the program's main loop runs, then the program's entry as main runs it.
+inline int RunWithScript(TestApp& app, std::function<void()> script) {
+    // The tests of a suite share one process, which holds the guard since the first start.
+    app.skipInstanceGuard = GetInstanceGuard().Lock().IsOpen();
+    app.afterStep = [script](int step) {
+        if (step == CApp::STEP_INITIALISED) QTimer::singleShot(0, script);
+    };
+    return RunProgram(app, {});
+}
 
 // The settings file of the program (after start-up's settings step).
 inline std::string SettingsFile(const cardtest::CCardEnvironment& env) {

@@ -209,13 +209,58 @@ INSTANTIATE_TEST_SUITE_P(
                                 "c",
                                 "abc", 3},
                       PasteCase{"ALeadingLineBreakPastesNothing", "name", 4, 4, "\nmore", "name", 4},
-                      PasteCase{"PlainTextUnchanged", "x", 1, 1, "Qz7 \xC3\xA9", "xQz7 \xC3\xA9", 6}),
+                      PasteCase{"PlainTextUnchanged", "x", 1, 1, "Qz7 \xC3\xA9", "xQz7 \xC3\xA9", 6},
+                      PasteCase{"OldMacLineEnds", "", 0, 0, "line1\rline2", "line1", 5},
+                      PasteCase{"NextLine", "", 0, 0, "line1\xC2\x85line2", "line1", 5},
+                      PasteCase{"LineSeparator", "", 0, 0, "line1\xE2\x80\xA8line2", "line1", 5},
+                      PasteCase{"ParagraphSeparator", "ab", 1, 1, "x\xE2\x80\xA9y", "axb", 2},
+                      PasteCase{"DeleteDropped", "", 0, 0,
+                                "a\x7F"
+                                "b",
+                                "ab", 2},
+                      PasteCase{"C1ControlsDropped", "", 0, 0,
+                                "a\xC2\x80"
+                                "b\xC2\x9B"
+                                "c\xC2\x9F",
+                                "abc", 3},
+                      PasteCase{"FirstBreakOfAnyKindCuts", "", 0, 0,
+                                "a\x7F\xC2\x9F"
+                                "b\xE2\x80\xA8"
+                                "c\nd",
+                                "ab", 2},
+                      PasteCase{"PrintableNeighboursKept", "", 0, 0, "~\xC2\xA0\xE2\x80\xA7", "~\xC2\xA0\xE2\x80\xA7",
+                                3}),
     [](const ::testing::TestParamInfo<PasteCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ControlsTest, TextsTheProgramSetsAreKeptAsTheyAre) {
     auto& edit = dialog.AddControl<platform::Edit>(46);
-    edit.SetText("a\tb");
-    EXPECT_EQ(edit.Text(), "a\tb");
+    for (const char* text : {"a\tb",
+                             "a\xE2\x80\xA8"
+                             "b\x7F"
+                             "c\xC2\x85"
+                             "d\xC2\x9F"}) {
+        edit.SetText(text);
+        EXPECT_EQ(edit.Text(), text);
+    }
+}
+
+// A text dragged onto a one-line edit is taken as a paste is.
+TEST_F(ControlsTest, ADropIsCutAtItsFirstBreakWithoutControlCharacters) {
+    auto& edit = dialog.AddControl<platform::Edit>(47, "ab");
+    dialog.Show();
+    edit.SetFocus();
+    edit.SetSelection(1, 1);
+    QMimeData data;
+    data.setText(QString::fromUtf8("x\xC2\x9By\xE2\x80\xA9z"));
+    QWidget* widget = edit.Widget();
+    const QPointF at(widget->width() - 2, widget->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &enter);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &drop);
+    EXPECT_EQ(edit.Text(), "abxy");
 }
 
 TEST_F(ControlsTest, ComboBoxesNotifyChoicesByTheUserOnly) {

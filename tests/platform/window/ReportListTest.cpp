@@ -220,6 +220,25 @@ TEST_F(ReportListTest, KeysTheHandlerLeavesGoOnToTheWindow) {
     EXPECT_EQ(window->keys, std::vector<int>({platform::kKeyEscape}));
 }
 
+// An empty list, or one with no current row, still shows when it holds the keyboard: its border.
+TEST_F(ReportListTest, TheListShowsThatItHoldsTheKeyboardEvenEmpty) {
+    list->SetItemCount(0);
+    QWidget* widget = list->Widget();
+    widget->clearFocus();  // the window gave it the keyboard when it became active
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return !list->HasFocus(); }));
+    const QImage before = widget->grab().toImage();
+    list->SetFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return list->HasFocus(); }));
+    const QImage focused = widget->grab().toImage();
+    EXPECT_NE(focused, before);
+    const QColor highlight = widget->palette().color(QPalette::Highlight);
+    EXPECT_EQ(focused.pixelColor(0, focused.height() / 2), highlight);
+    EXPECT_EQ(focused.pixelColor(focused.width() - 1, focused.height() - 1), highlight);
+    widget->clearFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return !list->HasFocus(); }));
+    EXPECT_EQ(widget->grab().toImage(), before) << "and no longer once it has let the keyboard go";
+}
+
 TEST_F(ReportListTest, HeaderClicksAreSentOnlyWhileClickable) {
     gbxtest::ClickHeader(*list, 1);
     EXPECT_TRUE(handler.headerClicks.empty());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPushButton>
 
 #include <vector>
@@ -119,6 +120,35 @@ TEST_F(WindowTest, DisablingAnOwnerLeavesItsDialogsEnabled) {
     EXPECT_TRUE(later.IsEnabled());
     owner.Enable(true);
     EXPECT_TRUE(owner.IsEnabled());
+}
+
+// Only controls take the keyboard: the windows that hold them (a top-level window and a scrolled form
+// inside it) are no Tab stop and take nothing from a click on their background.
+TEST_F(WindowTest, OnlyControlsTakeTheKeyboard) {
+    RecordingWindow frame;
+    frame.SetClientSize(platform::Size{300, 200});
+    RecordingWindow form(platform::WindowKind::Child, &frame);
+    form.SetGeometry(platform::Rect{0, 0, 300, 200});
+    form.SetScrollSize(platform::Size{600, 400});
+    auto& first = form.AddControl<platform::PushButton>(1, "First");
+    auto& second = form.AddControl<platform::PushButton>(2, "Second");
+    first.SetRect(platform::Rect{10, 10, 90, 40});
+    second.SetRect(platform::Rect{100, 10, 180, 40});
+    frame.Show();
+    frame.Activate();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return frame.IsActive(); }));
+    first.SetFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return first.HasFocus(); }));
+    std::vector<QWidget*> stops;
+    for (int i = 0; i < 4; ++i) {
+        gbxtest::PressKey(frame.Widget(), Qt::Key_Tab);
+        stops.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(stops, (std::vector<QWidget*>{second.Widget(), first.Widget(), second.Widget(), first.Widget()}));
+    ASSERT_TRUE(gbxtest::ClickInWindow(form.Widget(), QPoint(250, 150)));
+    EXPECT_TRUE(first.HasFocus()) << "a click on the form's background leaves the keyboard where it was";
+    EXPECT_FALSE(frame.HasFocus());
+    EXPECT_FALSE(form.HasFocus());
 }
 
 TEST_F(WindowTest, PaintsThroughItsHandler) {
