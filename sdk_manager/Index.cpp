@@ -224,9 +224,11 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
             IndexReport ignored;
             state = CheckIndex(place, path, damage, none, ignored);
         }
-        if (!canWrite || lock.Held()) break;
-        if (!lock.Take(cache, request.progress)) return TMSDK_STATUS_ABORTED;
-        if (PathStamp(path) == seen) break;  // else another build wrote it meanwhile: what does it say now?
+        if (!canWrite) break;
+        const BuildLock::Wait wait = lock.Take(path, seen, request.stall, request.progress);
+        if (wait == BuildLock::Wait::kAborted) return TMSDK_STATUS_ABORTED;
+        if (wait != BuildLock::Wait::kIndexWritten && PathStamp(path) == seen) break;
+        lock.Release();  // another build wrote it meanwhile: what does it say now?
     }
     // Built again from the catalogue, taking over from the old index what did not change.
     std::unique_ptr<Reader> old;

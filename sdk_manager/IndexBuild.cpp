@@ -333,6 +333,7 @@ private:
 
     void Write(const std::string& path, const FileHead& file) {
         WriteFile(m_out, file);
+        m_out.Pulse();
         ++m_totals.files;
         m_totals.records += file.records.size();
         m_totals.skipped += file.skipped;

@@ -99,6 +99,7 @@ void Writer::Flush(bool summed) {
         done += static_cast<size_t>(n);
     }
     m_buffer.clear();
+    m_flushed = std::chrono::steady_clock::now();
 }
 
 Reader::Reader(const std::string& path) {

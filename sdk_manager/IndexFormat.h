@@ -16,6 +16,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -86,6 +87,11 @@ public:
         U64(static_cast<uint64_t>(s.modified));
         U64(static_cast<uint64_t>(s.changed));
     }
+    // Writes out what it holds when it last wrote a while ago, so that a build that moves is seen to move by
+    // lookups waiting for it, however little it has to write.
+    void Pulse() {
+        if (m_fd >= 0 && !m_buffer.empty() && std::chrono::steady_clock::now() - m_flushed >= kPulse) Flush();
+    }
     // Ends the stream with its checksum and puts the file in the index's place; false when nothing was
     // written.
     bool Finish();
@@ -93,10 +99,12 @@ public:
 
 private:
     static constexpr size_t kBufferBytes = 256 * 1024;
+    static constexpr std::chrono::milliseconds kPulse{250};
     void Flush(bool summed = true);
     std::string m_target, m_temporary, m_buffer;
     int m_fd = -1;
     Checksum m_checksum;
+    std::chrono::steady_clock::time_point m_flushed = std::chrono::steady_clock::now();
 };
 
 class Reader {
