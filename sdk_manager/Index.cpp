@@ -89,6 +89,13 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// An index that a lookup which builds nothing found damaged: removed, so that no later lookup pays for
+// reading it again and the next build makes it anew. Only while no build holds it, and only the file read.
+void DiscardDamaged(const std::string& path, const Stamp& seen) {
+    BuildLock lock;
+    if (lock.TryTake(path) && PathStamp(path) == seen) unlink(path.c_str());
+}
+
 }  // namespace
 
 std::string CataloguePath() {
@@ -209,6 +216,8 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
                 return 0;
             }
             records.clear();
+            if (state == IndexState::kDamaged && request.use != IndexRequest::Use::kBuild && canWrite)
+                DiscardDamaged(path, seen);
             if (request.use == IndexRequest::Use::kAsItIs) {
                 report.present = false;
                 return 0;

@@ -143,15 +143,21 @@ private:
             ListFolder(path, depth, "", hasOld, subfolders, &head);
         }
         if (m_aborted) return;
+        // Only the subfolders still there are listed, so that each listed has its own entries after these.
+        std::vector<Stamp> stamps;
+        size_t kept = 0;
+        for (size_t i = 0; i < subfolders.size(); ++i) {
+            struct stat info;
+            if (lstat(Full(Join(path, subfolders[i])).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
+            stamps.push_back(StampOf(info));
+            if (kept != i) subfolders[kept] = std::move(subfolders[i]);
+            ++kept;
+        }
+        subfolders.resize(kept);
         WriteFolderEnd(m_out, subfolders);
         ++m_totals.folders;
-        for (const std::string& name : subfolders) {
-            if (m_aborted) return;
-            const std::string child = Join(path, name);
-            struct stat info;
-            if (lstat(Full(child).c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-            Walk(child, depth + 1, StampOf(info));
-        }
+        for (size_t i = 0; i < subfolders.size() && !m_aborted; ++i)
+            Walk(Join(path, subfolders[i]), depth + 1, stamps[i]);
     }
 
     // Lists a folder again, after the name `after`, and writes its head (when given) and its files: a file

@@ -67,19 +67,27 @@ private:
 IndexState CheckIndex(const Place& place, const std::string& path, const IndexRequest& request,
                       std::vector<IndexedRecord>& records, IndexReport& report) {
     Reader in(path);
-    if (!in.Ok()) return IndexState::kMissing;
+    if (!in.Ok()) return in.Found() ? IndexState::kDamaged : IndexState::kMissing;
     if (!ReadHeader(in, place)) return IndexState::kDamaged;
     const std::set<std::string> recheck(request.recheck.begin(), request.recheck.end());
-    bool stale = false, ended = false, rootCurrent = false, rootEnded = false;
+    bool stale = false, ended = false, rootCurrent = false;
     FolderHead head;
     FileHead file;
+    std::string previous;
     FileComparer comparer;  // compares the files of `folder` before it closes
     OpenFolder folder;
     Totals totals, counted;
+    uint64_t heads = 0, listed = 0;  // folders' heads read; subfolders their ends list
     while (in.Ok() && !ended) {
         switch (in.U8()) {
             case kFolderTag: {
                 ReadFolder(in, head);
+                // The catalogue folder first, then every other folder once, in catalogue order.
+                if (heads++ == 0 ? !head.path.empty() : ComparePaths(previous, head.path) >= 0) in.Fail();
+                if (!in.Ok()) break;
+                previous = head.path;
+                // The catalogue folder's own subfolders, each known by its entry: no more than the index holds.
+                if (rootCurrent && head.path.find('/') == std::string::npos) report.subfolders.push_back(head.path);
                 stale = stale || !comparer.Compare();
                 folder.Close();
                 if (stale) break;
@@ -92,7 +100,10 @@ IndexState CheckIndex(const Place& place, const std::string& path, const IndexRe
                 break;
             }
             case kFileTag: {
-                if (!ReadFile(in, file)) break;
+                if (heads == 0 || !ReadFile(in, file)) {
+                    in.Fail();
+                    break;
+                }
                 ++counted.files;
                 counted.records += file.records.size();
                 counted.skipped += file.skipped;
@@ -112,12 +123,13 @@ IndexState CheckIndex(const Place& place, const std::string& path, const IndexRe
                         records.push_back({name, file.stamp, r.position, r.start, r.tracks, r.lengthSeconds});
                 break;
             }
-            case kFolderEndTag:
-                // Only the catalogue folder's own subfolders are kept; the rest are read past.
-                ReadFolderEnd(in, !rootEnded && rootCurrent ? &report.subfolders : nullptr);
+            case kFolderEndTag: {
+                uint32_t count = 0;
+                if (heads == 0 || !ReadFolderEnd(in, nullptr, &count)) in.Fail();
+                listed += count;
                 ++counted.folders;
-                rootEnded = true;
                 break;
+            }
             case kEndTag:
                 ReadTotals(in, totals);
                 ended = true;
@@ -127,14 +139,16 @@ IndexState CheckIndex(const Place& place, const std::string& path, const IndexRe
         }
     }
     stale = stale || !comparer.Compare();
-    if (!ended || !in.Finish() || totals.folders != counted.folders || totals.files != counted.files
-        || totals.records != counted.records || totals.skipped != counted.skipped) {
+    // Every folder listed has its entry, and every entry but the catalogue folder's is listed.
+    if (!ended || !in.Finish() || heads != listed + 1 || heads != counted.folders || totals.folders != counted.folders
+        || totals.files != counted.files || totals.records != counted.records || totals.skipped != counted.skipped) {
         report.subfolders.clear();
         return IndexState::kDamaged;
     }
     report.records = static_cast<uint32_t>(std::min<uint64_t>(totals.records, UINT32_MAX));
     report.skipped = static_cast<uint32_t>(std::min<uint64_t>(totals.skipped, UINT32_MAX));
     report.subfoldersKnown = rootCurrent && place.folder;
+    if (!report.subfoldersKnown) report.subfolders.clear();
     return stale ? IndexState::kStale : IndexState::kFresh;
 }
 

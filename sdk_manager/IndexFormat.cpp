@@ -15,8 +15,31 @@ namespace tmsdk {
 namespace {
 
 constexpr char kMagic[8] = {'T', 'M', 'S', 'D', 'K', 'I', 'X', 4};
-constexpr uint32_t kNameBytes = 4;     // the least a name takes in the index: its length
+constexpr uint32_t kNameBytes = 5;     // the least a name takes in the index: its length and one byte
 constexpr uint32_t kRecordBytes = 13;  // position, start, disc length, track count
+// The least a subfolder's own entries take after its parent's: its head (a path of one byte at least, its
+// stamp and state) and its end.
+constexpr uint32_t kFolderBytes = 1 + kNameBytes + 40 + 1 + 1 + 4;
+// The least a readable record takes in its file: the offsets' heading, one offset and a disc length.
+constexpr uint64_t kLeastRecordBytes = 32;
+
+// A name the walk can have written: not empty, not "." or "..", no "/".
+bool IsName(const char* name, size_t size) {
+    if (size == 0 || (name[0] == '.' && (size == 1 || (size == 2 && name[1] == '.')))) return false;
+    return std::memchr(name, '/', size) == nullptr;
+}
+
+// A folder below the catalogue folder: names joined by "/", no deeper than the walk goes.
+bool IsFolderPath(const std::string& path) {
+    int depth = 0;
+    for (size_t at = 0; at <= path.size(); ++depth) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos) end = path.size();
+        if (!IsName(path.data() + at, end - at) || depth >= kMaxDepth) return false;
+        at = end + 1;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -163,6 +186,7 @@ void ReadFolder(Reader& in, FolderHead& head) {
     in.Text(head.path);
     head.stamp = in.StampOf();
     head.readable = (in.U8() & 1) != 0;
+    if (!head.path.empty() && !IsFolderPath(head.path)) in.Fail();
 }
 
 void WriteFolderEnd(Writer& out, const std::vector<std::string>& subfolders) {
@@ -171,12 +195,15 @@ void WriteFolderEnd(Writer& out, const std::vector<std::string>& subfolders) {
     for (const std::string& name : subfolders) out.Text(name);
 }
 
-bool ReadFolderEnd(Reader& in, std::vector<std::string>* subfolders) {
-    const uint32_t count = in.Count(kNameBytes);
+bool ReadFolderEnd(Reader& in, std::vector<std::string>* subfolders, uint32_t* count) {
+    // Each subfolder listed has entries of its own after this folder's: no more than the rest can hold.
+    const uint32_t listed = in.Count(kNameBytes + kFolderBytes);
+    if (count) *count = listed;
     if (subfolders) subfolders->clear();
     std::string name;
-    for (uint32_t i = 0; i < count && in.Ok(); ++i) {
+    for (uint32_t i = 0; i < listed && in.Ok(); ++i) {
         in.Text(name);
+        if (!IsName(name.data(), name.size())) in.Fail();
         if (subfolders) subfolders->push_back(name);
     }
     return in.Ok();
@@ -213,7 +240,10 @@ bool ReadFile(Reader& in, FileHead& file) {
     file.skipped = in.U32();
     const uint32_t records = in.Count(kRecordBytes);
     file.records.clear();
-    if (records > file.count) in.Fail();
+    // No more records than the file could hold, each within it, in the order they stand in it.
+    if (!IsName(file.name.data(), file.name.size()) || records > file.count
+        || records * kLeastRecordBytes > std::min<uint64_t>(file.stamp.size, kMaxFileBytes))
+        in.Fail();
     for (uint32_t i = 0; i < records && in.Ok(); ++i) {
         RecordSummary r;
         r.position = in.U32();
@@ -221,7 +251,9 @@ bool ReadFile(Reader& in, FileHead& file) {
         r.lengthSeconds = in.U32();
         r.tracks = in.U8();
         if (r.position == 0 || r.position > file.count || r.tracks == 0 || r.tracks > kMaxTracks
-            || r.lengthSeconds > kMaxSeconds || r.start >= kMaxFileBytes)
+            || r.lengthSeconds > kMaxSeconds || r.start >= std::min<uint64_t>(file.stamp.size, kMaxFileBytes)
+            || (!file.records.empty()
+                && (r.position <= file.records.back().position || r.start <= file.records.back().start)))
             in.Fail();
         file.records.push_back(r);
     }

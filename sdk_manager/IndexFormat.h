@@ -115,6 +115,8 @@ public:
     Reader& operator=(const Reader&) = delete;
 
     bool Ok() const { return m_ok; }
+    // Something is there to read, whether it is an index or not.
+    bool Found() const { return m_fd >= 0; }
     bool Bytes(void* data, size_t n) {
         if (m_ok && m_end - m_at >= n) {  // the common case: all of it in the buffer
             std::memcpy(data, &m_buffer[m_at], n);
@@ -213,8 +215,8 @@ void WriteFolder(Writer& out, const FolderHead& head);
 void ReadFolder(Reader& in, FolderHead& head);
 
 void WriteFolderEnd(Writer& out, const std::vector<std::string>& subfolders);
-// The subfolders' names, or without `subfolders` only read past.
-bool ReadFolderEnd(Reader& in, std::vector<std::string>* subfolders);
+// The subfolders' names, or without `subfolders` only read past; `count` (when given) is how many.
+bool ReadFolderEnd(Reader& in, std::vector<std::string>* subfolders, uint32_t* count = nullptr);
 
 void ReadTotals(Reader& in, Totals& totals);
 

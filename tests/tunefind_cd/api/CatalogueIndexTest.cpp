@@ -244,8 +244,10 @@ TEST_F(CatalogueIndexTest, AnExactMatchByDiscIdReadsNothingElse) {
 TEST_F(CatalogueIndexTest, ADamagedIndexIsBuiltAgainNeverTrusted) {
     Write("jazz/one", TwinOne());
     Write("misc/two", TwinTwo());
+    Write(NamedById("rock", Single()), Single());
     gbxtest::AgeTree(folder);
     const std::string toc = gbxtest::TocText(TwinOne(), LeadOut(TwinOne()));
+    const std::string exact = gbxtest::TocText(Single(), LeadOut(Single()));
     ASSERT_EQ(LookUp(toc).titles, (std::vector<std::string>{"Twin One", "Twin Two"}));
     ASSERT_EQ(IndexFiles().size(), 1u);
     const std::string index = IndexFiles()[0];
@@ -265,6 +267,10 @@ TEST_F(CatalogueIndexTest, ADamagedIndexIsBuiltAgainNeverTrusted) {
         {"another kind of file", std::vector<uint8_t>(300, 'x')},
     };
     for (const auto& d : damaged) {
+        gbxtest::WriteBytes(index, d.bytes);
+        // An exact match by name that finds the index damaged leaves none behind for later lookups to pay for.
+        EXPECT_EQ(LookUp(exact).titles, std::vector<std::string>{"Named By Id"}) << d.what;
+        EXPECT_TRUE(!fs::exists(index) || gbxtest::ReadBytes(index) == good) << d.what << ": still damaged";
         gbxtest::WriteBytes(index, d.bytes);
         const Answer answer = LookUp(toc);
         EXPECT_EQ(answer.titles, (std::vector<std::string>{"Twin One", "Twin Two"})) << d.what;
