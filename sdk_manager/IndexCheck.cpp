@@ -1,11 +1,14 @@
 // Comparing the index with the catalogue as it is now (see IndexCheck.h).
 #include "sdk_manager/IndexCheck.h"
 
+#include <sched.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -16,10 +19,30 @@ namespace tmsdk {
 
 namespace {
 
-// Compares files with the stamps the index recorded, a batch at a time on a few threads: one stat per file is
-// nearly all that comparing every file of a large catalogue costs.
+// The CPUs this thread, and the threads it starts, may run on.
+size_t UsableCpus() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+    return static_cast<size_t>(std::max(1, CPU_COUNT(&set)));
+}
+
+// Compares files with the stamps the index recorded, a batch at a time: one stat per file is nearly all that
+// comparing every file of a large catalogue costs. A batch large enough is shared with helper threads, no
+// more in all than the CPUs the process may use, started with the first such batch and kept for the rest.
 class FileComparer {
 public:
+    FileComparer() = default;
+    ~FileComparer() {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        for (std::thread& helper : m_helpers) helper.join();
+    }
+    FileComparer(const FileComparer&) = delete;
+    FileComparer& operator=(const FileComparer&) = delete;
+
     // A file of an open folder (or, without one, at the path `name`), to compare before the folder closes.
     void Add(int folder, const std::string& name, const Stamp& recorded) {
         if (m_differs) return;
@@ -28,38 +51,81 @@ public:
     }
     // Compares what was added; false when a file differs from its stamp.
     bool Compare() {
-        const size_t count = m_files.size();
-        const size_t threads = std::min<size_t>(
-            {kMaxThreads, std::max(1u, std::thread::hardware_concurrency()), count / kFilesPerThread + 1});
-        std::vector<std::thread> helpers;
-        helpers.reserve(threads);
-        for (size_t t = 1; t < threads; ++t) {
-            try {
-                helpers.emplace_back(
-                    [this, t, threads, count] { CompareSlice(t * count / threads, (t + 1) * count / threads); });
-            } catch (...) {  // no thread to be had: this one does its part
-                CompareSlice(t * count / threads, (t + 1) * count / threads);
+        m_next = 0;
+        if (m_files.size() >= 2 * kFilesPerThread && !m_started) StartHelpers();
+        if (m_files.size() < 2 * kFilesPerThread || m_helpers.empty()) {
+            Work();
+        } else {
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                ++m_round;
+                m_busy = m_helpers.size();
             }
+            m_wake.notify_all();
+            Work();
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_done.wait(lock, [this] { return m_busy == 0; });
         }
-        CompareSlice(0, count / threads);
-        for (std::thread& helper : helpers) helper.join();
         m_files.clear();
         return !m_differs;
     }
 
 private:
-    static constexpr size_t kBatch = 16384, kMaxThreads = 8, kFilesPerThread = 1024;
+    static constexpr size_t kBatch = 16384, kMaxThreads = 8, kFilesPerThread = 1024, kChunk = 256;
     struct File {
         int folder;
         std::string name;
         Stamp recorded;
     };
-    void CompareSlice(size_t from, size_t to) {
-        for (size_t i = from; i < to && !m_differs; ++i)
-            if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
+
+    void StartHelpers() {
+        m_started = true;
+        const size_t threads = std::min(kMaxThreads, UsableCpus());
+        for (size_t t = 1; t < threads; ++t) {
+            try {
+                m_helpers.emplace_back([this] { Help(); });
+            } catch (...) {  // no thread to be had: those there are (this one at least) share the work
+                break;
+            }
+        }
     }
+    void Help() {
+        uint64_t seen = 0;
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(m_lock);
+                m_wake.wait(lock, [&] { return m_stop || m_round != seen; });
+                if (m_stop) return;
+                seen = m_round;
+            }
+            Work();
+            {
+                std::lock_guard<std::mutex> lock(m_lock);
+                --m_busy;
+            }
+            m_done.notify_one();
+        }
+    }
+    // Takes files to compare a chunk at a time until none is left or one differs.
+    void Work() {
+        const size_t count = m_files.size();
+        while (!m_differs) {
+            const size_t from = m_next.fetch_add(kChunk);
+            if (from >= count) return;
+            for (size_t i = from; i < std::min(count, from + kChunk) && !m_differs; ++i)
+                if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
+        }
+    }
+
     std::vector<File> m_files;
+    std::atomic<size_t> m_next{0};
     std::atomic<bool> m_differs{false};
+    std::vector<std::thread> m_helpers;
+    std::mutex m_lock;
+    std::condition_variable m_wake, m_done;
+    uint64_t m_round = 0;
+    size_t m_busy = 0;
+    bool m_stop = false, m_started = false;
 };
 
 }  // namespace

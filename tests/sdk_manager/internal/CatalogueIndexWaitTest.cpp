@@ -1,14 +1,19 @@
 // A lookup that needs the index while another build of it runs: it waits only for a build of another
-// process that moves, never for one that stopped, one of another catalogue or one of its own process.
+// process that moves, never for one that stopped, one of another catalogue or one of its own process; and the
+// threads that compare every file follow the CPUs the process may use.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -250,6 +255,61 @@ TEST_F(CatalogueIndexWaitTest, ALookupNeverWaitsForABuildOfItsOwnProcess) {
     EXPECT_EQ(inner.records, 21u);
     EXPECT_EQ(outer.status, 0u);
     EXPECT_EQ(outer.records, 21u);
+}
+
+// The threads of this process, by their ids in /proc.
+std::set<std::string> Threads() {
+    std::set<std::string> ids;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(dir))
+            if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+        closedir(dir);
+    }
+    return ids;
+}
+
+TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProcessMayUseStartedOnce) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
+    // Folders of enough files each to be shared among threads.
+    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 2100);
+    Open();
+    ASSERT_EQ(LookUp(place, 1min).records, 8400u);  // builds the index
+
+    // Two CPUs for this thread, and for the threads it starts.
+    cpu_set_t two;
+    CPU_ZERO(&two);
+    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < 2; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &two);
+            ++taken;
+        }
+    std::atomic<bool> done{false}, watching{false};
+    std::set<std::string> seen;
+    std::thread watcher([&] {
+        while (!done) {
+            for (const std::string& id : Threads()) seen.insert(id);
+            watching = true;
+            std::this_thread::yield();
+        }
+    });
+    while (!watching) std::this_thread::yield();
+    const std::set<std::string> before = Threads();
+    ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+    IndexRequest request;
+    request.compareFiles = true;
+    std::vector<IndexedRecord> records;
+    IndexReport report;
+    EXPECT_EQ(ReadIndex(place, request, records, report), 0u);
+    sched_setaffinity(0, sizeof all, &all);
+    done = true;
+    watcher.join();
+    EXPECT_EQ(report.filesRead, 0u);
+    size_t started = 0;
+    for (const std::string& id : seen) started += before.count(id) == 0;
+    // This thread compares too: one more for the second CPU, once.
+    EXPECT_LE(started, 1u) << "threads started while every file was compared";
 }
 
 }  // namespace
