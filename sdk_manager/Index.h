@@ -3,6 +3,7 @@
 // folder, checked against the catalogue's folders and brought up to date where they changed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -83,13 +84,17 @@ struct IndexRequest {
     RecordFilter want;
     std::vector<std::string> recheck;  // files (as IndexedRecord::file) to compare although their folder did not change
     CatalogueProgress progress;
+    // How long another process's build of the index may show no progress (its temporary not growing) before
+    // this call stops waiting for it and builds for itself.
+    std::chrono::milliseconds stall = std::chrono::seconds(5);
 };
 
 // Brings the index up to date (reading only the files that changed) and hands back the records `want`
 // accepts. An index that is damaged, or made for another catalogue, is built again, never trusted. When the
-// cache folder cannot hold the index, every file is read and the records are still handed back. One build at
-// a time: a call that finds another building the same cache's index waits for it (reporting progress) and
-// takes what it wrote. TMSDK_STATUS_ABORTED when progress asked to stop.
+// cache folder cannot hold the index, every file is read and the records are still handed back. One build of
+// a catalogue's index at a time: a call that finds another process building it waits for it (reporting
+// progress) while that build moves, and takes what it wrote; it builds for itself when that build stalls, or
+// is one of this process. TMSDK_STATUS_ABORTED when progress asked to stop.
 tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::vector<IndexedRecord>& records,
                          IndexReport& report);
 

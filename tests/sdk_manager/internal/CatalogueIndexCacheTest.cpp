@@ -9,11 +9,14 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "sdk_manager/IndexFormat.h"
 #include "tests/sdk_manager/internal/CatalogueFolderTest.h"
 #include "tests/support/HeapPeak.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -24,6 +27,14 @@ using namespace tmsdk;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A test's name from its description: its letters and digits.
+std::string NameOf(const char* what) {
+    std::string name;
+    for (const char* c = what; *c; ++c)
+        if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
+    return name;
+}
 
 class CatalogueIndexCacheTest : public gbxtest::CatalogueFolderTest {
 protected:
@@ -45,6 +56,15 @@ protected:
         EXPECT_EQ(records.size(), status == 0 ? 1u : 0u);
         return status;
     }
+
+    // The index as a build writes it.
+    std::vector<uint8_t> GoodIndex() {
+        IndexReport report;
+        EXPECT_EQ(Build(report), 0u);
+        return gbxtest::ReadBytes(IndexPath(place));
+    }
+    // The index's header: magic, kind, the catalogue's real path.
+    size_t HeaderBytes() const { return 8 + 1 + 4 + place.real.size(); }
 
     // The names in the cache folder that begin with the index's name and go on.
     std::vector<std::string> Temporaries() const {
@@ -162,28 +182,38 @@ std::vector<Crafted> CraftedIndexes() {
     Append(record, 100);
     record.push_back(3);
     for (int i = 0; i < (1 << 20); ++i) records.insert(records.end(), record.begin(), record.end());
+    // As many subfolders as the rest of the file holds names: empty ones, or one letter each with nothing
+    // after them.
+    std::vector<uint8_t> empty{'X'};
+    Append(empty, ((16u << 20) - 4096) / 4);
+    std::vector<uint8_t> letters{'X'};
+    const uint32_t named = ((16u << 20) - 4096) / 5;
+    Append(letters, named);
+    for (uint32_t i = 0; i < named; ++i) {
+        Append(letters, 1);
+        letters.push_back('a');
+    }
     return {
         {"a folder of 2^32-1 subfolders, 16 MiB", 16u << 20, subfolders},
         {"a folder of 2^32-1 subfolders, 1 GiB", 1u << 30, subfolders},
         {"a file of 2^32-1 records", 16u << 20, records},
+        {"a folder of as many empty subfolder names as 16 MiB holds", 16u << 20, empty},
+        {"a folder of more subfolders than folders follow, 16 MiB", 16u << 20, letters},
     };
 }
 
 class CraftedIndexTest : public CatalogueIndexCacheTest, public ::testing::WithParamInterface<Crafted> {};
 
 TEST_P(CraftedIndexTest, CostsNoMoreThanItsBytesCanHoldAndIsBuiltAgain) {
-    IndexReport report;
-    ASSERT_EQ(Build(report), 0u);
+    const std::vector<uint8_t> good = GoodIndex();
     const std::string index = IndexPath(place);
-    const std::vector<uint8_t> good = gbxtest::ReadBytes(index);
-    // The header: magic, kind, the catalogue's real path; then the catalogue folder's head.
-    const size_t header = 8 + 1 + 4 + place.real.size();
-    const size_t head = 1 + 4 + 40 + 1;
-    std::vector<uint8_t> crafted(good.begin(), good.begin() + static_cast<long>(header + head));
+    const size_t head = 1 + 4 + 40 + 1;  // the catalogue folder's
+    std::vector<uint8_t> crafted(good.begin(), good.begin() + static_cast<long>(HeaderBytes() + head));
     crafted.insert(crafted.end(), GetParam().body.begin(), GetParam().body.end());
     gbxtest::WriteBytes(index, crafted);
     ASSERT_EQ(truncate(index.c_str(), static_cast<off_t>(GetParam().size)), 0);
 
+    IndexReport report;
     tmsdk_status_t status = 1;
     const size_t peak = gbxtest::HeapPeakOf([&] { status = Build(report); });
     EXPECT_EQ(status, 0u);
@@ -193,12 +223,83 @@ TEST_P(CraftedIndexTest, CostsNoMoreThanItsBytesCanHoldAndIsBuiltAgain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Index, CraftedIndexTest, ::testing::ValuesIn(CraftedIndexes()),
-                         [](const ::testing::TestParamInfo<Crafted>& info) {
-                             std::string name;
-                             for (const char* c = info.param.what; *c; ++c)
-                                 if (std::isalnum(static_cast<unsigned char>(*c))) name += *c;
-                             return name;
-                         });
+                         [](const ::testing::TestParamInfo<Crafted>& info) { return NameOf(info.param.what); });
+
+// A good index changed where its checksum cannot tell (made again over the change): each change breaks its
+// structure, and the index is built again rather than trusted. The index of the fixture's catalogue reads:
+// header, the catalogue folder (46 bytes), its end listing "rock" (13), the folder "rock" (50), its first file
+// "disc0", ...
+struct Change {
+    const char* what;
+    std::function<void(std::vector<uint8_t>& bytes, size_t header)> make;
+};
+
+void Put(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { std::memcpy(&bytes[at], &value, 4); }
+
+void Insert(std::vector<uint8_t>& bytes, size_t at, const std::string& text) {
+    std::vector<uint8_t> piece(4);
+    const uint32_t size = static_cast<uint32_t>(text.size());
+    std::memcpy(piece.data(), &size, 4);
+    piece.insert(piece.end(), text.begin(), text.end());
+    bytes.insert(bytes.begin() + static_cast<long>(at), piece.begin(), piece.end());
+}
+
+constexpr size_t kRootEnd = 46, kRock = kRootEnd + 13, kDisc0 = kRock + 50;
+
+std::vector<Change> Changes() {
+    return {
+        {"an empty subfolder name",
+         [](std::vector<uint8_t>& b, size_t h) {
+             Put(b, h + kRootEnd + 1, 2);
+             Insert(b, h + kRock, "");
+         }},
+        {"a subfolder listed with no folder after it",
+         [](std::vector<uint8_t>& b, size_t h) {
+             Put(b, h + kRootEnd + 1, 2);
+             Insert(b, h + kRock, "zz");
+         }},
+        {"a folder its parent does not list",
+         [](std::vector<uint8_t>& b, size_t h) {
+             Put(b, h + kRootEnd + 1, 0);
+             b.erase(b.begin() + static_cast<long>(h + kRootEnd + 5), b.begin() + static_cast<long>(h + kRock));
+         }},
+        {"an empty file name",
+         [](std::vector<uint8_t>& b, size_t h) {
+             Put(b, h + kDisc0 + 1, 0);
+             b.erase(b.begin() + static_cast<long>(h + kDisc0 + 5), b.begin() + static_cast<long>(h + kDisc0 + 10));
+         }},
+        {"a file name that leaves its folder",
+         [](std::vector<uint8_t>& b, size_t h) { std::memcpy(&b[h + kDisc0 + 5], "../d0", 5); }},
+    };
+}
+
+class ChangedIndexTest : public CatalogueIndexCacheTest, public ::testing::WithParamInterface<Change> {};
+
+TEST_P(ChangedIndexTest, IsBuiltAgainWhenItsStructureIsBrokenThoughItsChecksumHolds) {
+    const std::vector<uint8_t> good = GoodIndex();
+    const std::string index = IndexPath(place);
+    const size_t header = HeaderBytes();
+    ASSERT_EQ(std::string(good.begin() + static_cast<long>(header + kDisc0 + 5),
+                          good.begin() + static_cast<long>(header + kDisc0 + 10)),
+              "disc0");
+    std::vector<uint8_t> changed = good;
+    GetParam().make(changed, header);
+    changed.resize(changed.size() - 8);
+    Checksum sum;
+    sum.Add(changed.data(), changed.size());
+    const uint64_t value = sum.Value();
+    changed.insert(changed.end(), reinterpret_cast<const uint8_t*>(&value),
+                   reinterpret_cast<const uint8_t*>(&value) + 8);
+    gbxtest::WriteBytes(index, changed);
+
+    IndexReport report;
+    ASSERT_EQ(Build(report), 0u);
+    EXPECT_TRUE(report.written) << "built again";
+    EXPECT_TRUE(gbxtest::ReadBytes(index) == good);
+}
+
+INSTANTIATE_TEST_SUITE_P(Index, ChangedIndexTest, ::testing::ValuesIn(Changes()),
+                         [](const ::testing::TestParamInfo<Change>& info) { return NameOf(info.param.what); });
 
 // HOME, XDG_CACHE_HOME and XDG_DATA_HOME as given (null: not set), and the index's folder and the default
 // catalogue that follow (empty: none).

@@ -2,12 +2,8 @@
 // catalogue order, and tags that try to name a file outside the catalogue.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
-#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/sdk_manager/internal/CatalogueFolderTest.h"
@@ -100,47 +96,6 @@ TEST_F(CatalogueIndexFileTest, AFileThatGainedAHardLinkIsIndexedOnce) {
         EXPECT_EQ(Files(3, IndexRequest::Use::kBuild, true), first) << other;  // as a fuzzy lookup updates it
         EXPECT_EQ(Files(3, IndexRequest::Use::kCheckEveryFile), first) << other;
     }
-}
-
-TEST_F(CatalogueIndexFileTest, ALookupDuringABuildWaitsForItAndReadsNothingItself) {
-    for (int i = 0; i < 20; ++i) Write("rock/" + std::to_string(i), gbxtest::EvenDisc("", "A / B", 3, 100 + i));
-    Open();
-    // A build ahead (as tmsdk_catalogue_index runs it), held at its first progress report until released.
-    std::promise<void> started, release;
-    std::shared_future<void> released = release.get_future().share();
-    std::atomic<bool> held{false};
-    IndexRequest ahead;
-    ahead.use = IndexRequest::Use::kCheckEveryFile;
-    ahead.progress = [&](uint32_t, uint32_t) {
-        if (!held.exchange(true)) {
-            started.set_value();
-            released.wait();
-        }
-        return false;
-    };
-    std::thread builder([&] {
-        std::vector<IndexedRecord> none;
-        IndexReport report;
-        EXPECT_EQ(ReadIndex(place, ahead, none, report), 0u);
-    });
-    started.get_future().wait();
-
-    IndexRequest lookup;
-    lookup.want = [](uint32_t tracks, uint32_t) { return tracks == 3; };
-    // While it waits, the lookup reports progress and may be aborted.
-    IndexRequest aborted = lookup;
-    aborted.progress = [](uint32_t, uint32_t) { return true; };
-    std::vector<IndexedRecord> records;
-    IndexReport report;
-    EXPECT_EQ(ReadIndex(place, aborted, records, report), TMSDK_STATUS_ABORTED);
-    auto waiting = std::async(std::launch::async, [&] { return ReadIndex(place, lookup, records, report); });
-    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout)
-        << "the lookup did not wait for the running build";
-    release.set_value();
-    builder.join();
-    EXPECT_EQ(waiting.get(), 0u);
-    EXPECT_EQ(records.size(), 20u);
-    EXPECT_EQ(report.filesRead, 0u);  // it took what the build wrote
 }
 
 }  // namespace

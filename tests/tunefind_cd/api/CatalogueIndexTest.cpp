@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 #include <vector>
@@ -133,9 +134,9 @@ protected:
         uint32_t status = 0, match = 99;
         std::vector<std::string> titles, tags;
     };
-    Answer LookUp(const std::string& toc) {
+    Answer LookUp(const std::string& toc, tmsdk_tunefindcd_status_fn callback = nullptr, void* data = nullptr) {
         Answer answer;
-        tmsdk_tunefindcd_query_t query = NewQuery();
+        tmsdk_tunefindcd_query_t query = NewQuery(callback, data);
         tmsdk_gdo_t response = nullptr;
         EXPECT_STATUS(tmsdk_tunefindcd_query_set_toc_string(query, toc.c_str(), 0), 0u);
         answer.status = tmsdk_tunefindcd_query_find_albums(query, &answer.match, &response);
@@ -154,11 +155,13 @@ protected:
         return answer;
     }
 
+    // The files in the cache folder but the catalogues' build locks: the indexes and any temporary left.
     std::vector<std::string> IndexFiles() const {
         std::vector<std::string> files;
         const std::string cache = dir.File("cache/tmsdk_sdkmanager");
         if (fs::exists(cache))
-            for (const auto& entry : fs::directory_iterator(cache)) files.push_back(entry.path().string());
+            for (const auto& entry : fs::directory_iterator(cache))
+                if (entry.path().extension() != ".lock") files.push_back(entry.path().string());
         return files;
     }
 };
@@ -241,8 +244,10 @@ TEST_F(CatalogueIndexTest, AnExactMatchByDiscIdReadsNothingElse) {
 TEST_F(CatalogueIndexTest, ADamagedIndexIsBuiltAgainNeverTrusted) {
     Write("jazz/one", TwinOne());
     Write("misc/two", TwinTwo());
+    Write(NamedById("rock", Single()), Single());
     gbxtest::AgeTree(folder);
     const std::string toc = gbxtest::TocText(TwinOne(), LeadOut(TwinOne()));
+    const std::string exact = gbxtest::TocText(Single(), LeadOut(Single()));
     ASSERT_EQ(LookUp(toc).titles, (std::vector<std::string>{"Twin One", "Twin Two"}));
     ASSERT_EQ(IndexFiles().size(), 1u);
     const std::string index = IndexFiles()[0];
@@ -262,6 +267,10 @@ TEST_F(CatalogueIndexTest, ADamagedIndexIsBuiltAgainNeverTrusted) {
         {"another kind of file", std::vector<uint8_t>(300, 'x')},
     };
     for (const auto& d : damaged) {
+        gbxtest::WriteBytes(index, d.bytes);
+        // An exact match by name that finds the index damaged leaves none behind for later lookups to pay for.
+        EXPECT_EQ(LookUp(exact).titles, std::vector<std::string>{"Named By Id"}) << d.what;
+        EXPECT_TRUE(!fs::exists(index) || gbxtest::ReadBytes(index) == good) << d.what << ": still damaged";
         gbxtest::WriteBytes(index, d.bytes);
         const Answer answer = LookUp(toc);
         EXPECT_EQ(answer.titles, (std::vector<std::string>{"Twin One", "Twin Two"})) << d.what;
@@ -285,6 +294,50 @@ TEST_F(CatalogueIndexTest, AFileWithSeveralNamesIsReadOnce) {
     answer = LookUp(gbxtest::TocText(Near(), LeadOut(Near())));
     EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_SINGLE);
     EXPECT_EQ(answer.tags, std::vector<std::string>{"jazz/from-outside"});
+}
+
+// A lookup made from the status function of a lookup that builds the index, on the same thread. One that
+// waited for that build would wait for ever: it gives up after a few seconds, so that the test can end.
+struct Nested {
+    std::function<void(Nested&)> lookUp;
+    bool asked = false;
+    uint32_t status = 0, match = 99;
+    std::vector<std::string> titles;
+};
+
+void GiveUpLate(void* data, tmsdk_tunefindcd_query_t, uint32_t, uint32_t, uint32_t, uint8_t* abort) {
+    *abort = std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(data);
+}
+
+TEST_F(CatalogueIndexTest, ALookupStartedFromTheStatusOfABuildingLookupNeverWaitsForIt) {
+    WriteBefore();
+    gbxtest::AgeTree(folder);
+    XmcdDisc shifted = Near();
+    shifted.offsets[2] += 30;
+    Nested nested;
+    nested.lookUp = [this, &shifted](Nested& n) {
+        auto late = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const Answer answer = LookUp(gbxtest::TocText(shifted, LeadOut(shifted) + 20), GiveUpLate, &late);
+        n.status = answer.status;
+        n.match = answer.match;
+        n.titles = answer.titles;
+    };
+    const auto onStatus = [](void* data, tmsdk_tunefindcd_query_t, uint32_t status, uint32_t read, uint32_t found,
+                             uint8_t* abort) {
+        auto* n = static_cast<Nested*>(data);
+        *abort = 0;
+        if (status != 2 || read != 0 || found != 0 || n->asked) return;  // the catalogue opened for the build
+        n->asked = true;
+        n->lookUp(*n);
+    };
+    const Answer outer = LookUp("150 300 ", onStatus, &nested);
+    ASSERT_TRUE(nested.asked);
+    EXPECT_STATUS(nested.status, 0u);
+    EXPECT_EQ(nested.match, TMSDK_TUNEFINDCD_MATCH_FUZZY);
+    EXPECT_EQ(nested.titles, std::vector<std::string>{"Near"});
+    EXPECT_STATUS(outer.status, 0u);
+    EXPECT_EQ(outer.match, TMSDK_TUNEFINDCD_MATCH_NONE);
+    EXPECT_EQ(IndexFiles().size(), 1u);
 }
 
 std::vector<std::string> g_log;
