@@ -385,9 +385,9 @@ TEST_F(AudioExportTest, AVoxaSongBecomesAWavFileOfThePredictedSize) {
     EXPECT_EQ(fs::status(destination).permissions() & fs::perms::others_write, fs::perms::none);
 }
 
-// Voxa songs whose header no reader takes: a rate of 0 (its WAV file would have none) and 65,536
-// channels in 68 bytes. Exporting one fails with message 23 and writes nothing; importing one is
-// refused with message 28.
+// Voxa songs whose header no reader takes: a rate of 0 (its WAV file would have none), a rate
+// whose bytes a second a WAV header cannot state, and 65,536 channels in 68 bytes. Exporting one
+// fails with message 23 and writes nothing; importing one is refused with message 28.
 TEST_F(AudioExportTest, VoxaSongsOfAnUnusableHeaderAreNeitherExportedNorImported) {
     const std::vector<uint8_t> good = gbxtest::ReadBytes(VoxaSong());
     const auto patched = [&good](size_t at, uint32_t value, size_t length) {
@@ -402,6 +402,9 @@ TEST_F(AudioExportTest, VoxaSongsOfAnUnusableHeaderAreNeitherExportedNorImported
     } cases[] = {
         {"rate 0", patched(24, 0, good.size())},
         {"65,536 channels", patched(20, 0x10000, 68)},
+        // Bytes a second beyond a WAV header's 32 bits.
+        {"rate 0xFFFFFFFF", patched(24, 0xFFFFFFFF, good.size())},
+        {"stereo at rate 0x40000000", patched(24, 0x40000000, good.size())},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
