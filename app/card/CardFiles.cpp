@@ -477,7 +477,8 @@ bool CCardFolderReader::Read(const std::string& path, CFileBytes& bytes, size_t 
     // A folder that could not be opened is not asked again for its next file.
     if (path.compare(0, slash + 1, m_path) != 0 || m_path.size() != slash + 1) {
         m_path = path.substr(0, slash + 1);
-        m_card.OpenFolder(m_path, m_folder);
+        if (!m_root.IsOpen()) m_card.OpenFolder(m_card.GetRoot(), m_root);
+        m_card.OpenFolderBelow(m_root, m_path, m_folder);
     }
     return m_folder.IsOpen() && ReadCardFileAt(m_folder.Fd(), path.substr(slash + 1), bytes, maxBytes);
 }

@@ -126,6 +126,7 @@ public:
 
 private:
     const CCardVolume& m_card;
+    CCardFolder m_root;  // opened once, at the first read
     CCardFolder m_folder;
     std::string m_path;  // of the folder last asked for, with its "/"
 };

@@ -194,24 +194,45 @@ CCardVolume::EFolder CCardVolume::OpenFolder(const std::string& folder, CCardFol
     handle.Close();
     std::vector<std::string> names;
     if (!NamesBelowRoot(folder, names) || (make && !IsWritable())) return FOLDER_REFUSED;
-    CCardFolder current(OpenRoot(), GetRoot());
-    if (!current.IsOpen()) return FOLDER_REFUSED;
-    struct stat root {};
-    if (fstat(current.Fd(), &root) != 0) return FOLDER_REFUSED;
+    CCardFolder root(OpenRoot(), GetRoot());
+    if (!root.IsOpen()) return FOLDER_REFUSED;
+    return Walk(root, names, handle, make, grantEveryone);
+}
+
+CCardVolume::EFolder CCardVolume::OpenFolderBelow(const CCardFolder& root, const std::string& folder,
+                                                  CCardFolder& handle) const {
+    handle.Close();
+    std::vector<std::string> names;
+    if (!root.IsOpen() || root.GetPath() != GetRoot() || !NamesBelowRoot(folder, names)) return FOLDER_REFUSED;
+    return Walk(root, names, handle, false, false);
+}
+
+CCardVolume::EFolder CCardVolume::Walk(const CCardFolder& root, const std::vector<std::string>& names,
+                                       CCardFolder& handle, bool make, bool grantEveryone) const {
+    struct stat top {};
+    if (fstat(root.Fd(), &top) != 0) return FOLDER_REFUSED;
+    CCardFolder current;
     for (const std::string& name : names) {
-        int fd = openat(current.Fd(), name.c_str(), kFolderFlags);
+        const int at = current.IsOpen() ? current.Fd() : root.Fd();
+        const std::string path = (current.IsOpen() ? current.GetPath() : root.GetPath()) + name + "/";
+        int fd = openat(at, name.c_str(), kFolderFlags);
         if (fd < 0 && errno == ENOENT) {
             if (!make) return FOLDER_MISSING;
-            if (mkdirat(current.Fd(), name.c_str(), 0777) != 0 && errno != EEXIST) return FOLDER_REFUSED;
-            fd = openat(current.Fd(), name.c_str(), kFolderFlags);
+            if (mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) return FOLDER_REFUSED;
+            fd = openat(at, name.c_str(), kFolderFlags);
         }
         // A link (ELOOP), a file (ENOTDIR) or anything else that does not open as a folder.
         if (fd < 0) return FOLDER_REFUSED;
-        CCardFolder next(fd, current.GetPath() + name + "/");
+        CCardFolder next(fd, path);
         struct stat info {};
         // Another file system mounted on a folder of the card is not the card.
-        if (fstat(next.Fd(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_dev != root.st_dev) return FOLDER_REFUSED;
+        if (fstat(next.Fd(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_dev != top.st_dev) return FOLDER_REFUSED;
         current = std::move(next);
+    }
+    // The root itself, opened again: the handle is the caller's own.
+    if (!current.IsOpen()) {
+        current = CCardFolder(openat(root.Fd(), ".", kFolderFlags), root.GetPath());
+        if (!current.IsOpen()) return FOLDER_REFUSED;
     }
     // Made writable for all through the handle itself (best effort: FAT keeps no modes).
     if (grantEveryone) {

@@ -108,7 +108,10 @@ public:
     // folders are); a link in a folder's place is never replaced.
     EFolder OpenFolder(const std::string& folder, CCardFolder& handle, bool make = false,
                        bool grantEveryone = false) const;
-    // OpenFolder with make, for a folder that is then written: true when it is open.
+    // OpenFolder of a folder that is not made, walking from the card's root already open (by
+    // OpenFolder of the root): for many folders in a row.
+    EFolder OpenFolderBelow(const CCardFolder& root, const std::string& folder, CCardFolder& handle) const;
+    // OpenFolder with make: true when the folder is there, or was made, and is the card's own.
     bool MakeFolder(const std::string& folder, bool grantEveryone) const;
 
     // Which connection this is: it changes whenever a card is connected or forgotten.
@@ -122,6 +125,9 @@ private:
     bool NamesBelowRoot(const std::string& folder, std::vector<std::string>& names) const;
     // The card root, open, when it is the root taken at connect; -1 when not.
     int OpenRoot() const;
+    // The folders of names, each opened below the one before, from the open root.
+    EFolder Walk(const CCardFolder& root, const std::vector<std::string>& names, CCardFolder& handle, bool make,
+                 bool grantEveryone) const;
 
     std::string m_databasePath;
     uint64_t m_connection = 0;

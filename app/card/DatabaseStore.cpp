@@ -19,7 +19,6 @@
 #include "app/card/Domain.h"
 #include "app/card/IconFiles.h"
 #include "general_tools/Drives.h"
-#include "general_tools/Files.h"
 #include "general_tools/GraphicDataMaker.h"
 #include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
@@ -284,12 +283,18 @@ namespace {
 bool AreSongFoldersOnCard(const CCardVolume& card, const CSlotTable& slots) {
     const std::string drive = card.GetDrive();
     std::set<std::string> looked;
+    CCardFolder root;
+    if (card.OpenFolder(card.GetRoot(), root) != CCardVolume::FOLDER_OPEN) return false;
+    std::string last;
     for (const CSongPointer& song : slots) {
         if (!song || !song->IsUsed()) continue;
-        const std::string folder = GT::CPathParts(drive + song->GetPath(), '/').directory;
-        if (!looked.insert(folder).second) continue;
+        const std::string& path = song->GetPath();
+        const std::string folder = drive + path.substr(0, path.rfind('/') + 1);
+        // Songs of one folder mostly follow each other.
+        if (folder == last || !looked.insert(folder).second) continue;
+        last = folder;
         CCardFolder handle;
-        if (card.OpenFolder(folder, handle) == CCardVolume::FOLDER_REFUSED) return false;
+        if (card.OpenFolderBelow(root, folder, handle) == CCardVolume::FOLDER_REFUSED) return false;
     }
     return true;
 }

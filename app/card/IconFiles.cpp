@@ -24,7 +24,6 @@
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
 #include "general_tools/Drives.h"
-#include "general_tools/Files.h"
 #include "general_tools/GraphicDataMaker.h"
 #include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
@@ -248,12 +247,8 @@ CIconFileStore::CWrite::CWrite(const CCardVolume& card, const ISongLists& docume
         m_songs.push_back(song);
         m_targets.emplace_back(&folder->second, parts.title + parts.extension);
     }
-    int64_t bytes = 0;
-    for (int64_t size : sizes) {
-        int64_t needed = 0;
-        if (GT::GetDiskSpaceRequired(probe, size, needed)) bytes += needed;
-    }
-    m_bytes = bytes;
+    int64_t each = 0;
+    if (GT::GetDiskSpaceRequired(probe, GetIconFileSize(), each)) m_bytes = each * static_cast<int64_t>(m_songs.size());
 }
 
 std::set<CSongX*> CIconFileStore::CWrite::Write() {
@@ -301,9 +296,11 @@ CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document
             folders[parts.directory].songIcons.insert(parts.title + parts.extension);
         }
         // Only folders of the card itself: what a link leads to is not the card's.
+        CCardFolder root;
+        card.OpenFolder(card.GetRoot(), root);
         for (const auto& folder : folders) {
             CCardFolder handle;
-            if (card.OpenFolder(folder.first, handle) == CCardVolume::FOLDER_OPEN)
+            if (card.OpenFolderBelow(root, folder.first, handle) == CCardVolume::FOLDER_OPEN)
                 RecoverIconFiles(handle, folder.second);
         }
     }

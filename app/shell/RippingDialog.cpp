@@ -2,7 +2,6 @@
 
 #include "app/card/AppServices.h"
 #include "app/card/AudioTransfer.h"
-#include "app/card/CardFiles.h"
 #include "app/card/CdAudioReader.h"
 #include "app/card/DocumentModel.h"
 #include "app/card/Domain.h"
