@@ -14,14 +14,29 @@ CDriveList ListDrives() {
     return drives;
 }
 
-bool GetVolumeIdentity(const std::string& folder, bool readSerial, CVolumeIdentity& identity) {
-    platform::VolumeIdentity found;
-    if (!platform::ReadVolumeIdentity(folder, readSerial, found)) return false;
+namespace {
+
+void TakeIdentity(const platform::VolumeIdentity& found, CVolumeIdentity& identity) {
     identity.mountId = found.mountId;
     identity.uniqueMountId = found.uniqueMountId;
     identity.device = found.device;
     identity.inode = found.inode;
     identity.serial = found.serial;
+}
+
+}  // namespace
+
+bool GetVolumeIdentity(const std::string& folder, bool readSerial, CVolumeIdentity& identity) {
+    platform::VolumeIdentity found;
+    if (!platform::ReadVolumeIdentity(folder, readSerial, found)) return false;
+    TakeIdentity(found, identity);
+    return true;
+}
+
+bool GetVolumeIdentityOf(int folder, bool readSerial, CVolumeIdentity& identity) {
+    platform::VolumeIdentity found;
+    if (!platform::ReadVolumeIdentityOf(folder, readSerial, found)) return false;
+    TakeIdentity(found, identity);
     return true;
 }
 

@@ -29,6 +29,8 @@ struct CVolumeIdentity {
 // The folder's identity now (the serial only when asked: it looks at the device); false when the
 // folder cannot be looked at.
 bool GetVolumeIdentity(const std::string& folder, bool readSerial, CVolumeIdentity& identity);
+// The same of a folder open at a descriptor: the folder itself, whatever its path leads to now.
+bool GetVolumeIdentityOf(int folder, bool readSerial, CVolumeIdentity& identity);
 
 // Total and user-available bytes of the volume holding path (which need not exist yet).
 bool GetDiskSpace(const std::string& path, uint64_t& totalBytes, uint64_t& freeBytes);

@@ -2,6 +2,7 @@
 // resolving shortcuts (symbolic links here).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <streambuf>
@@ -103,6 +104,12 @@ bool GrantEveryoneFullAccess(const std::string& path);
 bool MakeWritable(const std::string& path);
 // Copies over an existing target; with grant the target is then made writable for all.
 bool CopyFile(const std::string& source, const std::string& target, bool grant);
+// Every byte of one open file into another, each from its position: by the kernel's copy where
+// it can, else (also when the kernel's copy fails before its first byte, whatever the reason) by
+// reading and writing.
+bool CopyFileBytes(int from, int to);
+// Writes every byte at the descriptor's position, going on after a partial write.
+bool WriteAllBytes(int fd, const char* data, size_t size);
 // Makes the folder and every missing parent; with grant the folder is made writable for all.
 bool CreateDirectoryPath(const std::string& path, bool grant);
 

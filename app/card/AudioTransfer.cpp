@@ -69,37 +69,32 @@ int64_t FrameCount(const SL::IWave& wave) {
     return int64_t{range.end} - range.start;
 }
 
-// The connected card may take a write at the path: it names an entry of a folder of the card
-// itself (what is written or removed is that entry, never what a link there leads to), and the
-// card is still the one that was connected (and, during a run, the run's own), not whatever its
-// mount point now holds.
-bool IsWritableOnCard(const CCardVolume& card, const std::string& path) {
-    return card.IsCardEntry(path) && card.IsWritable();
+// A file's place on the connected card: its folder, opened by the card's walk from its root
+// (so never through a link, nor on another file system), and its name there.
+struct CCardPlace {
+    CCardFolder folder;
+    std::string name;
+};
+
+// The place of a path on the card when it may take a write: the card is still the one that was
+// connected (and, during a run, the run's own), not whatever its mount point now holds, and the
+// folder is the card's own. missing tells a folder that is not there from one that is refused.
+bool FindOnCard(const CCardVolume& card, const std::string& path, CCardPlace& place, bool* missing = nullptr) {
+    const GT::CPathParts parts(path, '/');
+    place.name = parts.title + parts.extension;
+    if (missing != nullptr) *missing = false;
+    if (place.name.empty() || place.name == "." || place.name == ".." || !card.IsWritable()) return false;
+    const CCardVolume::EFolder found = card.OpenFolder(parts.directory, place.folder);
+    if (missing != nullptr) *missing = found == CCardVolume::FOLDER_MISSING;
+    return found == CCardVolume::FOLDER_OPEN;
 }
 
-// Something other than a folder stands at the path itself (a link counts, whatever it leads to).
-bool HasEntry(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+// What stands at the place itself (a link is not followed).
+CCardFileSystem::ELook LookAt(const CCardPlace& place, struct stat& info) {
+    return GetCardFileSystem().Look(place.folder, place.name, info);
 }
 
-// A regular file stands at the path itself.
-bool IsOwnFile(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// A file onto the connected card through the card's file operations (copied and synced), then
-// made writable for all.
-bool CopyOntoCard(const CCardVolume& card, const std::string& source, const std::string& destination) {
-    if (!IsWritableOnCard(card, destination) || !GetCardFileSystem().CopyInto(source, destination)) return false;
-    GT::MakeWritable(destination);
-    return true;
-}
-
-bool RemoveFromCard(const CCardVolume& card, const std::string& path) {
-    return IsWritableOnCard(card, path) && GetCardFileSystem().Remove(path);
-}
+bool RemoveAt(const CCardPlace& place) { return GetCardFileSystem().Remove(place.folder, place.name); }
 
 bool IsImportableMp3(const std::string& path) {
     GT::CMp3FileInfo info;
@@ -224,7 +219,7 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
     if (encode) {
         const std::string temporary = TemporaryPath(kTemporaryVoxaPrefix, destination);
         result = ImportWithEncoding(source, temporary);
-        if (result == DONE && !CopyOntoCard(m_card, temporary, destination)) {
+        if (result == DONE && !CopyOntoCard(temporary, destination)) {
             ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
             result = FAILED;
         }
@@ -235,15 +230,34 @@ int CAudioTransfer::ImportFile(const std::string& source, const std::string& des
         progress.Step();
         // A file of the card chosen for import whose own slot is the one it gets: copying it onto
         // itself would empty it, and a failure would delete it.
-        // A link there is not the card's file: it is replaced by a copy.
-        if (IsOwnFile(destination) && GT::IsSameFile(source, destination)) return ImportInPlace(destination);
+        if (IsOwnFileOnCard(source, destination)) return ImportInPlace(destination);
         if (GetSongFileType(source) == kSongFileMp3)
             result = ImportMp3(source, destination);
         else
             result = ImportWithoutEncoding(source, destination) ? DONE : FAILED;
     }
-    if (result != DONE) RemoveFromCard(m_card, destination);
+    if (result != DONE) RemoveFromCard(destination);
     return result;
+}
+
+bool CAudioTransfer::IsOwnFileOnCard(const std::string& source, const std::string& destination) const {
+    // A link there is not the card's file: it is replaced by a copy.
+    CCardPlace place;
+    struct stat own {
+    }, chosen{};
+    return FindOnCard(m_card, destination, place) && LookAt(place, own) == CCardFileSystem::ENTRY_PRESENT
+           && S_ISREG(own.st_mode) && stat(source.c_str(), &chosen) == 0 && chosen.st_dev == own.st_dev
+           && chosen.st_ino == own.st_ino;
+}
+
+bool CAudioTransfer::CopyOntoCard(const std::string& source, const std::string& destination) const {
+    CCardPlace place;
+    return FindOnCard(m_card, destination, place) && GetCardFileSystem().CopyInto(source, place.folder, place.name);
+}
+
+bool CAudioTransfer::RemoveFromCard(const std::string& path) const {
+    CCardPlace place;
+    return FindOnCard(m_card, path, place) && RemoveAt(place);
 }
 
 int CAudioTransfer::ImportInPlace(const std::string& path) {
@@ -256,7 +270,8 @@ int CAudioTransfer::ImportInPlace(const std::string& path) {
         // An AIFF file named as a WAV file would need converting over itself.
         importable = wave && IsImportableWave(*wave) && loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE;
     }
-    if (importable && IsWritableOnCard(m_card, path)) return DONE;
+    CCardPlace place;
+    if (importable && FindOnCard(m_card, path, place)) return DONE;
     ShowMessage(importable ? MSG_IMPORT_FAILED : MSG_UNSUPPORTED_FORMAT);
     return FAILED;
 }
@@ -269,10 +284,10 @@ int CAudioTransfer::ImportMp3(const std::string& source, const std::string& dest
     bool copied;
     {
         UL::CWaitCursor wait;
-        copied = CopyOntoCard(m_card, source, destination);
+        copied = CopyOntoCard(source, destination);
     }
     if (copied) return DONE;
-    RemoveFromCard(m_card, destination);
+    RemoveFromCard(destination);
     ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
     return FAILED;
 }
@@ -309,19 +324,19 @@ bool CAudioTransfer::ImportWithoutEncoding(const std::string& source, const std:
     bool done = false;
     if (loader.GetDetectedFormat() == SL::CWaveFileFormat::WINWAVE) {
         UL::CWaitCursor wait;
-        done = CopyOntoCard(m_card, source, destination);
+        done = CopyOntoCard(source, destination);
     } else if (loader.GetDetectedFormat() == SL::CWaveFileFormat::AIFF) {
         UL::CWaitCursor wait;
         const std::string temporary = TemporaryPath(kTemporarySourcePrefix, destination);
         bool made = false;
-        done = Convert(source, temporary, made) == EConversion::DONE && CopyOntoCard(m_card, temporary, destination);
+        done = Convert(source, temporary, made) == EConversion::DONE && CopyOntoCard(temporary, destination);
         RemoveTemporaryFile(temporary);
     } else {
         ShowMessage(MSG_UNSUPPORTED_FORMAT);
         return false;
     }
     if (done) return true;
-    RemoveFromCard(m_card, destination);
+    RemoveFromCard(destination);
     ShowWriteFailure(m_card, MSG_IMPORT_FAILED);
     return false;
 }
@@ -449,16 +464,27 @@ bool CAudioTransfer::DeleteSongFiles(const std::vector<std::string>& paths) {
     CDomain& domain = CDomain::GetInstance();
     bool deleted = true;
     for (const std::string& path : paths) {
-        // Only the connected card's own files: a path off the card, or a card that went, keeps
-        // whatever lies there.
-        if (HasEntry(path) && !RemoveFromCard(m_card, path)) {
+        // Only the connected card's own files: a path off the card, a folder that is not the
+        // card's (a link or another file system in its place), or a card that went, keeps
+        // whatever lies there. A folder that is not there holds nothing to delete.
+        CCardPlace place;
+        bool missing = false;
+        if (!FindOnCard(m_card, path, place, &missing)) {
+            deleted = deleted && missing;
+            continue;
+        }
+        struct stat info {};
+        const CCardFileSystem::ELook audio = LookAt(place, info);
+        if (audio == CCardFileSystem::ENTRY_UNKNOWN
+            || (audio == CCardFileSystem::ENTRY_PRESENT && !S_ISDIR(info.st_mode) && !RemoveAt(place))) {
             // The song stays: its icon file keeps its name and protect flag.
             deleted = false;
             continue;
         }
         const GT::CPathParts parts(path, '/');
-        RemoveFromCard(m_card, parts.directory + parts.title + domain.GetIconExtension());
-        RemoveFromCard(m_card, parts.directory + parts.title + domain.GetQ3sExtension());
+        // Nothing more once the card went meanwhile.
+        for (const std::string& companion : {domain.GetIconExtension(), domain.GetQ3sExtension()})
+            if (m_card.IsWritable()) GetCardFileSystem().Remove(place.folder, parts.title + companion);
     }
     if (!deleted) ShowWriteFailure(m_card, MSG_DELETE_FAILED);
     return deleted;

@@ -97,7 +97,17 @@ public:
     // A file or a folder is there.
     bool FileExists(const std::string& path);
 
+    // A file copied onto the connected card (destination: its full path there) through the
+    // card's own folder, never a link in a folder's place; readable and writable for all.
+    bool CopyOntoCard(const std::string& source, const std::string& destination) const;
+    // Takes the card's file at path away (a link there, never what it leads to).
+    bool RemoveFromCard(const std::string& path) const;
+
 private:
+    // The source is the card's own regular file at destination (a file of the card chosen for
+    // import into its own slot).
+    bool IsOwnFileOnCard(const std::string& source, const std::string& destination) const;
+
     const CCardVolume& m_card;
 };
 

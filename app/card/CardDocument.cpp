@@ -304,11 +304,22 @@ bool CDocX::Load() {
     if (!IsConnected()) return false;
     Clear();
     CDatabaseStore& store = CDatabaseStore::GetInstance();
-    if (IsCardMounted()) store.RecoverInterruptedSave(m_volume);
-    if (!store.DatabaseExists(m_volume)) return true;  // a new card: nothing written yet
+    // The database folder and the folders above it must be the card's own: nothing is read
+    // through a link, nor from another file system mounted in their place.
+    CCardFolder database;
+    switch (m_volume.OpenFolder(GetDatabasePath(), database)) {
+        case CCardVolume::FOLDER_MISSING:
+            return true;  // a new card: nothing written yet
+        case CCardVolume::FOLDER_REFUSED:
+            return false;
+        default:
+            break;
+    }
+    store.RecoverInterruptedSave(m_volume, database);
+    if (!store.DatabaseExists(database)) return true;
     // The icon files are read while the lists are.
     std::unique_ptr<CIconFileStore::CReading> icons;
-    if (!store.Load(m_volume, *this, [&] { icons.reset(new CIconFileStore::CReading(m_volume, *this)); })) {
+    if (!store.Load(m_volume, database, *this, [&] { icons.reset(new CIconFileStore::CReading(m_volume, *this)); })) {
         icons.reset();
         Clear();
         return false;
@@ -321,10 +332,16 @@ bool CDocX::Load() {
 }
 
 bool CDocX::Save() {
-    if (!IsConnected() || !MakeFolderOnCard(GetDatabasePath(), false)) return false;
+    if (!IsConnected()) return false;
     UL::CWaitCursor wait;
-    const std::set<CSongX*> unwritten = CIconFileStore::GetInstance().WriteChangedIconFiles(m_volume, *this);
-    if (!CDatabaseStore::GetInstance().Save(m_volume, *this)) return false;
+    // Everything that can refuse the save is asked before anything is written: the icon files'
+    // folders and room, then the database's folder, names and room.
+    CIconFileStore::CWrite icons(m_volume, *this);
+    if (!icons.IsReady()) return false;
+    CDatabaseStore::CSave database(CDatabaseStore::GetInstance(), m_volume, *this, icons.GetBytes());
+    if (!database.IsReady()) return false;
+    const std::set<CSongX*> unwritten = icons.Write();
+    if (!database.Commit()) return false;
     // Titles and protect flags live only in the icon files: songs whose icon file was not
     // written stay changed.
     m_changedSongs = unwritten;

@@ -96,7 +96,8 @@ public:
     // can tell that its card, and with it every slot record, went while it waited.
     uint64_t GetConnection() const { return m_volume.GetConnection(); }
     // Makes a folder on the card (and its missing parents below the card root) after checking
-    // that the card may be written; false for a folder that is not below the card root.
+    // that the card may be written; false for a folder that is not below the card root, or with
+    // a link or another file system in a folder's place (which stays as it is).
     bool MakeFolderOnCard(const std::string& folder, bool grantEveryone) const {
         return m_volume.MakeFolder(folder, grantEveryone);
     }
@@ -154,10 +155,12 @@ public:
     // --- reading and writing the card ---
     // Finishes or removes what an interrupted write left, then reads the database and the icon
     // files. A card without a database is an empty card. False when the database exists but
-    // cannot be read.
+    // cannot be read, or when the database folder, a folder above it or a song folder the
+    // database uses is a link or another file system: nothing is read through it.
     bool Load();
-    // Writes the changed songs' icon files and the database. A song whose icon file could not
-    // be written stays changed and the save answers false.
+    // Writes the changed songs' icon files and the database, once every check that can refuse the
+    // save has passed (nothing is written otherwise). A song whose icon file could not be written
+    // stays changed and the save answers false.
     bool Save();
     // Load; a failure shows message 29 when asked to.
     bool ReadFromUnit(bool showMessage);

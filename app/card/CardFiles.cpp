@@ -1,7 +1,7 @@
 #include "app/card/CardFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
@@ -10,20 +10,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <streambuf>
 
 #include "general_tools/Files.h"
 #include "general_tools/Paths.h"
-#include "sound/files/FileDataSource.h"
 
 namespace {
 
 CCardFileSystem* g_fileSystem = nullptr;
 constexpr unsigned long kFuseSuperMagic = 0x65735546;
+// Every file the program puts on the card is readable and writable for all.
+constexpr mode_t kCardFileMode = S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
 
 std::string TitleOf(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
@@ -34,27 +33,32 @@ std::string TitleOf(const std::string& name) {
 // patch sizes after their bodies). Its size is the furthest position written. It grows without
 // zero-filling: only a seek past the end leaves a gap, and that gap is zeroed.
 //
-// The storage of the last buffer is kept for the next one: a save writes megabytes, and fresh
+// The storage of the last buffers is kept for the next ones: a save writes megabytes, and fresh
 // memory costs a page fault for every page it touches.
 class CMemoryBuffer : public std::streambuf {
 public:
     CMemoryBuffer() {
-        Storage& spare = Spare();
-        if (spare.bytes) {
-            m_bytes = std::move(spare.bytes);
-            m_capacity = spare.capacity;
-            spare.capacity = 0;
+        std::vector<Storage>& spares = Spares();
+        if (!spares.empty()) {
+            m_bytes = std::move(spares.back().bytes);
+            m_capacity = spares.back().capacity;
+            spares.pop_back();
             MoveTo(0);
         } else {
             Reserve(4096);
         }
     }
     ~CMemoryBuffer() override {
-        Storage& spare = Spare();
-        if (m_capacity <= kMaxSpareBytes && m_capacity > spare.capacity) {
-            spare.bytes = std::move(m_bytes);
-            spare.capacity = m_capacity;
+        std::vector<Storage>& spares = Spares();
+        if (m_capacity > kMaxSpareBytes) return;
+        if (spares.size() < kMaxSpares) {
+            spares.push_back(Storage{std::move(m_bytes), m_capacity});
+            return;
         }
+        // The largest are kept: the next save needs them again.
+        auto smallest = std::min_element(spares.begin(), spares.end(),
+                                         [](const Storage& a, const Storage& b) { return a.capacity < b.capacity; });
+        if (smallest->capacity < m_capacity) *smallest = Storage{std::move(m_bytes), m_capacity};
     }
     CMemoryBuffer(const CMemoryBuffer&) = delete;
     CMemoryBuffer& operator=(const CMemoryBuffer&) = delete;
@@ -101,11 +105,13 @@ private:
         std::unique_ptr<char[]> bytes;
         size_t capacity = 0;
     };
-    // Room for the largest database file (the two-megabyte name table) as the buffer grows.
+    // Room for the largest database file (the two-megabyte name table) as the buffer grows, and
+    // for every file of the database at once.
     static constexpr size_t kMaxSpareBytes = size_t(8) << 20;
-    static Storage& Spare() {
-        thread_local Storage spare;
-        return spare;
+    static constexpr size_t kMaxSpares = 8;
+    static std::vector<Storage>& Spares() {
+        thread_local std::vector<Storage> spares;
+        return spares;
     }
 
     size_t Position() const { return static_cast<size_t>(pptr() - pbase()); }
@@ -136,23 +142,9 @@ private:
     size_t m_high = 0;
 };
 
-// Opens the file or folder and syncs it (fsync) or its file system (syncfs).
-bool SyncThrough(const std::string& path, int (*sync)(int)) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = sync(fd) == 0;
-    close(fd);
-    return synced;
-}
-
 // Has the kernel start writing the file to its device without waiting: the caller syncs it
 // soon, and meanwhile the device works while the next files are made. Only a hint.
-void StartWriteback(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    close(fd);
-}
+void StartWriteback(int fd) { sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
 
 // Comparing a new file with the one on the card reads this much at a time.
 constexpr size_t kComparePieceBytes = 64 * 1024;
@@ -161,143 +153,127 @@ constexpr size_t kComparePieceBytes = 64 * 1024;
 constexpr size_t kSyncEachLimit = 16;
 
 // A FUSE daemon is not asked to sync by syncfs: its files are synced one by one.
-bool IsFuseFileSystem(const std::string& path) {
+bool IsFuseFileSystem(int fd) {
     struct statfs info {};
-    return statfs(path.c_str(), &info) == 0 && static_cast<unsigned long>(info.f_type) == kFuseSuperMagic;
+    return fstatfs(fd, &info) == 0 && static_cast<unsigned long>(info.f_type) == kFuseSuperMagic;
 }
 
 // Takes away the entry itself: a file, a link (never what it leads to) or an empty folder.
-bool RemoveEntry(const std::string& path) {
-    if (unlink(path.c_str()) == 0) return true;
-    return (errno == EISDIR || errno == EPERM) && rmdir(path.c_str()) == 0;
+bool RemoveEntry(int folder, const char* name) {
+    if (unlinkat(folder, name, 0) == 0) return true;
+    return (errno == EISDIR || errno == EPERM) && unlinkat(folder, name, AT_REMOVEDIR) == 0;
 }
 
-// A new file of its own at the path, whatever stood there taken away first (a leftover, a link,
-// a file with other names): nothing is ever written through a name. -1 when it cannot be made.
-int CreateOwnFile(const std::string& path) {
+// Adds read and write for all to a file open at fd (best effort: FAT keeps no modes).
+void MakeWritableForAll(int fd) {
     struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && !RemoveEntry(path)) return -1;
-    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fstat(fd, &info) == 0 && (info.st_mode & kCardFileMode) != kCardFileMode)
+        fchmod(fd, (info.st_mode & 07777) | kCardFileMode);
 }
 
-// Opens a card file to be written whole in place: a missing one (or an empty folder in its
-// place) is made, a regular file of one name is emptied (a full card may have no room for a
-// second copy). Anything else there (a link, a file with other names, a FIFO) is never written
+// Opens an entry of the folder to be written whole in place: a missing one (or an empty folder
+// in its place) is made, a regular file of one name is opened as it is, to be written over from
+// its start and then cut to its new length (a full card may have no room for a second copy, and
+// FAT through FUSE takes no write into a file that was emptied). Anything else there (a link, a
+// file with other names, a FIFO, a file that cannot be opened for writing) is never written
 // through: -1 with replace set, and the caller replaces it. -1 alone when it cannot be opened.
-int OpenInPlace(const std::string& path, bool& replace) {
+int OpenInPlace(const CCardFolder& folder, const std::string& name, bool& replace) {
     replace = false;
+    const int at = folder.Fd();
     struct stat info {};
-    if (lstat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666) : -1;
-    if (S_ISDIR(info.st_mode)) return rmdir(path.c_str()) == 0 ? CreateOwnFile(path) : -1;
+    if (fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return -1;
+        return openat(at, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCardFileMode);
+    }
+    if (S_ISDIR(info.st_mode)) return GetCardFileSystem().Create(folder, name);
     if (!S_ISREG(info.st_mode) || info.st_nlink != 1) {
         replace = true;
         return -1;
     }
-    int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) {
-        // A read-only file of the card: written as every file the program puts there, writable.
-        GT::ClearReadOnly(path);
-        fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(at, name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        // A read-only file: a new one takes its place, as every file the program puts there.
+        replace = errno == EACCES;
+        return -1;
     }
-    if (fd < 0) return -1;
     struct stat opened {};
     if (fstat(fd, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino || opened.st_nlink != 1
-        || ftruncate(fd, 0) != 0) {
+        || !S_ISREG(opened.st_mode)) {
         close(fd);
         return -1;
     }
     return fd;
 }
 
-// Every byte of one open file into another, each from its start.
-bool CopyBytes(int from, int to) {
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t sent = sendfile(to, from, &offset, size_t(1) << 30);
-        if (sent > 0) continue;
-        if (sent == 0) return true;
-        if (errno == EINTR) continue;
-        if (offset != 0 || (errno != EINVAL && errno != ENOSYS)) return false;
-        break;  // files the kernel cannot copy between: by reading and writing
-    }
-    std::unique_ptr<char[]> piece(new char[kComparePieceBytes]);
-    for (;;) {
-        const ssize_t got = ::read(from, piece.get(), kComparePieceBytes);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return got == 0;
-        for (ssize_t put = 0; put < got;) {
-            const ssize_t n = ::write(to, piece.get() + put, static_cast<size_t>(got - put));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            put += n;
-        }
-    }
-}
-
 }  // namespace
 
 // --- file operations ---
 
-boost::shared_ptr<std::ostream> CCardFileSystem::OpenWrite(const std::string& path) {
-    const int fd = CreateOwnFile(path);
-    if (fd < 0) return {};
-    close(fd);
-    return SL::CFileDataSource(path, false).OpenWrite();
-}
-
-bool CCardFileSystem::Close(boost::shared_ptr<std::ostream> out, const std::string&) {
-    if (!out) return false;
-    out->flush();
-    bool good = !out->fail();
-    if (auto* file = dynamic_cast<std::fstream*>(out.get())) {
-        file->close();
-        good = good && !file->fail();
-    }
-    return good;
-}
-
-bool CCardFileSystem::Finish(boost::shared_ptr<std::ostream> out, const std::string& path) {
-    if (!out) return false;
-    const bool closed = Close(std::move(out), path);
-    return Sync(path) && closed;
-}
-
-bool CCardFileSystem::Sync(const std::string& path) { return SyncThrough(path, fsync); }
-
-bool CCardFileSystem::SyncFileSystem(const std::string& path) { return SyncThrough(path, syncfs); }
-
-bool CCardFileSystem::Rename(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool CCardFileSystem::Remove(const std::string& path) { return RemoveEntry(path); }
-
-bool CCardFileSystem::Exists(const std::string& path) {
+int CCardFileSystem::Create(const CCardFolder& folder, const std::string& name) {
     struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
+    if (fstatat(folder.Fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!RemoveEntry(folder.Fd(), name.c_str())) return -1;
+    } else if (errno != ENOENT) {
+        return -1;
+    }
+    const int fd =
+        openat(folder.Fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kCardFileMode);
+    if (fd >= 0) MakeWritableForAll(fd);
+    return fd;
 }
 
-bool CCardFileSystem::CopyInto(const std::string& source, const std::string& target) {
+bool CCardFileSystem::Write(int file, const std::string&, const char* data, size_t size) {
+    return GT::WriteAllBytes(file, data, size);
+}
+
+bool CCardFileSystem::Sync(int file, const std::string&) { return fsync(file) == 0; }
+
+bool CCardFileSystem::Close(int file, const std::string&) { return close(file) == 0; }
+
+bool CCardFileSystem::SyncFolder(const CCardFolder& folder) { return fsync(folder.Fd()) == 0; }
+
+bool CCardFileSystem::SyncFileSystem(const CCardFolder& folder) { return syncfs(folder.Fd()) == 0; }
+
+bool CCardFileSystem::Rename(const CCardFolder& folder, const std::string& from, const std::string& to) {
+    return renameat(folder.Fd(), from.c_str(), folder.Fd(), to.c_str()) == 0;
+}
+
+bool CCardFileSystem::Remove(const CCardFolder& folder, const std::string& name) {
+    return RemoveEntry(folder.Fd(), name.c_str());
+}
+
+CCardFileSystem::ELook CCardFileSystem::Look(const CCardFolder& folder, const std::string& name, struct stat& info) {
+    if (fstatat(folder.Fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) return ENTRY_PRESENT;
+    return errno == ENOENT ? ENTRY_MISSING : ENTRY_UNKNOWN;
+}
+
+bool CCardFileSystem::CopyInto(const std::string& source, const CCardFolder& folder, const std::string& name) {
     const int in = open(source.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return false;
     struct stat info {};
     bool copied = false;
     if (fstat(in, &info) == 0 && S_ISREG(info.st_mode)) {
         bool replace = false;
-        const int out = OpenInPlace(target, replace);
+        const int out = OpenInPlace(folder, name, replace);
         if (out >= 0) {
-            copied = CopyBytes(in, out);
-            copied = close(out) == 0 && copied && Sync(target);
+            copied = GT::CopyFileBytes(in, out);
+            // What the file held beyond the copy goes (FAT through FUSE refuses a truncation
+            // that changes nothing).
+            const off_t end = lseek(out, 0, SEEK_CUR);
+            struct stat written {};
+            copied =
+                copied && end >= 0 && fstat(out, &written) == 0 && (written.st_size <= end || ftruncate(out, end) == 0);
+            MakeWritableForAll(out);
+            copied = copied && Sync(out, name);
+            copied = Close(out, name) && copied;
         } else if (replace) {
             // Written beside it and renamed over it: the link or the other names stay as they were.
-            const std::string fresh = GetNewFilePath(target);
-            const int beside = CreateOwnFile(fresh);
+            const std::string fresh = GetNewFileName(name);
+            const int beside = Create(folder, fresh);
             if (beside >= 0) {
-                copied = CopyBytes(in, beside);
-                copied = close(beside) == 0 && copied && Sync(fresh) && Rename(fresh, target)
-                         && Sync(GT::CPathParts(target, '/').directory);
-                if (!copied) RemoveEntry(fresh);
+                copied = GT::CopyFileBytes(in, beside) && Sync(beside, fresh);
+                copied = Close(beside, fresh) && copied && Rename(folder, fresh, name) && SyncFolder(folder);
+                if (!copied) Remove(folder, fresh);
             }
         }
     }
@@ -315,6 +291,8 @@ void SetCardFileSystem(CCardFileSystem* fileSystem) { g_fileSystem = fileSystem;
 
 // --- one file ---
 
+std::string GetNewFileName(const std::string& name) { return TitleOf(name) + ".NEW"; }
+
 std::string GetNewFilePath(const std::string& path) {
     const GT::CPathParts parts(path, '/');
     return parts.directory + parts.title + ".NEW";
@@ -327,11 +305,13 @@ bool MakeContents(const CFileWriter& write, CMemoryBuffer& contents) {
     return write(memory) && memory.good();
 }
 
-// Whether the file holds exactly these bytes; read in pieces, up to the first difference.
-bool HoldsBytes(const std::string& path, const char* data, size_t size) {
+// Whether the folder's entry is its own regular file of one name holding exactly these bytes;
+// read in pieces, up to the first difference. Such a file is left as it is, and made writable
+// for all as a written file ends.
+bool HoldsBytes(const CCardFolder& folder, const std::string& name, const char* data, size_t size) {
     // A FIFO is not waited on; a link or a file with other names is not the card's own file and
     // is replaced, whatever it holds.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+    const int fd = openat(folder.Fd(), name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return false;
     struct stat info {};
     bool same = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1
@@ -349,101 +329,112 @@ bool HoldsBytes(const std::string& path, const char* data, size_t size) {
         same = at + n <= size && std::memcmp(piece.get(), data + at, n) == 0;
         at += n;
     }
+    if (same) MakeWritableForAll(fd);
     close(fd);
     return same;
 }
 
-bool WriteContents(const std::string& path, const CMemoryBuffer& contents, bool* opened, bool sync) {
+// A new file of the folder holding the contents, its descriptor left open for the caller to
+// sync and close; -1 when it cannot be made or written (and is then closed). made tells whether
+// the entry was made and needs removing should the write not go on.
+int WriteNewFile(const CCardFolder& folder, const std::string& name, const CMemoryBuffer& contents, bool& made) {
     CCardFileSystem& files = GetCardFileSystem();
-    boost::shared_ptr<std::ostream> out = files.OpenWrite(path);
-    if (!out) return false;
-    if (opened != nullptr) *opened = true;
-    out->write(contents.Data(), static_cast<std::streamsize>(contents.Size()));
-    const bool written = !out->fail();
-    if (sync) return files.Finish(std::move(out), path) && written;
-    const bool closed = files.Close(std::move(out), path) && written;
-    if (closed) StartWriteback(path);
-    return closed;
+    made = false;
+    const int fd = files.Create(folder, name);
+    if (fd < 0) return -1;
+    made = true;
+    if (files.Write(fd, name, contents.Data(), contents.Size())) return fd;
+    files.Close(fd, name);
+    return -1;
+}
+
+// Syncs and closes a file that WriteNewFile made; false when either fails.
+bool SyncAndClose(int fd, const std::string& name) {
+    CCardFileSystem& files = GetCardFileSystem();
+    const bool synced = files.Sync(fd, name);
+    return files.Close(fd, name) && synced;
 }
 
 }  // namespace
 
-bool WriteWholeFile(const std::string& path, const CFileWriter& write, bool* opened, bool sync) {
-    if (opened != nullptr) *opened = false;
-    CMemoryBuffer contents;
-    return MakeContents(write, contents) && WriteContents(path, contents, opened, sync);
-}
-
-bool WriteCardFile(const std::string& path, const CFileWriter& write) {
+bool WriteCardFile(const CCardFolder& folder, const std::string& name, const CFileWriter& write) {
     CCardFileSystem& files = GetCardFileSystem();
-    const std::string temporary = GetNewFilePath(path);
-    bool opened = false;
-    if (WriteWholeFile(temporary, write, &opened) && files.Rename(temporary, path)) {
-        GT::MakeWritable(path);  // as every file the program puts on the card; best effort
-        return true;
-    }
-    if (opened) files.Remove(temporary);
-    return false;
+    CMemoryBuffer contents;
+    if (!folder.IsOpen() || !MakeContents(write, contents)) return false;
+    const std::string fresh = GetNewFileName(name);
+    bool made = false;
+    const int fd = WriteNewFile(folder, fresh, contents, made);
+    const bool done = fd >= 0 && SyncAndClose(fd, fresh) && files.Rename(folder, fresh, name);
+    if (!done && made) files.Remove(folder, fresh);
+    return done && files.SyncFolder(folder);
 }
 
 std::vector<bool> WriteCardFiles(const std::vector<CCardFileJob>& jobs) {
     CCardFileSystem& files = GetCardFileSystem();
-    std::vector<bool> done(jobs.size(), false), opened(jobs.size(), false);
+    const size_t count = jobs.size();
+    std::vector<bool> done(count, false), made(count, false);
     std::vector<std::string> temporaries;
-    temporaries.reserve(jobs.size());
+    temporaries.reserve(count);
+    for (const CCardFileJob& job : jobs) temporaries.push_back(GetNewFileName(job.name));
+    // A few files stay open until all are written and are then synced one by one; many are
+    // synced with their file system at once, or one by one as they are written on FUSE, whose
+    // daemon syncfs does not reach (and which would not take thousands of open files).
+    const bool few = count <= kSyncEachLimit;
+    const bool each = few || (count > 0 && IsFuseFileSystem(jobs[0].folder->Fd()));
+    std::vector<int> open(count, -1);
     // 1. Every temporary file, whole.
-    size_t written = 0;
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        temporaries.push_back(GetNewFilePath(jobs[i].path));
-        bool made = false;
-        done[i] = WriteWholeFile(temporaries[i], jobs[i].write, &made, false);
-        opened[i] = made;
-        if (done[i]) ++written;
+    const CCardFolder* anyFolder = nullptr;
+    for (size_t i = 0; i < count; ++i) {
+        CMemoryBuffer contents;
+        if (!MakeContents(jobs[i].write, contents)) continue;
+        bool entry = false;
+        const int fd = WriteNewFile(*jobs[i].folder, temporaries[i], contents, entry);
+        made[i] = entry;
+        if (fd < 0) continue;
+        if (few) {
+            open[i] = fd;
+            done[i] = true;
+        } else if (each) {
+            done[i] = SyncAndClose(fd, temporaries[i]);
+        } else {
+            StartWriteback(fd);
+            done[i] = files.Close(fd, temporaries[i]);
+        }
+        if (done[i] && anyFolder == nullptr) anyFolder = jobs[i].folder;
     }
     // 2. All of them durable before any replaces its target.
-    std::string anyFile;
-    for (size_t i = 0; i < jobs.size() && anyFile.empty(); ++i)
-        if (done[i]) anyFile = temporaries[i];
-    const bool each = written <= kSyncEachLimit || (!anyFile.empty() && IsFuseFileSystem(anyFile));
-    if (each) {
-        for (size_t i = 0; i < jobs.size(); ++i)
-            if (done[i]) done[i] = files.Sync(temporaries[i]);
-    } else if (!files.SyncFileSystem(anyFile)) {
-        done.assign(jobs.size(), false);
+    if (few) {
+        for (size_t i = 0; i < count; ++i)
+            if (open[i] >= 0) done[i] = SyncAndClose(open[i], temporaries[i]);
+    } else if (!each && anyFolder != nullptr && !files.SyncFileSystem(*anyFolder)) {
+        done.assign(count, false);
     }
     // 3. Each replaces its target; what did not goes.
-    for (size_t i = 0; i < jobs.size(); ++i) {
-        if (done[i]) done[i] = files.Rename(temporaries[i], jobs[i].path);
-        if (done[i])
-            GT::MakeWritable(jobs[i].path);  // as every file the program puts on the card; best effort
-        else if (opened[i])
-            files.Remove(temporaries[i]);
+    for (size_t i = 0; i < count; ++i) {
+        if (done[i]) done[i] = files.Rename(*jobs[i].folder, temporaries[i], jobs[i].name);
+        if (!done[i] && made[i]) files.Remove(*jobs[i].folder, temporaries[i]);
     }
     // 4. The folders once, so that the renames last.
     if (each) {
-        std::set<std::string> failed;
-        std::set<std::string> folders;
-        for (size_t i = 0; i < jobs.size(); ++i)
-            if (done[i]) folders.insert(GT::CPathParts(jobs[i].path, '/').directory);
-        for (const std::string& folder : folders)
-            if (!files.Sync(folder)) failed.insert(folder);
-        for (size_t i = 0; i < jobs.size(); ++i)
-            if (done[i] && failed.count(GT::CPathParts(jobs[i].path, '/').directory) != 0) done[i] = false;
-    } else if (!anyFile.empty() && !files.SyncFileSystem(GT::CPathParts(anyFile, '/').directory)) {
-        done.assign(jobs.size(), false);
+        std::set<const CCardFolder*> folders, failed;
+        for (size_t i = 0; i < count; ++i)
+            if (done[i]) folders.insert(jobs[i].folder);
+        for (const CCardFolder* folder : folders)
+            if (!files.SyncFolder(*folder)) failed.insert(folder);
+        for (size_t i = 0; i < count; ++i)
+            if (done[i] && failed.count(jobs[i].folder) != 0) done[i] = false;
+    } else if (anyFolder != nullptr && !files.SyncFileSystem(*anyFolder)) {
+        done.assign(count, false);
     }
     return done;
 }
 
 // --- reading ---
 
-namespace {
-
-// ReadCardFile of a name in the open folder (or a path, with AT_FDCWD).
-bool ReadCardFileAt(int folder, const char* name, CFileBytes& bytes, size_t maxBytes) {
+bool ReadCardFileAt(int folder, const std::string& name, CFileBytes& bytes, size_t maxBytes) {
     bytes.clear();
     // Not blocking: a FIFO in the card's folders would hold the open until a writer came.
-    const int fd = openat(folder, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openat(folder, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat info {};
     bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) <= maxBytes;
@@ -475,30 +466,21 @@ bool ReadCardFileAt(int folder, const char* name, CFileBytes& bytes, size_t maxB
     return read;
 }
 
-}  // namespace
-
 bool ReadCardFile(const std::string& path, CFileBytes& bytes, size_t maxBytes) {
-    return ReadCardFileAt(AT_FDCWD, path.c_str(), bytes, maxBytes);
-}
-
-CCardFolderReader::~CCardFolderReader() {
-    if (m_folder >= 0) close(m_folder);
+    return ReadCardFileAt(AT_FDCWD, path, bytes, maxBytes);
 }
 
 bool CCardFolderReader::Read(const std::string& path, CFileBytes& bytes, size_t maxBytes) {
+    bytes.clear();
     const std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size()) return ReadCardFile(path, bytes, maxBytes);
-    if (m_folder < 0 || path.compare(0, slash + 1, m_path) != 0 || m_path.size() != slash + 1) {
-        if (m_folder >= 0) close(m_folder);
+    if (slash == std::string::npos || slash + 1 == path.size()) return false;
+    // A folder that could not be opened is not asked again for its next file.
+    if (path.compare(0, slash + 1, m_path) != 0 || m_path.size() != slash + 1) {
         m_path = path.substr(0, slash + 1);
-        m_folder = open(m_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (m_folder < 0) {
-            m_path.clear();
-            bytes.clear();
-            return false;
-        }
+        if (!m_root.IsOpen()) m_card.OpenFolder(m_card.GetRoot(), m_root);
+        m_card.OpenFolderBelow(m_root, m_path, m_folder);
     }
-    return ReadCardFileAt(m_folder, path.c_str() + slash + 1, bytes, maxBytes);
+    return m_folder.IsOpen() && ReadCardFileAt(m_folder.Fd(), path.substr(slash + 1), bytes, maxBytes);
 }
 
 CMemoryReadBuffer::CMemoryReadBuffer(const char* data, size_t size) {
@@ -526,7 +508,14 @@ CMemoryReadBuffer::pos_type CMemoryReadBuffer::seekpos(pos_type position, std::i
 CCardFileInput::CCardFileInput() : std::istream(nullptr) {}
 
 bool CCardFileInput::Open(const std::string& path, size_t maxBytes) {
-    if (!ReadCardFile(path, m_bytes, maxBytes)) return false;
+    return ReadCardFile(path, m_bytes, maxBytes) && Take();
+}
+
+bool CCardFileInput::Open(const CCardFolder& folder, const std::string& name, size_t maxBytes) {
+    return folder.IsOpen() && ReadCardFileAt(folder.Fd(), name, m_bytes, maxBytes) && Take();
+}
+
+bool CCardFileInput::Take() {
     m_buffer.reset(new CMemoryReadBuffer(m_bytes.data(), m_bytes.size()));
     rdbuf(m_buffer.get());
     clear();
@@ -535,7 +524,7 @@ bool CCardFileInput::Open(const std::string& path, size_t maxBytes) {
 
 // --- a set of files ---
 
-std::string CCardFileSet::NewName(const std::string& name) { return TitleOf(name) + ".NEW"; }
+std::string CCardFileSet::NewName(const std::string& name) { return GetNewFileName(name); }
 
 std::string CCardFileSet::OldName(const std::string& name) { return TitleOf(name) + ".OLD"; }
 
@@ -544,144 +533,277 @@ const std::string& CCardFileSet::CompleteMarkName() {
     return name;
 }
 
-bool CCardFileSet::Recover(const std::string& folder, const std::vector<std::string>& names) {
-    CCardFileSystem& files = GetCardFileSystem();
-    const std::string mark = folder + CompleteMarkName();
-    if (files.Exists(mark)) {
-        // Every new copy was complete: finish the replacement. A step that fails stops here
-        // with nothing deleted and the mark kept, so the next attempt goes on from this point.
-        for (const std::string& name : names) {
-            const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-            if (!files.Exists(fresh)) continue;  // already in place
-            // With the old file already aside, what stands at the target is a second copy.
-            if (files.Exists(target) && !(files.Exists(old) ? files.Remove(target) : files.Rename(target, old)))
-                return false;
-            if (!files.Rename(fresh, target)) return false;
-        }
-        // The old copies go only once the whole new set stands.
-        for (const std::string& name : names)
-            if (!files.Exists(folder + name)) return false;
-        bool removed = true;
-        for (const std::string& name : names)
-            if (files.Exists(folder + OldName(name))) removed = files.Remove(folder + OldName(name)) && removed;
-        return removed && files.Remove(mark);
-    }
-    // The new set never became complete: the old files stay, their new copies go.
-    bool settled = true;
-    for (const std::string& name : names) {
-        const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-        if (files.Exists(old))
-            settled = (files.Exists(target) ? files.Remove(old) : files.Rename(old, target)) && settled;
-        if (files.Exists(fresh)) settled = files.Remove(fresh) && settled;
-    }
-    return settled;
+namespace {
+
+typedef CCardFileSystem::ELook ELook;
+
+ELook LookAt(const CCardFolder& folder, const std::string& name) {
+    struct stat info {};
+    return GetCardFileSystem().Look(folder, name, info);
 }
 
-bool CCardFileSet::HasLeftovers(const std::string& folder, const std::vector<std::string>& names) {
+// The new copy at the name may finish a set: the folder's own regular file of one name. A link,
+// a file with other names (which may lie anywhere) or anything else is not one.
+bool IsOwnNewCopy(const CCardFolder& folder, const struct stat& info) {
+    struct stat own {};
+    return S_ISREG(info.st_mode) && info.st_nlink == 1 && fstat(folder.Fd(), &own) == 0 && info.st_dev == own.st_dev;
+}
+
+// Finishes a complete new set: each old file aside (or, aside already, the second copy at its
+// place taken away), its new copy in its place; the old copies and then the mark go once the
+// whole new set stands. A step that fails stops with nothing more deleted and the mark kept.
+bool FinishSet(const CCardFolder& folder, const std::vector<std::string>& names) {
     CCardFileSystem& files = GetCardFileSystem();
-    if (files.Exists(folder + CompleteMarkName())) return true;
+    for (const std::string& name : names) {
+        const std::string old = CCardFileSet::OldName(name), fresh = CCardFileSet::NewName(name);
+        const ELook freshLook = LookAt(folder, fresh);
+        if (freshLook == CCardFileSystem::ENTRY_UNKNOWN) return false;
+        if (freshLook == CCardFileSystem::ENTRY_MISSING) continue;  // already in place
+        const ELook target = LookAt(folder, name), aside = LookAt(folder, old);
+        if (target == CCardFileSystem::ENTRY_UNKNOWN || aside == CCardFileSystem::ENTRY_UNKNOWN) return false;
+        // With the old file already aside, what stands at the target is a second copy.
+        if (target == CCardFileSystem::ENTRY_PRESENT
+            && !(aside == CCardFileSystem::ENTRY_PRESENT ? files.Remove(folder, name)
+                                                         : files.Rename(folder, name, old)))
+            return false;
+        if (!files.Rename(folder, fresh, name)) return false;
+    }
     for (const std::string& name : names)
-        if (files.Exists(folder + NewName(name)) || files.Exists(folder + OldName(name))) return true;
+        if (LookAt(folder, name) != CCardFileSystem::ENTRY_PRESENT) return false;
+    bool removed = true;
+    for (const std::string& name : names) {
+        const ELook aside = LookAt(folder, CCardFileSet::OldName(name));
+        if (aside == CCardFileSystem::ENTRY_UNKNOWN)
+            removed = false;
+        else if (aside == CCardFileSystem::ENTRY_PRESENT)
+            removed = files.Remove(folder, CCardFileSet::OldName(name)) && removed;
+    }
+    return removed && files.Remove(folder, CCardFileSet::CompleteMarkName());
+}
+
+// Takes away a set that is not complete: every old file back in its place (over a new copy
+// already swapped in), every new copy gone; with a mark, the mark last, so that an attempt cut
+// short is made again. Without one, an old copy beside its file is the one that goes.
+bool UndoSet(const CCardFolder& folder, const std::vector<std::string>& names, bool marked) {
+    CCardFileSystem& files = GetCardFileSystem();
+    bool settled = true;
+    for (const std::string& name : names) {
+        const std::string old = CCardFileSet::OldName(name), fresh = CCardFileSet::NewName(name);
+        const ELook aside = LookAt(folder, old);
+        if (aside == CCardFileSystem::ENTRY_UNKNOWN) {
+            settled = false;
+        } else if (aside == CCardFileSystem::ENTRY_PRESENT) {
+            const ELook target = marked ? CCardFileSystem::ENTRY_MISSING : LookAt(folder, name);
+            if (target == CCardFileSystem::ENTRY_UNKNOWN)
+                settled = false;
+            else
+                settled = (target == CCardFileSystem::ENTRY_PRESENT ? files.Remove(folder, old)
+                                                                    : files.Rename(folder, old, name))
+                          && settled;
+        }
+        const ELook copy = LookAt(folder, fresh);
+        if (copy == CCardFileSystem::ENTRY_UNKNOWN)
+            settled = false;
+        else if (copy == CCardFileSystem::ENTRY_PRESENT)
+            settled = files.Remove(folder, fresh) && settled;
+    }
+    return settled && (!marked || files.Remove(folder, CCardFileSet::CompleteMarkName()));
+}
+
+}  // namespace
+
+bool CCardFileSet::Recover(const CCardFolder& folder, const std::vector<std::string>& names) {
+    if (!folder.IsOpen()) return false;
+    CCardFileSystem& files = GetCardFileSystem();
+    const ELook mark = LookAt(folder, CompleteMarkName());
+    if (mark == CCardFileSystem::ENTRY_UNKNOWN) return false;
+    if (mark == CCardFileSystem::ENTRY_MISSING) return UndoSet(folder, names, false);
+    // The mark says every new copy was complete; only the folder's own files are taken as such.
+    for (const std::string& name : names) {
+        struct stat info {};
+        const ELook copy = files.Look(folder, NewName(name), info);
+        if (copy == CCardFileSystem::ENTRY_UNKNOWN) return false;
+        if (copy == CCardFileSystem::ENTRY_PRESENT && !IsOwnNewCopy(folder, info)) return UndoSet(folder, names, true);
+    }
+    return FinishSet(folder, names);
+}
+
+bool CCardFileSet::HasLeftovers(const CCardFolder& folder, const std::vector<std::string>& names) {
+    if (LookAt(folder, CompleteMarkName()) != CCardFileSystem::ENTRY_MISSING) return true;
+    for (const std::string& name : names)
+        if (LookAt(folder, NewName(name)) != CCardFileSystem::ENTRY_MISSING
+            || LookAt(folder, OldName(name)) != CCardFileSystem::ENTRY_MISSING)
+            return true;
     return false;
 }
 
-bool CCardFileSet::Replace(const std::string& folder, const std::vector<CEntry>& entries) {
-    CCardFileSystem& files = GetCardFileSystem();
+bool CCardFileSet::CanReplace(const CCardFolder& folder, const std::vector<std::string>& names) {
+    if (!folder.IsOpen()) return false;
+    for (const std::string& name : names) {
+        struct stat info {};
+        const ELook look = GetCardFileSystem().Look(folder, name, info);
+        if (look == CCardFileSystem::ENTRY_UNKNOWN) return false;
+        if (look == CCardFileSystem::ENTRY_MISSING || !S_ISDIR(info.st_mode)) continue;
+        // A folder in a file's place: an empty one is replaced, one with entries is the user's.
+        const int fd = openat(folder.Fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        DIR* entries = fd >= 0 ? fdopendir(fd) : nullptr;
+        if (entries == nullptr) {
+            if (fd >= 0) close(fd);
+            return false;
+        }
+        bool empty = true;
+        errno = 0;
+        for (const dirent* entry = readdir(entries); empty && entry != nullptr; entry = readdir(entries))
+            empty = std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0;
+        const bool listed = errno == 0;
+        closedir(entries);
+        if (!empty || !listed) return false;
+    }
+    return true;
+}
+
+bool CCardFileSet::Replace(const CCardFolder& folder, const std::vector<CEntry>& entries) {
     std::vector<std::string> all;
     for (const CEntry& entry : entries) all.push_back(entry.name);
-    const std::string mark = folder + CompleteMarkName();
     // Nothing changes unless every file can take its place; a mark left by an earlier write
     // would make a half-written new set look complete.
     if (!CanReplace(folder, all) || !Recover(folder, all)) return false;
+    CUpdate update;
+    return update.Prepare(folder, entries) && update.Replace(folder);
+}
+
+// --- a prepared replacement ---
+
+struct CCardFileSet::CUpdate::CContents {
+    CMemoryBuffer bytes;
+};
+
+CCardFileSet::CUpdate::CUpdate() = default;
+
+CCardFileSet::CUpdate::~CUpdate() = default;
+
+bool CCardFileSet::CUpdate::Prepare(const CCardFolder& folder, const std::vector<CEntry>& entries) {
+    m_names.clear();
+    m_contents.clear();
+    for (const CEntry& entry : entries) {
+        std::unique_ptr<CContents> contents(new CContents);
+        if (!MakeContents(entry.write, contents->bytes)) return false;
+        // A file that already holds its new bytes stays as it is: the set is whole with it either
+        // way, and the card is spared the write.
+        if (folder.IsOpen() && HoldsBytes(folder, entry.name, contents->bytes.Data(), contents->bytes.Size())) continue;
+        m_names.push_back(entry.name);
+        m_contents.push_back(std::move(contents));
+    }
+    return true;
+}
+
+std::vector<int64_t> CCardFileSet::CUpdate::GetChangedSizes() const {
+    std::vector<int64_t> sizes;
+    for (const auto& contents : m_contents) sizes.push_back(static_cast<int64_t>(contents->bytes.Size()));
+    return sizes;
+}
+
+bool CCardFileSet::CUpdate::Replace(const CCardFolder& folder) const {
+    if (m_names.empty()) return true;
+    CCardFileSystem& files = GetCardFileSystem();
+    const std::string& mark = CompleteMarkName();
 
     // 1. The new copies, all written before any is synced (the file system then commits them
-    // together), then the mark that they are complete. A file that already holds its new bytes
-    // stays as it is: the set is whole with it either way, and the card is spared the write.
-    std::vector<std::string> written;
-    std::vector<std::string> names;  // the files that change, in their order
+    // together), then the mark that they are complete.
+    std::vector<std::string> made;  // new copies on the card
+    std::vector<int> open;          // their descriptors, in the same order
     bool complete = true;
-    for (const CEntry& entry : entries) {
-        CMemoryBuffer contents;
-        complete = MakeContents(entry.write, contents);
-        if (!complete) break;
-        if (HoldsBytes(folder + entry.name, contents.Data(), contents.Size())) {
-            GT::MakeWritable(folder + entry.name);  // as a written file ends
-            continue;
-        }
-        names.push_back(entry.name);
-        const std::string path = folder + NewName(entry.name);
-        bool opened = false;
-        complete = WriteContents(path, contents, &opened, false);
-        if (opened) written.push_back(path);
-        if (!complete) break;
+    for (size_t i = 0; complete && i < m_names.size(); ++i) {
+        const std::string fresh = NewName(m_names[i]);
+        bool entry = false;
+        const int fd = WriteNewFile(folder, fresh, m_contents[i]->bytes, entry);
+        if (entry) made.push_back(fresh);
+        complete = fd >= 0;
+        if (complete) open.push_back(fd);
     }
-    if (complete && names.empty()) return true;
-    for (size_t i = 0; complete && i < written.size(); ++i) complete = files.Sync(written[i]);
-    if (complete) complete = WriteWholeFile(mark, [](std::ostream& out) { return out.good(); });
+    for (size_t i = 0; i < open.size(); ++i) {
+        if (complete)
+            complete = SyncAndClose(open[i], made[i]);
+        else
+            files.Close(open[i], made[i]);
+    }
+    if (complete) {
+        bool entry = false;
+        const int fd = WriteNewFile(folder, mark, CMemoryBuffer(), entry);
+        complete = fd >= 0 && SyncAndClose(fd, mark);
+    }
     // The mark's name and the new copies' names on the card before any rename: on FAT a rename
     // may otherwise reach the card before them.
-    if (complete) complete = files.Sync(folder);
+    if (complete) complete = files.SyncFolder(folder);
     if (!complete) {
         // The mark goes first: a mark beside some of the new copies would have the next connect
         // finish a set that is no longer whole. Kept, it leaves the complete set to be finished.
-        if (!files.Exists(mark) || files.Remove(mark))
-            for (const std::string& path : written) files.Remove(path);
+        const ELook marked = LookAt(folder, mark);
+        if (marked == CCardFileSystem::ENTRY_MISSING
+            || (marked == CCardFileSystem::ENTRY_PRESENT && files.Remove(folder, mark)))
+            for (const std::string& fresh : made) files.Remove(folder, fresh);
         return false;
     }
 
     // 2. Each old file aside, its new copy in its place.
+    std::vector<bool> hadOld(m_names.size(), false);
     size_t swapped = 0;
     bool restored = true;  // every file before the failing one can still go back
-    for (; swapped < names.size(); ++swapped) {
-        const std::string& name = names[swapped];
-        const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-        const bool hadOld = files.Exists(target);
-        if (hadOld && !files.Rename(target, old)) break;
-        if (!files.Rename(fresh, target)) {
-            if (hadOld && !files.Rename(old, target)) restored = false;
+    for (; swapped < m_names.size(); ++swapped) {
+        const std::string& name = m_names[swapped];
+        const ELook target = LookAt(folder, name);
+        if (target == CCardFileSystem::ENTRY_UNKNOWN) break;
+        hadOld[swapped] = target == CCardFileSystem::ENTRY_PRESENT;
+        if (hadOld[swapped] && !files.Rename(folder, name, OldName(name))) break;
+        if (!files.Rename(folder, NewName(name), name)) {
+            if (hadOld[swapped] && !files.Rename(folder, OldName(name), name)) restored = false;
             break;
         }
     }
-    if (swapped < names.size()) {
+    if (swapped < m_names.size()) {
         // Put the old files back; should that fail, the mark stays and the next connect
         // finishes the new set instead.
         while (restored && swapped-- > 0) {
-            const std::string& name = names[swapped];
-            const std::string target = folder + name, old = folder + OldName(name), fresh = folder + NewName(name);
-            if (!files.Rename(target, fresh)) {
-                restored = false;
-                break;
-            }
-            if (files.Exists(old) && !files.Rename(old, target)) {
+            const std::string& name = m_names[swapped];
+            if (!files.Rename(folder, name, NewName(name))
+                || (hadOld[swapped] && !files.Rename(folder, OldName(name), name))) {
                 restored = false;
                 break;
             }
         }
         // The mark before the new copies, as above.
-        if (restored && files.Remove(mark))
-            for (const std::string& name : names) files.Remove(folder + NewName(name));
+        if (restored && files.Remove(folder, mark))
+            for (const std::string& name : m_names) files.Remove(folder, NewName(name));
         return false;
     }
 
     // 3. The new names made durable, then the old files go, then the mark. Should any of that
     // fail, the mark stays: the next save or connect finishes the set.
-    if (!files.Sync(folder)) return false;
+    if (!files.SyncFolder(folder)) return false;
     bool removed = true;
-    for (const std::string& name : names) {
-        GT::MakeWritable(folder + name);
-        if (files.Exists(folder + OldName(name))) removed = files.Remove(folder + OldName(name)) && removed;
-    }
-    return removed && files.Remove(mark);
+    for (size_t i = 0; i < m_names.size(); ++i)
+        if (hadOld[i]) removed = files.Remove(folder, OldName(m_names[i])) && removed;
+    return removed && files.Remove(folder, mark);
 }
 
-bool CCardFileSet::CanReplace(const std::string& folder, const std::vector<std::string>& names) {
-    for (const std::string& name : names) {
-        const std::string path = folder + name;
+bool CCardFileSet::CUpdate::ReplaceEach(const CCardFolder& folder) const {
+    CCardFileSystem& files = GetCardFileSystem();
+    bool all = true;
+    for (size_t i = 0; i < m_names.size(); ++i) {
+        const std::string& name = m_names[i];
+        const std::string fresh = NewName(name);
+        bool made = false;
+        const int fd = WriteNewFile(folder, fresh, m_contents[i]->bytes, made);
+        // Never written over in place: the old file stands whole until its new copy replaces it
+        // in one step, so that every file is its old bytes or its new bytes whatever happens. An
+        // empty folder in its place (CanReplace let no other through) goes first.
         struct stat info {};
-        if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-        // A folder in a file's place: an empty one is replaced, one with entries is the user's.
-        std::error_code ec;
-        if (!std::filesystem::is_empty(path, ec) || ec) return false;
+        const bool done = fd >= 0 && SyncAndClose(fd, fresh)
+                          && (files.Look(folder, name, info) != CCardFileSystem::ENTRY_PRESENT || !S_ISDIR(info.st_mode)
+                              || files.Remove(folder, name))
+                          && files.Rename(folder, fresh, name) && files.SyncFolder(folder);
+        if (!done && made && LookAt(folder, fresh) != CCardFileSystem::ENTRY_MISSING) files.Remove(folder, fresh);
+        all = done && all;
     }
-    return true;
+    return all;
 }

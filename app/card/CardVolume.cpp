@@ -1,5 +1,6 @@
 #include "app/card/CardVolume.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,25 +46,42 @@ bool SplitBelowRoot(const std::string& relative, std::vector<std::string>& names
     return true;
 }
 
-// The device of the card root; false when it is not a folder.
-bool RootDevice(const std::string& root, dev_t& device) {
-    struct stat info {};
-    if (stat(root.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
-    device = info.st_dev;
-    return true;
-}
-
-// What stands at a path of the card, the path itself looked at.
-enum class EEntry { MISSING, CARD_FOLDER, LINK, OTHER };
-
-EEntry LookAt(const std::string& path, dev_t device) {
-    struct stat info {};
-    if (lstat(path.c_str(), &info) != 0) return errno == ENOENT ? EEntry::MISSING : EEntry::OTHER;
-    if (S_ISLNK(info.st_mode)) return EEntry::LINK;
-    return S_ISDIR(info.st_mode) && info.st_dev == device ? EEntry::CARD_FOLDER : EEntry::OTHER;
-}
+// The folder to be opened or made below another, never through a link (O_NOFOLLOW) and never
+// one that would block (a FIFO is no folder).
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 }  // namespace
+
+// --- an open folder ---
+
+CCardFolder& CCardFolder::operator=(CCardFolder&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        m_path = std::move(other.m_path);
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+CCardFolder CCardFolder::OpenPath(const std::string& path) {
+    std::string named = path;
+    if (named.empty() || named.back() != '/') named += "/";
+    return CCardFolder(open(named.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), named);
+}
+
+std::string CCardFolder::GetName() const {
+    std::string path = m_path;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return fs::path(path).filename().string();
+}
+
+void CCardFolder::Close() {
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+}
+
+// --- the card volume ---
 
 const std::string& CCardVolume::GetDatabaseFolderName() {
     static const std::string name("CORVANE/QM/DB/");
@@ -81,7 +99,8 @@ std::string CCardVolume::MakeCardRoot(const std::string& drive) {
 
 int CCardVolume::CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) {
     uint64_t total = 0, available = 0;
-    if (!GT::GetDiskSpace(target, total, available)) return SPACE_UNKNOWN;
+    // A file system of no blocks at all (FAT through FUSE answers so) tells nothing of its space.
+    if (!GT::GetDiskSpace(target, total, available) || total == 0) return SPACE_UNKNOWN;
     int64_t needed = 0;
     bool overflow = false;
     for (int64_t size : sizes) {
@@ -114,18 +133,32 @@ std::string CCardVolume::GetDrive() const {
     return root.empty() ? root : root.substr(0, root.size() - 1);
 }
 
-bool CCardVolume::IsMounted() const {
-    if (!IsConnected() || !m_identified) return false;
+int CCardVolume::OpenRoot() const {
+    if (!IsConnected() || !m_identified) return -1;
+    const int fd = open(GetRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
     // A mount id that the kernel may give again does not tell two cards apart on its own: the
     // file system's serial is asked too.
     const bool askSerial = !m_identity.uniqueMountId && !m_identity.serial.empty();
     GT::CVolumeIdentity now;
-    if (!GT::GetVolumeIdentity(GetRoot(), askSerial, now)) return false;
-    if (now.device != m_identity.device || now.inode != m_identity.inode || now.mountId != m_identity.mountId
-        || now.uniqueMountId != m_identity.uniqueMountId)
-        return false;
+    // Asked of the open root itself: whatever the path leads to later, this is the card.
+    bool same = GT::GetVolumeIdentityOf(fd, askSerial, now) && now.device == m_identity.device
+                && now.inode == m_identity.inode && now.mountId == m_identity.mountId
+                && now.uniqueMountId == m_identity.uniqueMountId;
     // A serial known at connect that cannot be read now is no proof of the same card.
-    return !askSerial || now.serial == m_identity.serial;
+    same = same && (!askSerial || now.serial == m_identity.serial);
+    if (!same) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool CCardVolume::IsMounted() const {
+    const int root = OpenRoot();
+    if (root < 0) return false;
+    close(root);
+    return true;
 }
 
 bool CCardVolume::WasRemoved() const {
@@ -151,57 +184,70 @@ bool CCardVolume::IsOnCard(const std::string& path) const {
     }
 }
 
-bool CCardVolume::NamesBelowRoot(const std::string& folder, std::vector<std::string>& names, dev_t& device) const {
+bool CCardVolume::NamesBelowRoot(const std::string& folder, std::vector<std::string>& names) const {
     const std::string root = GetRoot();
-    return !root.empty() && StartsWith(folder, root) && SplitBelowRoot(folder.substr(root.size()), names)
-           && RootDevice(root, device);
+    return !root.empty() && StartsWith(folder, root) && SplitBelowRoot(folder.substr(root.size()), names);
+}
+
+CCardVolume::EFolder CCardVolume::OpenFolder(const std::string& folder, CCardFolder& handle, bool make,
+                                             bool grantEveryone) const {
+    handle.Close();
+    std::vector<std::string> names;
+    if (!NamesBelowRoot(folder, names) || (make && !IsWritable())) return FOLDER_REFUSED;
+    CCardFolder root(OpenRoot(), GetRoot());
+    if (!root.IsOpen()) return FOLDER_REFUSED;
+    return Walk(root, names, handle, make, grantEveryone);
+}
+
+CCardVolume::EFolder CCardVolume::OpenFolderBelow(const CCardFolder& root, const std::string& folder,
+                                                  CCardFolder& handle) const {
+    handle.Close();
+    std::vector<std::string> names;
+    if (!root.IsOpen() || root.GetPath() != GetRoot() || !NamesBelowRoot(folder, names)) return FOLDER_REFUSED;
+    return Walk(root, names, handle, false, false);
+}
+
+CCardVolume::EFolder CCardVolume::Walk(const CCardFolder& root, const std::vector<std::string>& names,
+                                       CCardFolder& handle, bool make, bool grantEveryone) const {
+    struct stat top {};
+    if (fstat(root.Fd(), &top) != 0) return FOLDER_REFUSED;
+    CCardFolder current;
+    for (const std::string& name : names) {
+        const int at = current.IsOpen() ? current.Fd() : root.Fd();
+        const std::string path = (current.IsOpen() ? current.GetPath() : root.GetPath()) + name + "/";
+        int fd = openat(at, name.c_str(), kFolderFlags);
+        if (fd < 0 && errno == ENOENT) {
+            if (!make) return FOLDER_MISSING;
+            if (mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) return FOLDER_REFUSED;
+            fd = openat(at, name.c_str(), kFolderFlags);
+        }
+        // A link (ELOOP), a file (ENOTDIR) or anything else that does not open as a folder.
+        if (fd < 0) return FOLDER_REFUSED;
+        CCardFolder next(fd, path);
+        struct stat info {};
+        // Another file system mounted on a folder of the card is not the card.
+        if (fstat(next.Fd(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_dev != top.st_dev) return FOLDER_REFUSED;
+        current = std::move(next);
+    }
+    // The root itself, opened again: the handle is the caller's own.
+    if (!current.IsOpen()) {
+        current = CCardFolder(openat(root.Fd(), ".", kFolderFlags), root.GetPath());
+        if (!current.IsOpen()) return FOLDER_REFUSED;
+    }
+    // Made writable for all through the handle itself (best effort: FAT keeps no modes).
+    if (grantEveryone) {
+        struct stat info {};
+        constexpr mode_t kEveryone = S_IRWXU | S_IRWXG | S_IRWXO;
+        if (fstat(current.Fd(), &info) == 0 && (info.st_mode & kEveryone) != kEveryone)
+            fchmod(current.Fd(), (info.st_mode & 07777) | kEveryone);
+    }
+    handle = std::move(current);
+    return FOLDER_OPEN;
 }
 
 bool CCardVolume::MakeFolder(const std::string& folder, bool grantEveryone) const {
-    std::vector<std::string> names;
-    dev_t device = 0;
-    if (!NamesBelowRoot(folder, names, device) || !IsWritable()) return false;
-    std::string path = GetRoot();
-    for (const std::string& name : names) {
-        path += name;
-        switch (LookAt(path, device)) {
-            case EEntry::CARD_FOLDER:
-                break;
-            case EEntry::LINK:
-                // A damaged entry: the link goes, whatever it leads to stays as it is.
-                if (unlink(path.c_str()) != 0) return false;
-                [[fallthrough]];
-            case EEntry::MISSING:
-                if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
-                if (LookAt(path, device) != EEntry::CARD_FOLDER) return false;
-                break;
-            case EEntry::OTHER:
-                return false;
-        }
-        path += "/";
-    }
-    if (grantEveryone) GT::MakeWritable(path);
-    return true;
-}
-
-bool CCardVolume::IsCardFolder(const std::string& folder) const {
-    std::vector<std::string> names;
-    dev_t device = 0;
-    if (!NamesBelowRoot(folder, names, device)) return false;
-    std::string path = GetRoot();
-    for (const std::string& name : names) {
-        path += name;
-        if (LookAt(path, device) != EEntry::CARD_FOLDER) return false;
-        path += "/";
-    }
-    return true;
-}
-
-bool CCardVolume::IsCardEntry(const std::string& path) const {
-    const std::string::size_type slash = path.rfind('/');
-    if (slash == std::string::npos || slash + 1 == path.size()) return false;
-    const std::string name = path.substr(slash + 1);
-    return name != "." && name != ".." && IsCardFolder(path.substr(0, slash + 1));
+    CCardFolder handle;
+    return OpenFolder(folder, handle, true, grantEveryone) == FOLDER_OPEN;
 }
 
 uint64_t CCardVolume::Pin(uint64_t connection) {

@@ -14,7 +14,39 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
+
+// An open folder: its descriptor, through which everything in it is read, written, renamed,
+// removed and synced, and the path it was reached by, which only names it (in logs and
+// messages) and is never opened again. A folder swapped for a link while it is open is not
+// followed: the descriptor stays with the folder itself. Closed when it goes.
+class CCardFolder {
+public:
+    CCardFolder() = default;
+    // Takes over the descriptor; path ends with "/".
+    CCardFolder(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    CCardFolder(CCardFolder&& other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path)) { other.m_fd = -1; }
+    CCardFolder& operator=(CCardFolder&& other) noexcept;
+    CCardFolder(const CCardFolder&) = delete;
+    CCardFolder& operator=(const CCardFolder&) = delete;
+    ~CCardFolder() { Close(); }
+
+    // A folder by its path, links followed: for folders off the card (the work folder, a test's
+    // folder). Not open when it cannot be opened.
+    static CCardFolder OpenPath(const std::string& path);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Fd() const { return m_fd; }
+    const std::string& GetPath() const { return m_path; }
+    // The folder's own name (the last of its path), for logs.
+    std::string GetName() const;
+    void Close();
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
 
 class CCardVolume {
 public:
@@ -27,7 +59,8 @@ public:
     static std::string MakeDatabasePath(const std::string& root);
     // The root of a volume: its id and "/".
     static std::string MakeCardRoot(const std::string& drive);
-    // Whether files of these sizes fit on the target's volume with 1 MiB to spare.
+    // Whether files of these sizes fit on the target's volume with 1 MiB to spare; unknown also
+    // where the volume reports no blocks at all.
     static int CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes);
 
     // Connects the card at this root (empty: none), taking the identity of what is mounted there
@@ -59,18 +92,27 @@ public:
     // A card is connected and the path lies on it: below the card root by its canonical form, or
     // by device and inode (the card seen through a bind mount or mounted twice).
     bool IsOnCard(const std::string& path) const;
-    // Makes a folder on the card (and its missing parents below the card root) after checking
-    // that the card may be written; false for a folder that is not below the card root. A
-    // symbolic link where one of the folders should be is replaced by a folder (what it leads to
-    // is left as it is); anything else in their place fails.
+    // Answers of OpenFolder.
+    enum EFolder : int {
+        FOLDER_OPEN,     // a folder of the card itself, open
+        FOLDER_MISSING,  // one of the folders is not there (and none was to be made)
+        FOLDER_REFUSED   // a link, another file system or anything else in a folder's place, a
+                         // path not below the root (no ".."), no card, or a failure
+    };
+    // Opens a folder below the card root by a walk from the root: the root is opened and must be
+    // the one taken at connect, and each folder below it is opened relative to the one above it,
+    // never through a symbolic link (O_NOFOLLOW) and only on the root's own file system. What
+    // a link leads to is never read, written or removed, and a link that appears later leads
+    // nowhere: the handle stays with the folder. With make, missing folders are made once the
+    // card may be written (with grantEveryone the last is made writable for all, as the song
+    // folders are); a link in a folder's place is never replaced.
+    EFolder OpenFolder(const std::string& folder, CCardFolder& handle, bool make = false,
+                       bool grantEveryone = false) const;
+    // OpenFolder of a folder that is not made, walking from the card's root already open (by
+    // OpenFolder of the root): for many folders in a row.
+    EFolder OpenFolderBelow(const CCardFolder& root, const std::string& folder, CCardFolder& handle) const;
+    // OpenFolder with make: true when the folder is there, or was made, and is the card's own.
     bool MakeFolder(const std::string& folder, bool grantEveryone) const;
-    // The folder lies below the card root by its plain path (no "..") and it and every folder
-    // above it up to the root are folders of the card itself: no symbolic link, no other file
-    // system mounted there. Only in such folders does anything get written, renamed or removed.
-    bool IsCardFolder(const std::string& folder) const;
-    // The path names an entry of a card folder: what a write there replaces or a removal takes
-    // away is the entry itself, never what a link there leads to.
-    bool IsCardEntry(const std::string& path) const;
 
     // Which connection this is: it changes whenever a card is connected or forgotten.
     uint64_t GetConnection() const { return m_connection; }
@@ -79,9 +121,13 @@ public:
     uint64_t Pin(uint64_t connection);
 
 private:
-    // The folder names of a folder below the card root, and the root's device; false for a
-    // folder that is not below it.
-    bool NamesBelowRoot(const std::string& folder, std::vector<std::string>& names, dev_t& device) const;
+    // The folder names of a folder below the card root; false for a folder that is not below it.
+    bool NamesBelowRoot(const std::string& folder, std::vector<std::string>& names) const;
+    // The card root, open, when it is the root taken at connect; -1 when not.
+    int OpenRoot() const;
+    // The folders of names, each opened below the one before, from the open root.
+    EFolder Walk(const CCardFolder& root, const std::vector<std::string>& names, CCardFolder& handle, bool make,
+                 bool grantEveryone) const;
 
     std::string m_databasePath;
     uint64_t m_connection = 0;

@@ -1,9 +1,13 @@
 #include "app/card/DatabaseStore.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <istream>
+#include <limits>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
@@ -15,8 +19,8 @@
 #include "app/card/Domain.h"
 #include "app/card/IconFiles.h"
 #include "general_tools/Drives.h"
-#include "general_tools/Files.h"
 #include "general_tools/GraphicDataMaker.h"
+#include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
 
 namespace {
@@ -26,20 +30,29 @@ typedef CDatabaseFileChunks Chunks;
 // The five song lists and what reading one does to its songs.
 enum EListFile { LIST_ALBUM, LIST_ARTIST, LIST_BEST, LIST_USER, LIST_RHYTHM };
 
-const char kTemporaryPrefix[] = "___TEMPORARY_DB_FILE___";
-
 // No database file comes near this: a name table of 65,535 records is 64 MiB.
 constexpr size_t kMaxDatabaseFileBytes = size_t(128) << 20;
+
+// A database file: its name in the open database folder, or a path (folder null).
+struct CDatabaseFile {
+    const CCardFolder* folder;
+    std::string name;
+};
 
 // Reads a whole database file, with one read, and parses it in memory; null when it cannot be
 // opened or read or lacks a chunk.
 template <class TData>
-TData* ReadDatabaseFile(const std::string& path, std::unique_ptr<CQm3FileDto>& dto) {
+TData* ReadDatabaseFile(const CDatabaseFile& file, std::unique_ptr<CQm3FileDto>& dto) {
     CCardFileInput in;
-    if (!in.Open(path, kMaxDatabaseFileBytes)) return nullptr;
+    if (file.folder != nullptr ? !in.Open(*file.folder, file.name, kMaxDatabaseFileBytes)
+                               : !in.Open(file.name, kMaxDatabaseFileBytes))
+        return nullptr;
     dto.reset(new CQm3FileDto(boost::make_shared<Chunks::CChunkFactory<TData>>()));
     return ReadQm3File<TData>(in, *dto, TData::Id());
 }
+
+bool ReadSlots(const CDatabaseFile& file, CSlotTable& slots);
+bool ReadNames(const CDatabaseFile& file, CNameTable& names);
 
 // The name blocks that this run has built, by text, with the renderer that drew them: a save
 // renders only the names that are new since the last one.
@@ -80,9 +93,9 @@ bool WriteDatabaseFile(const boost::shared_ptr<TData>& data, std::ostream& out) 
     return dto.Write(out) && out.good();
 }
 
-bool ApplySongList(const std::string& path, const CNameTable& names, ISongLists& document, EListFile list) {
+bool ApplySongList(const CDatabaseFile& file, const CNameTable& names, ISongLists& document, EListFile list) {
     std::unique_ptr<CQm3FileDto> dto;
-    const Chunks::CSongListChunk* chunk = ReadDatabaseFile<Chunks::CSongListChunk>(path, dto);
+    const Chunks::CSongListChunk* chunk = ReadDatabaseFile<Chunks::CSongListChunk>(file, dto);
     if (chunk == nullptr) return false;
     CDomain& domain = CDomain::GetInstance();
     const int n = static_cast<int>(chunk->songNumbers.size());
@@ -239,42 +252,82 @@ std::vector<int64_t> CDatabaseStore::GetDatabaseFileSizes() {
             kSongList};
 }
 
-bool CDatabaseStore::DatabaseExists(const CCardVolume& card) const {
+bool CDatabaseStore::DatabaseExists(const CCardFolder& folder) const {
     // What an unfinished save left counts: such a card is not a new one.
     const std::vector<std::string> names = GetFileNames();
-    if (CCardFileSet::HasLeftovers(card.GetDatabasePath(), names)) return true;
-    for (const std::string& name : names)
-        if (GT::IsExistingFile(card.GetDatabasePath() + name)) return true;
+    if (CCardFileSet::HasLeftovers(folder, names)) return true;
+    for (const std::string& name : names) {
+        struct stat info {};
+        if (GetCardFileSystem().Look(folder, name, info) != CCardFileSystem::ENTRY_MISSING) return true;
+    }
     return false;
 }
 
+void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card, const CCardFolder& folder) {
+    if (!card.IsWritable() || !folder.IsOpen()) return;
+    CCardFileSet::Recover(folder, GetFileNames());
+}
+
 void CDatabaseStore::RecoverInterruptedSave(const CCardVolume& card) {
-    if (!card.IsWritable() || !card.IsCardFolder(card.GetDatabasePath())) return;
-    CCardFileSet::Recover(card.GetDatabasePath(), GetFileNames());
+    CCardFolder folder;
+    if (card.OpenFolder(card.GetDatabasePath(), folder) == CCardVolume::FOLDER_OPEN)
+        RecoverInterruptedSave(card, folder);
 }
 
 // --- loading ---
 
-bool CDatabaseStore::Load(const CCardVolume& card, ISongLists& document, const std::function<void()>& slotsRead) {
-    const std::string folder = card.GetDatabasePath();
+namespace {
+
+// Every folder that a used slot's file lies in is a folder of the card itself, or missing: a
+// link or another file system in one's place refuses the card.
+bool AreSongFoldersOnCard(const CCardVolume& card, const CSlotTable& slots) {
+    const std::string drive = card.GetDrive();
+    std::set<std::string> looked;
+    CCardFolder root;
+    if (card.OpenFolder(card.GetRoot(), root) != CCardVolume::FOLDER_OPEN) return false;
+    std::string last;
+    for (const CSongPointer& song : slots) {
+        if (!song || !song->IsUsed()) continue;
+        const std::string& path = song->GetPath();
+        const std::string folder = drive + path.substr(0, path.rfind('/') + 1);
+        // Songs of one folder mostly follow each other.
+        if (folder == last || !looked.insert(folder).second) continue;
+        last = folder;
+        CCardFolder handle;
+        if (card.OpenFolderBelow(root, folder, handle) == CCardVolume::FOLDER_REFUSED) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CDatabaseStore::Load(const CCardVolume& card, const CCardFolder& folder, ISongLists& document,
+                          const std::function<void()>& slotsRead) {
     const std::vector<std::string> files = GetFileNames();
     // A set that recovery could not finish is read only once it has been finished.
-    if (CCardFileSet::HasLeftovers(folder, files)) return false;
-    if (!ReadSongFilenameList(folder + files[0], document.GetSlots())) return false;
+    if (!folder.IsOpen() || CCardFileSet::HasLeftovers(folder, files)) return false;
+    if (!ReadSlots(CDatabaseFile{&folder, files[0]}, document.GetSlots())) return false;
+    if (!AreSongFoldersOnCard(card, document.GetSlots())) return false;
     if (slotsRead) slotsRead();
     CNameTable names;
-    if (!ReadNameTable(folder + files[1], names)) names.clear();
-    ReadAlbumList(folder + files[2], names, document);
-    ReadArtistList(folder + files[3], names, document);
-    ReadBestList(folder + files[4], names, document);
-    ReadUserList(folder + files[5], names, document);
-    ReadRhythmList(folder + files[6], names, document);
+    if (!ReadNames(CDatabaseFile{&folder, files[1]}, names)) names.clear();
+    ApplySongList(CDatabaseFile{&folder, files[2]}, names, document, LIST_ALBUM);
+    ApplySongList(CDatabaseFile{&folder, files[3]}, names, document, LIST_ARTIST);
+    ApplySongList(CDatabaseFile{&folder, files[4]}, names, document, LIST_BEST);
+    ApplySongList(CDatabaseFile{&folder, files[5]}, names, document, LIST_USER);
+    ApplySongList(CDatabaseFile{&folder, files[6]}, names, document, LIST_RHYTHM);
     return true;
 }
 
 bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& slots) {
+    return ReadSlots(CDatabaseFile{nullptr, path}, slots);
+}
+
+namespace {
+
+bool ReadSlots(const CDatabaseFile& file, CSlotTable& slots) {
     std::unique_ptr<CQm3FileDto> dto;
-    const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(path, dto);
+    const Chunks::CSongFilenameListChunk* chunk = ReadDatabaseFile<Chunks::CSongFilenameListChunk>(file, dto);
     if (chunk == nullptr) return false;
     // The document keeps at most 4000 slots: a table that names a song beyond them cannot be
     // held whole, and a save would drop that song.
@@ -292,32 +345,38 @@ bool CDatabaseStore::ReadSongFilenameList(const std::string& path, CSlotTable& s
     return true;
 }
 
-bool CDatabaseStore::ReadNameTable(const std::string& path, CNameTable& names) {
+bool ReadNames(const CDatabaseFile& file, CNameTable& names) {
     std::unique_ptr<CQm3FileDto> dto;
-    Chunks::CPlayListChunk* chunk = ReadDatabaseFile<Chunks::CPlayListChunk>(path, dto);
+    Chunks::CPlayListChunk* chunk = ReadDatabaseFile<Chunks::CPlayListChunk>(file, dto);
     if (chunk == nullptr) return false;
     names.swap(chunk->records);
     return true;
 }
 
+}  // namespace
+
+bool CDatabaseStore::ReadNameTable(const std::string& path, CNameTable& names) {
+    return ReadNames(CDatabaseFile{nullptr, path}, names);
+}
+
 bool CDatabaseStore::ReadAlbumList(const std::string& path, const CNameTable& names, ISongLists& document) {
-    return ApplySongList(path, names, document, LIST_ALBUM);
+    return ApplySongList(CDatabaseFile{nullptr, path}, names, document, LIST_ALBUM);
 }
 
 bool CDatabaseStore::ReadArtistList(const std::string& path, const CNameTable& names, ISongLists& document) {
-    return ApplySongList(path, names, document, LIST_ARTIST);
+    return ApplySongList(CDatabaseFile{nullptr, path}, names, document, LIST_ARTIST);
 }
 
 bool CDatabaseStore::ReadBestList(const std::string& path, const CNameTable& names, ISongLists& document) {
-    return ApplySongList(path, names, document, LIST_BEST);
+    return ApplySongList(CDatabaseFile{nullptr, path}, names, document, LIST_BEST);
 }
 
 bool CDatabaseStore::ReadUserList(const std::string& path, const CNameTable& names, ISongLists& document) {
-    return ApplySongList(path, names, document, LIST_USER);
+    return ApplySongList(CDatabaseFile{nullptr, path}, names, document, LIST_USER);
 }
 
 bool CDatabaseStore::ReadRhythmList(const std::string& path, const CNameTable& names, ISongLists& document) {
-    return ApplySongList(path, names, document, LIST_RHYTHM);
+    return ApplySongList(CDatabaseFile{nullptr, path}, names, document, LIST_RHYTHM);
 }
 
 // --- building ---
@@ -447,78 +506,85 @@ bool CDatabaseStore::WriteRhythmList(const ISongLists& document, std::ostream& o
 
 namespace {
 
-// Room for a whole new set beside the old files (and the mark, and a folder that grows); true
-// when the space cannot be told, so that the safe way is tried.
-bool HasRoomForNewSet(const std::string& folder) {
-    uint64_t total = 0, available = 0;
-    if (!GT::GetDiskSpace(folder, total, available)) return true;
-    int64_t needed = 0, cluster = 0;
-    if (!GT::GetDiskSpaceRequired(folder, 1, cluster)) return true;
-    for (int64_t size : CDatabaseStore::GetDatabaseFileSizes()) {
-        int64_t bytes = 0;
-        if (!GT::GetDiskSpaceRequired(folder, size, bytes)) return true;
-        needed += bytes;
-    }
-    needed += 2 * cluster;
-    return static_cast<uint64_t>(needed) <= available;
-}
+// Which way a save of these new copies takes: 1 the whole set beside the old files, 2 one file
+// at a time, 0 none (not even the largest copy fits beside its old file). bytesBefore are taken
+// on the card first. A file system that cannot tell its space, or that reports none at all
+// (FUSE's FAT answers 0 blocks), takes the set's way, whose failures leave the old set.
+enum EWay { WAY_NONE, WAY_WHOLE_SET, WAY_EACH_FILE };
 
-// The way of a card too full for a new set: all seven written to the work folder first, then
-// each copied over its card file.
-bool WriteInPlace(const CCardVolume& card, const std::vector<CCardFileSet::CEntry>& entries) {
-    CCardFileSystem& files = GetCardFileSystem();
-    const std::string prefix = CDomain::GetInstance().GetWorkFolder() + "/" + kTemporaryPrefix;
-    std::vector<std::string> temporaries;
-    bool written = true;
-    for (const CCardFileSet::CEntry& entry : entries) {
-        const std::string path = prefix + entry.name;
-        bool opened = false;
-        written = WriteWholeFile(path, entry.write, &opened);
-        if (opened) temporaries.push_back(path);
-        if (!written) break;
+EWay ChooseWay(const std::string& folder, const std::vector<int64_t>& sizes, int64_t bytesBefore) {
+    uint64_t total = 0, available = 0;
+    int64_t cluster = 0;
+    if (sizes.empty() || !GT::GetDiskSpace(folder, total, available) || total == 0
+        || !GT::GetDiskSpaceRequired(folder, 1, cluster))
+        return WAY_WHOLE_SET;
+    // Beside the copies: the mark, and a cluster should the folder grow.
+    int64_t set = 2 * cluster, largest = 0;
+    for (int64_t size : sizes) {
+        int64_t bytes = 0;
+        if (!GT::GetDiskSpaceRequired(folder, size, bytes)) return WAY_WHOLE_SET;
+        set += bytes;
+        largest = std::max(largest, bytes);
     }
-    const std::string folder = card.GetDatabasePath();
-    bool copied = written && card.IsWritable();
-    if (copied) {
-        for (const CCardFileSet::CEntry& entry : entries) {
-            // Through the card's own copy: a link or a file with other names in a database file's
-            // place is replaced, never written through.
-            const bool done = files.CopyInto(prefix + entry.name, folder + entry.name);
-            if (done) GT::MakeWritable(folder + entry.name);
-            copied = done && copied;
-        }
-        copied = files.Sync(folder) && copied;
-    }
-    for (const std::string& path : temporaries) files.Remove(path);
-    return copied;
+    const int64_t room = static_cast<int64_t>(std::min<uint64_t>(available, std::numeric_limits<int64_t>::max()));
+    const int64_t left = room - std::max<int64_t>(bytesBefore, 0);
+    if (set <= left) return WAY_WHOLE_SET;
+    if (largest + cluster <= left) return WAY_EACH_FILE;
+    return WAY_NONE;
 }
 
 }  // namespace
 
-bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
-    if (!card.IsWritable()) return false;
-    const std::string folder = card.GetDatabasePath();
+CDatabaseStore::CSave::CSave(CDatabaseStore& store, const CCardVolume& card, const ISongLists& document,
+                             int64_t bytesBefore)
+    : m_card(card) {
+    // A missing database folder (a new card) is made only by Commit: every file is new then.
+    if (!card.IsWritable() || card.OpenFolder(card.GetDatabasePath(), m_folder) == CCardVolume::FOLDER_REFUSED) return;
     // The table's storage is kept from save to save: two megabytes of fresh memory would cost a
     // page fault for every page.
-    BuildNameTable(document.GetList(ISongLists::LIST_SONGS), m_names);
-    const CNameTable& names = m_names;
+    store.BuildNameTable(document.GetList(ISongLists::LIST_SONGS), store.m_names);
+    const CNameTable& names = store.m_names;
     const std::vector<std::string> files = GetFileNames();
     const ISongLists& doc = document;
+    CDatabaseStore* self = &store;
     const std::vector<CCardFileSet::CEntry> entries = {
-        {files[0], [this, &doc](std::ostream& out) { return WriteSongFilenameList(doc.GetSlots(), out); }},
-        {files[1], [this, &names](std::ostream& out) { return WriteNameTable(names, out); }},
-        {files[2], [this, &names, &doc](std::ostream& out) { return WriteAlbumList(names, doc, out); }},
-        {files[3], [this, &names, &doc](std::ostream& out) { return WriteArtistList(names, doc, out); }},
-        {files[4], [this, &doc](std::ostream& out) { return WriteBestList(doc, out); }},
-        {files[5], [this, &doc](std::ostream& out) { return WriteUserList(doc, out); }},
-        {files[6], [this, &doc](std::ostream& out) { return WriteRhythmList(doc, out); }},
+        {files[0], [self, &doc](std::ostream& out) { return self->WriteSongFilenameList(doc.GetSlots(), out); }},
+        {files[1], [self, &names](std::ostream& out) { return self->WriteNameTable(names, out); }},
+        {files[2], [self, &names, &doc](std::ostream& out) { return self->WriteAlbumList(names, doc, out); }},
+        {files[3], [self, &names, &doc](std::ostream& out) { return self->WriteArtistList(names, doc, out); }},
+        {files[4], [self, &doc](std::ostream& out) { return self->WriteBestList(doc, out); }},
+        {files[5], [self, &doc](std::ostream& out) { return self->WriteUserList(doc, out); }},
+        {files[6], [self, &doc](std::ostream& out) { return self->WriteRhythmList(doc, out); }},
     };
-    // A database file's place taken by a folder with entries fails the save before anything
-    // changes. What an earlier save left goes next: a set still marked complete would be
-    // finished over an in-place write at the next connect (and its copies take room a new set
-    // needs).
-    if (!card.IsCardFolder(folder) || !CCardFileSet::CanReplace(folder, files) || !CCardFileSet::Recover(folder, files))
+    // A database file's place taken by a folder with entries refuses the save. What an earlier
+    // save left goes next: a set still marked complete would be finished over this one at the
+    // next connect (and its copies take room a new set needs). Then the new bytes, compared
+    // with the card's, tell what changes and the room that takes.
+    if (m_folder.IsOpen() && (!CCardFileSet::CanReplace(m_folder, files) || !CCardFileSet::Recover(m_folder, files)))
+        return;
+    if (!m_update.Prepare(m_folder, entries)) return;
+    switch (ChooseWay(card.GetDatabasePath(), m_update.GetChangedSizes(), bytesBefore)) {
+        case WAY_WHOLE_SET:
+            m_wholeSet = true;
+            break;
+        case WAY_EACH_FILE:
+            m_wholeSet = false;
+            break;
+        case WAY_NONE:
+            return;
+    }
+    m_ready = true;
+}
+
+bool CDatabaseStore::CSave::Commit() {
+    if (!m_ready || !m_card.IsWritable()) return false;
+    m_ready = false;
+    if (!m_folder.IsOpen() && m_card.OpenFolder(m_card.GetDatabasePath(), m_folder, true) != CCardVolume::FOLDER_OPEN)
         return false;
-    if (HasRoomForNewSet(folder)) return CCardFileSet::Replace(folder, entries);
-    return WriteInPlace(card, entries);
+    return m_wholeSet ? m_update.Replace(m_folder) : m_update.ReplaceEach(m_folder);
+}
+
+bool CDatabaseStore::Save(const CCardVolume& card, const ISongLists& document) {
+    CSave save(*this, card, document);
+    return save.IsReady() && save.Commit();
 }

@@ -7,6 +7,8 @@
 #include "app/card/Song.h"
 #include "app/card/SongLists.h"
 
+#include "app/card/CardFiles.h"
+
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -24,17 +26,42 @@ public:
 
     static CDatabaseStore& GetInstance();
 
-    // Reads the seven files from the card's database folder into the slots and lists (which
-    // the caller has emptied). False only when the song-file-name table cannot be read;
-    // slotsRead is called once the slots are in place, before the lists are read.
-    bool Load(const CCardVolume& card, ISongLists& document, const std::function<void()>& slotsRead = {});
-    // Writes the seven files: as one set that replaces the old one whole when the card has room
-    // for it beside the old files, else in place through the work folder. True only when all
-    // seven were written.
+    // Reads the seven files from the card's database folder (open) into the slots and lists
+    // (which the caller has emptied). False when the song-file-name table cannot be read, or
+    // when a song folder it names is a link or another file system (nothing is read through
+    // it); slotsRead is called once the slots are in place and their folders looked at, before
+    // the lists are read.
+    bool Load(const CCardVolume& card, const CCardFolder& folder, ISongLists& document,
+              const std::function<void()>& slotsRead = {});
+
+    // One save, made ready before anything is written to the card: every check that can refuse
+    // it (the database folder, a folder with entries in a file's place, what an earlier save
+    // left, the room) and every file's new bytes. Then Commit writes the files that change: as
+    // one set that replaces the old one whole when the card has room for it beside the old
+    // files (or when the room cannot be told), else one file at a time, each written beside its
+    // name and renamed over it. Where not even that room is there, the save is refused.
+    class CSave {
+    public:
+        // bytesBefore: what is written on the card before the database (the icon files).
+        CSave(CDatabaseStore& store, const CCardVolume& card, const ISongLists& document, int64_t bytesBefore = 0);
+        bool IsReady() const { return m_ready; }
+        // True only when every changed file was replaced.
+        bool Commit();
+
+    private:
+        const CCardVolume& m_card;
+        CCardFolder m_folder;
+        CCardFileSet::CUpdate m_update;
+        bool m_ready = false;
+        bool m_wholeSet = true;
+    };
+    // A whole save: CSave and its Commit.
     bool Save(const CCardVolume& card, const ISongLists& document);
-    // Whether any of the seven files is on the card.
-    bool DatabaseExists(const CCardVolume& card) const;
-    // Finishes or takes away what an interrupted save left in the database folder.
+    // Whether any of the seven files, or what a save left, is in the open database folder.
+    bool DatabaseExists(const CCardFolder& folder) const;
+    // Finishes or takes away what an interrupted save left in the database folder; the folder
+    // open, or by the card's own walk.
+    void RecoverInterruptedSave(const CCardVolume& card, const CCardFolder& folder);
     void RecoverInterruptedSave(const CCardVolume& card);
 
     // The seven file names in the order they are read and written.

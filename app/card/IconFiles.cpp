@@ -1,5 +1,10 @@
 #include "app/card/IconFiles.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <exception>
 #include <istream>
@@ -18,7 +23,7 @@
 #include "app/card/Domain.h"
 #include "app/card/MessageTable.h"
 #include "app/card/ModalManager.h"
-#include "general_tools/Files.h"
+#include "general_tools/Drives.h"
 #include "general_tools/GraphicDataMaker.h"
 #include "general_tools/Paths.h"
 #include "general_tools/StringFunctions.h"
@@ -36,7 +41,7 @@ constexpr size_t kMaxIconFileBytes = size_t(1) << 20;
 // A folder where icon writes may have left new copies: the icon files of its songs in the
 // database, and the number of the song folder it is (-1 for any other folder of the card).
 struct CIconFolder {
-    std::set<std::string> songIcons;
+    std::set<std::string> songIcons;  // file names
     int songFolder = -1;
 };
 
@@ -46,31 +51,53 @@ bool IsSlotTitleOf(const std::string& title, int songFolder) {
     return std::stoi(title) / kSlotsPerFolder == songFolder;
 }
 
-// Leftovers of icon writes in one folder: a complete new copy of a song's icon file whose target
-// is missing takes its place; every other one goes, also one of a song that a save added and
-// never wrote into the database. Files that no icon write leaves (the folder may be any folder
-// of the card) are left alone.
-void RecoverIconFiles(const std::string& folder, const CIconFolder& icons) {
-    std::vector<std::string> folders, files;
-    if (!GT::ListDirectory(folder, folders, files)) return;
+bool ParseIconText(const CFileBytes& bytes, CIconFileStore::CReading::CIcon& icon);
+
+// The names of the files in an open folder.
+std::vector<std::string> ListFiles(const CCardFolder& folder) {
+    std::vector<std::string> names;
+    const int fd = openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (entries == nullptr) {
+        if (fd >= 0) close(fd);
+        return names;
+    }
+    for (const dirent* entry = readdir(entries); entry != nullptr; entry = readdir(entries))
+        if (entry->d_type != DT_DIR) names.push_back(entry->d_name);
+    closedir(entries);
+    return names;
+}
+
+// Leftovers of icon writes in one open folder: a complete new copy of a song's icon file whose
+// target is missing takes its place; every other one goes, also one of a song that a save added
+// and never wrote into the database. Files that no icon write leaves (the folder may be any
+// folder of the card) are left alone.
+void RecoverIconFiles(const CCardFolder& folder, const CIconFolder& icons) {
     CCardFileSystem& card = GetCardFileSystem();
     const std::string& iconExtension = CDomain::GetInstance().GetIconExtension();
-    static const std::string kNewEnding = GetNewFilePath("A.EXT").substr(1);  // ".NEW"
-    for (const std::string& path : files) {
+    static const std::string kNewEnding = GetNewFileName("A.EXT").substr(1);  // ".NEW"
+    for (const std::string& name : ListFiles(folder)) {
         // Only a new copy can be a leftover; a folder holds thousands of other files.
-        if (path.size() < kNewEnding.size()
-            || path.compare(path.size() - kNewEnding.size(), kNewEnding.size(), kNewEnding) != 0)
+        if (name.size() < kNewEnding.size()
+            || name.compare(name.size() - kNewEnding.size(), kNewEnding.size(), kNewEnding) != 0)
             continue;
-        const GT::CPathParts parts(path, '/');
-        const std::string target = parts.directory + parts.title + iconExtension;
-        if (path != GetNewFilePath(target)) continue;
+        const std::string title = name.substr(0, name.size() - kNewEnding.size());
+        const std::string target = title + iconExtension;
+        if (name != GetNewFileName(target)) continue;
         const bool ofSong = icons.songIcons.count(target) != 0;
-        if (!ofSong && !IsSlotTitleOf(parts.title, icons.songFolder)) continue;
-        CSongX probe;
-        if (ofSong && !card.Exists(target) && CIconFileStore::GetInstance().ReadIconFile(path, probe))
-            card.Rename(path, target);
+        if (!ofSong && !IsSlotTitleOf(title, icons.songFolder)) continue;
+        struct stat info {};
+        CFileBytes bytes;
+        CIconFileStore::CReading::CIcon icon;
+        // Only the folder's own file, whole, takes the target's place.
+        const bool whole = ofSong && card.Look(folder, name, info) == CCardFileSystem::ENTRY_PRESENT
+                           && S_ISREG(info.st_mode) && info.st_nlink == 1
+                           && card.Look(folder, target, info) == CCardFileSystem::ENTRY_MISSING
+                           && ReadCardFileAt(folder.Fd(), name, bytes, kMaxIconFileBytes) && ParseIconText(bytes, icon);
+        if (whole)
+            card.Rename(folder, name, target);
         else
-            card.Remove(path);
+            card.Remove(folder, name);
     }
 }
 
@@ -175,48 +202,78 @@ bool CIconFileStore::WriteIconFile(const CSongX& song, std::ostream& out) const 
 }
 
 bool CIconFileStore::WriteIconFile(const CSongX& song, const std::string& path) const {
-    return WriteCardFile(path, [this, &song](std::ostream& out) { return WriteIconFile(song, out); });
+    const GT::CPathParts parts(path, '/');
+    return WriteCardFile(CCardFolder::OpenPath(parts.directory), parts.title + parts.extension,
+                         [this, &song](std::ostream& out) { return WriteIconFile(song, out); });
 }
 
 std::set<CSongX*> CIconFileStore::WriteChangedIconFiles(const CCardVolume& card, const ISongLists& document) const {
+    CWrite write(card, document);
+    return write.IsReady() ? write.Write() : document.GetChangedSongs();
+}
+
+CIconFileStore::CWrite::CWrite(const CCardVolume& card, const ISongLists& document) : m_card(card) {
     const std::set<CSongX*>& changed = document.GetChangedSongs();
-    if (changed.empty()) return {};
+    m_ready = true;
+    if (changed.empty()) return;
     const CSongX* first = *changed.begin();
     const std::string probe = first->IsUsed() ? card.GetDrive() + first->GetPath() : card.GetDatabasePath();
-    switch (card.CheckFreeSpace(probe, std::vector<int64_t>(changed.size(), GetIconFileSize()))) {
+    const std::vector<int64_t> sizes(changed.size(), GetIconFileSize());
+    switch (card.CheckFreeSpace(probe, sizes)) {
         case CCardVolume::SPACE_SHORT:
             CModalManager::GetInstance().ShowMessageById(MSG_CARD_FULL);
-            return changed;
+            m_unwritten = changed;
+            return;
         case CCardVolume::SPACE_UNKNOWN:
             CModalManager::GetInstance().ShowMessageById(MSG_WRITE_FAILED);
-            return changed;
+            m_unwritten = changed;
+            return;
         default:
             break;
     }
-    std::set<CSongX*> unwritten;
-    std::vector<CCardFileJob> jobs;
-    std::vector<CSongX*> written;
-    std::set<std::string> folders;  // known to be there
     for (CSongX* song : changed) {
         if (!song->IsUsed()) continue;  // deleted since: no icon file to write
-        const std::string target = GetIconPath(card.GetDrive() + song->GetPath());
-        const std::string folder = GT::CPathParts(target, '/').directory;
-        if (folders.count(folder) == 0) {
-            // A link in a song folder's place is replaced by a folder: icon files are written on
-            // the card only.
-            if (!card.IsWritable() || (!card.IsCardFolder(folder) && !card.MakeFolder(folder, true))) {
-                unwritten.insert(song);
-                continue;
+        const GT::CPathParts parts(GetIconPath(card.GetDrive() + song->GetPath()), '/');
+        auto folder = m_folders.find(parts.directory);
+        if (folder == m_folders.end()) {
+            folder = m_folders.emplace(parts.directory, CCardFolder()).first;
+            // Only on the card: a link or another file system in a song folder's place refuses
+            // the save, which then writes nothing.
+            if (card.OpenFolder(parts.directory, folder->second) == CCardVolume::FOLDER_REFUSED) {
+                m_ready = false;
+                return;
             }
-            folders.insert(folder);
         }
-        jobs.push_back(CCardFileJob{target, [this, song](std::ostream& out) { return WriteIconFile(*song, out); }});
-        written.push_back(song);
+        m_songs.push_back(song);
+        m_targets.emplace_back(&folder->second, parts.title + parts.extension);
     }
-    // The card may have gone while the folders were checked.
-    const std::vector<bool> done = card.IsWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
-    for (size_t i = 0; i < written.size(); ++i)
-        if (!done[i]) unwritten.insert(written[i]);
+    int64_t each = 0;
+    if (GT::GetDiskSpaceRequired(probe, GetIconFileSize(), each)) m_bytes = each * static_cast<int64_t>(m_songs.size());
+}
+
+std::set<CSongX*> CIconFileStore::CWrite::Write() {
+    std::set<CSongX*> unwritten = m_unwritten;
+    if (!m_ready) return unwritten;
+    // The song folders that are missing, made (writable for all, as every song folder).
+    for (auto& folder : m_folders)
+        if (!folder.second.IsOpen()) m_card.OpenFolder(folder.first, folder.second, true, true);
+    std::vector<CCardFileJob> jobs;
+    std::vector<CSongX*> songs;
+    const CIconFileStore& store = GetInstance();
+    for (size_t i = 0; i < m_songs.size(); ++i) {
+        CSongX* song = m_songs[i];
+        if (!m_targets[i].first->IsOpen()) {
+            unwritten.insert(song);
+            continue;
+        }
+        songs.push_back(song);
+        jobs.push_back(CCardFileJob{m_targets[i].first, m_targets[i].second,
+                                    [&store, song](std::ostream& out) { return store.WriteIconFile(*song, out); }});
+    }
+    // The card may have gone since the folders were opened.
+    const std::vector<bool> done = m_card.IsWritable() ? WriteCardFiles(jobs) : std::vector<bool>(jobs.size(), false);
+    for (size_t i = 0; i < songs.size(); ++i)
+        if (!done[i]) unwritten.insert(songs[i]);
     return unwritten;
 }
 
@@ -235,19 +292,25 @@ CIconFileStore::CReading::CReading(const CCardVolume& card, ISongLists& document
         for (const CSongPointer& song : document.GetSlots()) {
             if (!song || !song->IsUsed()) continue;
             const std::string icon = GetIconPath(drive + song->GetPath());
-            folders[GT::CPathParts(icon, '/').directory].songIcons.insert(icon);
+            const GT::CPathParts parts(icon, '/');
+            folders[parts.directory].songIcons.insert(parts.title + parts.extension);
         }
         // Only folders of the card itself: what a link leads to is not the card's.
-        for (const auto& folder : folders)
-            if (card.IsCardFolder(folder.first)) RecoverIconFiles(folder.first, folder.second);
+        CCardFolder root;
+        card.OpenFolder(card.GetRoot(), root);
+        for (const auto& folder : folders) {
+            CCardFolder handle;
+            if (card.OpenFolderBelow(root, folder.first, handle) == CCardVolume::FOLDER_OPEN)
+                RecoverIconFiles(handle, folder.second);
+        }
     }
     for (const CSongPointer& song : document.GetSlots())
         if (song && song->IsUsed()) m_songs.emplace_back(song.get(), drive + song->GetPath());
     m_icons.resize(m_songs.size());
     if (m_songs.empty()) return;
     // Each thread a run of songs (so of folders), writing only its own results.
-    const auto readRun = [this](size_t first, size_t end) {
-        CCardFolderReader reader;
+    const auto readRun = [this, &card](size_t first, size_t end) {
+        CCardFolderReader reader(card);
         CFileBytes bytes;
         for (size_t i = first; i < end; ++i) {
             try {

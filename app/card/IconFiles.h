@@ -4,19 +4,19 @@
 // icon files before a save.
 #pragma once
 
+#include "app/card/CardVolume.h"
 #include "app/card/DatabaseFiles.h"
 #include "app/card/Song.h"
 #include "app/card/SongLists.h"
 
 #include <cstdint>
 #include <iosfwd>
+#include <map>
 #include <set>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
-
-class CCardVolume;
 
 class CIconFileChunks {
 public:
@@ -55,12 +55,37 @@ public:
     bool ReadIconFile(const std::string& iconPath, CSongX& song) const;
     // A whole icon file of the song to the stream.
     bool WriteIconFile(const CSongX& song, std::ostream& out) const;
-    // The song's icon file at path, replacing the old one only when complete.
+    // The song's icon file at path, replacing the old one only when complete (the folder
+    // opened by its path: not for the card, whose folders are opened by the card's walk).
     bool WriteIconFile(const CSongX& song, const std::string& path) const;
     // The changed songs' icon files, on the card; answers the songs whose file was not written
-    // (no room, the card gone, a failed write). Shows message 27 or 30 when the room is short
-    // or unknown.
+    // (no room, the card gone, a folder that is not the card's, a failed write). Shows message
+    // 27 or 30 when the room is short or unknown.
     std::set<CSongX*> WriteChangedIconFiles(const CCardVolume& card, const ISongLists& document) const;
+
+    // WriteChangedIconFiles made ready before anything is written or made: the room asked
+    // (message 27 or 30 when it is short or unknown; then none is written) and every changed
+    // song's folder opened on the card (one that is missing is made by Write). Not ready when a
+    // folder is not the card's own (a link or another file system in its place) or the card
+    // cannot be written: a save then writes nothing at all.
+    class CWrite {
+    public:
+        CWrite(const CCardVolume& card, const ISongLists& document);
+        bool IsReady() const { return m_ready; }
+        // The bytes the icon files take on the card while they are written.
+        int64_t GetBytes() const { return m_bytes; }
+        // Writes them; answers the songs whose file was not written.
+        std::set<CSongX*> Write();
+
+    private:
+        const CCardVolume& m_card;
+        std::set<CSongX*> m_unwritten;
+        std::vector<CSongX*> m_songs;
+        std::vector<std::pair<const CCardFolder*, std::string>> m_targets;  // folder and file name
+        std::map<std::string, CCardFolder> m_folders;                       // not open while missing
+        int64_t m_bytes = 0;
+        bool m_ready = false;
+    };
     // Finishes or takes away icon files that an interrupted write left, then completes every
     // used slot's song from its icon file (a song without one is titled by its file title).
     void ReadAllIconFiles(const CCardVolume& card, ISongLists& document) const;

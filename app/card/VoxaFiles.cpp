@@ -18,6 +18,9 @@ namespace {
 
 // One channel's coded block of a group of 16 frames.
 constexpr int64_t kBlockBytes = 2 * CVoxaQm3FileChunks::MODE;
+// Decoded samples are 16-bit; a WAV header states its bytes a second in 32 bits.
+constexpr uint64_t kDecodedSampleBytes = 2;
+constexpr uint64_t kMaxWaveByteRate = 0xFFFFFFFF;
 
 uint64_t EstimateSize(double frames, double channels) {
     const double coded = std::ceil(CeilDivide(frames, 16) * 16 * channels * CVoxaQm3FileChunks::MODE * 0.125);
@@ -101,10 +104,12 @@ boost::shared_ptr<SL::CVoxaFileInputSampleIterator> OpenVoxaFile(const std::stri
     const int64_t dataOffset = int64_t{containerSize} + 8;
     const int64_t dataBytes = fileSize - dataOffset;
     // A file holds one coded block of every channel a group, so beyond stereo its data must
-    // hold at least one group; a rate of 0 has no meaning and would be exported into a WAV file
-    // that no player takes.
+    // hold at least one group; a rate of 0 has no meaning, and neither has a rate whose bytes a
+    // second (16-bit samples) a WAV header cannot state: either would be exported into a WAV
+    // file that no player takes.
     if (fileSize < 0 || dataBytes < 0 || format->sampleRate == 0
-        || !SL::IsPlausibleChannelCount(format->channels, dataBytes, kBlockBytes))
+        || !SL::IsPlausibleChannelCount(format->channels, dataBytes, kBlockBytes)
+        || uint64_t{format->sampleRate} * format->channels * kDecodedSampleBytes > kMaxWaveByteRate)
         return Result();
     const double frames = std::ceil(static_cast<double>(dataBytes) * 8.0 / CVoxaQm3FileChunks::MODE / format->channels);
     if (frames > std::numeric_limits<int32_t>::max()) return Result();

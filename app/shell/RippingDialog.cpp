@@ -2,7 +2,6 @@
 
 #include "app/card/AppServices.h"
 #include "app/card/AudioTransfer.h"
-#include "app/card/CardFiles.h"
 #include "app/card/CdAudioReader.h"
 #include "app/card/DocumentModel.h"
 #include "app/card/Domain.h"
@@ -301,12 +300,11 @@ int ARippingDialog::RipOneTrack(const CRipPlan& plan, int track, CDocX::CCardRun
     } else {
         destination = folder + number + domain.GetWaveExtension();
         answer = CAudioTransfer::FAILED;
-        if (document.IsOnCard(destination) && IsCardStillThere(run)
-            && GetCardFileSystem().CopyInto(temporary, destination)) {
-            GT::MakeWritable(destination);
+        const CAudioTransfer transfer(document.GetVolume());
+        if (IsCardStillThere(run) && transfer.CopyOntoCard(temporary, destination)) {
             answer = CAudioTransfer::DONE;
         } else if (IsCardStillThere(run)) {
-            if (document.IsOnCard(destination)) GetCardFileSystem().Remove(destination);
+            transfer.RemoveFromCard(destination);
             ShowMessage(MSG_RIP_FAILED);
         }
     }

@@ -299,10 +299,12 @@ bool FindVolumeForPath(const std::vector<Volume>& volumes, const std::string& pa
     return true;
 }
 
-bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity) {
+namespace {
+
+// ReadVolumeIdentity of the folder that statx finds from at, path and flags.
+bool ReadVolumeIdentityAt(int at, const char* path, int flags, bool readSerial, VolumeIdentity& identity) {
     struct statx info {};
-    if (statx(AT_FDCWD, folder.c_str(), 0, STATX_BASIC_STATS | STATX_MNT_ID | STATX_MNT_ID_UNIQUE, &info) != 0)
-        return false;
+    if (statx(at, path, flags, STATX_BASIC_STATS | STATX_MNT_ID | STATX_MNT_ID_UNIQUE, &info) != 0) return false;
     if ((info.stx_mask & STATX_INO) == 0 || !S_ISDIR(info.stx_mode)) return false;
     VolumeIdentity found;
     found.uniqueMountId = (info.stx_mask & STATX_MNT_ID_UNIQUE) != 0;
@@ -316,6 +318,16 @@ bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdenti
     if (readSerial && mountRoot) found.serial = ReadFileSystemSerial(found.device);
     identity = found;
     return true;
+}
+
+}  // namespace
+
+bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity) {
+    return ReadVolumeIdentityAt(AT_FDCWD, folder.c_str(), 0, readSerial, identity);
+}
+
+bool ReadVolumeIdentityOf(int folder, bool readSerial, VolumeIdentity& identity) {
+    return ReadVolumeIdentityAt(folder, "", AT_EMPTY_PATH, readSerial, identity);
 }
 
 std::string ReadFileSystemSerial(uint64_t device) {

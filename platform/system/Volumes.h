@@ -93,6 +93,8 @@ struct VolumeIdentity {
 // The identity of the folder's file system now; the serial read only when asked (it looks at the
 // device) and only for a mount point. False when the folder cannot be looked at.
 bool ReadVolumeIdentity(const std::string& folder, bool readSerial, VolumeIdentity& identity);
+// The same of a folder open at a descriptor.
+bool ReadVolumeIdentityOf(int folder, bool readSerial, VolumeIdentity& identity);
 // The file-system serial of the block device with this device number: /dev/disk/by-uuid, else
 // libblkid; empty when none.
 std::string ReadFileSystemSerial(uint64_t device);

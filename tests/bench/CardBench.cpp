@@ -101,13 +101,17 @@ constexpr double kAllIconsSyncGoal = 50;  // sync calls
 // The card's file operations, counting the syncs.
 class CCountingFileSystem : public CCardFileSystem {
 public:
-    bool Sync(const std::string& path) override {
+    bool Sync(int file, const std::string& name) override {
         ++syncs;
-        return CCardFileSystem::Sync(path);
+        return CCardFileSystem::Sync(file, name);
     }
-    bool SyncFileSystem(const std::string& path) override {
+    bool SyncFolder(const CCardFolder& folder) override {
         ++syncs;
-        return CCardFileSystem::SyncFileSystem(path);
+        return CCardFileSystem::SyncFolder(folder);
+    }
+    bool SyncFileSystem(const CCardFolder& folder) override {
+        ++syncs;
+        return CCardFileSystem::SyncFileSystem(folder);
     }
     int syncs = 0;
 };

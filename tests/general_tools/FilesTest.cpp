@@ -1,8 +1,17 @@
 #include "general_tools/Files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
 
 #include <chrono>
 #include <filesystem>
@@ -155,6 +164,46 @@ TEST_F(FilesTest, CopyWithGrantMakesTheTargetWritableForAll) {
 
     EXPECT_FALSE(GT::CopyFile(dir.File("missing"), dir.File("t2"), true));
     EXPECT_FALSE(fs::exists(dir.File("t2")));
+}
+
+// The kernel's copy refused before its first byte, whatever the error (a FUSE file may answer
+// EPERM): the bytes go by reading and writing. A child process refuses the kernel's copies to
+// itself alone (seccomp).
+TEST_F(FilesTest, ACopyTheKernelRefusesBeforeItsFirstByteGoesByReadingAndWriting) {
+    std::vector<uint8_t> bytes(300000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    const std::string source = dir.File("source.bin");
+    gbxtest::WriteBytes(source, bytes);
+    for (int error : {EPERM, EIO, EXDEV, EINVAL}) {
+        SCOPED_TRACE(error);
+        const std::string target = dir.File("copy" + std::to_string(error));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            struct sock_filter filter[] = {
+                BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, arch)),
+                BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_X86_64, 0, 4),
+                BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+                BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_sendfile, 1, 0),
+                BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_copy_file_range, 0, 1),
+                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (static_cast<unsigned>(error) & SECCOMP_RET_DATA)),
+                BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            };
+            struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+            if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0
+                || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+                _exit(2);
+            const int in = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+            const int out = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            _exit(in >= 0 && out >= 0 && GT::CopyFileBytes(in, out) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_NE(WEXITSTATUS(status), 2) << "seccomp cannot be used here";
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        EXPECT_EQ(gbxtest::ReadBytes(target), bytes);
+    }
 }
 
 TEST_F(FilesTest, CreateDirectoryPathMakesEveryMissingFolder) {

@@ -24,11 +24,15 @@ public:
         return std::string();
     }
 
-    // Makes the image file (size as truncate takes it: "16M").
-    CFatImage(std::string image, const std::string& label, const std::string& size)
+    // Makes the image file (size as truncate takes it: "16M"); fatBits 12, 16 or 32, or 0 for
+    // what mkfs.vfat chooses for the size.
+    CFatImage(std::string image, const std::string& label, const std::string& size, int fatBits = 0)
         : m_image(std::move(image)),
           m_made(Run("truncate -s " + size + " " + Quote(m_image)).exitCode == 0
-                 && Run("mkfs.vfat -n " + Quote(label) + " " + Quote(m_image) + " >/dev/null").exitCode == 0) {}
+                 && Run("mkfs.vfat " + (fatBits != 0 ? "-F " + std::to_string(fatBits) + " " : std::string()) + "-n "
+                        + Quote(label) + " " + Quote(m_image) + " >/dev/null")
+                            .exitCode
+                        == 0) {}
     ~CFatImage() { Unmount(); }
     CFatImage(const CFatImage&) = delete;
     CFatImage& operator=(const CFatImage&) = delete;

@@ -60,10 +60,10 @@ uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
 class CFullCard : public CCardFileSystem {
 public:
     explicit CFullCard(size_t room) : m_room(room) {}
-    bool CopyInto(const std::string& source, const std::string& target) override {
+    bool CopyInto(const std::string& source, const CCardFolder& folder, const std::string& name) override {
         std::vector<uint8_t> bytes = gbxtest::ReadBytes(source);
         bytes.resize(std::min(bytes.size(), m_room));
-        gbxtest::WriteBytes(target, bytes);
+        gbxtest::WriteBytes(folder.GetPath() + name, bytes);
         return false;
     }
 
@@ -343,6 +343,34 @@ TEST_F(AudioTransferTest, AFullFatCardFailsTheImport) {
     env.Document().Reset();
 }
 
+// A file left at an import's place on a FAT card through FUSE (an orphan of a free slot, larger
+// or smaller than the song) is written over: the driver takes no write into a file it emptied,
+// so the copy goes over it from its start and then cuts it to the song's length.
+TEST_F(AudioTransferTest, AnImportOverAFileLeftAtItsPlaceOnAFatCard) {
+    const std::string why = gbxtest::CFatImage::WhyUnusable();
+    if (!why.empty()) GTEST_SKIP() << why;
+    ASSERT_TRUE(MakeSongs());
+    const std::string mount = env.Dir().File("fat");
+    fs::create_directories(mount);
+    gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "16M");
+    ASSERT_TRUE(image.IsMade());
+    if (image.Mount(mount) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    env.Document().SetCardRoot(CDocX::MakeCardRoot(mount));
+    const std::vector<uint8_t> song = gbxtest::ReadBytes(wav);
+    for (size_t left : {size_t(100), song.size() * 2}) {
+        SCOPED_TRACE(left);
+        const std::string destination = Slot5(".wav");
+        fs::remove(destination);  // the driver would refuse to write it again once emptied
+        gbxtest::WriteBytes(destination, std::vector<uint8_t>(left, 0x55));
+        env.textDialog.shown.clear();
+        progress.SetRange(1);
+        EXPECT_EQ(transfer.ImportFile(wav, destination, false), CAudioTransfer::DONE);
+        EXPECT_EQ(Messages(), std::vector<std::string>());
+        EXPECT_EQ(gbxtest::ReadBytes(destination), song);
+    }
+    env.Document().Reset();
+}
+
 TEST_F(AudioTransferTest, NothingIsWrittenToACardThatIsNotConnected) {
     const std::string wav = Source("song.wav");
     ASSERT_TRUE(MakeSound(wav, "-r 44100 -c 2 -b 16 -e signed-integer", "2"));
@@ -385,9 +413,9 @@ TEST_F(AudioExportTest, AVoxaSongBecomesAWavFileOfThePredictedSize) {
     EXPECT_EQ(fs::status(destination).permissions() & fs::perms::others_write, fs::perms::none);
 }
 
-// Voxa songs whose header no reader takes: a rate of 0 (its WAV file would have none) and 65,536
-// channels in 68 bytes. Exporting one fails with message 23 and writes nothing; importing one is
-// refused with message 28.
+// Voxa songs whose header no reader takes: a rate of 0 (its WAV file would have none), a rate
+// whose bytes a second a WAV header cannot state, and 65,536 channels in 68 bytes. Exporting one
+// fails with message 23 and writes nothing; importing one is refused with message 28.
 TEST_F(AudioExportTest, VoxaSongsOfAnUnusableHeaderAreNeitherExportedNorImported) {
     const std::vector<uint8_t> good = gbxtest::ReadBytes(VoxaSong());
     const auto patched = [&good](size_t at, uint32_t value, size_t length) {
@@ -402,6 +430,9 @@ TEST_F(AudioExportTest, VoxaSongsOfAnUnusableHeaderAreNeitherExportedNorImported
     } cases[] = {
         {"rate 0", patched(24, 0, good.size())},
         {"65,536 channels", patched(20, 0x10000, 68)},
+        // Bytes a second beyond a WAV header's 32 bits.
+        {"rate 0xFFFFFFFF", patched(24, 0xFFFFFFFF, good.size())},
+        {"stereo at rate 0x40000000", patched(24, 0x40000000, good.size())},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -493,7 +524,7 @@ TEST_F(AudioTransferTest, DeletingASongTakesItsCompanionsAndReportsAFailureOnce)
     EXPECT_TRUE(transfer.DeleteSongFiles({}));
 
     class CNoRemoval : public CCardFileSystem {
-        bool Remove(const std::string&) override { return false; }
+        bool Remove(const CCardFolder&, const std::string&) override { return false; }
     } noRemoval;
     SetCardFileSystem(&noRemoval);
     gbxtest::WriteText(folder + "0007.WAV", "x");

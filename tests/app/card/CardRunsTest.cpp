@@ -11,11 +11,14 @@
 #include "general_tools/Profile.h"
 #include "general_tools/StringFunctions.h"
 #include "tests/app/card/CardTestSupport.h"
+#include "tests/support/FatImage.h"
 #include "tests/support/RecordingProgress.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +33,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using cardtest::EntriesBelow;
 using cardtest::FilesBelow;
 using cardtest::MakeSound;
 using gbxtest::Quote;
@@ -47,15 +51,16 @@ constexpr int64_t kMiB = 1048576;
 // fail every write or the removal of one file, and report every removal.
 class CQuickCard : public CCardFileSystem {
 public:
-    bool Sync(const std::string&) override { return true; }
-    bool SyncFileSystem(const std::string&) override { return true; }
-    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
-        return failWriting ? nullptr : CCardFileSystem::OpenWrite(path);
+    bool Sync(int, const std::string&) override { return true; }
+    bool SyncFolder(const CCardFolder&) override { return true; }
+    bool SyncFileSystem(const CCardFolder&) override { return true; }
+    int Create(const CCardFolder& folder, const std::string& name) override {
+        return failWriting ? -1 : CCardFileSystem::Create(folder, name);
     }
-    bool Remove(const std::string& path) override {
-        if (!failRemoving.empty() && fs::path(path).filename() == failRemoving) return false;
-        const bool removed = CCardFileSystem::Remove(path);
-        if (afterRemove) afterRemove(path);
+    bool Remove(const CCardFolder& folder, const std::string& name) override {
+        if (!failRemoving.empty() && name == failRemoving) return false;
+        const bool removed = CCardFileSystem::Remove(folder, name);
+        if (afterRemove) afterRemove(folder.GetPath() + name);
         return removed;
     }
     std::string failRemoving;
@@ -1045,23 +1050,131 @@ TEST_F(CardRunsTest, AWavFileTooLongForOneVoxaFileIsRefusedUpFront) {
     EXPECT_FALSE(fs::exists(OnCard("000/0005.Q3R")));
 }
 
-TEST_F(CardRunsTest, ASongFolderLinkedOffTheCardIsReplacedNotFollowed) {
-    // The song folder 000 is a link to a folder elsewhere that holds the songs' files.
-    const std::string elsewhere = env.Dir().File("elsewhere");
-    fs::rename(OnCard("000"), elsewhere);
-    fs::create_directory_symlink(elsewhere, OnCard("000"));
-    fs::permissions(elsewhere, fs::perms(0755));
-    const auto before = FolderImage(elsewhere);
-    Reload();
-    Document().SetSaveMemory(false);
-    EXPECT_TRUE(Document().ImportFiles({Source("Song.wav")}));
-    EXPECT_EQ(Messages(), std::vector<std::string>());
-    // What the link led to is as it was; the card has a folder of its own with the new song.
-    EXPECT_EQ(fs::status(elsewhere).permissions(), fs::perms(0755));
-    EXPECT_EQ(FolderImage(elsewhere), before);
-    EXPECT_TRUE(fs::is_directory(fs::symlink_status(OnCard("000"))));
-    EXPECT_EQ(gbxtest::ReadBytes(OnCard("000/0005.wav")), gbxtest::ReadBytes(Source("Song.wav")));
-    EXPECT_TRUE(fs::exists(OnCard("000/0005.Q3I")));
+// The card folders that a link may take the place of, from the card root; 000 holds songs of the
+// database, 002 none.
+const char* const kLinkedFolders[] = {"CORVANE", "CORVANE/QM", "CORVANE/QM/DB", "CORVANE/QM/DB/000"};
+
+class CardLinksTest : public CardRunsTest {
+protected:
+    // The card folder moved off the card, a symbolic link to it in its place; files there read-only
+    // to others, as a user's own are.
+    void LinkOffTheCard(const std::string& folder) {
+        const std::string onCard = env.CardDrive() + "/" + folder;
+        fs::remove_all(elsewhere);
+        fs::create_directories(fs::path(elsewhere).parent_path());
+        fs::rename(onCard, elsewhere);
+        for (const std::string& file : FilesBelow(elsewhere)) fs::permissions(elsewhere + "/" + file, fs::perms(0640));
+        fs::permissions(elsewhere, fs::perms(0750));
+        fs::create_directory_symlink(elsewhere, onCard);
+    }
+    // Connects as the view does and answers whether the card stayed connected.
+    bool ConnectAsTheViewDoes() {
+        Document().Reset();
+        env.Connect();
+        CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::CONNECT_FINISHED));
+        return Document().IsConnected();
+    }
+
+    const std::string elsewhere = env.Dir().File("elsewhere/folder");
+};
+
+// A card whose CORVANE, QM or DB folder, or a song folder its database uses, is a link or another
+// file system is refused at connect as a damaged card: nothing is read through it, nothing on the
+// card is removed or emptied because of it, and what it leads to stays as it is.
+TEST_F(CardLinksTest, ALinkOrAnotherFileSystemInACardFoldersPlaceRefusesTheCard) {
+    for (const char* folder : kLinkedFolders) {
+        SCOPED_TRACE(folder);
+        RestoreCard();
+        LinkOffTheCard(folder);
+        const auto card = CardImage();
+        const auto outside = EntriesBelow(elsewhere);
+        EXPECT_FALSE(ConnectAsTheViewDoes());
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to read from the unit."});
+        EXPECT_TRUE(Document().IsRefusedVolume(env.CardDrive()));
+        EXPECT_EQ(Document().GetSlotCount(), 0);
+        EXPECT_TRUE(CardImage() == card);
+        EXPECT_EQ(EntriesBelow(elsewhere), outside);
+        CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
+    }
+
+    // A song folder that no song of the database uses is no matter of the database.
+    RestoreCard();
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, OnCard("002"));
+    EXPECT_TRUE(ConnectAsTheViewDoes());
+    EXPECT_EQ(UsedSlots(), PristineSlots());
+
+    // Another file system mounted on a song folder (its song's files gone from below it).
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    RestoreCard();
+    for (const std::string& file : FilesBelow(OnCard("001"))) fs::remove(OnCard("001/" + file));
+    gbxtest::CFatImage image(env.Dir().File("other.img"), "OTHER", "16M");
+    ASSERT_TRUE(image.IsMade());
+    struct stat card {
+    }, mounted{};
+    if (image.Mount(OnCard("001")) != 0 || stat(env.CardDrive().c_str(), &card) != 0
+        || stat(OnCard("001").c_str(), &mounted) != 0 || card.st_dev == mounted.st_dev)
+        GTEST_SKIP() << "fusefat cannot mount here";
+    gbxtest::WriteText(OnCard("001/NOTES.TXT"), "another file system's");
+    const auto before = EntriesBelow(OnCard("001"));
+    EXPECT_FALSE(ConnectAsTheViewDoes());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to read from the unit."});
+    EXPECT_EQ(EntriesBelow(OnCard("001")), before);
+    EXPECT_TRUE(image.Unmount());
+    CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
+}
+
+// A link that takes a folder's place after the connect: a save, an import and a deletion each
+// fail with their own message and change nothing, on the card or where the link leads.
+TEST_F(CardLinksTest, ALinkThatAppearsAfterTheConnectFailsTheOperationAndChangesNothing) {
+    const char kSaveFailed[] = "Failed to write to the unit.";
+    const struct {
+        const char* what;
+        std::function<bool()> run;
+        const char* songFolderMessage;  // with 000 linked; the others fail the first save
+    } operations[] = {
+        {"a save of every song",
+         [this] {
+             for (int slot : {0, 1, 2, 3, 4, 6, 125}) Document().MarkChanged(Document().GetSong(slot).get());
+             return Document().WriteToUnit();
+         },
+         kSaveFailed},
+        {"a save of one title",
+         [this] {
+             Document().GetSong(1)->SetTitle("Renamed");
+             Document().MarkChanged(Document().GetSong(1).get());
+             return Document().WriteToUnit();
+         },
+         kSaveFailed},
+        {"an import",
+         [this] {
+             Document().SetSaveMemory(false);
+             return Document().ImportFiles({Source("Song.wav")});
+         },
+         "Failed to import."},
+        {"a deletion", [this] { return Document().DeleteSongs({Document().GetSong(0).get()}); }, "Failed to delete."},
+    };
+    for (const char* folder : kLinkedFolders) {
+        for (const auto& operation : operations) {
+            SCOPED_TRACE(std::string(folder) + ", " + operation.what);
+            RestoreCard();
+            LinkOffTheCard(folder);
+            const auto card = CardImage();
+            const auto outside = EntriesBelow(elsewhere);
+            const bool songFolder = std::string(folder) == "CORVANE/QM/DB/000";
+            EXPECT_FALSE(operation.run());
+            EXPECT_EQ(Messages(), std::vector<std::string>{songFolder ? operation.songFolderMessage : kSaveFailed});
+            EXPECT_TRUE(CardImage() == card);
+            EXPECT_EQ(EntriesBelow(elsewhere), outside);
+            EXPECT_TRUE(fs::is_symlink(env.CardDrive() + "/" + folder));
+            // With the folder back, the card is as it was.
+            fs::remove(env.CardDrive() + "/" + folder);
+            fs::rename(elsewhere, env.CardDrive() + "/" + folder);
+            Reload();
+            EXPECT_EQ(UsedSlots(), PristineSlots());
+        }
+    }
 }
 
 }  // namespace

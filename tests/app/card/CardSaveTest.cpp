@@ -12,14 +12,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -27,6 +31,8 @@ namespace {
 
 using cardtest::AddSong;
 using cardtest::CCardEnvironment;
+using cardtest::EntriesBelow;
+using cardtest::Fingerprint;
 using Bytes = std::vector<uint8_t>;
 // A database folder's files by name, each as a fingerprint of its bytes (the files are
 // megabytes and the loops below compare them many times).
@@ -35,111 +41,79 @@ typedef std::map<std::string, uint64_t> CFolderImage;
 const char* const kDatabaseFiles[] = {"SONGNAME.Q3D", "PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D",
                                       "SL_BEST.Q3D",  "SL_MYSNG.Q3D", "SL_RHYTM.Q3D"};
 
-// A file stream that stops accepting bytes after a limit, as a card that fills up or goes.
-class CShortFileBuffer : public std::filebuf {
-public:
-    explicit CShortFileBuffer(std::streamsize limit) : m_limit(limit) {}
-
-protected:
-    std::streamsize xsputn(const char* s, std::streamsize n) override {
-        const std::streamsize allowed = std::max<std::streamsize>(0, std::min(n, m_limit - m_written));
-        const std::streamsize put = std::filebuf::xsputn(s, allowed);
-        m_written += put;
-        return put;
-    }
-    int_type overflow(int_type c) override {
-        if (m_written >= m_limit) return traits_type::eof();
-        ++m_written;
-        return std::filebuf::overflow(c);
-    }
-
-private:
-    std::streamsize m_limit;
-    std::streamsize m_written = 0;
-};
-
-class CShortFileStream : public std::ostream {
-public:
-    CShortFileStream(const std::string& path, std::streamsize limit) : std::ostream(nullptr), m_buffer(limit) {
-        m_buffer.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
-        rdbuf(&m_buffer);
-    }
-
-private:
-    CShortFileBuffer m_buffer;
-};
-
-// Fails the n-th operation that can fail (opening, finishing, renaming, removing), and with
-// sticky every one after it, as a card that is pulled out does; pulledAt pulls the card out at
-// a later operation than a single failure.
+// Fails the n-th operation that can fail (making, writing, syncing, closing, renaming,
+// removing), with an error as a card gives it (ENOSPC, EIO), and with sticky every one after it,
+// as a card that is pulled out does (or a program killed before that operation: nothing after
+// it reaches the card); pulledAt pulls the card out at a later operation than a single failure.
+// A write that fails writes half its bytes first, as a card that fills up does. Looking at an
+// entry fails apart (lookFailsAt, with EIO), as a card whose reads fail.
 class CFailingFileSystem : public CCardFileSystem {
 public:
-    boost::shared_ptr<std::ostream> OpenWrite(const std::string& path) override {
-        if (Fails("open " + Name(path))) {
-            if (!shortWrites) return {};
-            return boost::shared_ptr<std::ostream>(new CShortFileStream(path, 1000));
+    int Create(const CCardFolder& folder, const std::string& name) override {
+        if (Fails("open " + name)) return -1;
+        return CCardFileSystem::Create(folder, name);
+    }
+    bool Write(int file, const std::string& name, const char* data, size_t size) override {
+        if (Fails("write " + name)) {
+            CCardFileSystem::Write(file, name, data, size / 2);
+            return false;
         }
-        return CCardFileSystem::OpenWrite(path);
+        return CCardFileSystem::Write(file, name, data, size);
     }
-    bool Close(boost::shared_ptr<std::ostream> out, const std::string& path) override {
-        const bool fails = Fails("finish " + Name(path));
-        return CCardFileSystem::Close(std::move(out), path) && !fails;
-    }
-    bool Rename(const std::string& from, const std::string& to) override {
-        return !Fails("rename " + Name(from) + " " + Name(to)) && CCardFileSystem::Rename(from, to);
-    }
-    bool Remove(const std::string& path) override {
-        return !Fails("remove " + Name(path)) && CCardFileSystem::Remove(path);
-    }
-    // Syncing is what a failed finish stands for; the loops run many saves, so they skip it.
-    bool Sync(const std::string& path) override {
+    // Syncing reaches no device here: the loops run many saves.
+    bool Sync(int, const std::string& name) override {
         ++syncs;
-        trace.push_back("sync " + Name(path));
-        return true;
+        return !Fails("sync " + name);
     }
-    bool SyncFileSystem(const std::string&) override {
+    bool Close(int file, const std::string& name) override {
+        const bool fails = Fails("finish " + name);
+        return CCardFileSystem::Close(file, name) && !fails;
+    }
+    bool SyncFolder(const CCardFolder& folder) override {
+        ++syncs;
+        return !Fails("sync " + folder.GetName());
+    }
+    bool SyncFileSystem(const CCardFolder&) override {
         ++syncs;
         return !Fails("syncfs");
     }
+    bool Rename(const CCardFolder& folder, const std::string& from, const std::string& to) override {
+        return !Fails("rename " + from + " " + to) && CCardFileSystem::Rename(folder, from, to);
+    }
+    bool Remove(const CCardFolder& folder, const std::string& name) override {
+        return !Fails("remove " + name) && CCardFileSystem::Remove(folder, name);
+    }
+    ELook Look(const CCardFolder& folder, const std::string& name, struct stat& info) override {
+        ++looks;
+        if (lookFailsAt > 0 && (looks == lookFailsAt || (sticky && looks > lookFailsAt))) {
+            errno = EIO;
+            return ENTRY_UNKNOWN;
+        }
+        return CCardFileSystem::Look(folder, name, info);
+    }
 
     int failAt = 0;
+    int error = EIO;
     bool sticky = false;
     int pulledAt = 0;
-    bool shortWrites = false;
+    int lookFailsAt = 0;
     int count = 0;
+    int looks = 0;
     int syncs = 0;
-    std::vector<std::string> log;
-    std::vector<std::string> trace;  // the log with every sync in its place
+    std::vector<std::string> log;  // every operation that can fail, syncs among them
     bool triggered = false;
 
 private:
-    // A file's or a folder's name.
-    static std::string Name(std::string path) {
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
-        return fs::path(path).filename().string();
-    }
     bool Fails(const std::string& what) {
         ++count;
         const bool fails =
             (failAt > 0 && (count == failAt || (sticky && count > failAt))) || (pulledAt > 0 && count >= pulledAt);
         log.push_back(what + (fails ? " FAILS" : ""));
-        trace.push_back(log.back());
         triggered = triggered || fails;
+        if (fails) errno = error;
         return fails;
     }
 };
-
-// FNV-1a over the file, read in pieces.
-uint64_t Fingerprint(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    static char piece[65536];
-    uint64_t hash = 1469598103934665603ull;
-    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
-        for (std::streamsize i = 0; i < in.gcount(); ++i) hash = (hash ^ uint8_t(piece[i])) * 1099511628211ull;
-        if (!in) break;
-    }
-    return hash;
-}
 
 CFolderImage ReadDatabase(const std::string& folder) {
     CFolderImage image;
@@ -287,7 +261,7 @@ TEST_F(CardSaveTest, AFileIsLeftOnlyWhenItHoldsExactlyItsNewBytes) {
         if (c.present) std::ofstream(folder + "DATA.BIN", std::ios::binary) << c.onCard;
         files = CFailingFileSystem();
         SetCardFileSystem(&files);
-        ASSERT_TRUE(CCardFileSet::Replace(folder, {{"DATA.BIN", writer}}));
+        ASSERT_TRUE(CCardFileSet::Replace(CCardFolder::OpenPath(folder), {{"DATA.BIN", writer}}));
         SetCardFileSystem(nullptr);
         EXPECT_EQ(std::find(files.log.begin(), files.log.end(), "open DATA.NEW") == files.log.end(), c.left);
         std::ifstream in(folder + "DATA.BIN", std::ios::binary);
@@ -300,17 +274,18 @@ TEST_F(CardSaveTest, AFileIsLeftOnlyWhenItHoldsExactlyItsNewBytes) {
 TEST_F(CardSaveTest, AFailureAnywhereLeavesTheOldOrTheNewDatabase) {
     const std::string folder = environment.DatabaseFolder();
     const std::vector<std::string> operations = UndisturbedSave();
-    for (bool shortWrites : {false, true}) {
+    for (int error : {ENOSPC, EIO}) {
         for (int failAt = 1;; ++failAt) {
-            // A write cut short matters only where a file is opened.
-            if (shortWrites && failAt <= static_cast<int>(operations.size())
-                && operations[static_cast<size_t>(failAt - 1)].rfind("open", 0) != 0)
+            // A card that is full answers only where bytes or names are added.
+            if (error == ENOSPC && failAt <= static_cast<int>(operations.size())
+                && operations[static_cast<size_t>(failAt - 1)].rfind("open", 0) != 0
+                && operations[static_cast<size_t>(failAt - 1)].rfind("write", 0) != 0)
                 continue;
-            SCOPED_TRACE("failure at operation " + std::to_string(failAt) + (shortWrites ? ", short writes" : ""));
+            SCOPED_TRACE("failure at operation " + std::to_string(failAt) + (error == ENOSPC ? ", card full" : ""));
             WriteDatabase(folder, oldCopy);
             files = CFailingFileSystem();
             files.failAt = failAt;
-            files.shortWrites = shortWrites;
+            files.error = error;
             document.SetModified(1);
             const bool saved = document.Save();
             const std::string live = Whole(ReadDatabase(folder));
@@ -398,8 +373,9 @@ TEST_F(CardSaveTest, AnIconFileThatFailsStaysChanged) {
     ASSERT_TRUE(document.Save());
     std::vector<int> iconOperations;
     for (size_t i = 0; i < files.log.size(); ++i)
-        if (files.log[i].find(" 000") != std::string::npos) iconOperations.push_back(static_cast<int>(i) + 1);
-    ASSERT_EQ(iconOperations.size(), 6u);  // open, finish and rename of each
+        if (files.log[i].find(" 000") != std::string::npos && files.log[i] != "sync 000")
+            iconOperations.push_back(static_cast<int>(i) + 1);
+    ASSERT_EQ(iconOperations.size(), 10u);  // open, write, sync, finish and rename of each
     for (int failAt : iconOperations) {
         SCOPED_TRACE("failure at operation " + std::to_string(failAt));
         files = CFailingFileSystem();
@@ -468,8 +444,8 @@ TEST_F(CardSaveTest, ManyIconFilesAreMadeDurableInOnePass) {
     // written, nothing is left behind, and the next save writes them all.
     class CFailingSync : public CFailingFileSystem {
     public:
-        bool SyncFileSystem(const std::string& path) override {
-            return ++calls != failingCall && CFailingFileSystem::SyncFileSystem(path);
+        bool SyncFileSystem(const CCardFolder& folder) override {
+            return ++calls != failingCall && CFailingFileSystem::SyncFileSystem(folder);
         }
         int calls = 0;
         int failingCall = 0;
@@ -519,26 +495,109 @@ TEST_F(CardSaveTest, NoRoomForIconFilesWritesNoneAndSaysSo) {
     platform::SetDiskSpaceSource(nullptr);
 }
 
-TEST_F(CardSaveTest, ACardTooFullForANewSetIsWrittenInPlace) {
-    // Room for the icons but not for a second database beside the first.
+// Each file as its old or its new bytes, by name; "cut" for anything else.
+std::map<std::string, std::string> OldOrNewEach(const CFolderImage& image, const CFolderImage& oldImage,
+                                                const CFolderImage& newImage) {
+    std::map<std::string, std::string> each;
+    for (const char* name : kDatabaseFiles) {
+        const auto found = image.find(name);
+        each[name] = found == image.end()                 ? "missing"
+                     : found->second == oldImage.at(name) ? "old"
+                     : found->second == newImage.at(name) ? "new"
+                                                          : "cut";
+    }
+    return each;
+}
+
+// A card with room for the icon files and one database file's new copy, not for a new set: the
+// files that change are replaced one at a time, each written beside its name, synced and renamed
+// over it, never written over in place. Whatever fails or wherever the program stops, every file
+// is then its old bytes or its new bytes, and OK means all are new.
+TEST_F(CardSaveTest, ACardTooFullForANewSetHasItsFilesReplacedOneAtATime) {
     cardtest::CFixedDiskSpace space;
     space.figures.freeBytes = 2 * 1048576;
     platform::SetDiskSpaceSource(&space);
     const std::string folder = environment.DatabaseFolder();
-    WriteDatabase(folder, oldCopy);
-    SetCardFileSystem(&files);
-    document.SetModified(1);
-    ASSERT_TRUE(document.Save());
+    const std::vector<std::string> operations = UndisturbedSave();
     EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
     EXPECT_EQ(FileNames(folder), kSevenFiles);
-    // Written through the work folder, nothing renamed on the card, nothing left behind.
-    for (const std::string& step : files.log) EXPECT_EQ(step.find("rename"), std::string::npos) << step;
-    std::vector<std::string> temporaries;
-    for (const std::string& step : files.log)
-        if (step.rfind("open ___TEMPORARY_DB_FILE___", 0) == 0) temporaries.push_back(step.substr(28));
-    EXPECT_EQ(temporaries, std::vector<std::string>(std::begin(kDatabaseFiles), std::end(kDatabaseFiles)));
-    const std::string work = CDomain::GetInstance().GetWorkFolder();
-    EXPECT_TRUE(fs::is_empty(work));
+    std::vector<std::string> expected;
+    for (const char* name : kDatabaseFiles) {
+        if (oldImage.at(name) == newImage.at(name)) continue;
+        const std::string fresh = CCardFileSet::NewName(name);
+        for (const std::string& step :
+             {"open " + fresh, "write " + fresh, "sync " + fresh, "finish " + fresh, "rename " + fresh + " " + name})
+            expected.push_back(step);
+        expected.push_back("sync DB");
+    }
+    EXPECT_EQ(operations, expected);
+    EXPECT_TRUE(fs::is_empty(CDomain::GetInstance().GetWorkFolder()));
+
+    std::set<std::string> outcomes;
+    for (int error : {ENOSPC, EIO}) {
+        for (bool killed : {false, true}) {
+            for (int failAt = 1; failAt <= static_cast<int>(operations.size()); ++failAt) {
+                SCOPED_TRACE(std::string(killed ? "stopped before " : "failed with " + std::to_string(error) + " at ")
+                             + operations[static_cast<size_t>(failAt - 1)]);
+                WriteDatabase(folder, oldCopy);
+                files = CFailingFileSystem();
+                files.failAt = failAt;
+                files.error = error;
+                files.sticky = killed;
+                document.SetModified(1);
+                const bool saved = document.Save();
+                const auto each = OldOrNewEach(ReadDatabase(folder), oldImage, newImage);
+                for (const auto& file : each) EXPECT_TRUE(file.second == "old" || file.second == "new") << file.first;
+                EXPECT_FALSE(saved);
+                // The next connect leaves exactly the seven files, each as it was.
+                files = CFailingFileSystem();
+                CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+                EXPECT_EQ(FileNames(folder), kSevenFiles);
+                EXPECT_EQ(OldOrNewEach(ReadDatabase(folder), oldImage, newImage), each);
+                for (const auto& file : each) outcomes.insert(file.second);
+            }
+        }
+    }
+    EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+    platform::SetDiskSpaceSource(nullptr);
+}
+
+// Without room for even the largest changed file's new copy beside it, the save is refused before
+// anything on the card changes; a file system that tells no space at all (0 blocks) takes the
+// new-set way.
+TEST_F(CardSaveTest, TheRoomForTheDatabaseIsAskedBeforeAnythingIsWritten) {
+    cardtest::CFixedDiskSpace space;
+    platform::SetDiskSpaceSource(&space);
+    const std::string folder = environment.DatabaseFolder();
+    CSongX* alpha = document.GetSong(0).get();
+    const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + alpha->GetPath());
+    ASSERT_NE(oldImage.at("PLAYLIST.Q3D"), newImage.at("PLAYLIST.Q3D"));
+    // Room for the icon file and the lists' copies, not for the name table's.
+    space.figures.freeBytes = 1048576 + 512 * 1024;
+    WriteDatabase(folder, oldCopy);
+    const auto before = cardtest::ReadFile(icon);
+    SetCardFileSystem(&files);
+    alpha->SetTitle("Renamed");
+    document.MarkChanged(alpha);
+    document.SetModified(1);
+    environment.textDialog.shown.clear();
+    EXPECT_FALSE(document.WriteToUnit());
+    EXPECT_EQ(environment.textDialog.Texts(), std::vector<std::string>{"Failed to write to the unit."});
+    EXPECT_EQ(files.log, std::vector<std::string>{});
+    EXPECT_EQ(ReadDatabase(folder), oldImage);
+    EXPECT_EQ(cardtest::ReadFile(icon), before);
+    EXPECT_TRUE(document.NeedsSaving());
+
+    // 0 total blocks, 0 free: the new set, whole (the icon file waits: its room is unknown).
+    document.ClearChanges();
+    document.SetModified(1);
+    space.figures.totalBytes = 0;
+    space.figures.freeBytes = 0;
+    files = CFailingFileSystem();
+    EXPECT_TRUE(document.WriteToUnit());
+    EXPECT_NE(std::find(files.log.begin(), files.log.end(), "open NEWSET.OK"), files.log.end());
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+    EXPECT_EQ(FileNames(folder), kSevenFiles);
     platform::SetDiskSpaceSource(nullptr);
 }
 
@@ -762,27 +821,30 @@ TEST_F(CardSaveTest, AFifoInPlaceOfADatabaseFileIsReplacedNotWaitedOn) {
 
 TEST_F(CardSaveTest, WriteCardFileReplacesWholeOrNotAtAll) {
     const std::string path = environment.Dir().File("QM-3/file.BIN");
+    const CCardFolder folder = CCardFolder::OpenPath(environment.Dir().File("QM-3"));
     gbxtest::WriteText(path, "old contents");
     SetCardFileSystem(&files);
-    files.failAt = 2;  // finishing the new copy
-    EXPECT_FALSE(WriteCardFile(path, [](std::ostream& out) { return bool(out << "new contents"); }));
+    files.failAt = 3;  // syncing the new copy
+    EXPECT_FALSE(WriteCardFile(folder, "file.BIN", [](std::ostream& out) { return bool(out << "new contents"); }));
     EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("old contents"));
     EXPECT_FALSE(fs::exists(GetNewFilePath(path)));
     files = CFailingFileSystem();
-    EXPECT_FALSE(WriteCardFile(path, [](std::ostream& out) {
+    EXPECT_FALSE(WriteCardFile(folder, "file.BIN", [](std::ostream& out) {
         out << "partial";
         out.setstate(std::ios::badbit);
         return false;
     }));
     EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("old contents"));
-    EXPECT_TRUE(WriteCardFile(path, [](std::ostream& out) { return bool(out << "new contents"); }));
+    EXPECT_TRUE(WriteCardFile(folder, "file.BIN", [](std::ostream& out) { return bool(out << "new contents"); }));
     EXPECT_EQ(cardtest::ReadFile(path), gbxtest::ToBytes("new contents"));
     EXPECT_EQ(GetNewFilePath(path), environment.Dir().File("QM-3/file.NEW"));
+    EXPECT_EQ(files.log, (std::vector<std::string>{"open file.NEW", "write file.NEW", "sync file.NEW",
+                                                   "finish file.NEW", "rename file.NEW file.BIN", "sync QM-3"}));
 }
 
 TEST_F(CardSaveTest, TheDatabaseFolderIsSyncedBeforeTheFirstRenameAndAfterTheLast) {
     UndisturbedSave();
-    const std::vector<std::string>& trace = files.trace;
+    const std::vector<std::string>& trace = files.log;
     std::vector<size_t> renames, folderSyncs, fileSyncs;
     for (size_t i = 0; i < trace.size(); ++i) {
         if (trace[i].rfind("rename ", 0) == 0) renames.push_back(i);
@@ -815,22 +877,6 @@ TEST_F(CardSaveTest, AReadOnlyFileEndsWritableWhetherWrittenOrLeft) {
     EXPECT_EQ(ReadDatabase(folder), newImage);
 }
 
-// Every entry below a folder, by its path relative to the folder, with its kind, mode and
-// bytes as a fingerprint (or where it leads, for a link, which is not followed).
-std::map<std::string, std::string> EntriesBelow(const std::string& folder) {
-    std::map<std::string, std::string> entries;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        struct stat info {};
-        lstat(it->path().c_str(), &info);
-        std::string what = std::to_string(info.st_mode);
-        if (S_ISREG(info.st_mode)) what += " " + std::to_string(Fingerprint(it->path().string()));
-        if (S_ISLNK(info.st_mode)) what += " -> " + fs::read_symlink(it->path()).string();
-        entries[fs::relative(it->path(), folder).string()] = what;
-    }
-    return entries;
-}
-
 // The names of a folder's entries, folders among them.
 std::set<std::string> EntryNames(const std::string& folder) {
     std::set<std::string> names;
@@ -849,9 +895,9 @@ bool IsOwnFile(const std::string& path) {
     return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1;
 }
 
-// A link where a card file or folder should be: the save replaces the link and never writes,
-// renames, removes or grants anything where it leads.
-TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
+// A link where a card file should be: the save replaces the link and never writes, renames,
+// removes or grants anything where it leads. (A link in a folder's place refuses the card.)
+TEST_F(CardSaveTest, LinksInPlaceOfCardFilesAreReplacedNeverFollowed) {
     const std::string db = environment.DatabaseFolder();
     const std::string outside = environment.Dir().File("outside/");
     // Files off the card that a save must leave as they are: read-only, in a folder of
@@ -863,31 +909,16 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
     };
     const struct Case {
         const char* what;
-        bool inPlace;  // a card too full for a new set
+        bool eachFile;  // a card too full for a new set
         std::function<void()> make;
         std::string entry;  // the card's own file or folder afterwards
     } cases[] = {
-        {"a song folder linked off the card", false,
-         [&] {
-             fs::create_directory(outside + "000");
-             for (const char* icon : {"0000.Q3I", "0001.Q3I"}) gbxtest::WriteText(outside + "000/" + icon, "theirs");
-             fs::create_directory_symlink(outside + "000", db + "000");
-         },
-         db + "000"},
         {"an icon file's new copy left as a link off the card", false,
          [&] {
              fs::create_directory(db + "000");
              fs::create_symlink(offCardFile("icon", oldCopy + "SL_BEST.Q3D"), db + "000/0000.NEW");
          },
          db + "000/0000.Q3I"},
-        {"the database folder linked off the card", false,
-         [&] {
-             fs::create_directory(outside + "DB");
-             WriteDatabase(outside + "DB/", oldCopy);
-             fs::remove_all(db);
-             fs::create_directory_symlink(outside + "DB", environment.CardDrive() + "/CORVANE/QM/DB");
-         },
-         db},
         {"a list file linked to a file that holds its new bytes", false,
          [&] {
              fs::remove(db + "SL_RHYTM.Q3D");
@@ -900,13 +931,13 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
              fs::create_hard_link(offCardFile("rhythm", newCopy + "SL_RHYTM.Q3D"), db + "SL_RHYTM.Q3D");
          },
          db + "SL_RHYTM.Q3D"},
-        {"a list file linked off the card, written in place", true,
+        {"a list file linked off the card, on a card too full for a new set", true,
          [&] {
              fs::remove(db + "PLAYLIST.Q3D");
              fs::create_symlink(offCardFile("names", oldCopy + "PLAYLIST.Q3D"), db + "PLAYLIST.Q3D");
          },
          db + "PLAYLIST.Q3D"},
-        {"a list file with a second name off the card, written in place", true,
+        {"a list file with a second name off the card, on a card too full for a new set", true,
          [&] {
              fs::remove(db + "PLAYLIST.Q3D");
              fs::create_hard_link(offCardFile("names", oldCopy + "PLAYLIST.Q3D"), db + "PLAYLIST.Q3D");
@@ -925,7 +956,7 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
         c.make();
         fs::permissions(outside, fs::perms(0755));
         const auto before = EntriesBelow(outside);
-        platform::SetDiskSpaceSource(c.inPlace ? &space : nullptr);
+        platform::SetDiskSpaceSource(c.eachFile ? &space : nullptr);
         for (int slot = 0; slot < 3; ++slot) document.MarkChanged(document.GetSong(slot).get());
         document.SetModified(1);
         EXPECT_TRUE(document.WriteToUnit());
@@ -933,7 +964,7 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
         EXPECT_EQ(EntriesBelow(outside), before);
         EXPECT_EQ(fs::status(outside).permissions(), fs::perms(0755));
         EXPECT_TRUE(IsOwnFolder(db));
-        EXPECT_TRUE(IsOwnFolder(c.entry) || IsOwnFile(c.entry));
+        EXPECT_TRUE(IsOwnFile(c.entry));
         EXPECT_EQ(ReadDatabase(db), newImage);
         // The songs' icon files are on the card.
         for (const char* icon : {"0000.Q3I", "0001.Q3I", "0002.Q3I"}) EXPECT_TRUE(IsOwnFile(db + "000/" + icon));
@@ -941,27 +972,32 @@ TEST_F(CardSaveTest, LinksOnTheCardAreReplacedNeverFollowed) {
 }
 
 // A folder where a list file should be: an empty one is replaced and nothing of it is left;
-// one with entries fails the save, which then changes nothing.
+// one with entries fails the save before anything is written, icon files included.
 TEST_F(CardSaveTest, AFolderInAListFilesPlaceIsReplacedOrFailsTheSave) {
     const std::string db = environment.DatabaseFolder();
     cardtest::CFixedDiskSpace space;
     space.figures.freeBytes = 2 * 1048576;
     for (const char* name : {"SL_RHYTM.Q3D", "PLAYLIST.Q3D"}) {
         for (bool withEntries : {false, true}) {
-            for (bool inPlace : {false, true}) {
+            for (bool eachFile : {false, true}) {
                 SCOPED_TRACE(std::string(name) + (withEntries ? ", a folder with entries" : ", an empty folder")
-                             + (inPlace ? ", in place" : ""));
+                             + (eachFile ? ", too full for a new set" : ""));
                 fs::remove_all(db);
                 fs::create_directories(db);
                 WriteDatabase(db, oldCopy);
                 fs::remove(db + name);
                 fs::create_directory(db + name);
                 if (withEntries) gbxtest::WriteText(db + name + "/notes.txt", "the user's");
-                const auto before = EntriesBelow(db);
                 document.Reset();
                 environment.Connect();
                 ASSERT_TRUE(document.ReadFromUnit(true));
-                platform::SetDiskSpaceSource(inPlace ? &space : nullptr);
+                const auto before = EntriesBelow(db);
+                platform::SetDiskSpaceSource(eachFile ? &space : nullptr);
+                // A changed title and protect flag: their icon file is written only with the save.
+                CSongX* alpha = document.GetSong(0).get();
+                alpha->SetTitle("Retitled");
+                alpha->SetProtected(!alpha->IsProtected());
+                document.MarkChanged(alpha);
                 document.SetModified(1);
                 environment.textDialog.shown.clear();
                 const bool saved = document.WriteToUnit();
@@ -972,7 +1008,9 @@ TEST_F(CardSaveTest, AFolderInAListFilesPlaceIsReplacedOrFailsTheSave) {
                     EXPECT_EQ(EntriesBelow(db), before);
                 } else {
                     EXPECT_TRUE(saved);
-                    EXPECT_EQ(EntryNames(db), kSevenFiles);
+                    std::set<std::string> entries = EntryNames(db);
+                    entries.erase("000");  // the song folder, with the icon file
+                    EXPECT_EQ(entries, kSevenFiles);
                     EXPECT_TRUE(IsOwnFile(db + name));
                 }
                 // The card is read again at the next connect either way.
@@ -1018,6 +1056,176 @@ TEST_F(CardSaveTest, AFolderInAListFilesPlaceOnAFatCard) {
         document.SetCardRoot(CDocX::MakeCardRoot(mount));
         EXPECT_TRUE(document.ReadFromUnit(true));
     }
+    document.Reset();
+}
+
+// What an interrupted save left, marked complete, where one new copy is not the folder's own file
+// (a link off the card, a second name of a file off the card), swapped in half-way or not at
+// all: the set is not complete, so the old files stay, the leftovers go, and what the link leads
+// to is left as it is.
+TEST_F(CardSaveTest, RecoveryTakesOnlyTheFoldersOwnFilesAsNewCopies) {
+    const std::string folder = environment.DatabaseFolder();
+    const std::string outside = environment.Dir().File("outside/");
+    for (const char* odd : {"SL_BEST.Q3D", "SONGNAME.Q3D", "PLAYLIST.Q3D"}) {
+        for (bool hardLink : {false, true}) {
+            for (bool halfSwapped : {false, true}) {
+                for (bool markIsALink : {false, true}) {
+                    SCOPED_TRACE(std::string(odd) + (hardLink ? ", a second name" : ", a symbolic link")
+                                 + (halfSwapped ? ", half swapped" : "") + (markIsALink ? ", the mark a link" : ""));
+                    WriteDatabase(folder, oldCopy);
+                    fs::remove_all(outside);
+                    fs::create_directories(outside);
+                    // The file off the card holds the new bytes, as a new copy would.
+                    fs::copy_file(newCopy + odd, outside + "theirs");
+                    fs::permissions(outside + "theirs", fs::perms(0444));
+                    gbxtest::WriteText(outside + "mark", "");
+                    int swapped = 0;
+                    for (const char* name : kDatabaseFiles) {
+                        const std::string fresh = folder + CCardFileSet::NewName(name);
+                        if (std::string(name) == odd) {
+                            if (hardLink)
+                                fs::create_hard_link(outside + "theirs", fresh);
+                            else
+                                fs::create_symlink(outside + "theirs", fresh);
+                            continue;
+                        }
+                        fs::copy_file(newCopy + name, fresh);
+                        if (halfSwapped && swapped++ < 3) {
+                            fs::rename(folder + name, folder + CCardFileSet::OldName(name));
+                            fs::rename(fresh, folder + name);
+                        }
+                    }
+                    if (markIsALink)
+                        fs::create_symlink(outside + "mark", folder + CCardFileSet::CompleteMarkName());
+                    else
+                        gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+                    const auto before = EntriesBelow(outside);
+                    document.Reset();
+                    environment.Connect();
+                    ASSERT_TRUE(document.ReadFromUnit(true));
+                    std::set<std::string> entries = EntryNames(folder);
+                    entries.erase("000");
+                    EXPECT_EQ(entries, kSevenFiles);
+                    for (const char* name : kDatabaseFiles) EXPECT_TRUE(IsOwnFile(folder + name)) << name;
+                    EXPECT_EQ(Whole(ReadDatabase(folder)), "old");
+                    EXPECT_EQ(EntriesBelow(outside), before);
+                }
+            }
+        }
+    }
+}
+
+// A card whose entries cannot always be looked at (EIO): a look that fails is no answer, so a
+// save that meets one answers OK only with the whole new set in place and nothing beside it,
+// and the next connect leaves one whole set.
+TEST_F(CardSaveTest, AnEntryThatCannotBeLookedAtIsAFailureNotAbsence) {
+    const std::string folder = environment.DatabaseFolder();
+    UndisturbedSave();
+    const int looks = files.looks;
+    ASSERT_GT(looks, 0);
+    int refused = 0;
+    for (bool sticky : {false, true}) {
+        for (int at = 1; at <= looks; ++at) {
+            SCOPED_TRACE("looking fails at look " + std::to_string(at) + (sticky ? " and after" : ""));
+            WriteDatabase(folder, oldCopy);
+            files = CFailingFileSystem();
+            files.lookFailsAt = at;
+            files.sticky = sticky;
+            document.SetModified(1);
+            const bool saved = document.Save();
+            if (saved) {
+                EXPECT_EQ(FileNames(folder), kSevenFiles);
+                EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+            } else {
+                ++refused;
+            }
+            files = CFailingFileSystem();
+            CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+            EXPECT_EQ(FileNames(folder), kSevenFiles);
+            EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
+        }
+    }
+    EXPECT_GT(refused, 0);
+}
+
+// A folder of the card swapped with a link off the card, again and again on another thread, while
+// saves run: whatever each save answers, nothing off the card is written, renamed, removed or
+// given another access, and the card reads back whole.
+TEST_F(CardSaveTest, AFolderSwappedForALinkWhileSavesRunLeadsNowhereOffTheCard) {
+    const std::string db = environment.DatabaseFolder();
+    const std::string outside = environment.Dir().File("outside/");
+    CSongX* alpha = document.GetSong(0).get();
+    for (const std::string folder : {"DB", "000"}) {
+        SCOPED_TRACE(folder);
+        const std::string real = folder == "DB" ? db.substr(0, db.size() - 1) : db + folder;
+        const std::string link = fs::path(real).parent_path().string() + "/LINK";
+        // What the link leads to looks like the folder: a copy of it, its files the user's own.
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        fs::copy(real, outside + folder, fs::copy_options::recursive);
+        for (const std::string& file : cardtest::FilesBelow(outside)) fs::permissions(outside + file, fs::perms(0640));
+        fs::create_directory_symlink(outside + folder, link);
+        const auto before = EntriesBelow(outside);
+        std::atomic<bool> stop{false};
+        std::atomic<int> swaps{0};
+        std::thread swapper([&] {
+            while (!stop) {
+                if (renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+                std::this_thread::sleep_for(std::chrono::microseconds(50));
+            }
+        });
+        int saves = 0;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+        for (; saves < 60 && std::chrono::steady_clock::now() < until; ++saves) {
+            // Every save writes lists and icon files.
+            alpha->SetAlbum("Album " + std::to_string(saves));
+            for (int slot = 0; slot < 3; ++slot) {
+                document.GetSong(slot)->SetTitle("Title " + std::to_string(saves));
+                document.MarkChanged(document.GetSong(slot).get());
+            }
+            document.SetModified(1);
+            document.Save();
+        }
+        stop = true;
+        swapper.join();
+        if (swaps % 2 != 0) {
+            ASSERT_EQ(renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
+        }
+        if (swaps == 0) GTEST_SKIP() << "this file system cannot exchange names";
+        EXPECT_EQ(EntriesBelow(outside), before) << swaps << " swaps during " << saves << " saves";
+        fs::remove(link);
+        document.Reset();
+        environment.Connect();
+        EXPECT_TRUE(document.ReadFromUnit(true));
+        alpha = document.GetSong(0).get();
+    }
+}
+
+// A FAT32 card through FUSE answers statfs with 0 blocks: its space tells nothing, and a save
+// takes the new-set way, which never writes a file in place. Before, every save emptied the
+// database files there (the driver takes no write into a file it emptied) and the next connect
+// refused the card.
+TEST_F(CardSaveTest, AFat32CardThatTellsNoSpaceIsSavedWhole) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const std::string mount = environment.Dir().File("fat");
+    fs::create_directories(mount);
+    gbxtest::CFatImage image(environment.Dir().File("card.img"), "QM-3", "64M", 32);
+    ASSERT_TRUE(image.IsMade());
+    if (image.Mount(mount) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    document.SetCardRoot(CDocX::MakeCardRoot(mount));
+    const std::string db = mount + "/CORVANE/QM/DB/";
+    for (int save = 0; save < 2; ++save) {
+        SCOPED_TRACE(save == 0 ? "a new database" : "over the database");
+        document.SetModified(1);
+        EXPECT_TRUE(document.Save());
+        EXPECT_EQ(ReadDatabase(db), newImage);
+        EXPECT_EQ(FileNames(db), kSevenFiles);
+    }
+    document.Reset();
+    document.SetCardRoot(CDocX::MakeCardRoot(mount));
+    EXPECT_TRUE(document.ReadFromUnit(true));
+    EXPECT_EQ(document.GetSong(0)->GetAlbum(), "Second");
     document.Reset();
 }
 

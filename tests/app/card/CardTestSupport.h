@@ -16,11 +16,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -221,6 +224,40 @@ inline std::vector<std::string> FilesBelow(const std::string& folder) {
         if (!it->is_directory()) files.push_back(std::filesystem::relative(it->path(), folder).string());
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// FNV-1a over the file, read in pieces (the card's files are megabytes).
+inline uint64_t Fingerprint(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> piece(65536);
+    uint64_t hash = 1469598103934665603ull;
+    while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i)
+            hash = (hash ^ uint8_t(piece[static_cast<size_t>(i)])) * 1099511628211ull;
+        if (!in) break;
+    }
+    return hash;
+}
+
+// The folder itself (".") and every entry below it, by its path relative to the folder, with its
+// kind, access and bytes as a fingerprint (or where it leads, for a link, which is not followed):
+// what an operation that must change nothing there leaves as it is.
+inline std::map<std::string, std::string> EntriesBelow(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> entries;
+    const auto describe = [](const fs::path& path) {
+        struct stat info {};
+        lstat(path.c_str(), &info);
+        std::string what = std::to_string(info.st_mode);
+        if (S_ISREG(info.st_mode)) what += " " + std::to_string(Fingerprint(path.string()));
+        if (S_ISLNK(info.st_mode)) what += " -> " + fs::read_symlink(path).string();
+        return what;
+    };
+    entries["."] = describe(folder);
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        entries[fs::relative(it->path(), folder).string()] = describe(it->path());
+    return entries;
 }
 
 // The slot numbers of a list, in order.
