@@ -99,8 +99,10 @@ std::string CCardVolume::MakeCardRoot(const std::string& drive) {
 
 int CCardVolume::CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes) {
     uint64_t total = 0, available = 0;
-    // A file system of no blocks at all (FAT through FUSE answers so) tells nothing of its space.
-    if (!GT::GetDiskSpace(target, total, available) || total == 0) return SPACE_UNKNOWN;
+    if (!GT::GetDiskSpace(target, total, available)) return SPACE_UNKNOWN;
+    // A file system of no blocks at all (FAT through FUSE answers so) tells nothing of its space:
+    // the writes go ahead, and a write that finds no room fails and leaves the card as it was.
+    if (total == 0) return SPACE_FITS;
     int64_t needed = 0;
     bool overflow = false;
     for (int64_t size : sizes) {

@@ -59,8 +59,8 @@ public:
     static std::string MakeDatabasePath(const std::string& root);
     // The root of a volume: its id and "/".
     static std::string MakeCardRoot(const std::string& drive);
-    // Whether files of these sizes fit on the target's volume with 1 MiB to spare; unknown also
-    // where the volume reports no blocks at all.
+    // Whether files of these sizes fit on the target's volume with 1 MiB to spare; unknown where
+    // the volume cannot be asked. A volume that reports no blocks at all is taken as fitting.
     static int CheckFreeSpace(const std::string& target, const std::vector<int64_t>& sizes);
 
     // Connects the card at this root (empty: none), taking the identity of what is mounted there

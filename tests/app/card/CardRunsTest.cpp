@@ -1178,3 +1178,49 @@ TEST_F(CardLinksTest, ALinkThatAppearsAfterTheConnectFailsTheOperationAndChanges
 }
 
 }  // namespace
+
+namespace {
+
+// A FAT32 card through FUSE answers statfs with 0 blocks. That tells nothing of its room: a save
+// of a changed title writes its icon file, an import and an export onto such a volume go ahead.
+// Before, each was refused as if the card could not be asked.
+TEST_F(CardRunsTest, AFat32CardThatTellsNoSpaceTakesEditsImportsAndExports) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    Document().Reset();
+    fs::remove_all(env.CardDrive());
+    fs::create_directories(env.CardDrive());
+    gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "40M", 32);
+    ASSERT_TRUE(image.IsMade());
+    if (image.Mount(env.CardDrive()) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    const std::string out = env.Dir().File("out");
+    fs::create_directories(out);
+    gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "40M", 32);
+    ASSERT_TRUE(outImage.IsMade());
+    if (outImage.Mount(out) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    fs::copy(pristine, env.CardDrive(), fs::copy_options::recursive);
+    Reload();
+    ASSERT_EQ(UsedSlots(), PristineSlots());
+
+    Document().GetSong(1)->SetTitle("Renamed");
+    Document().MarkChanged(Document().GetSong(1).get());
+    EXPECT_TRUE(Document().WriteToUnit());
+    Document().SetSaveMemory(true);
+    EXPECT_TRUE(Document().ImportFiles({Source("Song.wav")}));
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = out;
+    EXPECT_TRUE(Document().ExportSongs({Document().GetSong(3).get()}));
+    EXPECT_EQ(Messages(), std::vector<std::string>());
+    EXPECT_EQ(fs::file_size(out + "/0003.WAV"), 2u * 2 * 160 + 46);
+
+    Reload();
+    std::map<int, std::string> expected = PristineSlots();
+    expected[1] = "/CORVANE/QM/DB/000/0001.MP3 | Renamed | Bob | Two | 3";
+    expected[5] = "/CORVANE/QM/DB/000/0005.Q3R | Song |  |  | 4";
+    EXPECT_EQ(UsedSlots(), expected);
+    Document().Reset();
+    EXPECT_TRUE(outImage.Unmount());
+    EXPECT_TRUE(image.Unmount());
+}
+
+}  // namespace
