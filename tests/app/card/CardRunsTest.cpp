@@ -1198,7 +1198,14 @@ TEST_F(CardRunsTest, AFat32CardThatTellsNoSpaceTakesEditsImportsAndExports) {
     gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "40M", 32);
     ASSERT_TRUE(outImage.IsMade());
     if (outImage.Mount(out) != 0) GTEST_SKIP() << "fusefat cannot mount here";
-    fs::copy(pristine, env.CardDrive(), fs::copy_options::recursive);
+    // FAT takes no modes: the bytes alone, as a card reader copies them.
+    for (const auto& entry : fs::recursive_directory_iterator(pristine)) {
+        const std::string to = env.CardDrive() + "/" + fs::relative(entry.path(), pristine).string();
+        if (entry.is_directory())
+            fs::create_directory(to);
+        else
+            gbxtest::WriteBytes(to, gbxtest::ReadBytes(entry.path().string()));
+    }
     Reload();
     ASSERT_EQ(UsedSlots(), PristineSlots());
 
