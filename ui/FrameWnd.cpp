@@ -20,14 +20,23 @@ namespace UL {
 
 namespace {
 
+// One direction of a placement with the frame added past its far edge, in 64 bits; at the end of the
+// ints the placement moves back instead, so that the window inside the frame keeps its size.
+void AddFrame(int& low, int& high, int frame) {
+    const int64_t end = int64_t(high) + frame;
+    const int64_t excess = std::max<int64_t>(end - INT32_MAX, 0);
+    high = int(end - excess);
+    low = int(std::max<int64_t>(int64_t(low) - excess, INT32_MIN));
+}
+
 // A placement (the frame's top-left and the client size) fitted, frame included, into the work area of
 // the screen that holds most of it, as the desktop places a window: no larger than that area, its title
 // bar inside it. The frame is what the window manager draws or announces; without one there is none.
 CRect FitPlacementToScreen(const platform::Window& window, const CRect& placement) {
     const platform::Size frame = window.FrameExtent();
     CRect outer{placement.left, placement.top, placement.right, placement.bottom};
-    outer.right = int(std::min<int64_t>(int64_t(outer.right) + frame.width, INT32_MAX));
-    outer.bottom = int(std::min<int64_t>(int64_t(outer.bottom) + frame.height, INT32_MAX));
+    AddFrame(outer.left, outer.right, frame.width);
+    AddFrame(outer.top, outer.bottom, frame.height);
     const CRect area = platform::WorkAreaFor(outer);
     if (area.IsEmpty()) return placement;
     outer = FitRectIntoBounds(outer, area);

@@ -212,8 +212,9 @@ struct Window::Impl {
     bool pendingNormal = false;   // a normal placement to take once the window is restored
     bool placementGiven = false;  // the last size asked for was a placement, not a client size
     Rect normalPlacement;
-    bool frameAsked = false;  // the window manager was asked for the frame it will draw
-    Size announcedFrame;      // and what it answered
+    bool frameAsked = false;            // the window manager was asked for the frame it will draw
+    Size announcedFrame;                // and what it answered
+    QPointer<QWidget> keyboardControl;  // the control that held the keyboard when the window was disabled
 };
 
 Window::Window(WindowKind kind, Window* owner) : m_impl(std::make_unique<Impl>()), m_kind(kind), m_owner(owner) {
@@ -311,10 +312,19 @@ void Window::Enable(bool enabled) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (widget != nullptr && widget->isWindow() && widget->isEnabled()) owned.push_back(widget);
     }
+    // Disabling takes the keyboard from the control that holds it, and the window would come back with
+    // its first control focused: as on the desktop, that control gets it back.
+    if (!enabled && Widget()->isEnabled()) m_impl->keyboardControl = Widget()->focusWidget();
     Widget()->setEnabled(enabled);
     if (!enabled) {
         for (QWidget* widget : owned) widget->setEnabled(true);
+        return;
     }
+    QWidget* control = m_impl->keyboardControl.data();
+    m_impl->keyboardControl = nullptr;
+    if (control != nullptr && Widget()->focusWidget() == nullptr && control->isEnabled()
+        && control->isVisibleTo(Widget()))
+        control->setFocus(Qt::OtherFocusReason);
 }
 bool Window::IsEnabled() const { return Exists() && Widget()->isEnabled(); }
 

@@ -58,6 +58,7 @@ public:
     void ShowWithoutActivating();
     void Hide();
     bool IsVisible() const;
+    // Enabled again, the window gives the keyboard back to the control that held it when it was disabled.
     void Enable(bool enabled);
     bool IsEnabled() const;
 

@@ -2,13 +2,16 @@
 // does (xdotool types on the display): the keyboard starts in the song table, at start and after a card
 // connects; Down selects the first row, Right picks its name and Enter edits it; Tab goes from the table
 // through the buttons and back, and each stop shows that it holds the keyboard.
+#include "app/card/AppServices.h"
 #include "platform/window/Controls.h"
 #include "tests/app/shell/ShellTestSupport.h"
+#include "tests/app/shell/VirtualScreen.h"
 #include "tests/support/WidgetDriver.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +158,49 @@ TEST_F(ProgramKeyboardRealWindows, AtStartTheKeyboardIsInTheTableAndTabGoesThrou
     std::vector<std::string> names;
     for (const CSongRef& entry : document.GetList(CDocX::LIST_SONGS)) names.push_back(entry.song->GetTitle());
     EXPECT_EQ(names, (std::vector<std::string>{"Beta", "Qz7", "Gamma"}));
+}
+
+// After a dialog the keyboard is back in the table: one opened from the menu by keys (the menu bar
+// held the keyboard meanwhile), and the progress dialog, which disables the window while it runs.
+// Under a window manager, which activates the main window again when a dialog goes, as on a desktop.
+TEST_F(ProgramKeyboardRealWindows, AfterADialogTheKeyboardIsBackInTheTable) {
+    if (!gbxtest::HaveCommand("openbox")) GTEST_SKIP() << "openbox is installed by scripts/install-deps.sh";
+    shelltest::WindowManager manager;
+    ASSERT_TRUE(manager.Running());
+    WriteThreeSongs(env.CardDrive());
+    ASSERT_TRUE(RunByKeys([&](CViewA& view, QWidget*) {
+        CListCtrlA& table = view.GetTable();
+        ASSERT_TRUE(gbxtest::PumpUntil([&] { return table.HasFocus(); }));
+        ASSERT_TRUE(Type("key Down"));
+
+        // The About box runs its own loop inside the key that opens it: Enter closes it from there.
+        bool closed = false;
+        QTimer closer;
+        closer.setInterval(100);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (closed || dialog == nullptr || !dialog->isActiveWindow()) return;
+            closed = true;
+            Type("key Return");
+        });
+        closer.start();
+        ASSERT_TRUE(Type("key alt+h"));
+        ASSERT_TRUE(Type("key a"));
+        EXPECT_TRUE(gbxtest::PumpUntil([&] { return closed && QApplication::activeModalWidget() == nullptr; }));
+        closer.stop();
+        EXPECT_TRUE(gbxtest::PumpUntil([&] { return table.HasFocus(); })) << "after the About box";
+
+        GT::IProgress& progress = GetProgressBar();
+        progress.Begin();
+        gbxtest::PumpFor(300);
+        EXPECT_FALSE(table.HasFocus()) << "the progress dialog holds the keyboard";
+        progress.End();
+        EXPECT_TRUE(gbxtest::PumpUntil([&] { return table.HasFocus(); })) << "after the progress dialog";
+
+        ASSERT_TRUE(Type("key Down"));
+        const int second = table.ViewRowToModelRow(1);
+        EXPECT_EQ(table.GetSelection()->GetSelected(), std::vector<int>{second}) << "the keys go on in the table";
+    }));
 }
 
 TEST_F(ProgramKeyboardRealWindows, AfterACardConnectsTheKeyboardIsInTheTable) {

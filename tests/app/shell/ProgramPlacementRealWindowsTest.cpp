@@ -176,13 +176,16 @@ TEST_F(ProgramPlacementRealWindows, TheWholeFrameFitsTheScreen) {
         const char* stored;  // null: the first run
         const char* scale;   // QT_SCALE_FACTOR, or null
         bool manager;
+        bool grows = false;  // stored smaller than the least useful size: the window inside the frame grows to it
     };
     const Case cases[] = {
         {"StoredLargerThanTheScreen", "800x600x24", "100,100,1300,900", nullptr, true},
         {"FirstRunOnASmallScreen", "640x400x24", nullptr, nullptr, true},
         {"StoredLargerAtDoubleScale", "1600x1000x24", "100,100,1300,900", "2", true},
         {"StoredLargerWithoutAManager", "800x600x24", "100,100,1300,900", nullptr, false},
+        {"TooSmallAtTheLargestInts", "800x600x24", "2147483640,2147483640,2147483647,2147483647", nullptr, true, true},
     };
+    const platform::Size least = LeastUsefulSize();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         shelltest::XServer server(c.screen);
@@ -205,6 +208,10 @@ TEST_F(ProgramPlacementRealWindows, TheWholeFrameFitsTheScreen) {
         x.SaveScreen(gbxtest::ScreenshotPath(std::string("gbx-frame-") + c.name + ".png"));
         ASSERT_FALSE(frame.IsEmpty()) << "the main window is on view";
         EXPECT_TRUE(Inside(frame, screen)) << "frame " << Text(frame) << " on " << Text(screen);
+        if (c.grows) {
+            EXPECT_GE(inner.Width(), least.width) << Text(inner);
+            EXPECT_GE(inner.Height(), least.height) << Text(inner);
+        }
         if (c.manager) {
             EXPECT_GT(frame.Height(), inner.Height()) << "framed: " << Text(frame) << " around " << Text(inner);
         } else {

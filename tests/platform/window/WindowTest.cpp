@@ -122,6 +122,19 @@ TEST_F(WindowTest, DisablingAnOwnerLeavesItsDialogsEnabled) {
     EXPECT_TRUE(owner.IsEnabled());
 }
 
+// Two buttons side by side in `holder`, with `frame`, its top-level window, shown and active.
+std::pair<platform::PushButton*, platform::PushButton*> ShowWithTwoButtons(platform::Window& frame,
+                                                                           platform::Window& holder) {
+    auto& first = holder.AddControl<platform::PushButton>(1, "First");
+    auto& second = holder.AddControl<platform::PushButton>(2, "Second");
+    first.SetRect(platform::Rect{10, 10, 90, 40});
+    second.SetRect(platform::Rect{100, 10, 180, 40});
+    frame.Show();
+    frame.Activate();
+    EXPECT_TRUE(gbxtest::PumpUntil([&] { return frame.IsActive(); }));
+    return {&first, &second};
+}
+
 // Only controls take the keyboard: the windows that hold them (a top-level window and a scrolled form
 // inside it) are no Tab stop and take nothing from a click on their background.
 TEST_F(WindowTest, OnlyControlsTakeTheKeyboard) {
@@ -130,13 +143,9 @@ TEST_F(WindowTest, OnlyControlsTakeTheKeyboard) {
     RecordingWindow form(platform::WindowKind::Child, &frame);
     form.SetGeometry(platform::Rect{0, 0, 300, 200});
     form.SetScrollSize(platform::Size{600, 400});
-    auto& first = form.AddControl<platform::PushButton>(1, "First");
-    auto& second = form.AddControl<platform::PushButton>(2, "Second");
-    first.SetRect(platform::Rect{10, 10, 90, 40});
-    second.SetRect(platform::Rect{100, 10, 180, 40});
-    frame.Show();
-    frame.Activate();
-    ASSERT_TRUE(gbxtest::PumpUntil([&] { return frame.IsActive(); }));
+    auto [firstButton, secondButton] = ShowWithTwoButtons(frame, form);
+    platform::PushButton& first = *firstButton;
+    platform::PushButton& second = *secondButton;
     first.SetFocus();
     ASSERT_TRUE(gbxtest::PumpUntil([&] { return first.HasFocus(); }));
     std::vector<QWidget*> stops;
@@ -149,6 +158,28 @@ TEST_F(WindowTest, OnlyControlsTakeTheKeyboard) {
     EXPECT_TRUE(first.HasFocus()) << "a click on the form's background leaves the keyboard where it was";
     EXPECT_FALSE(frame.HasFocus());
     EXPECT_FALSE(form.HasFocus());
+}
+
+// A window disabled while a modal window runs (a progress dialog) gives the keyboard back to the
+// control that held it, not to its first control.
+TEST_F(WindowTest, EnablingAWindowAgainGivesTheKeyboardBackToItsControl) {
+    RecordingWindow frame;
+    frame.SetClientSize(platform::Size{300, 200});
+    const auto buttons = ShowWithTwoButtons(frame, frame);
+    buttons.second->SetFocus();
+    ASSERT_TRUE(gbxtest::PumpUntil([&] { return buttons.second->HasFocus(); }));
+    frame.Enable(false);
+    gbxtest::PumpFor(50);
+    frame.Enable(true);
+    EXPECT_TRUE(gbxtest::PumpUntil([&] { return buttons.second->HasFocus(); }));
+    EXPECT_FALSE(buttons.first->HasFocus());
+
+    // A control disabled meanwhile is not given it.
+    frame.Enable(false);
+    buttons.second->Enable(false);
+    frame.Enable(true);
+    gbxtest::PumpFor(50);
+    EXPECT_FALSE(buttons.second->HasFocus());
 }
 
 TEST_F(WindowTest, PaintsThroughItsHandler) {
