@@ -294,9 +294,10 @@ struct ParsedRecord {
     RawRecord raw;
 };
 
-std::vector<ParsedRecord> ParseRecords(const std::string& bytes) {
+std::vector<ParsedRecord> ParseRecords(const std::string& bytes, const std::function<void()>& pulse = nullptr) {
     std::vector<ParsedRecord> records;
     for (const RecordSpan& span : SplitRecords(bytes)) {
+        if (pulse) pulse();
         const std::string chunk = bytes.substr(span.start, span.size);
         ParsedRecord r{span.start, {}};
         ParseLines(IsUtf8(chunk) ? chunk : Latin1ToUtf8(chunk), r.raw);
@@ -344,8 +345,8 @@ void ReadXmcd(const std::string& bytes, const std::string& name, std::vector<Dis
 }
 
 void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& summaries,
-                   uint32_t& count, ReadReport& report) {
-    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+                   uint32_t& count, ReadReport& report, const std::function<void()>& pulse) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes, pulse);
     count = static_cast<uint32_t>(records.size());
     if (records.empty()) {
         ++report.skipped;

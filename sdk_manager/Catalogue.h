@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -52,9 +53,10 @@ struct RecordSummary {
     uint32_t position, start, tracks, lengthSeconds;
 };
 // The readable records of one file's bytes as ReadXmcd reads them; `count` is how many records the file
-// holds, readable or not (what tags are made from).
+// holds, readable or not (what tags are made from). `pulse`, when given, is called between records: a large
+// file takes long to read.
 void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& records,
-                   uint32_t& count, ReadReport& report);
+                   uint32_t& count, ReadReport& report, const std::function<void()>& pulse = nullptr);
 // The record at `position` (from 1) of a file's bytes, tagged from the file's `name`, when it can be read and
 // starts at `start` (any start: kAnyStart).
 constexpr uint32_t kAnyStart = 0xFFFFFFFFu;

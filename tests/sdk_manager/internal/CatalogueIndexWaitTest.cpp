@@ -29,9 +29,9 @@ using namespace std::chrono_literals;
 namespace {
 
 // What a build ahead (as tmsdk_catalogue_index runs it, in a process of its own) does once its temporary is
-// made: it stops (SIGSTOP, as Ctrl-Z stops it), it waits until released, or it goes on slowly, pausing at
-// each progress report.
-enum class Then { kStops, kWaitsForRelease, kMovesSlowly };
+// made: it stops (SIGSTOP, as Ctrl-Z stops it), it waits until released, it goes on slowly, pausing at
+// each progress report, or it just goes on.
+enum class Then { kStops, kWaitsForRelease, kMovesSlowly, kGoesOn };
 
 class ChildBuild {
 public:
@@ -134,6 +134,15 @@ protected:
         }
         return lookup.get();
     }
+    // A lookup of `place` that waits for `build`, given `stall` of patience, and takes what it wrote: its
+    // records.
+    size_t TookWhatItWrote(ChildBuild& build, std::chrono::milliseconds stall) {
+        const Lookup lookup = LookUpWithin(place, stall, 60s, [&] { build.Kill(); });
+        EXPECT_EQ(lookup.status, 0u);
+        EXPECT_EQ(lookup.report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
+        EXPECT_EQ(build.Finish(), 0);
+        return lookup.records;
+    }
 };
 
 TEST_F(CatalogueIndexWaitTest, ALookupGoesOnWithoutABuildThatStopped) {
@@ -162,11 +171,7 @@ TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatMovesAndTakesWhatItWrote
     Open();
     ChildBuild slow(place, Then::kMovesSlowly);
     ASSERT_TRUE(slow.Running());
-    const Lookup lookup = LookUpWithin(place, 1500ms, 60s, [&] { slow.Kill(); });
-    EXPECT_EQ(lookup.status, 0u);
-    EXPECT_EQ(lookup.records, 1300u);
-    EXPECT_EQ(lookup.report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
-    EXPECT_EQ(slow.Finish(), 0);
+    EXPECT_EQ(TookWhatItWrote(slow, 1500ms), 1300u);
 
     // Held still, a build is waited for as long as the lookup's patience allows.
     Write("rock/added", gbxtest::EvenDisc("", "A / B", 3, 99));
@@ -180,6 +185,21 @@ TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatMovesAndTakesWhatItWrote
     EXPECT_EQ(after.status, 0u);
     EXPECT_EQ(after.records, 1301u);
     EXPECT_EQ(after.report.filesRead, 0u);
+}
+
+TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatReadsOneLargeFileForLongerThanItsPatience) {
+    // One catalogue file of many records: reading it takes the build far longer than the lookup's patience,
+    // during which it has nothing new to write.
+    std::string records;
+    for (int i = 0; records.size() < (12u << 20); ++i)
+        records += gbxtest::XmcdRecord(gbxtest::EvenDisc("", "A / B", 3, 100 + i % 500));
+    const std::string file = dir.File("discs.xmcd");
+    gbxtest::WriteText(file, records);
+    gbxtest::ScopedEnvironment named("TMSDK_CATALOGUE", file);
+    Open();
+    ChildBuild child(place, Then::kGoesOn);
+    ASSERT_TRUE(child.Running());
+    EXPECT_GT(TookWhatItWrote(child, 400ms), 30000u);
 }
 
 TEST_F(CatalogueIndexWaitTest, ABuildOfAnotherCatalogueIsNeverWaitedFor) {
