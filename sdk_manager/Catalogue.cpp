@@ -366,12 +366,25 @@ void SummariseXmcd(const std::string& bytes, const std::string& name, std::vecto
 }
 
 bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc) {
-    const std::vector<ParsedRecord> records = ParseRecords(bytes);
-    if (position == 0 || position > records.size()) return false;
-    const ParsedRecord& r = records[position - 1];
-    if ((start != kAnyStart && r.start != start) || Check(r.raw)) return false;
-    disc = MakeDisc(r.raw, RecordTag(name, position, static_cast<uint32_t>(records.size())), position);
+    std::vector<Disc> discs;
+    if (!ReadXmcdRecords(bytes, name, {{position, start}}, discs)) return false;
+    disc = std::move(discs.front());
     return true;
+}
+
+bool ReadXmcdRecords(const std::string& bytes, const std::string& name,
+                     const std::vector<std::pair<uint32_t, uint32_t>>& wanted, std::vector<Disc>& discs) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+    bool all = true;
+    for (const auto& [position, start] : wanted) {
+        const ParsedRecord* r = position == 0 || position > records.size() ? nullptr : &records[position - 1];
+        if (!r || (start != kAnyStart && r->start != start) || Check(r->raw)) {
+            all = false;
+            continue;
+        }
+        discs.push_back(MakeDisc(r->raw, RecordTag(name, position, static_cast<uint32_t>(records.size())), position));
+    }
+    return all;
 }
 
 void Catalogue::Index() {

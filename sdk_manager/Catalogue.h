@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "sdk_manager/tmsdk_sdkmanager.h"
@@ -61,6 +62,10 @@ void SummariseXmcd(const std::string& bytes, const std::string& name, std::vecto
 // starts at `start` (any start: kAnyStart).
 constexpr uint32_t kAnyStart = 0xFFFFFFFFu;
 bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc);
+// The records at (position, start) of `wanted` from one file's bytes, read at once: each that can be read is
+// added to `discs`; false when one cannot.
+bool ReadXmcdRecords(const std::string& bytes, const std::string& name,
+                     const std::vector<std::pair<uint32_t, uint32_t>>& wanted, std::vector<Disc>& discs);
 
 // Discs to compare, in catalogue order.
 struct Catalogue {

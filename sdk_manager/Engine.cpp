@@ -121,12 +121,10 @@ tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<
             if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
         request.recheck.clear();
         std::vector<Disc> found;
-        for (const IndexedRecord& record : records) {
-            Disc disc;
-            if (ReadIndexedRecord(place, record, disc))
-                found.push_back(std::move(disc));
-            else
-                request.recheck.push_back(record.file);
+        // A file's records come together: each file is read once, however many of them it holds.
+        for (size_t i = 0, next = 0; i < records.size(); i = next) {
+            while (next < records.size() && records[next].file == records[i].file) ++next;
+            if (!ReadIndexedRecords(place, &records[i], next - i, found)) request.recheck.push_back(records[i].file);
         }
         if (!request.recheck.empty() && attempt == 0) continue;
         for (Disc& disc : found) catalogue.discs.push_back(std::move(disc));

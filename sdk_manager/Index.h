@@ -98,8 +98,9 @@ struct IndexRequest {
 tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::vector<IndexedRecord>& records,
                          IndexReport& report);
 
-// The record as its file holds it now; false when the file changed since it was indexed.
-bool ReadIndexedRecord(const Place& place, const IndexedRecord& record, Disc& disc);
+// The records of one file (`count` from `first`, as the index lists them) as the file holds them now, the
+// file read once; false when it changed since it was indexed (what could still be read is added to `discs`).
+bool ReadIndexedRecords(const Place& place, const IndexedRecord* first, size_t count, std::vector<Disc>& discs);
 // The record a tag names (see README.md), when it has this id (case ignored).
 bool ReadTaggedRecord(const Place& place, const std::string& id, const std::string& tag, Disc& disc);
 
