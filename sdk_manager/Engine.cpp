@@ -1,12 +1,14 @@
 // What answers a lookup's requests: the disc catalogue, or a scripted backend that a test installed.
 // Without a catalogue a lookup fails as an unreachable service does.
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <tuple>
 
 #include "sdk_manager/Catalogue.h"
 #include "sdk_manager/Index.h"
+#include "sdk_manager/IndexCheck.h"
 #include "sdk_manager/Lookup.h"
 #include "sdk_manager/tmsdk_sdkmanager_test.h"
 
@@ -87,6 +89,7 @@ bool NearLength(uint32_t leadOut, uint32_t lengthSeconds) {
 tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<uint32_t>& offsets, uint32_t leadOut,
                           Catalogue& catalogue, uint32_t& total) {
     IndexRequest request;
+    request.comparer = std::make_shared<FileComparer>();  // its threads started once for the lookup
     const size_t tracks = offsets.size();
     request.want = [tracks, leadOut](uint32_t t, uint32_t length) {
         return t == tracks && NearLength(leadOut, length);

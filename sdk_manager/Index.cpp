@@ -206,11 +206,14 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     const std::string cache = path.substr(0, path.find_last_of('/'));
     const bool canWrite = !path.empty() && MakeFolder(cache);
     BuildLock lock;
+    // Its threads started once, however often the index is read again.
+    const std::shared_ptr<FileComparer> comparer =
+        request.comparer ? request.comparer : std::make_shared<FileComparer>();
     IndexState state = IndexState::kMissing;
     for (;;) {
         const Stamp seen = PathStamp(path);
         if (!path.empty() && !whole) {
-            state = CheckIndex(place, path, request, records, report);
+            state = CheckIndex(place, path, request, records, report, *comparer);
             if (state == IndexState::kFresh) {
                 report.present = true;
                 return 0;
@@ -231,7 +234,7 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
             IndexRequest damage;
             std::vector<IndexedRecord> none;
             IndexReport ignored;
-            state = CheckIndex(place, path, damage, none, ignored);
+            state = CheckIndex(place, path, damage, none, ignored, *comparer);
         }
         if (!canWrite) break;
         const BuildLock::Wait wait = lock.Take(path, seen, request.stall, request.progress);

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <set>
 #include <string>
@@ -288,16 +289,8 @@ std::set<std::string> Threads() {
     return ids;
 }
 
-TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProcessMayUseStartedOnce) {
-    cpu_set_t all;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
-    // Folders of enough files each to be shared among threads.
-    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 2100);
-    Open();
-    ASSERT_EQ(LookUp(place, 1min).records, 8400u);  // builds the index
-
-    // Two CPUs for this thread, and for the threads it starts.
+// The threads that `run` starts on this thread, limited to two CPUs.
+size_t ThreadsStartedOnTwoCpus(const cpu_set_t& all, const std::function<void()>& run) {
     cpu_set_t two;
     CPU_ZERO(&two);
     for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < 2; ++cpu)
@@ -316,20 +309,49 @@ TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProce
     });
     while (!watching) std::this_thread::yield();
     const std::set<std::string> before = Threads();
-    ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+    EXPECT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+    run();
+    sched_setaffinity(0, sizeof all, &all);
+    done = true;
+    watcher.join();
+    size_t started = 0;
+    for (const std::string& id : seen) started += before.count(id) == 0;
+    return started;
+}
+
+TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProcessMayUseStartedOnce) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
+    // Folders of enough files each to be shared among threads.
+    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 2100);
+    Open();
+    ASSERT_EQ(LookUp(place, 1min).records, 8400u);  // builds the index
+
     IndexRequest request;
     request.compareFiles = true;
     std::vector<IndexedRecord> records;
     IndexReport report;
-    EXPECT_EQ(ReadIndex(place, request, records, report), 0u);
-    sched_setaffinity(0, sizeof all, &all);
-    done = true;
-    watcher.join();
-    EXPECT_EQ(report.filesRead, 0u);
-    size_t started = 0;
-    for (const std::string& id : seen) started += before.count(id) == 0;
     // This thread compares too: one more for the second CPU, once.
-    EXPECT_LE(started, 1u) << "threads started while every file was compared";
+    EXPECT_LE(ThreadsStartedOnTwoCpus(all, [&] { EXPECT_EQ(ReadIndex(place, request, records, report), 0u); }), 1u)
+        << "threads started while every file was compared";
+    EXPECT_EQ(report.filesRead, 0u);
+
+    // A file of the last folder written over in place, found after the others were compared, while another
+    // process builds the index: compared again once that build wrote it, by the threads started before.
+    Write("rock/999", gbxtest::EvenDisc("", "A / B", 3, 98));
+    ChildBuild child(place, Then::kWaitsForRelease);
+    ASSERT_TRUE(child.Running());
+    std::thread release([&] {
+        std::this_thread::sleep_for(1s);
+        child.Release();
+    });
+    request.stall = 1min;
+    EXPECT_LE(ThreadsStartedOnTwoCpus(all, [&] { EXPECT_EQ(ReadIndex(place, request, records, report), 0u); }), 1u)
+        << "threads started again when the index was read again";
+    release.join();
+    EXPECT_EQ(child.Finish(), 0);
+    EXPECT_EQ(report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
 }
 
 }  // namespace
