@@ -323,10 +323,11 @@ TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProce
     cpu_set_t all;
     ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
     if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
-    // Folders of enough files each to be shared among threads.
-    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 2100);
+    // Folders of enough files each to be shared among threads, compared for long enough that every thread
+    // started is seen.
+    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 5000);
     Open();
-    ASSERT_EQ(LookUp(place, 1min).records, 8400u);  // builds the index
+    ASSERT_EQ(LookUp(place, 1min).records, 20000u);  // builds the index
 
     IndexRequest request;
     request.compareFiles = true;
