@@ -272,13 +272,14 @@ struct RecordSpan {
 };
 
 // Where the records of a file stand: each "# xmcd" line starts one.
-std::vector<RecordSpan> SplitRecords(const std::string& bytes) {
+std::vector<RecordSpan> SplitRecords(const std::string& bytes, const std::function<void()>& pulse) {
     std::vector<RecordSpan> records;
     size_t recordStart = 0, lineStart = 0;
     while (lineStart < bytes.size()) {
         if (lineStart > recordStart && StartsWithFolded(bytes, lineStart, "# xmcd")) {
             records.push_back({recordStart, lineStart - recordStart});
             recordStart = lineStart;
+            if (pulse) pulse();
         }
         const size_t end = bytes.find('\n', lineStart);
         lineStart = end == std::string::npos ? bytes.size() : end + 1;
@@ -296,7 +297,7 @@ struct ParsedRecord {
 
 std::vector<ParsedRecord> ParseRecords(const std::string& bytes, const std::function<void()>& pulse = nullptr) {
     std::vector<ParsedRecord> records;
-    for (const RecordSpan& span : SplitRecords(bytes)) {
+    for (const RecordSpan& span : SplitRecords(bytes, pulse)) {
         if (pulse) pulse();
         const std::string chunk = bytes.substr(span.start, span.size);
         ParsedRecord r{span.start, {}};
