@@ -272,13 +272,14 @@ struct RecordSpan {
 };
 
 // Where the records of a file stand: each "# xmcd" line starts one.
-std::vector<RecordSpan> SplitRecords(const std::string& bytes) {
+std::vector<RecordSpan> SplitRecords(const std::string& bytes, const std::function<void()>& pulse) {
     std::vector<RecordSpan> records;
     size_t recordStart = 0, lineStart = 0;
     while (lineStart < bytes.size()) {
         if (lineStart > recordStart && StartsWithFolded(bytes, lineStart, "# xmcd")) {
             records.push_back({recordStart, lineStart - recordStart});
             recordStart = lineStart;
+            if (pulse) pulse();
         }
         const size_t end = bytes.find('\n', lineStart);
         lineStart = end == std::string::npos ? bytes.size() : end + 1;
@@ -294,9 +295,10 @@ struct ParsedRecord {
     RawRecord raw;
 };
 
-std::vector<ParsedRecord> ParseRecords(const std::string& bytes) {
+std::vector<ParsedRecord> ParseRecords(const std::string& bytes, const std::function<void()>& pulse = nullptr) {
     std::vector<ParsedRecord> records;
-    for (const RecordSpan& span : SplitRecords(bytes)) {
+    for (const RecordSpan& span : SplitRecords(bytes, pulse)) {
+        if (pulse) pulse();
         const std::string chunk = bytes.substr(span.start, span.size);
         ParsedRecord r{span.start, {}};
         ParseLines(IsUtf8(chunk) ? chunk : Latin1ToUtf8(chunk), r.raw);
@@ -344,8 +346,8 @@ void ReadXmcd(const std::string& bytes, const std::string& name, std::vector<Dis
 }
 
 void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& summaries,
-                   uint32_t& count, ReadReport& report) {
-    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+                   uint32_t& count, ReadReport& report, const std::function<void()>& pulse) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes, pulse);
     count = static_cast<uint32_t>(records.size());
     if (records.empty()) {
         ++report.skipped;
@@ -365,12 +367,25 @@ void SummariseXmcd(const std::string& bytes, const std::string& name, std::vecto
 }
 
 bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc) {
-    const std::vector<ParsedRecord> records = ParseRecords(bytes);
-    if (position == 0 || position > records.size()) return false;
-    const ParsedRecord& r = records[position - 1];
-    if ((start != kAnyStart && r.start != start) || Check(r.raw)) return false;
-    disc = MakeDisc(r.raw, RecordTag(name, position, static_cast<uint32_t>(records.size())), position);
+    std::vector<Disc> discs;
+    if (!ReadXmcdRecords(bytes, name, {{position, start}}, discs)) return false;
+    disc = std::move(discs.front());
     return true;
+}
+
+bool ReadXmcdRecords(const std::string& bytes, const std::string& name,
+                     const std::vector<std::pair<uint32_t, uint32_t>>& wanted, std::vector<Disc>& discs) {
+    const std::vector<ParsedRecord> records = ParseRecords(bytes);
+    bool all = true;
+    for (const auto& [position, start] : wanted) {
+        const ParsedRecord* r = position == 0 || position > records.size() ? nullptr : &records[position - 1];
+        if (!r || (start != kAnyStart && r->start != start) || Check(r->raw)) {
+            all = false;
+            continue;
+        }
+        discs.push_back(MakeDisc(r->raw, RecordTag(name, position, static_cast<uint32_t>(records.size())), position));
+    }
+    return all;
 }
 
 void Catalogue::Index() {

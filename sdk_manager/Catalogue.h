@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "sdk_manager/tmsdk_sdkmanager.h"
@@ -52,13 +54,18 @@ struct RecordSummary {
     uint32_t position, start, tracks, lengthSeconds;
 };
 // The readable records of one file's bytes as ReadXmcd reads them; `count` is how many records the file
-// holds, readable or not (what tags are made from).
+// holds, readable or not (what tags are made from). `pulse`, when given, is called between records: a large
+// file takes long to read.
 void SummariseXmcd(const std::string& bytes, const std::string& name, std::vector<RecordSummary>& records,
-                   uint32_t& count, ReadReport& report);
+                   uint32_t& count, ReadReport& report, const std::function<void()>& pulse = nullptr);
 // The record at `position` (from 1) of a file's bytes, tagged from the file's `name`, when it can be read and
 // starts at `start` (any start: kAnyStart).
 constexpr uint32_t kAnyStart = 0xFFFFFFFFu;
 bool ReadXmcdRecord(const std::string& bytes, const std::string& name, uint32_t position, uint32_t start, Disc& disc);
+// The records at (position, start) of `wanted` from one file's bytes, read at once: each that can be read is
+// added to `discs`; false when one cannot.
+bool ReadXmcdRecords(const std::string& bytes, const std::string& name,
+                     const std::vector<std::pair<uint32_t, uint32_t>>& wanted, std::vector<Disc>& discs);
 
 // Discs to compare, in catalogue order.
 struct Catalogue {

@@ -1,12 +1,14 @@
 // What answers a lookup's requests: the disc catalogue, or a scripted backend that a test installed.
 // Without a catalogue a lookup fails as an unreachable service does.
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <tuple>
 
 #include "sdk_manager/Catalogue.h"
 #include "sdk_manager/Index.h"
+#include "sdk_manager/IndexCheck.h"
 #include "sdk_manager/Lookup.h"
 #include "sdk_manager/tmsdk_sdkmanager_test.h"
 
@@ -87,6 +89,7 @@ bool NearLength(uint32_t leadOut, uint32_t lengthSeconds) {
 tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<uint32_t>& offsets, uint32_t leadOut,
                           Catalogue& catalogue, uint32_t& total) {
     IndexRequest request;
+    request.comparer = std::make_shared<FileComparer>();  // its threads started once for the lookup
     const size_t tracks = offsets.size();
     request.want = [tracks, leadOut](uint32_t t, uint32_t length) {
         return t == tracks && NearLength(leadOut, length);
@@ -121,12 +124,10 @@ tmsdk_status_t Candidates(Lookup& lookup, const Place& place, const std::vector<
             if (tmsdk_status_t status = ReadIndex(place, request, records, report)) return status;
         request.recheck.clear();
         std::vector<Disc> found;
-        for (const IndexedRecord& record : records) {
-            Disc disc;
-            if (ReadIndexedRecord(place, record, disc))
-                found.push_back(std::move(disc));
-            else
-                request.recheck.push_back(record.file);
+        // A file's records come together: each file is read once, however many of them it holds.
+        for (size_t i = 0, next = 0; i < records.size(); i = next) {
+            while (next < records.size() && records[next].file == records[i].file) ++next;
+            if (!ReadIndexedRecords(place, &records[i], next - i, found)) request.recheck.push_back(records[i].file);
         }
         if (!request.recheck.empty() && attempt == 0) continue;
         for (Disc& disc : found) catalogue.discs.push_back(std::move(disc));

@@ -206,11 +206,14 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     const std::string cache = path.substr(0, path.find_last_of('/'));
     const bool canWrite = !path.empty() && MakeFolder(cache);
     BuildLock lock;
+    // Its threads started once, however often the index is read again.
+    const std::shared_ptr<FileComparer> comparer =
+        request.comparer ? request.comparer : std::make_shared<FileComparer>();
     IndexState state = IndexState::kMissing;
     for (;;) {
         const Stamp seen = PathStamp(path);
         if (!path.empty() && !whole) {
-            state = CheckIndex(place, path, request, records, report);
+            state = CheckIndex(place, path, request, records, report, *comparer);
             if (state == IndexState::kFresh) {
                 report.present = true;
                 return 0;
@@ -231,7 +234,7 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
             IndexRequest damage;
             std::vector<IndexedRecord> none;
             IndexReport ignored;
-            state = CheckIndex(place, path, damage, none, ignored);
+            state = CheckIndex(place, path, damage, none, ignored, *comparer);
         }
         if (!canWrite) break;
         const BuildLock::Wait wait = lock.Take(path, seen, request.stall, request.progress);
@@ -254,15 +257,21 @@ tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::v
     return status;
 }
 
-bool ReadIndexedRecord(const Place& place, const IndexedRecord& record, Disc& disc) {
+bool ReadIndexedRecords(const Place& place, const IndexedRecord* first, size_t count, std::vector<Disc>& discs) {
     std::string bytes, why;
     Stamp stamp;
-    const std::string full = place.folder ? place.path + "/" + record.file : place.path;
-    if (!ReadRegular(full, bytes, stamp, why) || stamp != record.stamp) return false;
-    if (!ReadXmcdRecord(bytes, record.file, record.position, record.start, disc)) return false;
-    disc.device = stamp.device;
-    disc.inode = stamp.inode;
-    return true;
+    const std::string full = place.folder ? place.path + "/" + first->file : place.path;
+    if (!ReadRegular(full, bytes, stamp, why) || stamp != first->stamp) return false;
+    std::vector<std::pair<uint32_t, uint32_t>> wanted;
+    for (const IndexedRecord* record = first; record != first + count; ++record)
+        wanted.emplace_back(record->position, record->start);
+    const size_t from = discs.size();
+    const bool all = ReadXmcdRecords(bytes, first->file, wanted, discs);
+    for (size_t i = from; i < discs.size(); ++i) {
+        discs[i].device = stamp.device;
+        discs[i].inode = stamp.inode;
+    }
+    return all;
 }
 
 bool ReadTaggedRecord(const Place& place, const std::string& id, const std::string& tag, Disc& disc) {

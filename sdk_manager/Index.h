@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,8 @@ struct IndexReport {
     std::vector<std::string> subfolders;
 };
 
+class FileComparer;
+
 // Called while files are read with (files read, files found so far); true asks to stop.
 using CatalogueProgress = std::function<bool(uint32_t read, uint32_t found)>;
 // Which records to hand back, by track count and disc length in seconds.
@@ -87,6 +90,9 @@ struct IndexRequest {
     // How long another process's build of the index may show no progress (its temporary not growing) before
     // this call stops waiting for it and builds for itself.
     std::chrono::milliseconds stall = std::chrono::seconds(5);
+    // Compares files on threads started once for as long as it lives: one for every call of a lookup. Each
+    // call makes one for itself without it.
+    std::shared_ptr<FileComparer> comparer;
 };
 
 // Brings the index up to date (reading only the files that changed) and hands back the records `want`
@@ -98,8 +104,9 @@ struct IndexRequest {
 tmsdk_status_t ReadIndex(const Place& place, const IndexRequest& request, std::vector<IndexedRecord>& records,
                          IndexReport& report);
 
-// The record as its file holds it now; false when the file changed since it was indexed.
-bool ReadIndexedRecord(const Place& place, const IndexedRecord& record, Disc& disc);
+// The records of one file (`count` from `first`, as the index lists them) as the file holds them now, the
+// file read once; false when it changed since it was indexed (what could still be read is added to `discs`).
+bool ReadIndexedRecords(const Place& place, const IndexedRecord* first, size_t count, std::vector<Disc>& discs);
 // The record a tag names (see README.md), when it has this id (case ignored).
 bool ReadTaggedRecord(const Place& place, const std::string& id, const std::string& tag, Disc& disc);
 

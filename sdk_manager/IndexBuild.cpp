@@ -219,6 +219,7 @@ private:
             }
             starts.push_back(static_cast<uint32_t>(names.size()));
             names.append(name, std::strlen(name) + 1);
+            m_out.Pulse();  // a folder of many names takes long to list
         }
         closedir(dir);
         const char* base = names.data();
@@ -327,7 +328,7 @@ private:
                 file.flags |= kDuplicate;
             } else {
                 ReadReport report;
-                SummariseXmcd(m_bytes, tag, file.records, file.count, report);
+                SummariseXmcd(m_bytes, tag, file.records, file.count, report, [this] { m_out.Pulse(); });
                 file.skipped = report.skipped;
                 for (const std::string& reason : report.reasons)
                     Log(__LINE__, ("catalogue: left out " + reason).c_str());

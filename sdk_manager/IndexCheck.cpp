@@ -26,112 +26,90 @@ size_t UsableCpus() {
     return static_cast<size_t>(std::max(1, CPU_COUNT(&set)));
 }
 
-// Compares files with the stamps the index recorded, a batch at a time: one stat per file is nearly all that
-// comparing every file of a large catalogue costs. A batch large enough is shared with helper threads, no
-// more in all than the CPUs the process may use, started with the first such batch and kept for the rest.
-class FileComparer {
-public:
-    FileComparer() = default;
-    ~FileComparer() {
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_stop = true;
-        }
-        m_wake.notify_all();
-        for (std::thread& helper : m_helpers) helper.join();
-    }
-    FileComparer(const FileComparer&) = delete;
-    FileComparer& operator=(const FileComparer&) = delete;
-
-    // A file of an open folder (or, without one, at the path `name`), to compare before the folder closes.
-    void Add(int folder, const std::string& name, const Stamp& recorded) {
-        if (m_differs) return;
-        m_files.push_back({folder, name, recorded});
-        if (m_files.size() >= kBatch) Compare();
-    }
-    // Compares what was added; false when a file differs from its stamp.
-    bool Compare() {
-        m_next = 0;
-        if (m_files.size() >= 2 * kFilesPerThread && !m_started) StartHelpers();
-        if (m_files.size() < 2 * kFilesPerThread || m_helpers.empty()) {
-            Work();
-        } else {
-            {
-                std::lock_guard<std::mutex> lock(m_lock);
-                ++m_round;
-                m_busy = m_helpers.size();
-            }
-            m_wake.notify_all();
-            Work();
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_done.wait(lock, [this] { return m_busy == 0; });
-        }
-        m_files.clear();
-        return !m_differs;
-    }
-
-private:
-    static constexpr size_t kBatch = 16384, kMaxThreads = 8, kFilesPerThread = 1024, kChunk = 256;
-    struct File {
-        int folder;
-        std::string name;
-        Stamp recorded;
-    };
-
-    void StartHelpers() {
-        m_started = true;
-        const size_t threads = std::min(kMaxThreads, UsableCpus());
-        for (size_t t = 1; t < threads; ++t) {
-            try {
-                m_helpers.emplace_back([this] { Help(); });
-            } catch (...) {  // no thread to be had: those there are (this one at least) share the work
-                break;
-            }
-        }
-    }
-    void Help() {
-        uint64_t seen = 0;
-        for (;;) {
-            {
-                std::unique_lock<std::mutex> lock(m_lock);
-                m_wake.wait(lock, [&] { return m_stop || m_round != seen; });
-                if (m_stop) return;
-                seen = m_round;
-            }
-            Work();
-            {
-                std::lock_guard<std::mutex> lock(m_lock);
-                --m_busy;
-            }
-            m_done.notify_one();
-        }
-    }
-    // Takes files to compare a chunk at a time until none is left or one differs.
-    void Work() {
-        const size_t count = m_files.size();
-        while (!m_differs) {
-            const size_t from = m_next.fetch_add(kChunk);
-            if (from >= count) return;
-            for (size_t i = from; i < std::min(count, from + kChunk) && !m_differs; ++i)
-                if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
-        }
-    }
-
-    std::vector<File> m_files;
-    std::atomic<size_t> m_next{0};
-    std::atomic<bool> m_differs{false};
-    std::vector<std::thread> m_helpers;
-    std::mutex m_lock;
-    std::condition_variable m_wake, m_done;
-    uint64_t m_round = 0;
-    size_t m_busy = 0;
-    bool m_stop = false, m_started = false;
-};
-
 }  // namespace
 
+FileComparer::~FileComparer() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    for (std::thread& helper : m_helpers) helper.join();
+}
+
+void FileComparer::Clear() {
+    m_files.clear();
+    m_differs = false;
+}
+
+void FileComparer::Add(int folder, const std::string& name, const Stamp& recorded) {
+    if (m_differs) return;
+    m_files.push_back({folder, name, recorded});
+    if (m_files.size() >= kBatch) Compare();
+}
+
+bool FileComparer::Compare() {
+    m_next = 0;
+    if (m_files.size() >= 2 * kFilesPerThread && !m_started) StartHelpers();
+    if (m_files.size() < 2 * kFilesPerThread || m_helpers.empty()) {
+        Work();
+    } else {
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            ++m_round;
+            m_busy = m_helpers.size();
+        }
+        m_wake.notify_all();
+        Work();
+        std::unique_lock<std::mutex> lock(m_lock);
+        m_done.wait(lock, [this] { return m_busy == 0; });
+    }
+    m_files.clear();
+    return !m_differs;
+}
+
+void FileComparer::StartHelpers() {
+    m_started = true;
+    const size_t threads = std::min(kMaxThreads, UsableCpus());
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            m_helpers.emplace_back([this] { Help(); });
+        } catch (...) {  // no thread to be had: those there are (this one at least) share the work
+            break;
+        }
+    }
+}
+
+void FileComparer::Help() {
+    uint64_t seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            m_wake.wait(lock, [&] { return m_stop || m_round != seen; });
+            if (m_stop) return;
+            seen = m_round;
+        }
+        Work();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            --m_busy;
+        }
+        m_done.notify_one();
+    }
+}
+
+void FileComparer::Work() {
+    const size_t count = m_files.size();
+    while (!m_differs) {
+        const size_t from = m_next.fetch_add(kChunk);
+        if (from >= count) return;
+        for (size_t i = from; i < std::min(count, from + kChunk) && !m_differs; ++i)
+            if (CurrentStamp(m_files[i].folder, m_files[i].name) != m_files[i].recorded) m_differs = true;
+    }
+}
+
 IndexState CheckIndex(const Place& place, const std::string& path, const IndexRequest& request,
-                      std::vector<IndexedRecord>& records, IndexReport& report) {
+                      std::vector<IndexedRecord>& records, IndexReport& report, FileComparer& comparer) {
     Reader in(path);
     if (!in.Ok()) return in.Found() ? IndexState::kDamaged : IndexState::kMissing;
     if (!ReadHeader(in, place)) return IndexState::kDamaged;
@@ -140,7 +118,7 @@ IndexState CheckIndex(const Place& place, const std::string& path, const IndexRe
     FolderHead head;
     FileHead file;
     std::string previous;
-    FileComparer comparer;  // compares the files of `folder` before it closes
+    comparer.Clear();  // it compares the files of `folder` before it closes
     OpenFolder folder;
     Totals totals, counted;
     uint64_t heads = 0, listed = 0;  // folders' heads read; subfolders their ends list

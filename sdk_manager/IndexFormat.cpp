@@ -111,6 +111,7 @@ void Writer::Abandon() {
 
 void Writer::Flush(bool summed) {
     if (summed) m_checksum.Add(reinterpret_cast<const unsigned char*>(m_buffer.data()), m_buffer.size());
+    if (m_fd >= 0 && m_buffer.empty()) futimens(m_fd, nullptr);  // nothing new to write: its times show it moves
     size_t done = 0;
     while (m_fd >= 0 && done < m_buffer.size()) {
         const ssize_t n = write(m_fd, m_buffer.data() + done, m_buffer.size() - done);

@@ -88,9 +88,9 @@ public:
         U64(static_cast<uint64_t>(s.changed));
     }
     // Writes out what it holds when it last wrote a while ago, so that a build that moves is seen to move by
-    // lookups waiting for it, however little it has to write.
+    // lookups waiting for it, however little it has to write; with nothing to write, the file's times move.
     void Pulse() {
-        if (m_fd >= 0 && !m_buffer.empty() && std::chrono::steady_clock::now() - m_flushed >= kPulse) Flush();
+        if (m_fd >= 0 && std::chrono::steady_clock::now() - m_flushed >= kPulse) Flush();
     }
     // Ends the stream with its checksum and puts the file in the index's place; false when nothing was
     // written.

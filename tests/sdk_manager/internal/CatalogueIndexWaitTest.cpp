@@ -12,6 +12,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <set>
 #include <string>
@@ -29,9 +30,9 @@ using namespace std::chrono_literals;
 namespace {
 
 // What a build ahead (as tmsdk_catalogue_index runs it, in a process of its own) does once its temporary is
-// made: it stops (SIGSTOP, as Ctrl-Z stops it), it waits until released, or it goes on slowly, pausing at
-// each progress report.
-enum class Then { kStops, kWaitsForRelease, kMovesSlowly };
+// made: it stops (SIGSTOP, as Ctrl-Z stops it), it waits until released, it goes on slowly, pausing at
+// each progress report, or it just goes on.
+enum class Then { kStops, kWaitsForRelease, kMovesSlowly, kGoesOn };
 
 class ChildBuild {
 public:
@@ -134,6 +135,15 @@ protected:
         }
         return lookup.get();
     }
+    // A lookup of `place` that waits for `build`, given `stall` of patience, and takes what it wrote: its
+    // records.
+    size_t TookWhatItWrote(ChildBuild& build, std::chrono::milliseconds stall) {
+        const Lookup lookup = LookUpWithin(place, stall, 60s, [&] { build.Kill(); });
+        EXPECT_EQ(lookup.status, 0u);
+        EXPECT_EQ(lookup.report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
+        EXPECT_EQ(build.Finish(), 0);
+        return lookup.records;
+    }
 };
 
 TEST_F(CatalogueIndexWaitTest, ALookupGoesOnWithoutABuildThatStopped) {
@@ -162,11 +172,7 @@ TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatMovesAndTakesWhatItWrote
     Open();
     ChildBuild slow(place, Then::kMovesSlowly);
     ASSERT_TRUE(slow.Running());
-    const Lookup lookup = LookUpWithin(place, 1500ms, 60s, [&] { slow.Kill(); });
-    EXPECT_EQ(lookup.status, 0u);
-    EXPECT_EQ(lookup.records, 1300u);
-    EXPECT_EQ(lookup.report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
-    EXPECT_EQ(slow.Finish(), 0);
+    EXPECT_EQ(TookWhatItWrote(slow, 1500ms), 1300u);
 
     // Held still, a build is waited for as long as the lookup's patience allows.
     Write("rock/added", gbxtest::EvenDisc("", "A / B", 3, 99));
@@ -180,6 +186,21 @@ TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatMovesAndTakesWhatItWrote
     EXPECT_EQ(after.status, 0u);
     EXPECT_EQ(after.records, 1301u);
     EXPECT_EQ(after.report.filesRead, 0u);
+}
+
+TEST_F(CatalogueIndexWaitTest, ALookupWaitsForABuildThatReadsOneLargeFileForLongerThanItsPatience) {
+    // One catalogue file of many records: reading it takes the build far longer than the lookup's patience,
+    // during which it has nothing new to write.
+    std::string records;
+    for (int i = 0; records.size() < (40u << 20); ++i)
+        records += gbxtest::XmcdRecord(gbxtest::EvenDisc("", "A / B", 3, 100 + i % 500));
+    const std::string file = dir.File("discs.xmcd");
+    gbxtest::WriteText(file, records);
+    gbxtest::ScopedEnvironment named("TMSDK_CATALOGUE", file);
+    Open();
+    ChildBuild child(place, Then::kGoesOn);
+    ASSERT_TRUE(child.Running());
+    EXPECT_GT(TookWhatItWrote(child, 1500ms), 100000u);
 }
 
 TEST_F(CatalogueIndexWaitTest, ABuildOfAnotherCatalogueIsNeverWaitedFor) {
@@ -268,16 +289,8 @@ std::set<std::string> Threads() {
     return ids;
 }
 
-TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProcessMayUseStartedOnce) {
-    cpu_set_t all;
-    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
-    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
-    // Folders of enough files each to be shared among threads.
-    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 2100);
-    Open();
-    ASSERT_EQ(LookUp(place, 1min).records, 8400u);  // builds the index
-
-    // Two CPUs for this thread, and for the threads it starts.
+// The threads that `run` starts on this thread, limited to two CPUs.
+size_t ThreadsStartedOnTwoCpus(const cpu_set_t& all, const std::function<void()>& run) {
     cpu_set_t two;
     CPU_ZERO(&two);
     for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < 2; ++cpu)
@@ -296,20 +309,50 @@ TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProce
     });
     while (!watching) std::this_thread::yield();
     const std::set<std::string> before = Threads();
-    ASSERT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+    EXPECT_EQ(sched_setaffinity(0, sizeof two, &two), 0);
+    run();
+    sched_setaffinity(0, sizeof all, &all);
+    done = true;
+    watcher.join();
+    size_t started = 0;
+    for (const std::string& id : seen) started += before.count(id) == 0;
+    return started;
+}
+
+TEST_F(CatalogueIndexWaitTest, ComparingEveryFileRunsOnNoMoreThreadsThanTheProcessMayUseStartedOnce) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    if (CPU_COUNT(&all) < 2) GTEST_SKIP() << "one CPU only";
+    // Folders of enough files each to be shared among threads, compared for long enough that every thread
+    // started is seen.
+    for (const char* category : {"blues", "folk", "jazz", "rock"}) WriteDiscs(category, 5000);
+    Open();
+    ASSERT_EQ(LookUp(place, 1min).records, 20000u);  // builds the index
+
     IndexRequest request;
     request.compareFiles = true;
     std::vector<IndexedRecord> records;
     IndexReport report;
-    EXPECT_EQ(ReadIndex(place, request, records, report), 0u);
-    sched_setaffinity(0, sizeof all, &all);
-    done = true;
-    watcher.join();
-    EXPECT_EQ(report.filesRead, 0u);
-    size_t started = 0;
-    for (const std::string& id : seen) started += before.count(id) == 0;
     // This thread compares too: one more for the second CPU, once.
-    EXPECT_LE(started, 1u) << "threads started while every file was compared";
+    EXPECT_LE(ThreadsStartedOnTwoCpus(all, [&] { EXPECT_EQ(ReadIndex(place, request, records, report), 0u); }), 1u)
+        << "threads started while every file was compared";
+    EXPECT_EQ(report.filesRead, 0u);
+
+    // A file of the last folder written over in place, found after the others were compared, while another
+    // process builds the index: compared again once that build wrote it, by the threads started before.
+    Write("rock/999", gbxtest::EvenDisc("", "A / B", 3, 98));
+    ChildBuild child(place, Then::kWaitsForRelease);
+    ASSERT_TRUE(child.Running());
+    std::thread release([&] {
+        std::this_thread::sleep_for(1s);
+        child.Release();
+    });
+    request.stall = 1min;
+    EXPECT_LE(ThreadsStartedOnTwoCpus(all, [&] { EXPECT_EQ(ReadIndex(place, request, records, report), 0u); }), 1u)
+        << "threads started again when the index was read again";
+    release.join();
+    EXPECT_EQ(child.Finish(), 0);
+    EXPECT_EQ(report.filesRead, 0u) << "it read the catalogue itself instead of waiting";
 }
 
 }  // namespace

@@ -621,4 +621,33 @@ TEST_F(CatalogueIndexTest, ALookupCostsTheSameWithRecordsDirectlyInTheCatalogueF
     EXPECT_LT(cost[1], 2 * cost[0] + 5) << "category folders " << cost[0] << " ms, flat " << cost[1] << " ms";
 }
 
+TEST_F(CatalogueIndexTest, ManyRecordsOfOneFileCostNoMoreThanAsManyFiles) {
+    // The same near discs, each in a file of its own and all in one file: a lookup that finds them all reads
+    // each file once, however many of its records it answers.
+    constexpr int kDiscs = 600;
+    const std::string collection = dir.File("collection.xmcd");
+    std::string all;
+    for (int i = 0; i < kDiscs; ++i) {
+        const std::string text = gbxtest::XmcdRecord(Disc("", "Near " + std::to_string(i), 4, 180));
+        Write("rock/" + std::to_string(i), text);
+        all += text;
+    }
+    gbxtest::WriteText(collection, all);
+    XmcdDisc near = Disc("", "", 4, 180);
+    near.offsets[1] += 30;
+    const std::string toc = gbxtest::TocText(near, LeadOut(near) + 20);
+    double cost[2] = {1e9, 1e9};
+    for (int layout = 0; layout < 2; ++layout) {
+        gbxtest::ScopedEnvironment named("TMSDK_CATALOGUE", layout == 0 ? folder : collection);
+        ASSERT_EQ(LookUp("150 300 ").match, TMSDK_TUNEFINDCD_MATCH_NONE);  // builds the index
+        const double start = ThreadCpuMs();
+        const Answer answer = LookUp(toc);
+        cost[layout] = ThreadCpuMs() - start;
+        EXPECT_EQ(answer.match, TMSDK_TUNEFINDCD_MATCH_FUZZY);
+        ASSERT_EQ(answer.tags.size(), size_t{kDiscs});
+        EXPECT_EQ(answer.tags.back(), layout == 0 ? "rock/99" : "collection.xmcd#600");
+    }
+    EXPECT_LT(cost[1], 2 * cost[0] + 20) << "files " << cost[0] << " ms, one file " << cost[1] << " ms";
+}
+
 }  // namespace
