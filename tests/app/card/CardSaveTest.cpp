@@ -562,6 +562,92 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetHasItsFilesReplacedOneAtATime) {
     platform::SetDiskSpaceSource(nullptr);
 }
 
+// The same way with an icon file to write too: wherever a failure (a full card, EIO) or a stop
+// meets the save, every database file and the icon file is its old bytes or its new bytes, OK
+// means all are new, and the next connect reads the card with nothing left beside its files.
+TEST_F(CardSaveTest, ACardTooFullForANewSetLeavesEveryFileOldOrNewWhateverStopsIt) {
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    platform::SetDiskSpaceSource(&space);
+    const std::string folder = environment.DatabaseFolder();
+    const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + document.GetSong(0)->GetPath());
+    const std::string songFolder = fs::path(icon).parent_path().string();
+    // The edit under test: the database's and a new title.
+    const auto edit = [this] {
+        CSongX* alpha = document.GetSong(0).get();
+        alpha->SetTitle("Renamed");
+        document.MarkChanged(alpha);
+        document.SetModified(1);
+    };
+    // The card of the old edit, and the document of the new one read from it, as a connect does.
+    const auto reconnectTo = [&](const std::string& copy) {
+        SetCardFileSystem(nullptr);
+        WriteDatabase(folder, copy);
+        document.Reset();
+        environment.Connect();
+        ASSERT_TRUE(document.ReadFromUnit(true));
+    };
+    document.GetSong(0)->SetTitle("Alpha");
+    document.MarkChanged(document.GetSong(0).get());
+    ASSERT_TRUE(document.Save());
+    const Bytes oldIcon = cardtest::ReadFile(icon);
+    reconnectTo(newCopy);
+    edit();
+    WriteDatabase(folder, oldCopy);
+    SetCardFileSystem(&files);
+    ASSERT_TRUE(document.Save());
+    const std::vector<std::string> operations = files.log;
+    const Bytes newIcon = cardtest::ReadFile(icon);
+    ASSERT_NE(oldIcon, newIcon);
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+    EXPECT_EQ(std::find(operations.begin(), operations.end(), "open NEWSET.OK"), operations.end());
+    EXPECT_NE(std::find(operations.begin(), operations.end(), "rename 0000.NEW 0000.Q3I"), operations.end());
+    EXPECT_NE(std::find(operations.begin(), operations.end(), "rename PLAYLIST.NEW PLAYLIST.Q3D"), operations.end());
+
+    std::set<std::string> outcomes;
+    for (int error : {ENOSPC, EIO}) {
+        for (bool killed : {false, true}) {
+            for (size_t failAt = 1; failAt <= operations.size(); ++failAt) {
+                SCOPED_TRACE(std::string(killed ? "stopped before " : "failed with " + std::to_string(error) + " at ")
+                             + operations[failAt - 1]);
+                reconnectTo(newCopy);
+                WriteDatabase(folder, oldCopy);
+                gbxtest::WriteBytes(icon, oldIcon);
+                edit();
+                files = CFailingFileSystem();
+                files.failAt = static_cast<int>(failAt);
+                files.error = error;
+                files.sticky = killed;
+                SetCardFileSystem(&files);
+                const bool saved = document.Save();
+                auto each = OldOrNewEach(ReadDatabase(folder), oldImage, newImage);
+                const Bytes iconNow = cardtest::ReadFile(icon);
+                each["icon"] = iconNow == oldIcon ? "old" : iconNow == newIcon ? "new" : "cut";
+                for (const auto& file : each) {
+                    EXPECT_TRUE(file.second == "old" || file.second == "new") << file.first;
+                    if (saved) {
+                        EXPECT_EQ(file.second, "new") << file.first;
+                    }
+                    outcomes.insert(file.second);
+                }
+                // The next connect reads the card as it is, and leaves nothing beside its files.
+                SetCardFileSystem(nullptr);
+                document.Reset();
+                environment.Connect();
+                ASSERT_TRUE(document.ReadFromUnit(true));
+                EXPECT_EQ(FileNames(folder), kSevenFiles);
+                EXPECT_EQ(FileNames(songFolder), std::set<std::string>{"0000.Q3I"});
+                EXPECT_EQ(document.GetSong(0)->GetTitle(), each["icon"] == "new" ? "Renamed" : "Alpha");
+                auto after = OldOrNewEach(ReadDatabase(folder), oldImage, newImage);
+                after["icon"] = each["icon"];
+                EXPECT_EQ(after, each);
+            }
+        }
+    }
+    EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+    platform::SetDiskSpaceSource(nullptr);
+}
+
 // Without room for even the largest changed file's new copy beside it, the save is refused before
 // anything on the card changes; a file system that tells no space at all (0 blocks) takes the
 // new-set way.
