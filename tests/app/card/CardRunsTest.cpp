@@ -1382,4 +1382,32 @@ TEST_P(NearlyFullFatCardTest, RefusesWhatDoesNotFitAndStaysWhole) {
 INSTANTIATE_TEST_SUITE_P(Fat, NearlyFullFatCardTest, ::testing::Values(32, 16),
                          [](const ::testing::TestParamInfo<int>& info) { return "Fat" + std::to_string(info.param); });
 
+// An export onto a nearly full FAT32 volume through FUSE (0 blocks in statfs, so only the write
+// meets the shortage) fails with its own message and leaves no part of the file there.
+TEST_F(CardRunsTest, AnExportOntoANearlyFullFat32VolumeLeavesNoPartOfTheFile) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    Document().SetSaveMemory(true);
+    ASSERT_TRUE(Document().ImportFiles({Source("Song.wav"), Source("tagged.mp3")}));
+    const std::string out = env.Dir().File("out");
+    fs::create_directories(out);
+    gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "34M", 32);
+    ASSERT_TRUE(outImage.IsMade());
+    if (outImage.Mount(out) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    FillVolume(out);
+    env.directoryDialog.answer = 0;
+    env.directoryDialog.chosen = out;
+    for (const int slot : {5, 7}) {
+        SCOPED_TRACE(slot);
+        env.textDialog.shown.clear();
+        TopUp(out);
+        GiveRoom(out, 8 * 1024);
+        const std::vector<std::string> before = FilesBelow(out);
+        EXPECT_FALSE(Document().ExportSongs({Document().GetSong(slot).get()}));
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+        EXPECT_EQ(FilesBelow(out), before);
+    }
+    EXPECT_TRUE(outImage.Unmount());
+}
+
 }  // namespace
