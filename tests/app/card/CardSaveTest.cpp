@@ -1241,50 +1241,58 @@ TEST_F(CardSaveTest, AFolderSwappedForALinkWhileSavesRunLeadsNowhereOffTheCard) 
     const std::string db = environment.DatabaseFolder();
     const std::string outside = environment.Dir().File("outside/");
     CSongX* alpha = document.GetSong(0).get();
-    for (const std::string folder : {"DB", "000"}) {
-        SCOPED_TRACE(folder);
-        const std::string real = folder == "DB" ? db.substr(0, db.size() - 1) : db + folder;
-        const std::string link = fs::path(real).parent_path().string() + "/LINK";
-        // What the link leads to looks like the folder: a copy of it, its files the user's own.
-        fs::remove_all(outside);
-        fs::create_directories(outside);
-        fs::copy(real, outside + folder, fs::copy_options::recursive);
-        for (const std::string& file : cardtest::FilesBelow(outside)) fs::permissions(outside + file, fs::perms(0640));
-        fs::create_directory_symlink(outside + folder, link);
-        const auto before = EntriesBelow(outside);
-        std::atomic<bool> stop{false};
-        std::atomic<int> swaps{0};
-        std::thread swapper([&] {
-            while (!stop) {
-                if (renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
+    // Both ways of a save: the whole new set beside the old one, and one file at a time on a card
+    // too full for a new set.
+    cardtest::CFixedDiskSpace tooFull;
+    tooFull.figures.freeBytes = 2 * 1048576;
+    for (const bool eachFile : {false, true})
+        for (const std::string folder : {"DB", "000"}) {
+            SCOPED_TRACE(folder + (eachFile ? ", too full for a new set" : ""));
+            platform::SetDiskSpaceSource(eachFile ? &tooFull : nullptr);
+            const std::string real = folder == "DB" ? db.substr(0, db.size() - 1) : db + folder;
+            const std::string link = fs::path(real).parent_path().string() + "/LINK";
+            // What the link leads to looks like the folder: a copy of it, its files the user's own.
+            fs::remove_all(outside);
+            fs::create_directories(outside);
+            fs::copy(real, outside + folder, fs::copy_options::recursive);
+            for (const std::string& file : cardtest::FilesBelow(outside))
+                fs::permissions(outside + file, fs::perms(0640));
+            fs::create_directory_symlink(outside + folder, link);
+            const auto before = EntriesBelow(outside);
+            std::atomic<bool> stop{false};
+            std::atomic<int> swaps{0};
+            std::thread swapper([&] {
+                while (!stop) {
+                    if (renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                }
+            });
+            int saves = 0;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            for (; saves < 60 && std::chrono::steady_clock::now() < until; ++saves) {
+                // Every save writes lists and icon files.
+                alpha->SetAlbum("Album " + std::to_string(saves));
+                for (int slot = 0; slot < 3; ++slot) {
+                    document.GetSong(slot)->SetTitle("Title " + std::to_string(saves));
+                    document.MarkChanged(document.GetSong(slot).get());
+                }
+                document.SetModified(1);
+                document.Save();
             }
-        });
-        int saves = 0;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-        for (; saves < 60 && std::chrono::steady_clock::now() < until; ++saves) {
-            // Every save writes lists and icon files.
-            alpha->SetAlbum("Album " + std::to_string(saves));
-            for (int slot = 0; slot < 3; ++slot) {
-                document.GetSong(slot)->SetTitle("Title " + std::to_string(saves));
-                document.MarkChanged(document.GetSong(slot).get());
+            stop = true;
+            swapper.join();
+            if (swaps % 2 != 0) {
+                ASSERT_EQ(renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
             }
-            document.SetModified(1);
-            document.Save();
+            if (swaps == 0) GTEST_SKIP() << "this file system cannot exchange names";
+            platform::SetDiskSpaceSource(nullptr);
+            EXPECT_EQ(EntriesBelow(outside), before) << swaps << " swaps during " << saves << " saves";
+            fs::remove(link);
+            document.Reset();
+            environment.Connect();
+            EXPECT_TRUE(document.ReadFromUnit(true));
+            alpha = document.GetSong(0).get();
         }
-        stop = true;
-        swapper.join();
-        if (swaps % 2 != 0) {
-            ASSERT_EQ(renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
-        }
-        if (swaps == 0) GTEST_SKIP() << "this file system cannot exchange names";
-        EXPECT_EQ(EntriesBelow(outside), before) << swaps << " swaps during " << saves << " saves";
-        fs::remove(link);
-        document.Reset();
-        environment.Connect();
-        EXPECT_TRUE(document.ReadFromUnit(true));
-        alpha = document.GetSong(0).get();
-    }
 }
 
 // A FAT32 card through FUSE answers statfs with 0 blocks: its space tells nothing, and a save
