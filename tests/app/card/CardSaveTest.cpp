@@ -1206,32 +1206,47 @@ TEST_F(CardSaveTest, RecoveryTakesOnlyTheFoldersOwnFilesAsNewCopies) {
 // and the next connect leaves one whole set.
 TEST_F(CardSaveTest, AnEntryThatCannotBeLookedAtIsAFailureNotAbsence) {
     const std::string folder = environment.DatabaseFolder();
-    UndisturbedSave();
-    const int looks = files.looks;
-    ASSERT_GT(looks, 0);
-    int refused = 0;
-    for (bool sticky : {false, true}) {
-        for (int at = 1; at <= looks; ++at) {
-            SCOPED_TRACE("looking fails at look " + std::to_string(at) + (sticky ? " and after" : ""));
-            WriteDatabase(folder, oldCopy);
-            files = CFailingFileSystem();
-            files.lookFailsAt = at;
-            files.sticky = sticky;
-            document.SetModified(1);
-            const bool saved = document.Save();
-            if (saved) {
+    // Both ways of a save: the whole new set beside the old one, and one file at a time on a card
+    // too full for a new set, where a failure leaves each file old or new.
+    cardtest::CFixedDiskSpace tooFull;
+    tooFull.figures.freeBytes = 2 * 1048576;
+    for (const bool eachFile : {false, true}) {
+        platform::SetDiskSpaceSource(eachFile ? &tooFull : nullptr);
+        files = CFailingFileSystem();
+        UndisturbedSave();
+        const int looks = files.looks;
+        ASSERT_GT(looks, 0);
+        int refused = 0;
+        for (bool sticky : {false, true}) {
+            for (int at = 1; at <= looks; ++at) {
+                SCOPED_TRACE("looking fails at look " + std::to_string(at) + (sticky ? " and after" : "")
+                             + (eachFile ? ", too full for a new set" : ""));
+                WriteDatabase(folder, oldCopy);
+                files = CFailingFileSystem();
+                files.lookFailsAt = at;
+                files.sticky = sticky;
+                document.SetModified(1);
+                const bool saved = document.Save();
+                if (saved) {
+                    EXPECT_EQ(FileNames(folder), kSevenFiles);
+                    EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+                } else {
+                    ++refused;
+                }
+                files = CFailingFileSystem();
+                CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
                 EXPECT_EQ(FileNames(folder), kSevenFiles);
-                EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
-            } else {
-                ++refused;
+                if (eachFile) {
+                    for (const auto& file : OldOrNewEach(ReadDatabase(folder), oldImage, newImage))
+                        EXPECT_TRUE(file.second == "old" || file.second == "new") << file.first;
+                } else {
+                    EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
+                }
             }
-            files = CFailingFileSystem();
-            CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
-            EXPECT_EQ(FileNames(folder), kSevenFiles);
-            EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
         }
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(refused, 0);
+    platform::SetDiskSpaceSource(nullptr);
 }
 
 // A folder of the card swapped with a link off the card, again and again on another thread, while
