@@ -1411,3 +1411,60 @@ TEST_F(CardRunsTest, AnExportOntoANearlyFullFat32VolumeLeavesNoPartOfTheFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A FAT16 card through FUSE tells its room: with room for the name table's new copy but not for
+// a whole new set, a save replaces the changed files one at a time on the card itself and
+// answers OK; with room for no copy at all it is refused before anything, the icon file too,
+// is written.
+TEST_F(CardRunsTest, AFat16CardTooFullForANewSetIsSavedOneFileAtATime) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const struct {
+        int64_t room;
+        bool saved;
+    } cases[] = {{2072576, true}, {2000896, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("room " + std::to_string(c.room));
+        Document().Reset();
+        fs::remove_all(env.CardDrive());
+        fs::create_directories(env.CardDrive());
+        gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "12M", 16);
+        ASSERT_TRUE(image.IsMade());
+        if (image.Mount(env.CardDrive()) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+        CopyBytesBelow(pristine, env.CardDrive());
+        uint64_t total = 0, available = 0;
+        ASSERT_TRUE(GT::GetDiskSpace(env.CardDrive(), total, available));
+        ASSERT_GT(total, 0u);
+        ASSERT_TRUE(WriteZeros(env.CardDrive() + "/FILLER.BIN", static_cast<size_t>(int64_t(available) - c.room)));
+        Reload();
+        env.textDialog.shown.clear();
+        const auto before = FolderImage(env.CardDrive());
+        Document().GetSong(0)->SetAlbum("Another");
+        Document().GetSong(1)->SetTitle("Renamed");
+        Document().MarkChanged(Document().GetSong(1).get());
+        Document().SetModified(1);
+        EXPECT_EQ(Document().WriteToUnit(), c.saved);
+        std::map<int, std::string> expected = PristineSlots();
+        if (c.saved) {
+            EXPECT_EQ(Messages(), std::vector<std::string>());
+            expected[0] = "/CORVANE/QM/DB/000/0000.WAV | Alpha | Ann | Another | 1";
+            expected[1] = "/CORVANE/QM/DB/000/0001.MP3 | Renamed | Bob | Two | 3";
+        } else {
+            EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to write to the unit."});
+            EXPECT_TRUE(FolderImage(env.CardDrive()) == before) << "the card was changed";
+        }
+        std::vector<std::string> database;
+        for (const std::string& file : FilesBelow(env.DatabaseFolder()))
+            if (file.find('/') == std::string::npos) database.push_back(file);
+        EXPECT_EQ(database, (std::vector<std::string>{"PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D", "SL_BEST.Q3D",
+                                                      "SL_MYSNG.Q3D", "SL_RHYTM.Q3D", "SONGNAME.Q3D"}));
+        Reload();
+        EXPECT_EQ(UsedSlots(), expected);
+        Document().Reset();
+        EXPECT_TRUE(image.Unmount());
+    }
+}
+
+}  // namespace
