@@ -171,6 +171,29 @@ protected:
         return files.log;
     }
 
+    // What a save stopped half-way through its renames leaves: a complete new set, marked, the
+    // first three files swapped. The new copy of linkedCopy (when named) is a link to a copy off the
+    // card.
+    void LeaveHalfSwappedSet(const std::string& linkedCopy = std::string()) {
+        const std::string folder = environment.DatabaseFolder(), outside = environment.Dir().File("outside/");
+        WriteDatabase(folder, oldCopy);
+        int i = 0;
+        for (const char* name : kDatabaseFiles) {
+            const std::string fresh = folder + CCardFileSet::NewName(name);
+            if (i++ < 3) {
+                fs::rename(folder + name, folder + CCardFileSet::OldName(name));
+                fs::copy_file(newCopy + name, folder + name);
+            } else if (name == linkedCopy) {
+                fs::create_directories(outside);
+                fs::copy_file(newCopy + name, outside + name, fs::copy_options::overwrite_existing);
+                fs::create_symlink(outside + name, fresh);
+            } else {
+                fs::copy_file(newCopy + name, fresh);
+            }
+        }
+        gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    }
+
     // Whole old, whole new, or a failure named.
     std::string Whole(const CFolderImage& image) const {
         if (image == oldImage) return "old";
@@ -718,21 +741,7 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
                  fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
          },
          "old"},
-        {"complete new set, half swapped",
-         [&] {
-             WriteDatabase(folder, oldCopy);
-             int i = 0;
-             for (const char* name : kDatabaseFiles) {
-                 if (i++ < 3) {
-                     fs::rename(folder + name, folder + CCardFileSet::OldName(name));
-                     fs::copy_file(newCopy + name, folder + name);
-                 } else {
-                     fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
-                 }
-             }
-             gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
-         },
-         "new"},
+        {"complete new set, half swapped", [&] { LeaveHalfSwappedSet(); }, "new"},
         {"swapped, old copies not yet removed",
          [&] {
              WriteDatabase(folder, newCopy);
@@ -782,6 +791,69 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     ASSERT_TRUE(document.ReadFromUnit(true));
     EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
     EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
+}
+
+// The first removal of the mark or of an old copy that comes after a rename with no sync of the
+// folder between them; empty when there is none.
+std::string FirstRemovalBeforeTheRenamesLast(const std::vector<std::string>& log) {
+    bool renamed = false;
+    for (const std::string& step : log) {
+        const bool removesOld =
+            step.rfind("remove ", 0) == 0 && step.size() > 4 && step.compare(step.size() - 4, 4, ".OLD") == 0;
+        if (step.rfind("rename ", 0) == 0)
+            renamed = true;
+        else if (step == "sync DB")
+            renamed = false;
+        else if (renamed && (step == "remove NEWSET.OK" || removesOld))
+            return step;
+    }
+    return std::string();
+}
+
+// Wherever a set is finished or put back (a save whose replacement fails half-way, the next
+// connect finishing a complete set or taking back one that is not), the renames are made durable
+// before the mark or an old copy goes: on FAT a removal may otherwise reach the card first, and
+// the next connect would keep a mixed set or lose a file whose new copy lost its target.
+TEST_F(CardSaveTest, TheRenamesLastBeforeTheMarkOrAnOldCopyGoes) {
+    const std::string folder = environment.DatabaseFolder();
+    const std::vector<std::string> operations = UndisturbedSave();
+    const auto failing = std::find(operations.begin(), operations.end(), "rename SL_BEST.NEW SL_BEST.Q3D");
+    ASSERT_NE(failing, operations.end());
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        const char* expected;
+    } cases[] = {
+        {"a save whose replacement fails half-way",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             files.failAt = static_cast<int>(failing - operations.begin()) + 1;
+             document.SetModified(1);
+             EXPECT_FALSE(document.Save());
+         },
+         "old"},
+        {"a connect finishing a complete set",
+         [&] {
+             LeaveHalfSwappedSet();
+             CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+         },
+         "new"},
+        {"a connect taking back a set with a link among its copies",
+         [&] {
+             LeaveHalfSwappedSet("SL_BEST.Q3D");
+             CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+         },
+         "old"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        files = CFailingFileSystem();
+        c.run();
+        EXPECT_NE(std::find(files.log.begin(), files.log.end(), "remove NEWSET.OK"), files.log.end());
+        EXPECT_EQ(FirstRemovalBeforeTheRenamesLast(files.log), "");
+        EXPECT_EQ(FileNames(folder), kSevenFiles);
+        EXPECT_EQ(Whole(ReadDatabase(folder)), c.expected);
+    }
 }
 
 TEST_F(CardSaveTest, AFailedStepOfRecoveryKeepsTheSetForTheNextConnect) {
