@@ -107,6 +107,18 @@ int64_t VoxaEstimate(int64_t frames) {
     return static_cast<int64_t>(std::ceil(groups * 16 * 2 * 6 * 0.125)) + 56;
 }
 
+// Copies a folder's tree by its bytes alone: a FAT card through FUSE takes no change of access,
+// which a copy of the attributes would make.
+void CopyBytesBelow(const std::string& from, const std::string& to) {
+    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
+        const std::string target = to + "/" + fs::relative(it->path(), from).string();
+        if (it->is_directory())
+            fs::create_directories(target);
+        else
+            gbxtest::WriteBytes(target, gbxtest::ReadBytes(it->path().string()));
+    }
+}
+
 class CardRunsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -1125,6 +1137,23 @@ TEST_F(CardLinksTest, ALinkOrAnotherFileSystemInACardFoldersPlaceRefusesTheCard)
     EXPECT_EQ(EntriesBelow(OnCard("001")), before);
     EXPECT_TRUE(image.Unmount());
     CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
+
+    // Another file system mounted on the database folder, holding the database (the card's own
+    // folder below it empty, as a mount needs).
+    RestoreCard();
+    for (const auto& entry : fs::directory_iterator(env.DatabaseFolder())) fs::remove_all(entry.path());
+    gbxtest::CFatImage database(env.Dir().File("database.img"), "OTHER", "16M");
+    ASSERT_TRUE(database.IsMade());
+    if (database.Mount(env.DatabaseFolder()) != 0 || stat(env.DatabaseFolder().c_str(), &mounted) != 0
+        || card.st_dev == mounted.st_dev)
+        GTEST_SKIP() << "fusefat cannot mount here";
+    CopyBytesBelow(pristine + "/CORVANE/QM/DB", env.DatabaseFolder());
+    const auto itsDatabase = EntriesBelow(env.DatabaseFolder());
+    EXPECT_FALSE(ConnectAsTheViewDoes());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to read from the unit."});
+    EXPECT_EQ(EntriesBelow(env.DatabaseFolder()), itsDatabase);
+    EXPECT_TRUE(database.Unmount());
+    CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
 }
 
 // A link that takes a folder's place after the connect: a save, an import and a deletion each
@@ -1182,18 +1211,6 @@ TEST_F(CardLinksTest, ALinkThatAppearsAfterTheConnectFailsTheOperationAndChanges
 }  // namespace
 
 namespace {
-
-// Copies a folder's tree by its bytes alone: a FAT card through FUSE takes no change of access,
-// which a copy of the attributes would make.
-void CopyBytesBelow(const std::string& from, const std::string& to) {
-    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
-        const std::string target = to + "/" + fs::relative(it->path(), from).string();
-        if (it->is_directory())
-            fs::create_directories(target);
-        else
-            gbxtest::WriteBytes(target, gbxtest::ReadBytes(it->path().string()));
-    }
-}
 
 // A FAT32 card through FUSE answers statfs with 0 blocks. That tells nothing of its room: a save
 // of a changed title writes its icon file, an import and an export onto such a volume go ahead.
