@@ -570,6 +570,10 @@ bool FinishSet(const CCardFolder& folder, const std::vector<std::string>& names)
     }
     for (const std::string& name : names)
         if (LookAt(folder, name) != CCardFileSystem::ENTRY_PRESENT) return false;
+    // The new names on the card before anything goes: on FAT a removal may otherwise reach the
+    // card before the renames, leaving new copies without their targets, which the next connect
+    // would take for an incomplete set and remove.
+    if (!files.SyncFolder(folder)) return false;
     bool removed = true;
     for (const std::string& name : names) {
         const ELook aside = LookAt(folder, CCardFileSet::OldName(name));
@@ -607,7 +611,8 @@ bool UndoSet(const CCardFolder& folder, const std::vector<std::string>& names, b
         else if (copy == CCardFileSystem::ENTRY_PRESENT)
             settled = files.Remove(folder, fresh) && settled;
     }
-    return settled && (!marked || files.Remove(folder, CCardFileSet::CompleteMarkName()));
+    // The old files back in their places on the card before the mark goes (see Replace).
+    return settled && (!marked || (files.SyncFolder(folder) && files.Remove(folder, CCardFileSet::CompleteMarkName())));
 }
 
 }  // namespace
@@ -771,8 +776,11 @@ bool CCardFileSet::CUpdate::Replace(const CCardFolder& folder) const {
                 break;
             }
         }
-        // The mark before the new copies, as above.
-        if (restored && files.Remove(folder, mark))
+        // The old files back in their places on the card before the mark goes: on FAT its
+        // removal may otherwise reach the card first, and the next connect would find a new copy
+        // in one file's place and that file's old copy beside it, unmarked, and keep the new one.
+        // Then the mark before the new copies, as above.
+        if (restored && files.SyncFolder(folder) && files.Remove(folder, mark))
             for (const std::string& name : m_names) files.Remove(folder, NewName(name));
         return false;
     }

@@ -18,7 +18,9 @@
 
 #include <boost/make_shared.hpp>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -103,6 +105,18 @@ std::string Describe(const CSongX& song) {
 int64_t VoxaEstimate(int64_t frames) {
     const double groups = frames > 0 ? (frames - 1) / 16.0 + 1 : 0;
     return static_cast<int64_t>(std::ceil(groups * 16 * 2 * 6 * 0.125)) + 56;
+}
+
+// Copies a folder's tree by its bytes alone: a FAT card through FUSE takes no change of access,
+// which a copy of the attributes would make.
+void CopyBytesBelow(const std::string& from, const std::string& to) {
+    for (fs::recursive_directory_iterator it(from), end; it != end; ++it) {
+        const std::string target = to + "/" + fs::relative(it->path(), from).string();
+        if (it->is_directory())
+            fs::create_directories(target);
+        else
+            gbxtest::WriteBytes(target, gbxtest::ReadBytes(it->path().string()));
+    }
 }
 
 class CardRunsTest : public ::testing::Test {
@@ -1123,6 +1137,23 @@ TEST_F(CardLinksTest, ALinkOrAnotherFileSystemInACardFoldersPlaceRefusesTheCard)
     EXPECT_EQ(EntriesBelow(OnCard("001")), before);
     EXPECT_TRUE(image.Unmount());
     CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
+
+    // Another file system mounted on the database folder, holding the database (the card's own
+    // folder below it empty, as a mount needs).
+    RestoreCard();
+    for (const auto& entry : fs::directory_iterator(env.DatabaseFolder())) fs::remove_all(entry.path());
+    gbxtest::CFatImage database(env.Dir().File("database.img"), "OTHER", "16M");
+    ASSERT_TRUE(database.IsMade());
+    if (database.Mount(env.DatabaseFolder()) != 0 || stat(env.DatabaseFolder().c_str(), &mounted) != 0
+        || card.st_dev == mounted.st_dev)
+        GTEST_SKIP() << "fusefat cannot mount here";
+    CopyBytesBelow(pristine + "/CORVANE/QM/DB", env.DatabaseFolder());
+    const auto itsDatabase = EntriesBelow(env.DatabaseFolder());
+    EXPECT_FALSE(ConnectAsTheViewDoes());
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to read from the unit."});
+    EXPECT_EQ(EntriesBelow(env.DatabaseFolder()), itsDatabase);
+    EXPECT_TRUE(database.Unmount());
+    CDocumentModel::GetInstance().Notify(CModelEvent(CModelEvent::DRIVE_REMOVED, env.CardDrive()));
 }
 
 // A link that takes a folder's place after the connect: a save, an import and a deletion each
@@ -1187,47 +1218,270 @@ namespace {
 TEST_F(CardRunsTest, AFat32CardThatTellsNoSpaceTakesEditsImportsAndExports) {
     const std::string unusable = gbxtest::CFatImage::WhyUnusable();
     if (!unusable.empty()) GTEST_SKIP() << unusable;
+    for (const int fatBits : {32, 16}) {
+        SCOPED_TRACE("FAT" + std::to_string(fatBits));
+        Document().Reset();
+        fs::remove_all(env.CardDrive());
+        fs::create_directories(env.CardDrive());
+        gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "40M", fatBits);
+        ASSERT_TRUE(image.IsMade());
+        if (image.Mount(env.CardDrive()) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+        const std::string out = env.Dir().File("out");
+        fs::create_directories(out);
+        gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "40M", fatBits);
+        ASSERT_TRUE(outImage.IsMade());
+        if (outImage.Mount(out) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+        CopyBytesBelow(pristine, env.CardDrive());
+        Reload();
+        ASSERT_EQ(UsedSlots(), PristineSlots());
+        env.textDialog.shown.clear();
+
+        Document().GetSong(1)->SetTitle("Renamed");
+        Document().MarkChanged(Document().GetSong(1).get());
+        EXPECT_TRUE(Document().WriteToUnit());
+        Document().SetSaveMemory(true);
+        EXPECT_TRUE(Document().ImportFiles({Source("Song.wav")}));
+        EXPECT_TRUE(Document().ImportFiles({Source("tagged.mp3")}));
+        env.directoryDialog.answer = 0;
+        env.directoryDialog.chosen = out;
+        EXPECT_TRUE(Document().ExportSongs({Document().GetSong(3).get(), Document().GetSong(1).get()}));
+        EXPECT_TRUE(Document().DeleteSongs({Document().GetSong(0).get()}));
+        EXPECT_EQ(Messages(), std::vector<std::string>());
+        EXPECT_EQ(fs::file_size(out + "/0003.WAV"), 2u * 2 * 160 + 46);
+        EXPECT_EQ(gbxtest::ReadBytes(out + "/0001.MP3"), (std::vector<uint8_t>{'m', 'p', '3', '1'}));
+        EXPECT_EQ(gbxtest::ReadBytes(OnCard("000/0007.mp3")), gbxtest::ReadBytes(Source("tagged.mp3")));
+        EXPECT_FALSE(fs::exists(OnCard("000/0000.WAV")));
+        EXPECT_FALSE(fs::exists(OnCard("000/0000.Q3I")));
+
+        Reload();
+        std::map<int, std::string> expected = PristineSlots();
+        expected.erase(0);
+        expected[1] = "/CORVANE/QM/DB/000/0001.MP3 | Renamed | Bob | Two | 3";
+        expected[5] = "/CORVANE/QM/DB/000/0005.Q3R | Song |  |  | 4";
+        expected[7] = "/CORVANE/QM/DB/000/0007.mp3 | Tagged Title | Tag Artist | Tag Album | 3";
+        EXPECT_EQ(UsedSlots(), expected);
+        Document().Reset();
+        EXPECT_TRUE(outImage.Unmount());
+        EXPECT_TRUE(image.Unmount());
+        fs::remove_all(out);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Fills a FAT card through FUSE, whose driver cuts no file short but empties one: files of
+// 1 MiB while they fit, then the rest in files of 4 KiB, which give room back one by one.
+constexpr int64_t kTopUpBytes = 4096;
+
+bool WriteZeros(const std::string& path, size_t size) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    const std::vector<char> zeros(size, 0);
+    const ssize_t put = write(fd, zeros.data(), size);
+    return close(fd) == 0 && put == static_cast<ssize_t>(size);
+}
+
+std::string TopUpFile(const std::string& folder, int i) { return folder + GT::FormatString("/TOP%04d.BIN", i); }
+
+void TopUp(const std::string& folder) {
+    for (int i = 0;; ++i)
+        if (!fs::exists(TopUpFile(folder, i)) && !WriteZeros(TopUpFile(folder, i), kTopUpBytes)) return;
+}
+
+void FillVolume(const std::string& folder) {
+    for (int i = 0;; ++i) {
+        const std::string file = folder + GT::FormatString("/FILL%04d.BIN", i);
+        if (!WriteZeros(file, size_t(1) << 20)) {
+            fs::resize_file(file, 0);
+            fs::remove(file);
+            break;
+        }
+    }
+    TopUp(folder);
+}
+
+void GiveRoom(const std::string& folder, int64_t room) {
+    for (int i = 0; room > 0; ++i)
+        if (fs::exists(TopUpFile(folder, i)) && fs::file_size(TopUpFile(folder, i)) == uint64_t(kTopUpBytes)) {
+            fs::remove(TopUpFile(folder, i));
+            room -= kTopUpBytes;
+        }
+}
+
+// A nearly full FAT card through FUSE: an import or a save that runs out of room fails with its
+// own message and leaves nothing cut or half-written on the card, and the card still reads.
+// FAT32 there answers statfs with 0 blocks, so only the writes meet the shortage; FAT16 tells
+// its room, which the checks ask first.
+class NearlyFullFatCardTest : public CardRunsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NearlyFullFatCardTest, RefusesWhatDoesNotFitAndStaysWhole) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const bool roomKnown = GetParam() == 16;
+    const std::string full = "Insufficient free space on the unit.", importFailed = "Failed to import.",
+                      writeFailed = "Failed to write to the unit.";
+    const struct {
+        const char* what;
+        int64_t room;
+        std::function<bool()> run;
+        std::vector<std::string> messages;  // where the room cannot be told
+        std::vector<std::string> known;     // where it can
+    } cases[] = {
+        {"a WAV file encoded",
+         32 * 1024,
+         [this] {
+             Document().SetSaveMemory(true);
+             return Document().ImportFiles({Source("Song.wav")});
+         },
+         {importFailed},
+         {full}},
+        {"a WAV file copied",
+         32 * 1024,
+         [this] {
+             Document().SetSaveMemory(false);
+             return Document().ImportFiles({Source("Song.wav")});
+         },
+         {importFailed},
+         {full}},
+        {"an MP3 file",
+         8 * 1024,
+         [this] { return Document().ImportFiles({Source("plain.mp3")}); },
+         {importFailed},
+         {full}},
+        {"a save of a new album",
+         64 * 1024,
+         [this] {
+             Document().GetSong(0)->SetAlbum("Another");
+             Document().SetModified(1);
+             return Document().WriteToUnit();
+         },
+         {writeFailed},
+         {writeFailed}},
+        {"a save of a title on a full card",
+         0,
+         [this] {
+             Document().GetSong(1)->SetTitle("Renamed");
+             Document().MarkChanged(Document().GetSong(1).get());
+             return Document().WriteToUnit();
+         },
+         {writeFailed},
+         {full, writeFailed}},
+    };
     Document().Reset();
     fs::remove_all(env.CardDrive());
     fs::create_directories(env.CardDrive());
-    gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "40M", 32);
+    gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", roomKnown ? "12M" : "34M", GetParam());
     ASSERT_TRUE(image.IsMade());
     if (image.Mount(env.CardDrive()) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+    CopyBytesBelow(pristine, env.CardDrive());
+    FillVolume(env.CardDrive());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const std::string& file : FilesBelow(env.DatabaseFolder()))
+            if (!fs::exists(pristine + "/CORVANE/QM/DB/" + file)) fs::remove(OnCard(file));
+        TopUp(env.CardDrive());
+        GiveRoom(env.CardDrive(), c.room);
+        Reload();
+        env.textDialog.shown.clear();
+        const auto before = FolderImage(env.DatabaseFolder());
+        EXPECT_FALSE(c.run());
+        EXPECT_EQ(Messages(), roomKnown ? c.known : c.messages);
+        EXPECT_TRUE(FolderImage(env.DatabaseFolder()) == before) << "the card was changed";
+        Reload();
+        EXPECT_EQ(UsedSlots(), PristineSlots());
+    }
+    Document().Reset();
+    EXPECT_TRUE(image.Unmount());
+}
+
+INSTANTIATE_TEST_SUITE_P(Fat, NearlyFullFatCardTest, ::testing::Values(32, 16),
+                         [](const ::testing::TestParamInfo<int>& info) { return "Fat" + std::to_string(info.param); });
+
+// An export onto a nearly full FAT32 volume through FUSE (0 blocks in statfs, so only the write
+// meets the shortage) fails with its own message and leaves no part of the file there.
+TEST_F(CardRunsTest, AnExportOntoANearlyFullFat32VolumeLeavesNoPartOfTheFile) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    Document().SetSaveMemory(true);
+    ASSERT_TRUE(Document().ImportFiles({Source("Song.wav"), Source("tagged.mp3")}));
     const std::string out = env.Dir().File("out");
     fs::create_directories(out);
-    gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "40M", 32);
+    gbxtest::CFatImage outImage(env.Dir().File("out.img"), "OUT", "34M", 32);
     ASSERT_TRUE(outImage.IsMade());
     if (outImage.Mount(out) != 0) GTEST_SKIP() << "fusefat cannot mount here";
-    // FAT takes no modes: the bytes alone, as a card reader copies them.
-    for (const auto& entry : fs::recursive_directory_iterator(pristine)) {
-        const std::string to = env.CardDrive() + "/" + fs::relative(entry.path(), pristine).string();
-        if (entry.is_directory())
-            fs::create_directory(to);
-        else
-            gbxtest::WriteBytes(to, gbxtest::ReadBytes(entry.path().string()));
-    }
-    Reload();
-    ASSERT_EQ(UsedSlots(), PristineSlots());
-
-    Document().GetSong(1)->SetTitle("Renamed");
-    Document().MarkChanged(Document().GetSong(1).get());
-    EXPECT_TRUE(Document().WriteToUnit());
-    Document().SetSaveMemory(true);
-    EXPECT_TRUE(Document().ImportFiles({Source("Song.wav")}));
+    FillVolume(out);
     env.directoryDialog.answer = 0;
     env.directoryDialog.chosen = out;
-    EXPECT_TRUE(Document().ExportSongs({Document().GetSong(3).get()}));
-    EXPECT_EQ(Messages(), std::vector<std::string>());
-    EXPECT_EQ(fs::file_size(out + "/0003.WAV"), 2u * 2 * 160 + 46);
-
-    Reload();
-    std::map<int, std::string> expected = PristineSlots();
-    expected[1] = "/CORVANE/QM/DB/000/0001.MP3 | Renamed | Bob | Two | 3";
-    expected[5] = "/CORVANE/QM/DB/000/0005.Q3R | Song |  |  | 4";
-    EXPECT_EQ(UsedSlots(), expected);
-    Document().Reset();
+    for (const int slot : {5, 7}) {
+        SCOPED_TRACE(slot);
+        env.textDialog.shown.clear();
+        TopUp(out);
+        GiveRoom(out, 8 * 1024);
+        const std::vector<std::string> before = FilesBelow(out);
+        EXPECT_FALSE(Document().ExportSongs({Document().GetSong(slot).get()}));
+        EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to export."});
+        EXPECT_EQ(FilesBelow(out), before);
+    }
     EXPECT_TRUE(outImage.Unmount());
-    EXPECT_TRUE(image.Unmount());
+}
+
+}  // namespace
+
+namespace {
+
+// A FAT16 card through FUSE tells its room: with room for the name table's new copy but not for
+// a whole new set, a save replaces the changed files one at a time on the card itself and
+// answers OK; with room for no copy at all it is refused before anything, the icon file too,
+// is written.
+TEST_F(CardRunsTest, AFat16CardTooFullForANewSetIsSavedOneFileAtATime) {
+    const std::string unusable = gbxtest::CFatImage::WhyUnusable();
+    if (!unusable.empty()) GTEST_SKIP() << unusable;
+    const struct {
+        int64_t room;
+        bool saved;
+    } cases[] = {{2072576, true}, {2000896, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("room " + std::to_string(c.room));
+        Document().Reset();
+        fs::remove_all(env.CardDrive());
+        fs::create_directories(env.CardDrive());
+        gbxtest::CFatImage image(env.Dir().File("card.img"), "QM-3", "12M", 16);
+        ASSERT_TRUE(image.IsMade());
+        if (image.Mount(env.CardDrive()) != 0) GTEST_SKIP() << "fusefat cannot mount here";
+        CopyBytesBelow(pristine, env.CardDrive());
+        uint64_t total = 0, available = 0;
+        ASSERT_TRUE(GT::GetDiskSpace(env.CardDrive(), total, available));
+        ASSERT_GT(total, 0u);
+        ASSERT_TRUE(WriteZeros(env.CardDrive() + "/FILLER.BIN", static_cast<size_t>(int64_t(available) - c.room)));
+        Reload();
+        env.textDialog.shown.clear();
+        const auto before = FolderImage(env.CardDrive());
+        Document().GetSong(0)->SetAlbum("Another");
+        Document().GetSong(1)->SetTitle("Renamed");
+        Document().MarkChanged(Document().GetSong(1).get());
+        Document().SetModified(1);
+        EXPECT_EQ(Document().WriteToUnit(), c.saved);
+        std::map<int, std::string> expected = PristineSlots();
+        if (c.saved) {
+            EXPECT_EQ(Messages(), std::vector<std::string>());
+            expected[0] = "/CORVANE/QM/DB/000/0000.WAV | Alpha | Ann | Another | 1";
+            expected[1] = "/CORVANE/QM/DB/000/0001.MP3 | Renamed | Bob | Two | 3";
+        } else {
+            EXPECT_EQ(Messages(), std::vector<std::string>{"Failed to write to the unit."});
+            EXPECT_TRUE(FolderImage(env.CardDrive()) == before) << "the card was changed";
+        }
+        std::vector<std::string> database;
+        for (const std::string& file : FilesBelow(env.DatabaseFolder()))
+            if (file.find('/') == std::string::npos) database.push_back(file);
+        EXPECT_EQ(database, (std::vector<std::string>{"PLAYLIST.Q3D", "SL_ALBUM.Q3D", "SL_ARTST.Q3D", "SL_BEST.Q3D",
+                                                      "SL_MYSNG.Q3D", "SL_RHYTM.Q3D", "SONGNAME.Q3D"}));
+        Reload();
+        EXPECT_EQ(UsedSlots(), expected);
+        Document().Reset();
+        EXPECT_TRUE(image.Unmount());
+    }
 }
 
 }  // namespace

@@ -171,6 +171,29 @@ protected:
         return files.log;
     }
 
+    // What a save stopped half-way through its renames leaves: a complete new set, marked, the
+    // first three files swapped. The new copy of linkedCopy (when named) is a link to a copy off the
+    // card.
+    void LeaveHalfSwappedSet(const std::string& linkedCopy = std::string()) {
+        const std::string folder = environment.DatabaseFolder(), outside = environment.Dir().File("outside/");
+        WriteDatabase(folder, oldCopy);
+        int i = 0;
+        for (const char* name : kDatabaseFiles) {
+            const std::string fresh = folder + CCardFileSet::NewName(name);
+            if (i++ < 3) {
+                fs::rename(folder + name, folder + CCardFileSet::OldName(name));
+                fs::copy_file(newCopy + name, folder + name);
+            } else if (name == linkedCopy) {
+                fs::create_directories(outside);
+                fs::copy_file(newCopy + name, outside + name, fs::copy_options::overwrite_existing);
+                fs::create_symlink(outside + name, fresh);
+            } else {
+                fs::copy_file(newCopy + name, fresh);
+            }
+        }
+        gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
+    }
+
     // Whole old, whole new, or a failure named.
     std::string Whole(const CFolderImage& image) const {
         if (image == oldImage) return "old";
@@ -562,6 +585,92 @@ TEST_F(CardSaveTest, ACardTooFullForANewSetHasItsFilesReplacedOneAtATime) {
     platform::SetDiskSpaceSource(nullptr);
 }
 
+// The same way with an icon file to write too: wherever a failure (a full card, EIO) or a stop
+// meets the save, every database file and the icon file is its old bytes or its new bytes, OK
+// means all are new, and the next connect reads the card with nothing left beside its files.
+TEST_F(CardSaveTest, ACardTooFullForANewSetLeavesEveryFileOldOrNewWhateverStopsIt) {
+    cardtest::CFixedDiskSpace space;
+    space.figures.freeBytes = 2 * 1048576;
+    platform::SetDiskSpaceSource(&space);
+    const std::string folder = environment.DatabaseFolder();
+    const std::string icon = CIconFileStore::GetIconPath(environment.CardDrive() + document.GetSong(0)->GetPath());
+    const std::string songFolder = fs::path(icon).parent_path().string();
+    // The edit under test: the database's and a new title.
+    const auto edit = [this] {
+        CSongX* alpha = document.GetSong(0).get();
+        alpha->SetTitle("Renamed");
+        document.MarkChanged(alpha);
+        document.SetModified(1);
+    };
+    // The card of the old edit, and the document of the new one read from it, as a connect does.
+    const auto reconnectTo = [&](const std::string& copy) {
+        SetCardFileSystem(nullptr);
+        WriteDatabase(folder, copy);
+        document.Reset();
+        environment.Connect();
+        ASSERT_TRUE(document.ReadFromUnit(true));
+    };
+    document.GetSong(0)->SetTitle("Alpha");
+    document.MarkChanged(document.GetSong(0).get());
+    ASSERT_TRUE(document.Save());
+    const Bytes oldIcon = cardtest::ReadFile(icon);
+    reconnectTo(newCopy);
+    edit();
+    WriteDatabase(folder, oldCopy);
+    SetCardFileSystem(&files);
+    ASSERT_TRUE(document.Save());
+    const std::vector<std::string> operations = files.log;
+    const Bytes newIcon = cardtest::ReadFile(icon);
+    ASSERT_NE(oldIcon, newIcon);
+    EXPECT_EQ(ReadDatabase(folder), newImage);
+    EXPECT_EQ(std::find(operations.begin(), operations.end(), "open NEWSET.OK"), operations.end());
+    EXPECT_NE(std::find(operations.begin(), operations.end(), "rename 0000.NEW 0000.Q3I"), operations.end());
+    EXPECT_NE(std::find(operations.begin(), operations.end(), "rename PLAYLIST.NEW PLAYLIST.Q3D"), operations.end());
+
+    std::set<std::string> outcomes;
+    for (int error : {ENOSPC, EIO}) {
+        for (bool killed : {false, true}) {
+            for (size_t failAt = 1; failAt <= operations.size(); ++failAt) {
+                SCOPED_TRACE(std::string(killed ? "stopped before " : "failed with " + std::to_string(error) + " at ")
+                             + operations[failAt - 1]);
+                reconnectTo(newCopy);
+                WriteDatabase(folder, oldCopy);
+                gbxtest::WriteBytes(icon, oldIcon);
+                edit();
+                files = CFailingFileSystem();
+                files.failAt = static_cast<int>(failAt);
+                files.error = error;
+                files.sticky = killed;
+                SetCardFileSystem(&files);
+                const bool saved = document.Save();
+                auto each = OldOrNewEach(ReadDatabase(folder), oldImage, newImage);
+                const Bytes iconNow = cardtest::ReadFile(icon);
+                each["icon"] = iconNow == oldIcon ? "old" : iconNow == newIcon ? "new" : "cut";
+                for (const auto& file : each) {
+                    EXPECT_TRUE(file.second == "old" || file.second == "new") << file.first;
+                    if (saved) {
+                        EXPECT_EQ(file.second, "new") << file.first;
+                    }
+                    outcomes.insert(file.second);
+                }
+                // The next connect reads the card as it is, and leaves nothing beside its files.
+                SetCardFileSystem(nullptr);
+                document.Reset();
+                environment.Connect();
+                ASSERT_TRUE(document.ReadFromUnit(true));
+                EXPECT_EQ(FileNames(folder), kSevenFiles);
+                EXPECT_EQ(FileNames(songFolder), std::set<std::string>{"0000.Q3I"});
+                EXPECT_EQ(document.GetSong(0)->GetTitle(), each["icon"] == "new" ? "Renamed" : "Alpha");
+                auto after = OldOrNewEach(ReadDatabase(folder), oldImage, newImage);
+                after["icon"] = each["icon"];
+                EXPECT_EQ(after, each);
+            }
+        }
+    }
+    EXPECT_EQ(outcomes, (std::set<std::string>{"old", "new"}));
+    platform::SetDiskSpaceSource(nullptr);
+}
+
 // Without room for even the largest changed file's new copy beside it, the save is refused before
 // anything on the card changes; a file system that tells no space at all (0 blocks) takes the
 // new-set way.
@@ -632,21 +741,7 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
                  fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
          },
          "old"},
-        {"complete new set, half swapped",
-         [&] {
-             WriteDatabase(folder, oldCopy);
-             int i = 0;
-             for (const char* name : kDatabaseFiles) {
-                 if (i++ < 3) {
-                     fs::rename(folder + name, folder + CCardFileSet::OldName(name));
-                     fs::copy_file(newCopy + name, folder + name);
-                 } else {
-                     fs::copy_file(newCopy + name, folder + CCardFileSet::NewName(name));
-                 }
-             }
-             gbxtest::WriteText(folder + CCardFileSet::CompleteMarkName(), "");
-         },
-         "new"},
+        {"complete new set, half swapped", [&] { LeaveHalfSwappedSet(); }, "new"},
         {"swapped, old copies not yet removed",
          [&] {
              WriteDatabase(folder, newCopy);
@@ -696,6 +791,69 @@ TEST_F(CardSaveTest, LeftoversAreFinishedOrRemovedOnConnect) {
     ASSERT_TRUE(document.ReadFromUnit(true));
     EXPECT_EQ(document.GetSong(0)->GetTitle(), "From the new copy");
     EXPECT_EQ(FileNames(songs), (std::set<std::string>{"0000.Q3I", "0001.Q3I", "notes.NEW", "other.NEW"}));
+}
+
+// The first removal of the mark or of an old copy that comes after a rename with no sync of the
+// folder between them; empty when there is none.
+std::string FirstRemovalBeforeTheRenamesLast(const std::vector<std::string>& log) {
+    bool renamed = false;
+    for (const std::string& step : log) {
+        const bool removesOld =
+            step.rfind("remove ", 0) == 0 && step.size() > 4 && step.compare(step.size() - 4, 4, ".OLD") == 0;
+        if (step.rfind("rename ", 0) == 0)
+            renamed = true;
+        else if (step == "sync DB")
+            renamed = false;
+        else if (renamed && (step == "remove NEWSET.OK" || removesOld))
+            return step;
+    }
+    return std::string();
+}
+
+// Wherever a set is finished or put back (a save whose replacement fails half-way, the next
+// connect finishing a complete set or taking back one that is not), the renames are made durable
+// before the mark or an old copy goes: on FAT a removal may otherwise reach the card first, and
+// the next connect would keep a mixed set or lose a file whose new copy lost its target.
+TEST_F(CardSaveTest, TheRenamesLastBeforeTheMarkOrAnOldCopyGoes) {
+    const std::string folder = environment.DatabaseFolder();
+    const std::vector<std::string> operations = UndisturbedSave();
+    const auto failing = std::find(operations.begin(), operations.end(), "rename SL_BEST.NEW SL_BEST.Q3D");
+    ASSERT_NE(failing, operations.end());
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        const char* expected;
+    } cases[] = {
+        {"a save whose replacement fails half-way",
+         [&] {
+             WriteDatabase(folder, oldCopy);
+             files.failAt = static_cast<int>(failing - operations.begin()) + 1;
+             document.SetModified(1);
+             EXPECT_FALSE(document.Save());
+         },
+         "old"},
+        {"a connect finishing a complete set",
+         [&] {
+             LeaveHalfSwappedSet();
+             CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+         },
+         "new"},
+        {"a connect taking back a set with a link among its copies",
+         [&] {
+             LeaveHalfSwappedSet("SL_BEST.Q3D");
+             CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
+         },
+         "old"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        files = CFailingFileSystem();
+        c.run();
+        EXPECT_NE(std::find(files.log.begin(), files.log.end(), "remove NEWSET.OK"), files.log.end());
+        EXPECT_EQ(FirstRemovalBeforeTheRenamesLast(files.log), "");
+        EXPECT_EQ(FileNames(folder), kSevenFiles);
+        EXPECT_EQ(Whole(ReadDatabase(folder)), c.expected);
+    }
 }
 
 TEST_F(CardSaveTest, AFailedStepOfRecoveryKeepsTheSetForTheNextConnect) {
@@ -1120,32 +1278,47 @@ TEST_F(CardSaveTest, RecoveryTakesOnlyTheFoldersOwnFilesAsNewCopies) {
 // and the next connect leaves one whole set.
 TEST_F(CardSaveTest, AnEntryThatCannotBeLookedAtIsAFailureNotAbsence) {
     const std::string folder = environment.DatabaseFolder();
-    UndisturbedSave();
-    const int looks = files.looks;
-    ASSERT_GT(looks, 0);
-    int refused = 0;
-    for (bool sticky : {false, true}) {
-        for (int at = 1; at <= looks; ++at) {
-            SCOPED_TRACE("looking fails at look " + std::to_string(at) + (sticky ? " and after" : ""));
-            WriteDatabase(folder, oldCopy);
-            files = CFailingFileSystem();
-            files.lookFailsAt = at;
-            files.sticky = sticky;
-            document.SetModified(1);
-            const bool saved = document.Save();
-            if (saved) {
+    // Both ways of a save: the whole new set beside the old one, and one file at a time on a card
+    // too full for a new set, where a failure leaves each file old or new.
+    cardtest::CFixedDiskSpace tooFull;
+    tooFull.figures.freeBytes = 2 * 1048576;
+    for (const bool eachFile : {false, true}) {
+        platform::SetDiskSpaceSource(eachFile ? &tooFull : nullptr);
+        files = CFailingFileSystem();
+        UndisturbedSave();
+        const int looks = files.looks;
+        ASSERT_GT(looks, 0);
+        int refused = 0;
+        for (bool sticky : {false, true}) {
+            for (int at = 1; at <= looks; ++at) {
+                SCOPED_TRACE("looking fails at look " + std::to_string(at) + (sticky ? " and after" : "")
+                             + (eachFile ? ", too full for a new set" : ""));
+                WriteDatabase(folder, oldCopy);
+                files = CFailingFileSystem();
+                files.lookFailsAt = at;
+                files.sticky = sticky;
+                document.SetModified(1);
+                const bool saved = document.Save();
+                if (saved) {
+                    EXPECT_EQ(FileNames(folder), kSevenFiles);
+                    EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
+                } else {
+                    ++refused;
+                }
+                files = CFailingFileSystem();
+                CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
                 EXPECT_EQ(FileNames(folder), kSevenFiles);
-                EXPECT_EQ(Whole(ReadDatabase(folder)), "new");
-            } else {
-                ++refused;
+                if (eachFile) {
+                    for (const auto& file : OldOrNewEach(ReadDatabase(folder), oldImage, newImage))
+                        EXPECT_TRUE(file.second == "old" || file.second == "new") << file.first;
+                } else {
+                    EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
+                }
             }
-            files = CFailingFileSystem();
-            CDatabaseStore::GetInstance().RecoverInterruptedSave(document.GetVolume());
-            EXPECT_EQ(FileNames(folder), kSevenFiles);
-            EXPECT_NE(Whole(ReadDatabase(folder)), "mixed");
         }
+        EXPECT_GT(refused, 0);
     }
-    EXPECT_GT(refused, 0);
+    platform::SetDiskSpaceSource(nullptr);
 }
 
 // A folder of the card swapped with a link off the card, again and again on another thread, while
@@ -1155,50 +1328,58 @@ TEST_F(CardSaveTest, AFolderSwappedForALinkWhileSavesRunLeadsNowhereOffTheCard) 
     const std::string db = environment.DatabaseFolder();
     const std::string outside = environment.Dir().File("outside/");
     CSongX* alpha = document.GetSong(0).get();
-    for (const std::string folder : {"DB", "000"}) {
-        SCOPED_TRACE(folder);
-        const std::string real = folder == "DB" ? db.substr(0, db.size() - 1) : db + folder;
-        const std::string link = fs::path(real).parent_path().string() + "/LINK";
-        // What the link leads to looks like the folder: a copy of it, its files the user's own.
-        fs::remove_all(outside);
-        fs::create_directories(outside);
-        fs::copy(real, outside + folder, fs::copy_options::recursive);
-        for (const std::string& file : cardtest::FilesBelow(outside)) fs::permissions(outside + file, fs::perms(0640));
-        fs::create_directory_symlink(outside + folder, link);
-        const auto before = EntriesBelow(outside);
-        std::atomic<bool> stop{false};
-        std::atomic<int> swaps{0};
-        std::thread swapper([&] {
-            while (!stop) {
-                if (renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
+    // Both ways of a save: the whole new set beside the old one, and one file at a time on a card
+    // too full for a new set.
+    cardtest::CFixedDiskSpace tooFull;
+    tooFull.figures.freeBytes = 2 * 1048576;
+    for (const bool eachFile : {false, true})
+        for (const std::string folder : {"DB", "000"}) {
+            SCOPED_TRACE(folder + (eachFile ? ", too full for a new set" : ""));
+            platform::SetDiskSpaceSource(eachFile ? &tooFull : nullptr);
+            const std::string real = folder == "DB" ? db.substr(0, db.size() - 1) : db + folder;
+            const std::string link = fs::path(real).parent_path().string() + "/LINK";
+            // What the link leads to looks like the folder: a copy of it, its files the user's own.
+            fs::remove_all(outside);
+            fs::create_directories(outside);
+            fs::copy(real, outside + folder, fs::copy_options::recursive);
+            for (const std::string& file : cardtest::FilesBelow(outside))
+                fs::permissions(outside + file, fs::perms(0640));
+            fs::create_directory_symlink(outside + folder, link);
+            const auto before = EntriesBelow(outside);
+            std::atomic<bool> stop{false};
+            std::atomic<int> swaps{0};
+            std::thread swapper([&] {
+                while (!stop) {
+                    if (renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+                    std::this_thread::sleep_for(std::chrono::microseconds(50));
+                }
+            });
+            int saves = 0;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+            for (; saves < 60 && std::chrono::steady_clock::now() < until; ++saves) {
+                // Every save writes lists and icon files.
+                alpha->SetAlbum("Album " + std::to_string(saves));
+                for (int slot = 0; slot < 3; ++slot) {
+                    document.GetSong(slot)->SetTitle("Title " + std::to_string(saves));
+                    document.MarkChanged(document.GetSong(slot).get());
+                }
+                document.SetModified(1);
+                document.Save();
             }
-        });
-        int saves = 0;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-        for (; saves < 60 && std::chrono::steady_clock::now() < until; ++saves) {
-            // Every save writes lists and icon files.
-            alpha->SetAlbum("Album " + std::to_string(saves));
-            for (int slot = 0; slot < 3; ++slot) {
-                document.GetSong(slot)->SetTitle("Title " + std::to_string(saves));
-                document.MarkChanged(document.GetSong(slot).get());
+            stop = true;
+            swapper.join();
+            if (swaps % 2 != 0) {
+                ASSERT_EQ(renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
             }
-            document.SetModified(1);
-            document.Save();
+            if (swaps == 0) GTEST_SKIP() << "this file system cannot exchange names";
+            platform::SetDiskSpaceSource(nullptr);
+            EXPECT_EQ(EntriesBelow(outside), before) << swaps << " swaps during " << saves << " saves";
+            fs::remove(link);
+            document.Reset();
+            environment.Connect();
+            EXPECT_TRUE(document.ReadFromUnit(true));
+            alpha = document.GetSong(0).get();
         }
-        stop = true;
-        swapper.join();
-        if (swaps % 2 != 0) {
-            ASSERT_EQ(renameat2(AT_FDCWD, real.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
-        }
-        if (swaps == 0) GTEST_SKIP() << "this file system cannot exchange names";
-        EXPECT_EQ(EntriesBelow(outside), before) << swaps << " swaps during " << saves << " saves";
-        fs::remove(link);
-        document.Reset();
-        environment.Connect();
-        EXPECT_TRUE(document.ReadFromUnit(true));
-        alpha = document.GetSong(0).get();
-    }
 }
 
 // A FAT32 card through FUSE answers statfs with 0 blocks: its space tells nothing, and a save
