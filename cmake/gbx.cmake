@@ -17,7 +17,7 @@ endfunction()
 
 # gbx_test_environment(<variable>)
 # The environment every test runs in, as a list of NAME=value: the source folder, widgets drawn off
-# screen (tests that need a real display run under xvfb-run and name their platform themselves), a
+# screen (tests that need a real display run on a virtual X server and name their platform themselves), a
 # settings folder and a cache folder in the build tree (never the user's), an empty mount table and no GBX_VOLUMES
 # folders (so that no test sees a card or any other volume of the machine; a test presents its
 # own), and the sanitizers' options with the leak suppressions. Set on each test, so that a single
@@ -68,20 +68,21 @@ function(gbx_add_test_suite target)
 endfunction()
 
 # gbx_add_real_window_test(<target> <gtest filter> <screen WxHxD> [<part>])
-# The suite's tests that need a real display, run once more under xvfb-run on the X platform as the
-# test <target>.RealWindows (<target>.RealWindows.<part> where a suite splits them, so that each run
-# stays short); their screenshots go to the suite's build folder. Nothing without xvfb-run.
+# The suite's tests that need a real display, run once more on a virtual X server of their own, on
+# the X platform, as the test <target>.RealWindows (<target>.RealWindows.<part> where a suite splits
+# them, so that each run stays short); their screenshots go to the suite's build folder. Nothing
+# without Xvfb.
 function(gbx_add_real_window_test target filter screen)
   set(name ${target}.RealWindows)
   if(ARGC GREATER 3)
     set(name ${name}.${ARGV3})
   endif()
-  find_program(GBX_XVFB_RUN xvfb-run)
-  if(NOT TARGET ${target} OR NOT GBX_XVFB_RUN)
+  find_program(GBX_XVFB Xvfb)
+  if(NOT TARGET ${target} OR NOT GBX_XVFB)
     return()
   endif()
   add_test(NAME ${name}
-           COMMAND ${GBX_XVFB_RUN} -a -s "-screen 0 ${screen}"
+           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/support/with-x-server.sh ${screen}
                    env QT_QPA_PLATFORM=xcb GBX_SCREENSHOT_DIR=${CMAKE_CURRENT_BINARY_DIR}
                    $<TARGET_FILE:${target}> --gtest_filter=${filter})
   gbx_test_environment(env)

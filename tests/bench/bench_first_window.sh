@@ -9,8 +9,8 @@ gbx="$build/app/GBX"
 [ -x "$gbx" ] || { echo "skipped: $gbx is not built"; exit 77; }
 # The starts need an X server: the script runs again on a virtual one of its own.
 if [ -z "${GBX_BENCH_DISPLAY:-}" ]; then
-  command -v xvfb-run >/dev/null || { echo "skipped: xvfb-run is not installed"; exit 77; }
-  exec xvfb-run -a env GBX_BENCH_DISPLAY=1 bash "$0" "$@"
+  command -v Xvfb >/dev/null || { echo "skipped: Xvfb is not installed"; exit 77; }
+  exec bash "$(dirname "$0")/../support/with-x-server.sh" 1280x1024x24 env GBX_BENCH_DISPLAY=1 bash "$0" "$@"
 fi
 source "$(dirname "$0")/common.sh"
 require xdotool

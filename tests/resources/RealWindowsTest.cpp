@@ -1,5 +1,5 @@
 // The program's windows as its resources make them, on an X server (resources_tests.RealWindows runs
-// this under xvfb-run): the main window with its menu, picture buttons and song table in English and,
+// this on a virtual X server): the main window with its menu, picture buttons and song table in English and,
 // with its Options menu open, in Japanese; the ripping dialog, the disc-information chooser, the proxy
 // dialog and the About box. Screenshots go to GBX_SCREENSHOT_DIR as PNG files.
 #include "platform/window/Application.h"

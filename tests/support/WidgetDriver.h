@@ -30,7 +30,7 @@ namespace gbxtest {
 // Widget tests draw off screen unless the environment names a platform.
 inline void UseOffscreenToolkitUnlessSet() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
 
-// Whether the tests run on an X server (ui_tests.RealWindows runs them under xvfb-run).
+// Whether the tests run on an X server (ui_tests.RealWindows runs them on a virtual X server).
 inline bool OnRealDisplay() {
     const char* name = std::getenv("QT_QPA_PLATFORM");
     return name != nullptr && std::string(name) == "xcb";

@@ -1,5 +1,5 @@
 // The progress dialog, the About box and a resizable dialog in real windows on an X server (ui_tests.RealWindows runs
-// this under xvfb-run); screenshots go to GBX_SCREENSHOT_DIR as PNG files.
+// this on a virtual X server); screenshots go to GBX_SCREENSHOT_DIR as PNG files.
 #include "platform/window/Application.h"
 #include "platform/window/Controls.h"
 #include "platform/window/DialogTemplate.h"

@@ -1,4 +1,4 @@
-// A table in a real window on an X server (ui_tests.RealWindows runs this under xvfb-run): sorted by a
+// A table in a real window on an X server (ui_tests.RealWindows runs this on a virtual X server): sorted by a
 // header click, with rows selected and the current cell focused, and with an editor open over a cell; the
 // screenshots go to GBX_SCREENSHOT_DIR as table-sorted.png and table-editing.png.
 #include "platform/window/Application.h"

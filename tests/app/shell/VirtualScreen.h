@@ -29,7 +29,9 @@ public:
     explicit XServer(const std::string& screen) {
         int ready[2];
         if (pipe(ready) != 0) return;
-        m_pid = Spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", screen, "-nolisten", "tcp"});
+        // No reset when the last client goes: a program connecting at that moment loses its connection.
+        m_pid = Spawn(
+            {"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
         close(ready[1]);
         // The server writes its display number once it takes connections.
         std::string number;
